@@ -1,0 +1,57 @@
+#include "app/chooser_window.h"
+
+#include "platform/files.h"
+
+namespace wingstow {
+
+TForm2::TForm2(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+  setObjectName("Form2");
+  setWindowTitle(QString());
+  setFixedSize(235, 98);
+  move(502, 279);
+  setModal(true);
+
+  LsDirTree1 = new FolderTreeDropDown(this);
+  LsDirTree1->setObjectName("LsDirTree1");
+  LsDirTree1->setGeometry(8, 8, 216, 24);
+  LsDirTree1->setEnabled(false);
+
+  BitBtn1 = new QPushButton("OK", this);
+  BitBtn1->setObjectName("BitBtn1");
+  BitBtn1->setGeometry(8, 40, 73, 25);
+  BitBtn1->setDefault(true);
+  BitBtn1->setEnabled(false);
+
+  BitBtn2 = new QPushButton("Annuler", this);
+  BitBtn2->setObjectName("BitBtn2");
+  BitBtn2->setGeometry(152, 40, 73, 25);
+
+  connect(LsDirTree1, &FolderTreeDropDown::pathChange, this, &TForm2::LsDirTree1PathChange);
+  connect(BitBtn1, &QPushButton::clicked, this, [this] {
+    BitBtn1Click();
+    accept();
+  });
+  connect(BitBtn2, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+bool TForm2::is_simulator_root(const QString& folder) {
+  const std::string base = folder.toStdString() + platform::sep;
+  for (const char* name : {"aircraft", "gauges", "sound", "effects", "modules", "flights"})
+    if (!platform::folder_exists(base + name)) return false;
+  return true;
+}
+
+void TForm2::LsDirTree1PathChange(const QString& folder) {
+  // A failing folder leaves OK as it was.
+  if (is_simulator_root(folder)) BitBtn1->setEnabled(true);
+}
+
+void TForm2::BitBtn1Click() { BitBtn1->setEnabled(false); }
+
+void TForm2::reject() {
+  BitBtn1Click();
+  QDialog::reject();
+}
+
+}  // namespace wingstow

@@ -1,0 +1,582 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPainter>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <algorithm>
+#include <stdexcept>
+
+#include "app/chooser_window.h"
+#include "app/message_box.h"
+#include "app/progress_window.h"
+#include "platform/files.h"
+#include "platform/trash.h"
+#include "settings/simulator.h"
+#include "widgets/file_list_view.h"
+#include "widgets/flat_button.h"
+#include "widgets/gradient_panel.h"
+#include "widgets/picture_view.h"
+
+namespace wingstow {
+namespace {
+
+const QColor button_shadow(128, 128, 128);
+const QColor active_caption(10, 36, 106);
+const QColor menu_colour(240, 240, 240);
+
+QString qs(std::string_view text) { return QString::fromUtf8(text.data(), int(text.size())); }
+
+// A check box glyph for "Check all" (ticked) and "Uncheck all" (empty).
+QIcon check_icon(bool ticked) {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(60, 60, 60), 1));
+  painter.setBrush(Qt::white);
+  painter.drawRect(QRectF(2.5, 2.5, 11, 11));
+  if (ticked) {
+    painter.setPen(QPen(QColor(0, 120, 0), 2));
+    painter.drawPolyline(QPolygonF({QPointF(4.5, 8), QPointF(7, 11), QPointF(12, 4.5)}));
+  }
+  return QIcon(pixmap);
+}
+
+}  // namespace
+
+Tutil::Tutil(std::string program_folder, Ui* dialogs)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      shared_(std::move(program_folder)),
+      dialogs_(dialogs),
+      ZipMaster1(*this) {
+  setObjectName("util");
+  setWindowTitle("  Fs2002 - Fs2004 Wingstow/uninstaller");
+  QFont font = this->font();
+  font.setPointSize(8);
+  setFont(font);
+  setFixedSize(416, 554);
+  move(508, 124);
+
+  build_toolbar();
+  build_pages();
+  build_paths();
+
+  ProgressBar1 = new QProgressBar(this);
+  ProgressBar1->setObjectName("ProgressBar1");
+  ProgressBar1->setGeometry(0, 554 - 17, 416, 17);
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(0);
+  ProgressBar1->setTextVisible(false);
+
+  Form1 = new TForm1(this);
+  Form2 = new TForm2(this);
+}
+
+Tutil::~Tutil() {
+  // FormDestroy: the settings object goes with shared_.
+  ZipMaster1.unload_zip_dll();
+  ZipMaster1.unload_unz_dll();
+}
+
+void Tutil::build_toolbar() {
+  BFSPanelGradient1 = new GradientPanel(this);
+  BFSPanelGradient1->setObjectName("BFSPanelGradient1");
+  BFSPanelGradient1->setGeometry(0, 0, 416, 41);
+  BFSPanelGradient1->setColor(Qt::white);
+
+  struct ButtonDef {
+    QToolButton** button;
+    const char* name;
+    const char* hint;
+    QStyle::StandardPixmap icon;
+    bool enabled;
+  };
+  const ButtonDef defs[] = {
+      {&SpeedButton5, "SpeedButton5", "Unzip", QStyle::SP_ArrowDown, false},
+      {&SpeedButton10, "SpeedButton10", "Cancel unzip", QStyle::SP_BrowserStop, false},
+      {&SpeedButton8, "SpeedButton8", "Delete from FS", QStyle::SP_TrashIcon, false},
+      {&Btn1LevelUp, "Btn1LevelUp", "One Level Up", QStyle::SP_FileDialogToParent, true},
+      {&SpeedButton7, "SpeedButton7", "Install to FS", QStyle::SP_DialogApplyButton, false},
+      {&SpeedButton4, "SpeedButton4", "Set main FS path", QStyle::SP_DriveHDIcon, true},
+      {&SpeedButton40, "SpeedButton40", "Help", QStyle::SP_DialogHelpButton, true},
+      {&BtnRefresh, "BtnRefresh", "Refresh", QStyle::SP_BrowserReload, true},
+      {&SpeedButton9, "SpeedButton9", "About", QStyle::SP_MessageBoxInformation, true},
+      {&SpeedButton6, "SpeedButton6", "exit", QStyle::SP_DialogCloseButton, true},
+  };
+  int x = 9;
+  for (const auto& def : defs) {
+    auto* button = new QToolButton(BFSPanelGradient1);
+    button->setObjectName(def.name);
+    button->setToolTip(def.hint);
+    button->setIcon(style()->standardIcon(def.icon));
+    button->setIconSize(QSize(22, 22));
+    button->setAutoRaise(true);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setGeometry(x, 5, 30, 30);
+    button->setEnabled(def.enabled);
+    *def.button = button;
+    x += 41;
+  }
+  // Short hint "Refresh", nothing after the bar for the status line.
+  BtnRefresh->setStatusTip(QString());
+
+  connect(SpeedButton4, &QToolButton::clicked, this, [this] { guarded([this] { SpeedButton4Click(); }); });
+  connect(BtnRefresh, &QToolButton::clicked, this, [this] { guarded([this] { BtnRefreshClick(); }); });
+  connect(Btn1LevelUp, &QToolButton::clicked, this, [this] { guarded([this] { Btn1LevelUpClick(); }); });
+  connect(SpeedButton6, &QToolButton::clicked, this, [this] { guarded([this] { SpeedButton6Click(); }); });
+}
+
+void Tutil::build_pages() {
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName("PageControl1");
+  PageControl1->setGeometry(1, 41, 416, 360);
+
+  TabSheet1 = new QWidget;
+  TabSheet1->setObjectName("TabSheet1");
+  TabSheet2 = new QWidget;
+  TabSheet2->setObjectName("TabSheet2");
+  TabSheet4 = new QWidget;
+  TabSheet4->setObjectName("TabSheet4");
+  TabSheet3 = new QWidget;
+  TabSheet3->setObjectName("TabSheet3");
+  PageControl1->addTab(TabSheet1, "Explore Files");
+  PageControl1->addTab(TabSheet2, "Liste find ");
+  PageControl1->addTab(TabSheet4, "Pictures");
+  PageControl1->addTab(TabSheet3, "Delete installed airplanes");
+  // The search scratch page is the program's own, never the user's.
+  PageControl1->setTabVisible(1, false);
+  PageControl1->setCurrentWidget(TabSheet1);
+
+  // Explore Files
+  LsFilelistView_util = new FileListView(TabSheet1);
+  LsFilelistView_util->setObjectName("LsFilelistView_util");
+  LsFilelistView_util->setGeometry(0, 0, 257, 281);
+  LsFilelistView_util->setMultiSelect(false);
+
+  AdvImage3 = new PictureView(TabSheet1);
+  AdvImage3->setObjectName("AdvImage3");
+  AdvImage3->setGeometry(264, 8, 137, 145);
+  AdvImage3->setStretchRatio(true);
+  AdvImage3->setCenterView(false);
+  AdvImage3->setBevelWidth(1);
+
+  Panel3 = new QWidget(TabSheet1);
+  Panel3->setObjectName("Panel3");
+  Panel3->setGeometry(0, 283, 412, 28);
+
+  Label1 = new QLabel("Folder size :", Panel3);
+  Label1->setObjectName("Label1");
+  QFont bold = Label1->font();
+  bold.setBold(true);
+  Label1->setFont(bold);
+  Label1->setGeometry(8, 6, 77, 16);
+
+  auto make_readout = [this](const char* name, int x, int y) {
+    auto* edit = new QLineEdit(Panel3);
+    edit->setObjectName(name);
+    edit->setGeometry(x, y, 76, 21);
+    edit->setAlignment(Qt::AlignRight);
+    edit->setEnabled(false);
+    QPalette palette = edit->palette();
+    palette.setColor(QPalette::Base, menu_colour);
+    palette.setColor(QPalette::Disabled, QPalette::Base, menu_colour);
+    palette.setColor(QPalette::Disabled, QPalette::Text, Qt::black);
+    edit->setPalette(palette);
+    return edit;
+  };
+  Edit1 = make_readout("Edit1", 85, 3);
+
+  auto make_small = [](QWidget* parent, const char* name, const char* hint, const QIcon& icon,
+                       int x, int y, int size) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    button->setIcon(icon);
+    button->setAutoRaise(true);
+    button->setGeometry(x, y, size, size);
+    return button;
+  };
+  SpeedButton11 = make_small(Panel3, "SpeedButton11", "Empty recycle bin",
+                             style()->standardIcon(QStyle::SP_TrashIcon), 172, 5, 20);
+  SpeedButton12 = make_small(Panel3, "SpeedButton12", "View airplane already installed",
+                             style()->standardIcon(QStyle::SP_FileDialogInfoView), 200, 5, 20);
+  connect(SpeedButton11, &QToolButton::clicked, this, [this] { guarded([this] { SpeedButton11Click(); }); });
+
+  Label2 = new QLabel("Total Free size :", Panel3);
+  Label2->setObjectName("Label2");
+  Label2->setFont(bold);
+  Label2->setGeometry(224, 6, 100, 16);
+  Edit2 = make_readout("Edit2", 325, 4);
+
+  StatusBar1 = new QStatusBar(TabSheet1);
+  StatusBar1->setObjectName("StatusBar1");
+  StatusBar1->setSizeGripEnabled(false);
+  StatusBar1->setGeometry(0, 313, 412, 20);
+
+  // Pictures
+  AdvImage1 = new PictureView(TabSheet4);
+  AdvImage1->setObjectName("AdvImage1");
+  AdvImage1->setGeometry(0, 0, 408, 252);
+  AdvImage1->setStretchRatio(true);
+  AdvImage1->setCenterView(true);
+  AdvImage1->setGifAnimate(true);
+  AdvImage1->setBevelWidth(1);
+  PopupMenu1 = new QMenu(AdvImage1);
+  PopupMenu1->setObjectName("PopupMenu1");
+  Stretch1 = PopupMenu1->addMenu("&Strech ");
+  Stretch1->setObjectName("Stretch1");
+  On1 = Stretch1->addAction("On");
+  On1->setObjectName("On1");
+  Off1 = Stretch1->addAction("Off");
+  Off1->setObjectName("Off1");
+  AdvImage1->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(AdvImage1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { PopupMenu1->popup(AdvImage1->mapToGlobal(at)); });
+  connect(On1, &QAction::triggered, this, [this] { guarded([this] { On1Click(); }); });
+  connect(Off1, &QAction::triggered, this, [this] { guarded([this] { Off1Click(); }); });
+
+  ListBox1 = new QListWidget(TabSheet4);
+  ListBox1->setObjectName("ListBox1");
+  ListBox1->setGeometry(0, 256, 409, 52);
+  connect(ListBox1, &QListWidget::itemClicked, this, [this] { guarded([this] { ListBox1Click(); }); });
+
+  // Delete installed airplanes
+  ListBox2 = new QListWidget(TabSheet3);
+  ListBox2->setObjectName("ListBox2");
+  ListBox2->setGeometry(0, 0, 409, 169);
+
+  AdvImage2 = new PictureView(TabSheet3);
+  AdvImage2->setObjectName("AdvImage2");
+  AdvImage2->setGeometry(80, 176, 153, 153);
+  AdvImage2->setStretchRatio(true);
+  AdvImage2->setBevelWidth(1);
+
+  SpeedButton2 = make_small(TabSheet3, "SpeedButton2", "Check all", check_icon(true), 0, 176, 25);
+  SpeedButton3 = make_small(TabSheet3, "SpeedButton3", "Uncheck all", check_icon(false), 32, 176, 25);
+
+  ListBox3 = new QListWidget(TabSheet3);
+  ListBox3->setObjectName("ListBox3");
+  ListBox3->setGeometry(288, 176, 121, 121);
+  ListBox3->setSortingEnabled(true);
+
+  Edit3 = new QLineEdit(TabSheet3);
+  Edit3->setObjectName("Edit3");
+  Edit3->setGeometry(288, 304, 121, 21);
+
+  SpeedButton1 = make_small(TabSheet3, "SpeedButton1", "Find",
+                            style()->standardIcon(QStyle::SP_FileDialogContentsView), 264, 304, 21);
+  SpeedButton1->setEnabled(false);
+}
+
+void Tutil::build_paths() {
+  BFSBackground1 = new GradientPanel(this, false);
+  BFSBackground1->setObjectName("BFSBackground1");
+  BFSBackground1->setGeometry(1, 400, 416, 145);
+  BFSBackground1->setColor(menu_colour);
+  BFSBackground1->lower();
+
+  // Rows are placed in client coordinates over the painted background.
+  auto place = [](QWidget* widget, int x, int y, int w, int h) {
+    widget->setGeometry(x - 1, y - 400, w, h);
+  };
+  auto make_path_row = [&](FlatButton** button, const char* button_name, const char* caption,
+                           QLineEdit** edit, const char* edit_name, int y) {
+    *button = new FlatButton(BFSBackground1);
+    (*button)->setObjectName(button_name);
+    (*button)->setText(caption);
+    (*button)->setColor(button_shadow);
+    (*button)->setFocusedColor(menu_colour);
+    place(*button, 16, y, 97, 25);
+    *edit = new QLineEdit(BFSBackground1);
+    (*edit)->setObjectName(edit_name);
+    (*edit)->setEnabled(false);
+    place(*edit, 128, y + 2, 281, 21);
+  };
+  make_path_row(&FlatButton1, "FlatButton1", "", &e_fs_path, "e_fs_path", 408);
+  e_fs_path->setReadOnly(true);
+  make_path_row(&FlatButton2, "FlatButton2", "Download Path", &edit_download, "edit_download", 440);
+  make_path_row(&FlatButton3, "FlatButton3", "Unzip Path", &edit_unzip, "edit_unzip", 472);
+  connect(FlatButton1, &QToolButton::clicked, this, [this] { guarded([this] { FlatButton1Click(); }); });
+  connect(FlatButton2, &QToolButton::clicked, this, [this] { guarded([this] { FlatButton2Click(); }); });
+  connect(FlatButton3, &QToolButton::clicked, this, [this] { guarded([this] { FlatButton3Click(); }); });
+
+  auto make_radio = [&](const char* name, const char* caption, QColor back, QColor ink, int x) {
+    auto* radio = new QRadioButton(caption, BFSBackground1);
+    radio->setObjectName(name);
+    radio->setCursor(Qt::PointingHandCursor);
+    radio->setAutoFillBackground(true);
+    QPalette palette = radio->palette();
+    palette.setColor(QPalette::Window, back);
+    palette.setColor(QPalette::WindowText, ink);
+    radio->setPalette(palette);
+    place(radio, x, 512, 66, 17);
+    return radio;
+  };
+  fs2002x = make_radio("fs2002x", "FS 2002", QColor(255, 255, 0), Qt::black, 8);
+  fs2004x = make_radio("fs2004x", "FS 2004", QColor(255, 0, 0), Qt::white, 80);
+  // A radio button's handler runs when it becomes selected, never again
+  // while it stays selected.
+  connect(fs2002x, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) guarded([this] { fs2002xClick(); });
+  });
+  connect(fs2004x, &QRadioButton::toggled, this, [this](bool on) {
+    if (on) guarded([this] { fs2004xClick(); });
+  });
+
+  prompt = new QCheckBox("Multi select", BFSBackground1);
+  prompt->setObjectName("prompt");
+  prompt->setToolTip("Multiple installation");
+  place(prompt, 312, 512, 97, 17);
+  connect(prompt, &QCheckBox::clicked, this, [this] { guarded([this] { promptClick(); }); });
+}
+
+// ---------------------------------------------------------------- events
+
+void Tutil::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // The start-up sequence runs once, as soon as the window is up; a modal
+  // chooser it may open then has the window behind it.
+  if (!activated_) QTimer::singleShot(0, this, [this] { guarded([this] { FormActivate(); }); });
+}
+
+void Tutil::closeEvent(QCloseEvent* event) {
+  // Closing the window by the window manager is the same as "exit".
+  QWidget::closeEvent(event);
+  if (event->isAccepted()) QCoreApplication::quit();
+}
+
+void Tutil::guarded(const std::function<void()>& handler) {
+  std::string failure;
+  try {
+    handler();
+    return;
+  } catch (const std::exception& e) {
+    failure = e.what();
+  } catch (...) {
+    failure = "Unexpected error";
+  }
+  while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+  setEnabled(true);
+  progress_stop();
+  progress_close();
+  message(MessageKind::application_error, with_full_stop(failure), Buttons::ok);
+}
+
+void Tutil::FormActivate() {
+  if (activated_) return;
+  activated_ = true;
+  PageControl1->setCurrentWidget(TabSheet1);
+  ZipMaster1.load_zip_dll();
+  ZipMaster1.load_unz_dll();
+  // fs_start names the simulator selected last; any other value, the default
+  // included, leaves the choice to the user.
+  if (shared_.settings_file.read(settings_section, key_fs_start, settings_default) == "fs2002") {
+    shared_.fs_version = "fs2002";
+    fs2002x->setChecked(true);
+    FlatButton1->setText("Fs2002 Path :");
+  }
+  if (shared_.settings_file.read(settings_section, key_fs_start, settings_default) == "fs2004") {
+    shared_.fs_version = "fs2004";
+    fs2004x->setChecked(true);
+    FlatButton1->setText("Fs2004 Path :");
+  }
+}
+
+void Tutil::fs2002xClick() {
+  FlatButton1->setText("Fs2002 Path :");
+  BFSBackground1->setColor(QColor(255, 255, 0));
+  for (auto* button : {FlatButton1, FlatButton2, FlatButton3}) button->setColor(button_shadow);
+  select_simulator(shared_, *this, "fs2002");
+}
+
+void Tutil::fs2004xClick() {
+  FlatButton1->setText("Fs2004 Path :");
+  BFSBackground1->setColor(QColor(255, 0, 0));
+  for (auto* button : {FlatButton1, FlatButton2, FlatButton3}) button->setColor(button_shadow);
+  select_simulator(shared_, *this, "fs2004");
+}
+
+void Tutil::SpeedButton4Click() { set_main_fs_path(shared_, *this); }
+
+bool Tutil::browse_to(FlatButton* button, const std::string& folder,
+                      const char* invalid_message) {
+  Edit1->clear();
+  LsFilelistView_util->setToolTip(QString());
+  if (!platform::folder_exists(folder)) {
+    message(MessageKind::information, invalid_message, Buttons::ok);
+    return false;
+  }
+  for (auto* other : {FlatButton1, FlatButton2, FlatButton3})
+    other->setColor(other == button ? active_caption : button_shadow);
+  PageControl1->setCurrentWidget(TabSheet1);
+  LsFilelistView_util->setDirectory(qs(folder));
+  return true;
+}
+
+void Tutil::FlatButton1Click() {
+  prompt->hide();
+  if (!browse_to(FlatButton1, shared_.fs_path, "Invalid Path ")) return;
+  for (auto* button : {SpeedButton5, SpeedButton7, SpeedButton8, SpeedButton12})
+    button->setEnabled(false);
+}
+
+void Tutil::FlatButton2Click() {
+  prompt->hide();
+  LsFilelistView_util->setMultiSelect(true);
+  if (!browse_to(FlatButton2, shared_.download_path, "Invalid Path ")) return;
+  for (auto* button : {SpeedButton7, SpeedButton8, SpeedButton12}) button->setEnabled(false);
+}
+
+void Tutil::FlatButton3Click() {
+  prompt->show();
+  if (!prompt->isChecked()) LsFilelistView_util->setMultiSelect(false);
+  if (!browse_to(FlatButton3, shared_.unzip_path, "Invalid Path")) return;
+  SpeedButton5->setEnabled(false);
+  SpeedButton8->setEnabled(false);
+  SpeedButton12->setEnabled(true);
+}
+
+void Tutil::BtnRefreshClick() {
+  Edit2->setText(qs(free_space_text(shared_)));
+  Edit1->clear();
+  LsFilelistView_util->refresh();
+  for (auto* button : {SpeedButton8, SpeedButton5, SpeedButton7}) button->setEnabled(false);
+}
+
+void Tutil::SpeedButton11Click() {
+  platform::empty_trash([this](std::size_t items) {
+    const std::string text =
+        items == 1 ? std::string("Are you sure you want to permanently delete this item?")
+                   : "Are you sure you want to permanently delete these " +
+                         std::to_string(items) + " items?";
+    return message(MessageKind::confirmation, text, Buttons::yes_no) == Answer::yes;
+  });
+  Edit2->setText(qs(free_space_text(shared_)));
+}
+
+void Tutil::Btn1LevelUpClick() { LsFilelistView_util->oneLevelUp(); }
+
+void Tutil::promptClick() { LsFilelistView_util->setMultiSelect(prompt->isChecked()); }
+
+void Tutil::SpeedButton6Click() {
+  // Every window of the program goes with the main one.
+  QApplication::closeAllWindows();
+  QCoreApplication::quit();
+}
+
+void Tutil::ListBox1Click() {
+  if (auto* item = ListBox1->currentItem()) AdvImage1->load(item->text());
+}
+
+void Tutil::On1Click() {
+  AdvImage1->setStretchRatio(true);
+  Stretch1->menuAction()->setCheckable(true);
+  Stretch1->menuAction()->setChecked(true);
+}
+
+void Tutil::Off1Click() { AdvImage1->setStretchRatio(false); }
+
+// ---------------------------------------------------------------- Ui
+
+QWidget* Tutil::control(std::string_view name) const {
+  auto* widget = findChild<QWidget*>(qs(name));
+  if (!widget) throw std::logic_error("No control named " + std::string(name));
+  return widget;
+}
+
+Answer Tutil::message(MessageKind kind, std::string_view text, Buttons buttons) {
+  if (dialogs_) return dialogs_->message(kind, text, buttons);
+  return show_message_box(isVisible() ? this : nullptr, kind, text, buttons);
+}
+
+void Tutil::status(std::string_view text) {
+  if (text.empty())
+    StatusBar1->clearMessage();
+  else
+    StatusBar1->showMessage(qs(text));
+}
+
+void Tutil::set_enabled(std::string_view name, bool enabled) { control(name)->setEnabled(enabled); }
+
+void Tutil::set_text(std::string_view name, std::string_view text) {
+  QWidget* widget = control(name);
+  if (auto* edit = qobject_cast<QLineEdit*>(widget))
+    edit->setText(qs(text));
+  else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+    button->setText(qs(text));
+  else if (auto* label = qobject_cast<QLabel*>(widget))
+    label->setText(qs(text));
+  else
+    widget->setWindowTitle(qs(text));
+}
+
+void Tutil::show_folder(std::string_view folder) { LsFilelistView_util->setDirectory(qs(folder)); }
+
+std::string Tutil::list_directory() { return LsFilelistView_util->directory().toStdString(); }
+
+void Tutil::set_active_page(std::string_view page) {
+  PageControl1->setCurrentWidget(control(page));
+}
+
+void Tutil::set_catalogue(const std::vector<std::string>& entries) {
+  QStringList sorted;
+  for (const auto& entry : entries) sorted << qs(entry);
+  std::stable_sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) < 0;
+  });
+  ListBox2->clear();
+  for (const auto& entry : sorted) {
+    auto* item = new QListWidgetItem(entry, ListBox2);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Unchecked);
+  }
+}
+
+std::vector<std::string> Tutil::catalogue() {
+  std::vector<std::string> entries;
+  for (int i = 0; i < ListBox2->count(); ++i) entries.push_back(ListBox2->item(i)->text().toStdString());
+  return entries;
+}
+
+std::optional<std::string> Tutil::run_chooser(std::string_view caption) {
+  Form2->setWindowTitle(qs(caption));
+  Form2->LsDirTree1->setEnabled(true);
+  if (Form2->exec() != QDialog::Accepted) return std::nullopt;
+  return Form2->LsDirTree1->selectedFolder().toStdString();
+}
+
+void Tutil::progress_animation(Animation animation) {
+  Form1->Animate1->setKind(animation == Animation::copy_files ? AnimationView::Kind::copy_files
+                                                              : AnimationView::Kind::delete_file);
+}
+
+void Tutil::progress_start() { Form1->Animate1->start(); }
+void Tutil::progress_stop() { Form1->Animate1->stop(); }
+void Tutil::progress_caption(std::string_view caption) { Form1->setWindowTitle(qs(caption)); }
+void Tutil::progress_show() { Form1->show(); }
+void Tutil::progress_close() { Form1->hide(); }
+
+bool Tutil::prompt_checked() { return prompt->isChecked(); }
+
+std::string Tutil::simulator_tag() {
+  if (fs2002x->isChecked()) return "fs2002";
+  if (fs2004x->isChecked()) return "fs2004";
+  return {};
+}
+
+void Tutil::pump() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+}  // namespace wingstow

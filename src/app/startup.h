@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "settings/ui.h"
+
+namespace wingstow {
+
+namespace platform {
+class SingleInstance;
+}
+class Tutil;
+
+inline constexpr const char* instance_lock_name = "MonMutexhangarkit";
+
+// A running program: the instance lock, held as long as the program runs, and
+// the main window with the progress window and the chooser.
+struct Instance {
+  Instance();
+  ~Instance();
+  std::unique_ptr<platform::SingleInstance> lock;
+  std::unique_ptr<Tutil> window;
+};
+
+struct StartOptions {
+  std::string program_folder;  // with trailing separator
+  std::string lock_folder;     // empty: the user's runtime folder
+  Ui* dialogs = nullptr;       // tests: where messages go instead of boxes
+};
+
+// Takes the instance lock and builds the windows. When another instance runs,
+// the user is told "already running" and nothing is created.
+std::unique_ptr<Instance> start_instance(const StartOptions& options);
+
+}  // namespace wingstow

@@ -1,0 +1,221 @@
+#include "platform/ini_file.h"
+
+#include "platform/error.h"
+#include "platform/files.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <optional>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace wingstow::platform {
+
+namespace {
+
+constexpr std::size_t max_value_length = 2047;
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trim(std::string_view s) {
+  while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+bool same_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Whole file; nothing when it is missing (errno ENOENT) or cannot be read.
+std::optional<std::string> read_all(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string content;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      ::close(fd);
+      errno = error;
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    content.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return content;
+}
+
+struct Line {
+  std::size_t begin = 0;  // first byte
+  std::size_t end = 0;    // one past the text, before "\r\n" or "\n"
+  std::size_t next = 0;   // one past the line end, if any
+};
+
+std::vector<Line> split_lines(const std::string& text) {
+  std::vector<Line> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const auto nl = text.find('\n', pos);
+    Line line{pos, nl == std::string::npos ? text.size() : nl,
+              nl == std::string::npos ? text.size() : nl + 1};
+    if (line.end > line.begin && text[line.end - 1] == '\r') --line.end;
+    lines.push_back(line);
+    pos = line.next;
+  }
+  return lines;
+}
+
+// What a line means to the profile reader.
+struct Parsed {
+  enum Kind { other, section, entry } kind = other;
+  std::string_view name;   // section or key name, trimmed
+  std::string_view value;  // trimmed
+};
+
+Parsed parse(std::string_view text) {
+  const auto t = trim(text);
+  if (t.empty() || t.front() == ';') return {};
+  if (t.front() == '[') {
+    const auto close = t.rfind(']');
+    if (close != std::string_view::npos)
+      return {Parsed::section, trim(t.substr(1, close - 1)), {}};
+  }
+  const auto eq = t.find('=');
+  if (eq == std::string_view::npos) return {};
+  return {Parsed::entry, trim(t.substr(0, eq)), trim(t.substr(eq + 1))};
+}
+
+// Index of the first line of the section's body and one past its last line;
+// nothing when the section is missing. The first section of that name counts.
+std::optional<std::pair<std::size_t, std::size_t>> find_section(const std::string& text,
+                                                                const std::vector<Line>& lines,
+                                                                std::string_view section) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const auto p = parse(std::string_view(text).substr(lines[i].begin, lines[i].end - lines[i].begin));
+    if (p.kind != Parsed::section || !same_name(p.name, section)) continue;
+    auto j = i + 1;
+    while (j < lines.size() &&
+           parse(std::string_view(text).substr(lines[j].begin, lines[j].end - lines[j].begin))
+                   .kind != Parsed::section)
+      ++j;
+    return std::pair{i + 1, j};
+  }
+  return std::nullopt;
+}
+
+std::string_view line_text(const std::string& text, const Line& line) {
+  return std::string_view(text).substr(line.begin, line.end - line.begin);
+}
+
+// Cut to the limit without leaving half of a UTF-8 sequence at the end.
+std::string capped(std::string_view value) {
+  if (value.size() <= max_value_length) return std::string(value);
+  auto cut = max_value_length;
+  std::size_t back = 0;
+  while (back < 3 && cut - back > 0 &&
+         (static_cast<unsigned char>(value[cut - back - 1]) & 0xC0) == 0x80)
+    ++back;
+  if (cut - back > 0) {
+    const auto lead = static_cast<unsigned char>(value[cut - back - 1]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (length > back + 1) cut -= back + 1;
+  }
+  return std::string(value.substr(0, cut));
+}
+
+}  // namespace
+
+IniFile::IniFile(std::string path) : path_(std::move(path)) {}
+
+std::string IniFile::read(std::string_view section, std::string_view key,
+                          std::string_view fallback) const {
+  const auto text = read_all(resolve(path_));
+  if (!text) return capped(fallback);
+  const auto lines = split_lines(*text);
+  const auto body = find_section(*text, lines, trim(section));
+  if (!body) return capped(fallback);
+  const auto wanted = trim(key);
+  for (auto i = body->first; i < body->second; ++i) {
+    const auto p = parse(line_text(*text, lines[i]));
+    if (p.kind != Parsed::entry || !same_name(p.name, wanted)) continue;
+    auto value = p.value;
+    // One pair of matching quotes goes, as the Windows reader does.
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+      value = value.substr(1, value.size() - 2);
+    return capped(value);
+  }
+  return capped(fallback);
+}
+
+void IniFile::write(std::string_view section, std::string_view key, std::string_view value) {
+  const auto fail = [this]() { throw Error("Impossible d'écrire dans " + path_); };
+  const std::string real = resolve(path_);
+  auto existing = read_all(real);
+  if (!existing && errno != ENOENT) fail();
+  std::string text = existing ? std::move(*existing) : std::string();
+
+  const auto first_nl = text.find('\n');
+  const std::string eol =
+      first_nl == std::string::npos || (first_nl > 0 && text[first_nl - 1] == '\r') ? "\r\n" : "\n";
+  const auto lines = split_lines(text);
+  const auto wanted_section = trim(section);
+  const auto wanted_key = trim(key);
+  const std::string entry = std::string(wanted_key) + "=" + std::string(value);
+
+  const auto body = find_section(text, lines, wanted_section);
+  if (!body) {
+    if (!text.empty() && text.back() != '\n') text += eol;
+    text += "[" + std::string(wanted_section) + "]" + eol + entry + eol;
+  } else {
+    bool replaced = false;
+    for (auto i = body->first; i < body->second && !replaced; ++i) {
+      const auto p = parse(line_text(text, lines[i]));
+      if (p.kind != Parsed::entry || !same_name(p.name, wanted_key)) continue;
+      // The key keeps the spelling the file gives it, as on Windows.
+      const std::string line = std::string(p.name) + "=" + std::string(value);
+      text.replace(lines[i].begin, lines[i].end - lines[i].begin, line);
+      replaced = true;
+    }
+    if (!replaced) {
+      // After the section's last non-blank line (its header at least).
+      auto last = body->first - 1;
+      for (auto i = body->first; i < body->second; ++i)
+        if (!trim(line_text(text, lines[i])).empty()) last = i;
+      const auto& line = lines[last];
+      if (line.next > line.end)
+        text.insert(line.next, entry + eol);
+      else
+        text.insert(line.next, eol + entry + eol);
+    }
+  }
+
+  QSaveFile file(QFile::decodeName(QByteArray::fromStdString(real)));
+  if (!file.open(QIODevice::WriteOnly)) fail();
+  // flush() before commit(): on a full disk a small write otherwise stays in
+  // Qt's buffer and commit() reports success over an empty file.
+  if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+      !file.flush()) {
+    file.cancelWriting();
+    fail();
+  }
+  if (!file.commit()) fail();
+}
+
+}  // namespace wingstow::platform

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+class QLockFile;
+
+namespace wingstow::platform {
+
+// The one-instance guard: a lock file named after the lock in the user's
+// runtime folder. The lock dies with its process, so a crash never blocks the
+// next start.
+class SingleInstance {
+ public:
+  // folder empty: the user's runtime folder.
+  explicit SingleInstance(std::string_view name, std::string folder = {});
+  ~SingleInstance();
+  SingleInstance(const SingleInstance&) = delete;
+  SingleInstance& operator=(const SingleInstance&) = delete;
+
+  // True when this process now holds the lock; false when another one does.
+  bool acquire();
+
+ private:
+  std::unique_ptr<QLockFile> lock_;
+};
+
+}  // namespace wingstow::platform

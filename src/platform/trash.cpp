@@ -1,0 +1,137 @@
+#include "platform/trash.h"
+
+#include "platform/files.h"
+
+#include <QFile>
+#include <QStandardPaths>
+#include <QStorageInfo>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace wingstow::platform {
+
+namespace {
+
+std::string local(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+std::string home_trash() {
+  return local(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)) + "/Trash";
+}
+
+// Creates every missing level of path, private to the user as the trash
+// wants it.
+bool make_path(const std::string& path) {
+  for (std::size_t pos = 1; pos <= path.size(); ++pos) {
+    if (pos != path.size() && path[pos] != '/') continue;
+    const std::string level = path.substr(0, pos);
+    if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A real folder (not a link to one), as the trash folders must be.
+bool is_real_folder(const std::string& path, struct stat& st) {
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::vector<std::string> entry_names(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* e = ::readdir(dir)) {
+      const std::string_view name = e->d_name;
+      if (name != "." && name != "..") names.emplace_back(name);
+    }
+    ::closedir(dir);
+  }
+  return names;
+}
+
+// Removes path and everything in it without following links; folders the
+// owner cannot write or enter are opened up first.
+bool remove_tree(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+  if (!S_ISDIR(st.st_mode)) return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+  if ((st.st_mode & S_IRWXU) != S_IRWXU) ::chmod(path.c_str(), (st.st_mode & 07777) | S_IRWXU);
+  bool ok = true;
+  for (const auto& name : entry_names(path)) ok = remove_tree(path + "/" + name) && ok;
+  return ::rmdir(path.c_str()) == 0 && ok;
+}
+
+}  // namespace
+
+std::vector<std::string> trash_folders() {
+  std::vector<std::string> folders;
+  std::vector<std::pair<dev_t, ino_t>> seen;
+  const auto add = [&](const std::string& folder) {
+    struct stat st;
+    if (!is_real_folder(folder, st)) return;
+    for (const auto& [dev, ino] : seen)
+      if (dev == st.st_dev && ino == st.st_ino) return;
+    seen.emplace_back(st.st_dev, st.st_ino);
+    folders.push_back(folder);
+  };
+  add(home_trash());
+
+  const auto uid = ::getuid();
+  const auto id = std::to_string(uid);
+  for (const auto& volume : QStorageInfo::mountedVolumes()) {
+    if (!volume.isValid() || !volume.isReady()) continue;
+    std::string top = local(volume.rootPath());
+    if (top.empty() || top.back() != '/') top += '/';
+    // The shared $topdir/.Trash/$uid counts only when .Trash is a real,
+    // sticky folder; $topdir/.Trash-$uid only when it is the user's.
+    struct stat st;
+    if (is_real_folder(top + ".Trash", st) && (st.st_mode & S_ISVTX)) add(top + ".Trash/" + id);
+    if (is_real_folder(top + ".Trash-" + id, st) && st.st_uid == uid) add(top + ".Trash-" + id);
+  }
+  return folders;
+}
+
+bool move_to_trash(std::string_view path) {
+  std::string real = resolve(path);
+  while (real.size() > 1 && real.back() == '/') real.pop_back();
+  struct stat st;
+  if (real.empty() || ::lstat(real.c_str(), &st) != 0) return false;
+  // Without these Qt 6.4 reports success yet moves the item into ./files of
+  // the current folder.
+  const auto trash = home_trash();
+  if (!make_path(trash + "/files") || !make_path(trash + "/info")) return false;
+  QFile::moveToTrash(QFile::decodeName(QByteArray::fromStdString(real)));
+  // Trust the disk rather than the answer: across devices Qt may fail after
+  // saying little, and the item must be gone to count as trashed.
+  return ::lstat(real.c_str(), &st) != 0 && errno == ENOENT;
+}
+
+std::size_t trash_item_count() {
+  std::size_t count = 0;
+  for (const auto& folder : trash_folders()) count += entry_names(folder + "/files").size();
+  return count;
+}
+
+bool empty_trash(const std::function<bool(std::size_t)>& confirm) {
+  const auto folders = trash_folders();
+  std::size_t count = 0;
+  for (const auto& folder : folders) count += entry_names(folder + "/files").size();
+  if (count == 0 || !confirm(count)) return false;
+  bool ok = true;
+  for (const auto& folder : folders) {
+    for (const char* part : {"/files", "/info", "/expunged"}) {
+      const auto sub = folder + part;
+      struct stat st;
+      if (!is_real_folder(sub, st)) continue;
+      if ((st.st_mode & S_IRWXU) != S_IRWXU) ::chmod(sub.c_str(), (st.st_mode & 07777) | S_IRWXU);
+      for (const auto& name : entry_names(sub)) ok = remove_tree(sub + "/" + name) && ok;
+    }
+  }
+  return ok;
+}
+
+}  // namespace wingstow::platform

@@ -1,0 +1,39 @@
+#pragma once
+
+// The process-wide state of the program, owned by the main window and passed
+// by reference to the engine routines.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/ini_file.h"
+
+namespace wingstow {
+
+struct Shared {
+  // program_folder: the folder of the settings file and the working folders,
+  // with its trailing separator.
+  explicit Shared(std::string program_folder);
+
+  std::string program_folder;
+  std::string ini_path;
+  platform::IniFile settings_file;
+
+  std::string fs_version;   // "fs2002", "fs2004" or empty
+  std::string fs_path_key;  // "fs_path_2002" or "fs_path_2004"
+  std::string fs_path;      // simulator root, with trailing separator
+  std::string download_path;
+  std::string unzip_path;
+  std::string record_name;
+  std::int32_t abort_flag = 0;
+  std::int64_t unzip_total_size = 0;
+  std::int64_t unzip_done_size = 0;
+  std::uint8_t unzip_cancel_flag = 0;
+
+  // Scratch lists through which search results are passed by index.
+  std::vector<std::string> Memo1;
+  std::vector<std::string> Memo2;
+};
+
+}  // namespace wingstow

@@ -1,0 +1,126 @@
+#include "settings/simulator.h"
+
+#include <array>
+
+#include "platform/error.h"
+#include "platform/files.h"
+
+namespace wingstow {
+namespace {
+
+constexpr std::array<std::string_view, 4> working_folders = {
+    "download_fs2002", "download_fs2004", "unzip_fs2002", "unzip_fs2004"};
+
+// Controls that only make sense once the simulator's folder is known.
+constexpr std::array<std::string_view, 8> browse_controls = {
+    "LsFilelistView_util", "FlatButton1", "FlatButton2", "FlatButton3",
+    "fs2002x",             "fs2004x",     "BtnRefresh",  "Btn1LevelUp"};
+constexpr std::array<std::string_view, 6> command_controls = {
+    "prompt", "SpeedButton11", "SpeedButton12", "SpeedButton1", "SpeedButton2", "SpeedButton3"};
+constexpr std::array<std::string_view, 10> locked_while_choosing = {
+    "LsFilelistView_util", "SpeedButton5", "SpeedButton7", "SpeedButton8", "SpeedButton10",
+    "BtnRefresh",          "Btn1LevelUp",  "FlatButton1",  "FlatButton2",  "FlatButton3"};
+
+template <std::size_t N>
+void set_all(Ui& ui, const std::array<std::string_view, N>& controls, bool enabled) {
+  for (auto control : controls) ui.set_enabled(control, enabled);
+}
+
+void create_working_folders(const Shared& shared) {
+  for (auto name : working_folders) {
+    const std::string folder = shared.program_folder + std::string(name);
+    if (!platform::folder_exists(folder) && !platform::create_folder(folder))
+      throw Error("Impossible de créer " + folder);
+  }
+}
+
+// Stores the simulator folder and brings the window up to date with it.
+void accept_fs_path(Shared& shared, Ui& ui, const std::string& folder) {
+  shared.settings_file.write(settings_section, shared.fs_path_key, folder);
+  shared.fs_path = folder;
+  refresh_catalogue(shared, ui);
+  ui.set_text("edit_download", shared.download_path);
+  ui.set_text("edit_unzip", shared.unzip_path);
+  ui.show_folder(shared.unzip_path);
+  set_all(ui, browse_controls, true);
+}
+
+}  // namespace
+
+void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
+  create_working_folders(shared);
+
+  if (tag == "fs2004" || tag == "fs2002") {
+    const std::string year(tag.substr(2));
+    shared.fs_path_key = "fs_path_" + year;
+    shared.download_path = shared.program_folder + "download_fs" + year + platform::sep;
+    shared.unzip_path = shared.program_folder + "unzip_fs" + year + platform::sep;
+    ui.set_text("edit_download", shared.download_path);
+    ui.set_text("edit_unzip", shared.unzip_path);
+  }
+
+  shared.fs_path =
+      shared.settings_file.read(settings_section, shared.fs_path_key, settings_default);
+  ui.set_text("e_fs_path", shared.fs_path);
+
+  if (platform::folder_exists(shared.fs_path)) {
+    accept_fs_path(shared, ui, shared.fs_path);
+    ui.set_text("Edit2", free_space_text(shared));
+    ui.set_active_page("TabSheet1");
+    set_all(ui, command_controls, true);
+    return;
+  }
+
+  set_all(ui, locked_while_choosing, false);
+  set_all(ui, command_controls, false);
+  const auto selected = ui.run_chooser("Set the main " + std::string(tag) + " path");
+  if (!selected) return;
+
+  const std::string other_key =
+      shared.fs_path_key == "fs_path_2002" ? "fs_path_2004" : "fs_path_2002";
+  // A drive root already ends with the separator.
+  std::string chosen = *selected;
+  if (chosen.empty() || chosen.back() != platform::sep) chosen += platform::sep;
+  if (chosen == shared.settings_file.read(settings_section, other_key, settings_default)) {
+    ui.message(MessageKind::warning, "Path already used !, choose the right one", Buttons::ok);
+    ui.set_enabled("BitBtn1", false);
+    return;
+  }
+
+  ui.set_enabled("BitBtn1", false);
+  ui.set_text("e_fs_path", chosen);
+  accept_fs_path(shared, ui, chosen);
+  set_all(ui, command_controls, true);
+  ui.set_text("Edit2", free_space_text(shared));
+}
+
+void select_simulator(Shared& shared, Ui& ui, std::string_view tag) {
+  shared.fs_version = std::string(tag);
+  setup_simulator(shared, ui, tag);
+  shared.settings_file.write(settings_section, key_fs_start, tag);
+}
+
+void set_main_fs_path(Shared& shared, Ui& ui) {
+  const std::string tag = ui.simulator_tag();
+  if (tag.empty()) return;
+  shared.fs_version = tag;
+  setup_simulator(shared, ui, tag);
+}
+
+std::int64_t free_space_kb(const Shared& shared) {
+  // Integer division rounds toward zero, so a failed query (-1) gives 0.
+  return platform::free_bytes(shared.fs_path) / 1024;
+}
+
+std::string size_text(std::int64_t kib) { return std::to_string(kib / 1024) + " Mb"; }
+
+std::string free_space_text(const Shared& shared) { return size_text(free_space_kb(shared)); }
+
+void refresh_catalogue(Shared& shared, Ui& ui) {
+  std::vector<std::string> records;
+  for (const auto& entry : platform::find_entries(shared.unzip_path, "*.txt", 0))
+    records.push_back(shared.unzip_path + entry.name);
+  ui.set_catalogue(records);
+}
+
+}  // namespace wingstow

@@ -1,0 +1,237 @@
+#include "platform/files.h"
+
+#include "support/temp_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include <sys/stat.h>
+#include <sys/time.h>
+
+namespace wingstow::platform {
+namespace {
+
+using test::read_file;
+using test::TempTree;
+namespace fs = std::filesystem;
+
+std::vector<std::string> names(const std::vector<DirEntry>& entries) {
+  std::vector<std::string> out;
+  for (const auto& e : entries) out.push_back(e.name);
+  return out;
+}
+
+// A simulator tree as Wine installs it, asked for in lower case.
+class SimulatorTree : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (auto folder : {"Aircraft", "Gauges", "Sound", "Effects", "Modules", "Flights/MyFlts"})
+      tree.make_folder(folder);
+    tree.make_file("Gauges/Radio.GAU", "gau");
+    tree.make_file("Effects/Smoke.fx", "fx");
+    fs_path = tree.root();
+  }
+  TempTree tree;
+  std::string fs_path;
+};
+
+TEST_F(SimulatorTree, EveryCallFindsTheFoldersThroughLowerCaseNames) {
+  for (auto folder : {"aircraft", "gauges", "sound", "effects", "modules", "flights/myflts"}) {
+    EXPECT_TRUE(folder_exists(fs_path + folder)) << folder;
+    EXPECT_EQ(file_attributes(fs_path + folder + "/"), attr_directory) << folder;
+  }
+  EXPECT_EQ(resolve(fs_path + "flights/myflts/"), fs_path + "Flights/MyFlts/");
+  EXPECT_TRUE(file_exists(fs_path + "gauges/radio.gau"));
+  EXPECT_EQ(names(find_entries(fs_path + "gauges", "*.gau", 0)), std::vector<std::string>{"Radio.GAU"});
+  EXPECT_GT(free_bytes(fs_path + "modules/"), 0);
+
+  EXPECT_TRUE(delete_file(fs_path + "effects/smoke.FX"));
+  EXPECT_FALSE(fs::exists(fs_path + "Effects/Smoke.fx"));
+}
+
+TEST_F(SimulatorTree, CreatedFoldersAndCopiedFilesKeepTheExistingSpelling) {
+  ASSERT_TRUE(create_folder(fs_path + "aircraft/NewPlane"));
+  EXPECT_TRUE(fs::is_directory(fs_path + "Aircraft/NewPlane"));
+  ASSERT_TRUE(create_folder(fs_path + "aircraft/newplane/Panel/"));
+  EXPECT_TRUE(fs::is_directory(fs_path + "Aircraft/NewPlane/Panel"));
+
+  const auto source = tree.make_file("in/Engine.wav", "wav");
+  EXPECT_EQ(copy_file(source, fs_path + "sound/Engine.wav").status, CopyStatus::copied);
+  EXPECT_EQ(read_file(fs_path + "Sound/Engine.wav"), "wav");
+  EXPECT_EQ(names(find_entries(fs_path, "*", attr_directory)),
+            (std::vector<std::string>{".", "..", "Aircraft", "Effects", "Flights", "Gauges", "in",
+                                      "Modules", "Sound"}));
+}
+
+TEST_F(SimulatorTree, ResolvePrefersTheExactNameThenTheFirstInOrder) {
+  tree.make_folder("gauges");  // beside "Gauges"
+  EXPECT_EQ(resolve(fs_path + "gauges/"), fs_path + "gauges/");
+  EXPECT_EQ(resolve(fs_path + "GAUGES/radio.gau"), fs_path + "Gauges/Radio.GAU");
+  // What matches nothing is kept as written, and so is all that follows.
+  EXPECT_EQ(resolve(fs_path + "aircraft/NoSuch/sound"), fs_path + "Aircraft/NoSuch/sound");
+  EXPECT_EQ(resolve(fs_path + "sound/../gauges"), fs_path + "Sound/../gauges");
+}
+
+TEST(Attributes, MirrorTheWindowsBits) {
+  TempTree tree;
+  const auto plain = tree.make_file("plain.txt", "x");
+  const auto hidden = tree.make_file(".hidden", "x");
+  const auto locked = tree.make_file("locked.cfg", "x");
+  ::chmod(locked.c_str(), 0444);
+
+  EXPECT_EQ(file_attributes(plain), attr_archive);
+  EXPECT_EQ(file_attributes(hidden), attr_archive | attr_hidden);
+  EXPECT_EQ(file_attributes(locked), attr_archive | attr_read_only);  // even for root
+  EXPECT_EQ(file_attributes(tree.make_folder(".cache")), attr_directory | attr_hidden);
+  EXPECT_EQ(file_attributes(tree.root() + "."), attr_directory);
+  EXPECT_EQ(file_attributes(tree.root() + ".."), attr_directory);
+  EXPECT_EQ(file_attributes(tree.path("missing")), std::nullopt);
+
+  EXPECT_TRUE(set_file_attributes(plain, attr_read_only | attr_archive));
+  EXPECT_EQ(file_attributes(plain), attr_archive | attr_read_only);
+  EXPECT_TRUE(set_file_attributes(locked, attr_archive));
+  EXPECT_EQ(file_attributes(locked), attr_archive);
+  EXPECT_FALSE(set_file_attributes(tree.path("missing"), 0));
+}
+
+TEST(Wildcards, FollowTheWindowsRules) {
+  struct Case {
+    const char* pattern;
+    const char* name;
+    bool match;
+  };
+  const Case cases[] = {
+      {"*.*", "README", true},        {"*.*", "a.b.c", true},        {"*.*", ".", true},
+      {"*.txt", "notes.TXT", true},   {"*.txt", "notes.txt.bak", false},
+      {"*.txt", "txt", false},        {"readme.*", "ReadMe", true},  {"?.cfg", "a.cfg", true},
+      {"?.cfg", "ab.cfg", false},     {"?.cfg", ".cfg", false},      {"a?c", "ac", false},
+      {"*a*b", "xAyaYB", true},       {"*a*b", "xaYbc", false},      {"*", "", true},
+      {"Aircraft.CFG", "aircraft.cfg", true}, {"\xc3\x89*", "\xc3\xa9t\xc3\xa9", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(wildcard_match(c.pattern, c.name), c.match) << c.pattern << " / " << c.name;
+}
+
+TEST(FindEntries, SortsAsNtfsAndAppliesTheAttributeRule) {
+  TempTree tree;
+  for (auto name : {"b.txt", "a.txt", "A.txt", "_x", "Zeta", "10", ".hidden"})
+    tree.make_file(name, "12345");
+  ::chmod(tree.path("Zeta").c_str(), 0444);
+  tree.make_folder("Sub");
+  tree.make_folder(".cache");
+  fs::create_symlink(tree.path("nowhere"), tree.path("broken"));
+  const auto& root = tree.root();
+
+  // Upper-case folding puts '_' after the letters; equal names by bytes.
+  EXPECT_EQ(names(find_entries(root, "*", 0)),
+            (std::vector<std::string>{"10", "A.txt", "a.txt", "b.txt", "Zeta", "_x"}));
+  EXPECT_EQ(names(find_entries(root, "*.*", attr_directory)),
+            (std::vector<std::string>{".", "..", "10", "A.txt", "a.txt", "b.txt", "Sub", "Zeta",
+                                      "_x"}));
+  EXPECT_EQ(names(find_entries(root, "*", attr_hidden)),
+            (std::vector<std::string>{".hidden", "10", "A.txt", "a.txt", "b.txt", "Zeta", "_x"}));
+  EXPECT_EQ(names(find_entries(root, ".*", attr_any)),
+            (std::vector<std::string>{".", "..", ".cache", ".hidden"}));
+  EXPECT_EQ(names(find_entries(root, "*.TXT", attr_any)),
+            (std::vector<std::string>{"A.txt", "a.txt", "b.txt"}));
+
+  const auto all = find_entries(root.substr(0, root.size() - 1), "*", attr_any);
+  ASSERT_EQ(all.size(), 11u);
+  EXPECT_EQ(all[0].attributes, attr_directory);
+  const auto sub = std::find_if(all.begin(), all.end(), [](auto& e) { return e.name == "Sub"; });
+  EXPECT_EQ(sub->size, 0u);
+  const auto zeta = std::find_if(all.begin(), all.end(), [](auto& e) { return e.name == "Zeta"; });
+  EXPECT_EQ(zeta->attributes, attr_archive | attr_read_only);
+  EXPECT_EQ(zeta->size, 5u);
+
+  EXPECT_TRUE(find_entries(tree.path("missing"), "*", attr_any).empty());
+}
+
+TEST(CreateFolder, MakesOneLevelOnly) {
+  TempTree tree;
+  tree.make_file("file");
+  EXPECT_TRUE(create_folder(tree.path("New")));
+  EXPECT_FALSE(create_folder(tree.path("new")));  // exists, other case
+  EXPECT_FALSE(create_folder(tree.path("file")));
+  EXPECT_FALSE(create_folder(tree.path("a/b")));
+  EXPECT_EQ(errno, ENOENT);
+}
+
+TEST(CopyFile, CopiesContentTimeAndReadOnlyState) {
+  TempTree tree;
+  std::string content(3 * 1024 * 1024 + 17, '\0');  // more than one chunk
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 31 % 251);
+  const auto source = tree.make_file("Big.bin", content);
+  const timeval times[2] = {{1000000000, 0}, {1000000000, 0}};
+  ::utimes(source.c_str(), times);
+  ::chmod(source.c_str(), 0444);
+
+  const auto result = copy_file(source, tree.path("copy.bin"));
+  ASSERT_EQ(result.status, CopyStatus::copied);
+  EXPECT_EQ(read_file(tree.path("copy.bin")), content);
+  struct stat st;
+  ASSERT_EQ(::stat(tree.path("copy.bin").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, 1000000000);
+  EXPECT_EQ(file_attributes(tree.path("copy.bin")), attr_archive | attr_read_only);
+}
+
+TEST(CopyFile, NeverOverwritesAndReportsWhy) {
+  TempTree tree;
+  const auto source = tree.make_file("new.cfg", "new");
+  const auto target = tree.make_file("Old.CFG", "old");
+
+  for (auto name : {"Old.CFG", "old.cfg"}) {
+    const auto result = copy_file(source, tree.path(name));
+    EXPECT_EQ(result.status, CopyStatus::target_exists) << name;
+    EXPECT_EQ(result.error, EEXIST);
+  }
+  EXPECT_EQ(read_file(target), "old");
+
+  auto result = copy_file(tree.path("nofolder/new.cfg"), tree.path("x"));
+  EXPECT_EQ(result.status, CopyStatus::failed);
+  EXPECT_EQ(result.error, ENOENT);
+  result = copy_file(source, tree.path("nofolder/new.cfg"));
+  EXPECT_EQ(result.error, ENOENT);
+  result = copy_file(tree.root(), tree.path("folder-copy"));
+  EXPECT_EQ(result.status, CopyStatus::failed);
+  EXPECT_EQ(result.error, EISDIR);
+  EXPECT_FALSE(fs::exists(tree.path("folder-copy")));
+
+  // Reading this "regular" file fails at once: the started target must go.
+  result = copy_file("/proc/self/mem", tree.path("partial"));
+  EXPECT_EQ(result.status, CopyStatus::failed);
+  EXPECT_NE(result.error, 0);
+  EXPECT_FALSE(fs::exists(tree.path("partial")));
+}
+
+TEST(DeleteFile, RefusesReadOnlyFilesAndFolders) {
+  TempTree tree;
+  const auto locked = tree.make_file("locked", "x");
+  ::chmod(locked.c_str(), 0444);
+  EXPECT_FALSE(delete_file(locked));
+  EXPECT_EQ(errno, EACCES);
+  EXPECT_TRUE(fs::exists(locked));
+
+  tree.make_folder("Folder");
+  EXPECT_FALSE(delete_file(tree.path("folder")));
+  EXPECT_TRUE(fs::exists(tree.path("Folder")));
+  EXPECT_FALSE(delete_file(tree.path("missing")));
+  EXPECT_EQ(errno, ENOENT);
+}
+
+TEST(FreeBytes, AsksTheFileSystemOfAnExistingPath) {
+  EXPECT_GT(free_bytes("/tmp"), 0);
+  EXPECT_EQ(free_bytes("/tmp/no such folder/really not"), -1);
+}
+
+TEST(ProgramFolder, IsTheFolderOfThisExecutable) {
+  const auto folder = program_folder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.back(), '/');
+  EXPECT_TRUE(fs::exists(folder + "platform_tests"));
+}
+
+}  // namespace
+}  // namespace wingstow::platform

@@ -1,0 +1,220 @@
+#include "settings/simulator.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/error.h"
+#include "platform/files.h"
+#include "support/recording_ui.h"
+#include "support/temp_tree.h"
+
+namespace wingstow {
+namespace {
+
+using test::RecordingUi;
+using test::TempTree;
+
+// A program folder and a simulator tree beside it.
+class SimulatorTest : public ::testing::Test {
+ protected:
+  TempTree tree;
+  std::string program = tree.make_folder("prog");
+  Shared shared{program};
+  RecordingUi ui;
+
+  std::string make_simulator(const std::string& name) {
+    for (const char* sub : {"aircraft", "gauges", "sound", "effects", "modules", "flights"})
+      tree.make_folder(name + "/" + sub);
+    return tree.path(name);  // no trailing separator, as the chooser gives it
+  }
+  std::string ini() const { return program + "planeyard.ini"; }
+  std::string setting(const char* key) const {
+    return shared.settings_file.read("main_path", key, "valeur");
+  }
+};
+
+const char* const enabled_when_ready[] = {
+    "LsFilelistView_util", "FlatButton1", "FlatButton2", "FlatButton3", "fs2002x", "fs2004x",
+    "BtnRefresh", "Btn1LevelUp", "prompt", "SpeedButton11", "SpeedButton12", "SpeedButton1",
+    "SpeedButton2", "SpeedButton3"};
+
+TEST_F(SimulatorTest, FirstPressCreatesWorkingFoldersAndAsksForTheFolder) {
+  select_simulator(shared, ui, "fs2002");  // chooser cancelled
+
+  for (const char* name : {"download_fs2002", "download_fs2004", "unzip_fs2002", "unzip_fs2004"})
+    EXPECT_TRUE(platform::folder_exists(program + name)) << name;
+  EXPECT_EQ(ui.texts["edit_download"], program + "download_fs2002/");
+  EXPECT_EQ(ui.texts["edit_unzip"], program + "unzip_fs2002/");
+  EXPECT_EQ(ui.texts["e_fs_path"], "valeur");
+  EXPECT_EQ(ui.chooser_captions, std::vector<std::string>{"Set the main fs2002 path"});
+
+  for (const char* control : {"LsFilelistView_util", "SpeedButton5", "SpeedButton7", "SpeedButton8",
+                              "SpeedButton10", "BtnRefresh", "Btn1LevelUp", "FlatButton1",
+                              "FlatButton2", "FlatButton3", "prompt", "SpeedButton11",
+                              "SpeedButton12", "SpeedButton1", "SpeedButton2", "SpeedButton3"})
+    EXPECT_EQ(ui.enabled_state(control), false) << control;
+  // The radio buttons stay usable so the user can try again.
+  EXPECT_FALSE(ui.enabled_state("fs2002x").has_value());
+
+  EXPECT_EQ(setting("fs_start"), "fs2002");
+  EXPECT_EQ(setting("fs_path_2002"), "valeur");
+  EXPECT_EQ(shared.fs_version, "fs2002");
+  EXPECT_TRUE(ui.folders_shown.empty());
+}
+
+TEST_F(SimulatorTest, ConfirmedFolderIsStoredWithTrailingSeparatorAndWindowGetsReady) {
+  const std::string sim = make_simulator("FS2002");
+  tree.make_file("prog/unzip_fs2002/cessna.txt", "x\r\n");
+  ui.chooser_results.push_back(sim);
+
+  select_simulator(shared, ui, "fs2002");
+
+  EXPECT_EQ(setting("fs_path_2002"), sim + "/");
+  EXPECT_EQ(shared.fs_path, sim + "/");
+  EXPECT_EQ(ui.texts["e_fs_path"], sim + "/");
+  EXPECT_EQ(ui.folders_shown.back(), program + "unzip_fs2002/");
+  EXPECT_EQ(ui.catalogue_entries, std::vector<std::string>{program + "unzip_fs2002/cessna.txt"});
+  EXPECT_EQ(ui.enabled_state("BitBtn1"), false);
+  for (const char* control : enabled_when_ready) EXPECT_EQ(ui.enabled_state(control), true) << control;
+  EXPECT_EQ(ui.texts["Edit2"], free_space_text(shared));
+  EXPECT_NE(ui.texts["Edit2"], "0 Mb");
+  EXPECT_TRUE(ui.pages.empty());  // the chooser path leaves the page alone
+
+  // Next time the stored folder is used without asking.
+  RecordingUi again;
+  Shared later{program};
+  setup_simulator(later, again, "fs2002");
+  EXPECT_TRUE(again.chooser_captions.empty());
+  EXPECT_EQ(again.pages, std::vector<std::string>{"TabSheet1"});
+  for (const char* control : enabled_when_ready)
+    EXPECT_EQ(again.enabled_state(control), true) << control;
+  // Unzip, Install, Delete and Cancel wait for a selection.
+  EXPECT_FALSE(again.enabled_state("SpeedButton5").has_value());
+  EXPECT_FALSE(again.enabled_state("SpeedButton7").has_value());
+}
+
+TEST_F(SimulatorTest, OtherSimulatorsFolderIsRefusedOnlyWithTheSameLetters) {
+  const std::string sim = make_simulator("Sim");
+  shared.settings_file.write("main_path", "fs_path_2002", sim + "/");
+
+  ui.chooser_results.push_back(sim);
+  select_simulator(shared, ui, "fs2004");
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, "Path already used !, choose the right one");
+  EXPECT_EQ(ui.messages[0].kind, MessageKind::warning);
+  EXPECT_EQ(ui.enabled_state("BitBtn1"), false);
+  EXPECT_EQ(setting("fs_path_2004"), "valeur");
+  EXPECT_EQ(ui.enabled_state("FlatButton1"), false);
+  EXPECT_EQ(setting("fs_start"), "fs2004");
+
+  // The same folder in other letters is another text, so it is taken.
+  std::string other_case = sim;
+  other_case.back() = 'M';
+  RecordingUi second;
+  second.chooser_results.push_back(other_case);
+  setup_simulator(shared, second, "fs2004");
+  EXPECT_TRUE(second.messages.empty());
+  EXPECT_EQ(setting("fs_path_2004"), other_case + "/");
+}
+
+TEST_F(SimulatorTest, SwitchingBetweenReadySimulatorsAsksNothing) {
+  shared.settings_file.write("main_path", "fs_path_2002", make_simulator("A") + "/");
+  shared.settings_file.write("main_path", "fs_path_2004", make_simulator("B") + "/");
+  tree.make_file("prog/unzip_fs2004/b.txt");
+
+  select_simulator(shared, ui, "fs2002");
+  select_simulator(shared, ui, "fs2004");
+
+  EXPECT_TRUE(ui.chooser_captions.empty());
+  EXPECT_EQ(ui.folders_shown.back(), program + "unzip_fs2004/");
+  EXPECT_EQ(ui.catalogue_entries, std::vector<std::string>{program + "unzip_fs2004/b.txt"});
+  EXPECT_EQ(shared.fs_path, tree.path("B/"));
+  EXPECT_EQ(setting("fs_start"), "fs2004");
+}
+
+TEST_F(SimulatorTest, SetMainFsPathWithoutSimulatorDoesNothing) {
+  set_main_fs_path(shared, ui);
+  EXPECT_FALSE(platform::exists(program + "unzip_fs2002"));
+  EXPECT_FALSE(platform::exists(ini()));
+  EXPECT_TRUE(ui.chooser_captions.empty());
+
+  ui.tag = "fs2004";
+  set_main_fs_path(shared, ui);
+  EXPECT_EQ(ui.chooser_captions, std::vector<std::string>{"Set the main fs2004 path"});
+  // It stores no simulator of its own.
+  EXPECT_EQ(setting("fs_start"), "valeur");
+}
+
+TEST_F(SimulatorTest, WorkingFolderThatCannotBeCreatedStopsEverything) {
+  tree.make_file("prog/unzip_fs2002", "in the way");
+  try {
+    select_simulator(shared, ui, "fs2002");
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Impossible de créer " + program + "unzip_fs2002");
+  }
+  EXPECT_TRUE(ui.texts.empty());
+  EXPECT_TRUE(ui.chooser_captions.empty());
+  EXPECT_FALSE(platform::exists(ini()));  // fs_start not written
+  // Folders before the failing one were made.
+  EXPECT_TRUE(platform::folder_exists(program + "download_fs2004"));
+}
+
+TEST_F(SimulatorTest, UnwritableSettingsFileIsReported) {
+  const std::string sim = make_simulator("S");
+  tree.make_folder("prog/planeyard.ini");  // a folder where the file should be
+  ui.chooser_results.push_back(sim);
+  EXPECT_THROW(
+      {
+        try {
+          select_simulator(shared, ui, "fs2002");
+        } catch (const Error& e) {
+          EXPECT_EQ(std::string(e.what()), "Impossible d'écrire dans " + ini());
+          throw;
+        }
+      },
+      Error);
+}
+
+TEST(SizeText, WholeMebibytesRoundedTowardZero) {
+  EXPECT_EQ(size_text(1048575), "1023 Mb");
+  EXPECT_EQ(size_text(1048576), "1024 Mb");
+  EXPECT_EQ(size_text(1023), "0 Mb");
+  EXPECT_EQ(size_text(0), "0 Mb");
+  EXPECT_EQ(size_text(-2048), "-2 Mb");
+  // Large disks are shown as they are, not cut to 32 bits.
+  EXPECT_EQ(size_text(std::int64_t{5} * 1024 * 1024 * 1024), "5242880 Mb");
+}
+
+TEST_F(SimulatorTest, FreeSpaceOfTheSimulatorsFileSystem) {
+  shared.fs_path = "valeur";
+  EXPECT_EQ(free_space_kb(shared), 0);
+  EXPECT_EQ(free_space_text(shared), "0 Mb");
+  shared.fs_path = tree.root();
+  EXPECT_EQ(free_space_kb(shared), platform::free_bytes(tree.root()) / 1024);
+  EXPECT_GT(free_space_kb(shared), 0);
+}
+
+TEST_F(SimulatorTest, CatalogueListsOrdinaryTxtFilesDirectlyInTheUnzipFolder) {
+  shared.unzip_path = tree.make_folder("unzip");
+  tree.make_file("unzip/notes.TXT");
+  tree.make_file("unzip/Beech.txt");
+  tree.make_file("unzip/.hidden.txt");
+  tree.make_folder("unzip/old.txt");
+  tree.make_file("unzip/pack/inner.txt");
+  tree.make_file("unzip/readme.doc");
+  const std::string locked = tree.make_file("unzip/locked.txt");
+  ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
+
+  refresh_catalogue(shared, ui);
+  const std::string u = shared.unzip_path;
+  EXPECT_EQ(ui.catalogue_entries,
+            (std::vector<std::string>{u + "Beech.txt", u + "locked.txt", u + "notes.TXT"}));
+
+  shared.unzip_path = tree.make_folder("empty");
+  refresh_catalogue(shared, ui);
+  EXPECT_TRUE(ui.catalogue_entries.empty());
+}
+
+}  // namespace
+}  // namespace wingstow
