@@ -133,10 +133,14 @@ void Tutil::build_toolbar() {
   // Short hint "Refresh", nothing after the bar for the status line.
   BtnRefresh->setStatusTip(QString());
 
-  connect(SpeedButton4, &QToolButton::clicked, this, [this] { guarded([this] { SpeedButton4Click(); }); });
-  connect(BtnRefresh, &QToolButton::clicked, this, [this] { guarded([this] { BtnRefreshClick(); }); });
-  connect(Btn1LevelUp, &QToolButton::clicked, this, [this] { guarded([this] { Btn1LevelUpClick(); }); });
-  connect(SpeedButton6, &QToolButton::clicked, this, [this] { guarded([this] { SpeedButton6Click(); }); });
+  connect(SpeedButton4, &QToolButton::clicked, this,
+          [this] { guarded([this] { SpeedButton4Click(); }); });
+  connect(BtnRefresh, &QToolButton::clicked, this,
+          [this] { guarded([this] { BtnRefreshClick(); }); });
+  connect(Btn1LevelUp, &QToolButton::clicked, this,
+          [this] { guarded([this] { Btn1LevelUpClick(); }); });
+  connect(SpeedButton6, &QToolButton::clicked, this,
+          [this] { guarded([this] { SpeedButton6Click(); }); });
 }
 
 void Tutil::build_pages() {
@@ -213,7 +217,8 @@ void Tutil::build_pages() {
                              style()->standardIcon(QStyle::SP_TrashIcon), 172, 5, 20);
   SpeedButton12 = make_small(Panel3, "SpeedButton12", "View airplane already installed",
                              style()->standardIcon(QStyle::SP_FileDialogInfoView), 200, 5, 20);
-  connect(SpeedButton11, &QToolButton::clicked, this, [this] { guarded([this] { SpeedButton11Click(); }); });
+  connect(SpeedButton11, &QToolButton::clicked, this,
+          [this] { guarded([this] { SpeedButton11Click(); }); });
 
   Label2 = new QLabel("Total Free size :", Panel3);
   Label2->setObjectName("Label2");
@@ -251,7 +256,8 @@ void Tutil::build_pages() {
   ListBox1 = new QListWidget(TabSheet4);
   ListBox1->setObjectName("ListBox1");
   ListBox1->setGeometry(0, 256, 409, 52);
-  connect(ListBox1, &QListWidget::itemClicked, this, [this] { guarded([this] { ListBox1Click(); }); });
+  connect(ListBox1, &QListWidget::itemClicked, this,
+          [this] { guarded([this] { ListBox1Click(); }); });
 
   // Delete installed airplanes
   ListBox2 = new QListWidget(TabSheet3);
@@ -265,7 +271,8 @@ void Tutil::build_pages() {
   AdvImage2->setBevelWidth(1);
 
   SpeedButton2 = make_small(TabSheet3, "SpeedButton2", "Check all", check_icon(true), 0, 176, 25);
-  SpeedButton3 = make_small(TabSheet3, "SpeedButton3", "Uncheck all", check_icon(false), 32, 176, 25);
+  SpeedButton3 =
+      make_small(TabSheet3, "SpeedButton3", "Uncheck all", check_icon(false), 32, 176, 25);
 
   ListBox3 = new QListWidget(TabSheet3);
   ListBox3->setObjectName("ListBox3");
@@ -309,19 +316,19 @@ void Tutil::build_paths() {
   e_fs_path->setReadOnly(true);
   make_path_row(&FlatButton2, "FlatButton2", "Download Path", &edit_download, "edit_download", 440);
   make_path_row(&FlatButton3, "FlatButton3", "Unzip Path", &edit_unzip, "edit_unzip", 472);
-  connect(FlatButton1, &QToolButton::clicked, this, [this] { guarded([this] { FlatButton1Click(); }); });
-  connect(FlatButton2, &QToolButton::clicked, this, [this] { guarded([this] { FlatButton2Click(); }); });
-  connect(FlatButton3, &QToolButton::clicked, this, [this] { guarded([this] { FlatButton3Click(); }); });
+  connect(FlatButton1, &QToolButton::clicked, this,
+          [this] { guarded([this] { FlatButton1Click(); }); });
+  connect(FlatButton2, &QToolButton::clicked, this,
+          [this] { guarded([this] { FlatButton2Click(); }); });
+  connect(FlatButton3, &QToolButton::clicked, this,
+          [this] { guarded([this] { FlatButton3Click(); }); });
 
   auto make_radio = [&](const char* name, const char* caption, QColor back, QColor ink, int x) {
     auto* radio = new QRadioButton(caption, BFSBackground1);
     radio->setObjectName(name);
     radio->setCursor(Qt::PointingHandCursor);
-    radio->setAutoFillBackground(true);
-    QPalette palette = radio->palette();
-    palette.setColor(QPalette::Window, back);
-    palette.setColor(QPalette::WindowText, ink);
-    radio->setPalette(palette);
+    radio->setStyleSheet(QString("QRadioButton { background-color: %1; color: %2; }")
+                             .arg(back.name(), QColor(ink).name()));
     place(radio, x, 512, 66, 17);
     return radio;
   };
@@ -411,8 +418,7 @@ void Tutil::fs2004xClick() {
 
 void Tutil::SpeedButton4Click() { set_main_fs_path(shared_, *this); }
 
-bool Tutil::browse_to(FlatButton* button, const std::string& folder,
-                      const char* invalid_message) {
+bool Tutil::browse_to(FlatButton* button, const std::string& folder, const char* invalid_message) {
   Edit1->clear();
   LsFilelistView_util->setToolTip(QString());
   if (!platform::folder_exists(folder)) {
@@ -460,8 +466,8 @@ void Tutil::SpeedButton11Click() {
   platform::empty_trash([this](std::size_t items) {
     const std::string text =
         items == 1 ? std::string("Are you sure you want to permanently delete this item?")
-                   : "Are you sure you want to permanently delete these " +
-                         std::to_string(items) + " items?";
+                   : "Are you sure you want to permanently delete these " + std::to_string(items) +
+                         " items?";
     return message(MessageKind::confirmation, text, Buttons::yes_no) == Answer::yes;
   });
   Edit2->setText(qs(free_space_text(shared_)));
@@ -547,7 +553,8 @@ void Tutil::set_catalogue(const std::vector<std::string>& entries) {
 
 std::vector<std::string> Tutil::catalogue() {
   std::vector<std::string> entries;
-  for (int i = 0; i < ListBox2->count(); ++i) entries.push_back(ListBox2->item(i)->text().toStdString());
+  for (int i = 0; i < ListBox2->count(); ++i)
+    entries.push_back(ListBox2->item(i)->text().toStdString());
   return entries;
 }
 

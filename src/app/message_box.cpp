@@ -5,8 +5,7 @@
 
 namespace wingstow {
 
-Answer show_message_box(QWidget* parent, MessageKind kind, std::string_view text,
-                        Buttons buttons) {
+Answer show_message_box(QWidget* parent, MessageKind kind, std::string_view text, Buttons buttons) {
   QMessageBox box(parent);
   switch (kind) {
     case MessageKind::warning:

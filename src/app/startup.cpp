@@ -14,7 +14,8 @@ Instance::~Instance() {
 
 std::unique_ptr<Instance> start_instance(const StartOptions& options) {
   auto instance = std::make_unique<Instance>();
-  instance->lock = std::make_unique<platform::SingleInstance>(instance_lock_name, options.lock_folder);
+  instance->lock =
+      std::make_unique<platform::SingleInstance>(instance_lock_name, options.lock_folder);
   if (!instance->lock->acquire()) {
     if (options.dialogs)
       options.dialogs->message(MessageKind::plain, "already running", Buttons::ok);

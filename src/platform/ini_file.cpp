@@ -93,8 +93,7 @@ Parsed parse(std::string_view text) {
   if (t.empty() || t.front() == ';') return {};
   if (t.front() == '[') {
     const auto close = t.rfind(']');
-    if (close != std::string_view::npos)
-      return {Parsed::section, trim(t.substr(1, close - 1)), {}};
+    if (close != std::string_view::npos) return {Parsed::section, trim(t.substr(1, close - 1)), {}};
   }
   const auto eq = t.find('=');
   if (eq == std::string_view::npos) return {};
@@ -107,12 +106,14 @@ std::optional<std::pair<std::size_t, std::size_t>> find_section(const std::strin
                                                                 const std::vector<Line>& lines,
                                                                 std::string_view section) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    const auto p = parse(std::string_view(text).substr(lines[i].begin, lines[i].end - lines[i].begin));
+    const auto p =
+        parse(std::string_view(text).substr(lines[i].begin, lines[i].end - lines[i].begin));
     if (p.kind != Parsed::section || !same_name(p.name, section)) continue;
     auto j = i + 1;
-    while (j < lines.size() &&
-           parse(std::string_view(text).substr(lines[j].begin, lines[j].end - lines[j].begin))
-                   .kind != Parsed::section)
+    while (
+        j < lines.size() &&
+        parse(std::string_view(text).substr(lines[j].begin, lines[j].end - lines[j].begin)).kind !=
+            Parsed::section)
       ++j;
     return std::pair{i + 1, j};
   }
@@ -210,7 +211,8 @@ void IniFile::write(std::string_view section, std::string_view key, std::string_
   if (!file.open(QIODevice::WriteOnly)) fail();
   // flush() before commit(): on a full disk a small write otherwise stays in
   // Qt's buffer and commit() reports success over an empty file.
-  if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+  if (file.write(text.data(), static_cast<qint64>(text.size())) !=
+          static_cast<qint64>(text.size()) ||
       !file.flush()) {
     file.cancelWriting();
     fail();

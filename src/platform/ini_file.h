@@ -19,8 +19,7 @@ class IniFile {
 
   // The key's value with surrounding blanks removed, at most 2047
   // characters; fallback when the file, the section or the key is missing.
-  std::string read(std::string_view section, std::string_view key,
-                   std::string_view fallback) const;
+  std::string read(std::string_view section, std::string_view key, std::string_view fallback) const;
 
   // Throws wingstow::Error "Impossible d'écrire dans <path>" when the file
   // cannot be written. The file is replaced atomically.

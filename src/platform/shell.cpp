@@ -66,9 +66,8 @@ bool is_drive_root(std::string_view path) {
   const auto wanted = without_separator(path);
   if (wanted == "/") return true;
   const auto mounted = mounted_drives();
-  return std::any_of(mounted.begin(), mounted.end(), [&](const Drive& d) {
-    return without_separator(d.root) == wanted;
-  });
+  return std::any_of(mounted.begin(), mounted.end(),
+                     [&](const Drive& d) { return without_separator(d.root) == wanted; });
 }
 
 }  // namespace wingstow::platform

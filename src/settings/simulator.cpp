@@ -8,13 +8,13 @@
 namespace wingstow {
 namespace {
 
-constexpr std::array<std::string_view, 4> working_folders = {
-    "download_fs2002", "download_fs2004", "unzip_fs2002", "unzip_fs2004"};
+constexpr std::array<std::string_view, 4> working_folders = {"download_fs2002", "download_fs2004",
+                                                             "unzip_fs2002", "unzip_fs2004"};
 
 // Controls that only make sense once the simulator's folder is known.
 constexpr std::array<std::string_view, 8> browse_controls = {
-    "LsFilelistView_util", "FlatButton1", "FlatButton2", "FlatButton3",
-    "fs2002x",             "fs2004x",     "BtnRefresh",  "Btn1LevelUp"};
+    "LsFilelistView_util", "FlatButton1", "FlatButton2", "FlatButton3", "fs2002x", "fs2004x",
+    "BtnRefresh",          "Btn1LevelUp"};
 constexpr std::array<std::string_view, 6> command_controls = {
     "prompt", "SpeedButton11", "SpeedButton12", "SpeedButton1", "SpeedButton2", "SpeedButton3"};
 constexpr std::array<std::string_view, 10> locked_while_choosing = {

@@ -1,5 +1,6 @@
 #include "widgets/file_list_view.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -54,6 +55,14 @@ QString type_text(const QString& name, bool folder) {
   if (folder) return QStringLiteral("File Folder");
   const QString suffix = QFileInfo(name).suffix();
   return suffix.isEmpty() ? QStringLiteral("File") : suffix.toUpper() + QStringLiteral(" File");
+}
+
+// Short date and short time; the locale's short date-time format carries
+// seconds in some locales.
+QString time_text(const QLocale& locale, const QDateTime& time) {
+  if (!time.isValid()) return {};
+  return locale.toString(time.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+         locale.toString(time.time(), QLocale::ShortFormat);
 }
 
 QString attributes_text(std::uint32_t attributes) {
@@ -120,7 +129,7 @@ void FileListView::setDirectory(const QString& folder) {
   if (folder.isEmpty()) return;
   const QString wanted = with_separator(
       QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(folder).absoluteFilePath())));
-  
+  if (wanted.compare(current_directory, Qt::CaseInsensitive) == 0) return;
   const std::string resolved = platform::resolve(wanted.toStdString());
   if (!platform::folder_exists(resolved)) return;
   current_directory = with_separator(QString::fromStdString(resolved));
@@ -203,13 +212,36 @@ void FileListView::keyReleaseEvent(QKeyEvent* event) {
   QTreeWidget::keyReleaseEvent(event);
 }
 
+void FileListView::mousePressEvent(QMouseEvent* event) {
+  opened_by_double_click = false;
+  QTreeWidget::mousePressEvent(event);
+}
+
 void FileListView::mouseDoubleClickEvent(QMouseEvent* event) {
   const QPersistentModelIndex index = indexAt(event->position().toPoint());
-  // The base class first, so that the second release is not taken for a
-  // click on whatever entry the new listing puts under the mouse.
+  // The base class first: after the new listing it would take the double
+  // click for a press on whatever entry now lies under the mouse.
   QTreeWidget::mouseDoubleClickEvent(event);
   if (event->button() != Qt::LeftButton || !index.isValid()) return;
-  if (const QTreeWidgetItem* item = itemFromIndex(index)) open_entry(item);
+  if (const QTreeWidgetItem* item = itemFromIndex(index)) {
+    opened_by_double_click = true;
+    open_entry(item);
+  }
+}
+
+void FileListView::mouseReleaseEvent(QMouseEvent* event) {
+  QTreeWidget::mouseReleaseEvent(event);
+  opened_by_double_click = false;
+}
+
+QItemSelectionModel::SelectionFlags FileListView::selectionCommand(const QModelIndex& index,
+                                                                   const QEvent* event) const {
+  // The view defers the selection of a pressed, already selected entry to
+  // the release; after a double click that release belongs to the listing
+  // that was left, and must not highlight whatever the new one shows there.
+  if (opened_by_double_click && event && event->type() == QEvent::MouseButtonRelease)
+    return QItemSelectionModel::NoUpdate;
+  return QTreeWidget::selectionCommand(index, event);
 }
 
 void FileListView::fill() {
@@ -248,8 +280,7 @@ void FileListView::fill_folder() {
     QTreeWidgetItem* item = add_entry(folder ? EntryKind::folder : EntryKind::file, name, path);
     if (!folder) item->setText(size_column, size_text(entry.size));
     item->setText(type_column, type_text(name, folder));
-    item->setText(modified_column,
-                  locale.toString(QFileInfo(path).lastModified(), QLocale::ShortFormat));
+    item->setText(modified_column, time_text(locale, QFileInfo(path).lastModified()));
     item->setText(attributes_column, attributes_text(entry.attributes));
   };
   for (const platform::DirEntry& entry : folders) add(entry, true);

@@ -66,7 +66,11 @@ class FileListView : public QTreeWidget {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event) const override;
 
  private:
   void fill();
@@ -80,6 +84,8 @@ class FileListView : public QTreeWidget {
 
   QString current_directory;
   QString selected_item;
+  // Set between a double click that opened an entry and the button's release.
+  bool opened_by_double_click = false;
 };
 
 }  // namespace wingstow

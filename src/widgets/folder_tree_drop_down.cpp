@@ -22,6 +22,7 @@ namespace {
 constexpr int path_role = Qt::UserRole + 1;
 constexpr int loaded_role = Qt::UserRole + 2;
 constexpr int popup_height = 240;
+constexpr int popup_min_width = 240;
 
 QString with_separator(QString path) {
   if (!path.endsWith(QLatin1Char(platform::sep))) path += QLatin1Char(platform::sep);
@@ -103,7 +104,7 @@ void FolderTreeDropDown::showPopup() {
   if (!selected.isEmpty()) reveal(selected);
 
   const QRect screen_area = screen()->availableGeometry();
-  const QSize size(std::max(width(), 240), popup_height);
+  const QSize size(std::max(width(), popup_min_width), popup_height);
   QPoint origin = mapToGlobal(QPoint(0, height()));
   if (origin.y() + size.height() > screen_area.bottom()) {
     const int above = mapToGlobal(QPoint(0, 0)).y() - size.height();

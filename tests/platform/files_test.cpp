@@ -44,7 +44,8 @@ TEST_F(SimulatorTree, EveryCallFindsTheFoldersThroughLowerCaseNames) {
   }
   EXPECT_EQ(resolve(fs_path + "flights/myflts/"), fs_path + "Flights/MyFlts/");
   EXPECT_TRUE(file_exists(fs_path + "gauges/radio.gau"));
-  EXPECT_EQ(names(find_entries(fs_path + "gauges", "*.gau", 0)), std::vector<std::string>{"Radio.GAU"});
+  EXPECT_EQ(names(find_entries(fs_path + "gauges", "*.gau", 0)),
+            std::vector<std::string>{"Radio.GAU"});
   EXPECT_GT(free_bytes(fs_path + "modules/"), 0);
 
   EXPECT_TRUE(delete_file(fs_path + "effects/smoke.FX"));
@@ -97,21 +98,19 @@ TEST(Attributes, MirrorTheWindowsBits) {
 }
 
 TEST(Wildcards, FollowTheWindowsRules) {
-  struct Case {
-    const char* pattern;
-    const char* name;
-    bool match;
-  };
-  const Case cases[] = {
-      {"*.*", "README", true},        {"*.*", "a.b.c", true},        {"*.*", ".", true},
-      {"*.txt", "notes.TXT", true},   {"*.txt", "notes.txt.bak", false},
-      {"*.txt", "txt", false},        {"readme.*", "ReadMe", true},  {"?.cfg", "a.cfg", true},
-      {"?.cfg", "ab.cfg", false},     {"?.cfg", ".cfg", false},      {"a?c", "ac", false},
-      {"*a*b", "xAyaYB", true},       {"*a*b", "xaYbc", false},      {"*", "", true},
-      {"Aircraft.CFG", "aircraft.cfg", true}, {"\xc3\x89*", "\xc3\xa9t\xc3\xa9", false},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(wildcard_match(c.pattern, c.name), c.match) << c.pattern << " / " << c.name;
+  // clang-format off
+  const std::pair<const char*, const char*> matching[] = {
+      {"*.*", "README"}, {"*.*", "a.b.c"}, {"*.*", "."}, {"*.txt", "notes.TXT"},
+      {"readme.*", "ReadMe"}, {"?.cfg", "a.cfg"}, {"*a*b", "xAyaYB"}, {"*", ""},
+      {"Aircraft.CFG", "aircraft.cfg"}};
+  const std::pair<const char*, const char*> different[] = {
+      {"*.txt", "notes.txt.bak"}, {"*.txt", "txt"}, {"?.cfg", "ab.cfg"}, {"?.cfg", ".cfg"},
+      {"a?c", "ac"}, {"*a*b", "xaYbc"}, {"\xc3\x89*", "\xc3\xa9t\xc3\xa9"}};  // UTF-8: exact
+  // clang-format on
+  for (const auto& [pattern, name] : matching)
+    EXPECT_TRUE(wildcard_match(pattern, name)) << pattern << " / " << name;
+  for (const auto& [pattern, name] : different)
+    EXPECT_FALSE(wildcard_match(pattern, name)) << pattern << " / " << name;
 }
 
 TEST(FindEntries, SortsAsNtfsAndAppliesTheAttributeRule) {
@@ -127,9 +126,9 @@ TEST(FindEntries, SortsAsNtfsAndAppliesTheAttributeRule) {
   // Upper-case folding puts '_' after the letters; equal names by bytes.
   EXPECT_EQ(names(find_entries(root, "*", 0)),
             (std::vector<std::string>{"10", "A.txt", "a.txt", "b.txt", "Zeta", "_x"}));
-  EXPECT_EQ(names(find_entries(root, "*.*", attr_directory)),
-            (std::vector<std::string>{".", "..", "10", "A.txt", "a.txt", "b.txt", "Sub", "Zeta",
-                                      "_x"}));
+  EXPECT_EQ(
+      names(find_entries(root, "*.*", attr_directory)),
+      (std::vector<std::string>{".", "..", "10", "A.txt", "a.txt", "b.txt", "Sub", "Zeta", "_x"}));
   EXPECT_EQ(names(find_entries(root, "*", attr_hidden)),
             (std::vector<std::string>{".hidden", "10", "A.txt", "a.txt", "b.txt", "Zeta", "_x"}));
   EXPECT_EQ(names(find_entries(root, ".*", attr_any)),

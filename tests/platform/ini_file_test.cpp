@@ -45,8 +45,12 @@ TEST(IniRead, MatchesNamesWithoutCaseAndTrimsValues) {
 TEST(IniRead, CapsValuesAt2047Characters) {
   TempTree tree;
   const std::string long_value(3000, 'v');
-  const IniFile ini(tree.make_file("w.ini", "[s]\nk=" + long_value + "\n"));
+  const auto accented = std::string(2046, 'v') + "\xc3\xa9";  // 2048 bytes
+  const IniFile ini(tree.make_file(
+      "w.ini", "[s]\nk=" + long_value + "\nq=\"" + long_value + "\"\nu=" + accented));
   EXPECT_EQ(ini.read("s", "k", ""), long_value.substr(0, 2047));
+  EXPECT_EQ(ini.read("s", "q", ""), long_value.substr(0, 2047));
+  EXPECT_EQ(ini.read("s", "u", ""), std::string(2046, 'v'));  // no half character
 }
 
 TEST(IniWrite, ChangesOnlyTheKeysLine) {
@@ -91,7 +95,10 @@ TEST(IniWrite, ReportsAnUnwritableFileWithTheExactMessage) {
       ini.write("s", "k", "v");
       ADD_FAILURE() << "no error for " << path;
     } catch (const Error& e) {
-      EXPECT_EQ(std::string(e.what()), "Impossible d'\xc3\xa9" "crire dans " + path);
+      EXPECT_EQ(std::string(e.what()),
+                "Impossible d'\xc3\xa9"
+                "crire dans " +
+                    path);
     }
   }
 }

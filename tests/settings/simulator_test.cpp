@@ -33,10 +33,11 @@ class SimulatorTest : public ::testing::Test {
   }
 };
 
-const char* const enabled_when_ready[] = {
-    "LsFilelistView_util", "FlatButton1", "FlatButton2", "FlatButton3", "fs2002x", "fs2004x",
-    "BtnRefresh", "Btn1LevelUp", "prompt", "SpeedButton11", "SpeedButton12", "SpeedButton1",
-    "SpeedButton2", "SpeedButton3"};
+const char* const enabled_when_ready[] = {"LsFilelistView_util", "FlatButton1",   "FlatButton2",
+                                          "FlatButton3",         "fs2002x",       "fs2004x",
+                                          "BtnRefresh",          "Btn1LevelUp",   "prompt",
+                                          "SpeedButton11",       "SpeedButton12", "SpeedButton1",
+                                          "SpeedButton2",        "SpeedButton3"};
 
 TEST_F(SimulatorTest, FirstPressCreatesWorkingFoldersAndAsksForTheFolder) {
   select_simulator(shared, ui, "fs2002");  // chooser cancelled
@@ -48,10 +49,10 @@ TEST_F(SimulatorTest, FirstPressCreatesWorkingFoldersAndAsksForTheFolder) {
   EXPECT_EQ(ui.texts["e_fs_path"], "valeur");
   EXPECT_EQ(ui.chooser_captions, std::vector<std::string>{"Set the main fs2002 path"});
 
-  for (const char* control : {"LsFilelistView_util", "SpeedButton5", "SpeedButton7", "SpeedButton8",
-                              "SpeedButton10", "BtnRefresh", "Btn1LevelUp", "FlatButton1",
-                              "FlatButton2", "FlatButton3", "prompt", "SpeedButton11",
-                              "SpeedButton12", "SpeedButton1", "SpeedButton2", "SpeedButton3"})
+  for (const char* control :
+       {"LsFilelistView_util", "SpeedButton5", "SpeedButton7", "SpeedButton8", "SpeedButton10",
+        "BtnRefresh", "Btn1LevelUp", "FlatButton1", "FlatButton2", "FlatButton3", "prompt",
+        "SpeedButton11", "SpeedButton12", "SpeedButton1", "SpeedButton2", "SpeedButton3"})
     EXPECT_EQ(ui.enabled_state(control), false) << control;
   // The radio buttons stay usable so the user can try again.
   EXPECT_FALSE(ui.enabled_state("fs2002x").has_value());
@@ -75,7 +76,8 @@ TEST_F(SimulatorTest, ConfirmedFolderIsStoredWithTrailingSeparatorAndWindowGetsR
   EXPECT_EQ(ui.folders_shown.back(), program + "unzip_fs2002/");
   EXPECT_EQ(ui.catalogue_entries, std::vector<std::string>{program + "unzip_fs2002/cessna.txt"});
   EXPECT_EQ(ui.enabled_state("BitBtn1"), false);
-  for (const char* control : enabled_when_ready) EXPECT_EQ(ui.enabled_state(control), true) << control;
+  for (const char* control : enabled_when_ready)
+    EXPECT_EQ(ui.enabled_state(control), true) << control;
   EXPECT_EQ(ui.texts["Edit2"], free_space_text(shared));
   EXPECT_NE(ui.texts["Edit2"], "0 Mb");
   EXPECT_TRUE(ui.pages.empty());  // the chooser path leaves the page alone

@@ -46,7 +46,9 @@ class RecordingUi : public Ui {
 
   Answer message(MessageKind kind, std::string_view text, Buttons buttons) override;
   void status(std::string_view text) override { statuses.emplace_back(text); }
-  void set_enabled(std::string_view control, bool on) override { enabled[std::string(control)] = on; }
+  void set_enabled(std::string_view control, bool on) override {
+    enabled[std::string(control)] = on;
+  }
   void set_text(std::string_view control, std::string_view text) override {
     texts[std::string(control)] = std::string(text);
   }
@@ -55,7 +57,9 @@ class RecordingUi : public Ui {
     return folders_shown.empty() ? "Drives" : folders_shown.back();
   }
   void set_active_page(std::string_view page) override { pages.emplace_back(page); }
-  void set_catalogue(const std::vector<std::string>& entries) override { catalogue_entries = entries; }
+  void set_catalogue(const std::vector<std::string>& entries) override {
+    catalogue_entries = entries;
+  }
   std::vector<std::string> catalogue() override { return catalogue_entries; }
   std::optional<std::string> run_chooser(std::string_view caption) override;
   void progress_animation(Animation animation) override;

@@ -63,7 +63,8 @@ void remove_tree(const std::string& path) {
     if ((st.st_mode & S_IRWXU) != S_IRWXU) ::chmod(path.c_str(), (st.st_mode & 07777) | S_IRWXU);
     std::vector<std::string> entries;
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(path, ec)) entries.push_back(entry.path().string());
+    for (const auto& entry : fs::directory_iterator(path, ec))
+      entries.push_back(entry.path().string());
     for (const auto& entry : entries) remove_tree(entry);
     ::rmdir(path.c_str());
   } else {

@@ -1,0 +1,88 @@
+#include "app/chooser_window.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include "window_fixture.h"
+
+namespace wingstow {
+
+using test::on_next_modal;
+
+class ChooserTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void okOnlyForAFolderWithTheSixSimulatorFolders() {
+    QTemporaryDir dir;
+    const QString sim = test::make_simulator(dir, "sim");  // capitalised names pass too
+    const QString lacking = test::make_simulator(dir, "lacking");
+    QDir(lacking + "/Modules").removeRecursively();
+    QDir().mkpath(dir.path() + "/plain");
+    // A file named like a folder does not count.
+    const QString file_for_folder = test::make_simulator(dir, "filed");
+    QDir(file_for_folder + "/Sound").removeRecursively();
+    QFile f(file_for_folder + "/sound");
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+
+    TForm2 form;
+    form.LsDirTree1->setEnabled(true);
+    for (const QString& bad : {lacking, dir.path() + "/plain", file_for_folder}) {
+      form.LsDirTree1->setProperty("selectedFolder", bad);
+      QVERIFY2(!form.BitBtn1->isEnabled(), qPrintable(bad));
+    }
+    form.LsDirTree1->setProperty("selectedFolder", sim);
+    QVERIFY(form.BitBtn1->isEnabled());
+    // A failing folder after a passing one leaves OK as it was.
+    form.LsDirTree1->setProperty("selectedFolder", lacking);
+    QVERIFY(form.BitBtn1->isEnabled());
+    QCOMPARE(form.LsDirTree1->property("selectedFolder").toString(), lacking);
+  }
+
+  void buttonsCloseWithTheirResultAndDisableOk() {
+    QTemporaryDir dir;
+    const QString sim = test::make_simulator(dir, "sim");
+    TForm2 form;
+    form.LsDirTree1->setEnabled(true);
+
+    on_next_modal([&](QWidget*) {
+      form.LsDirTree1->setProperty("selectedFolder", sim);
+      QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+    });
+    QCOMPARE(form.exec(), int(QDialog::Accepted));
+    QVERIFY(!form.BitBtn1->isEnabled());
+
+    on_next_modal([&](QWidget*) {
+      form.LsDirTree1->setProperty("selectedFolder", sim);
+      QTest::keyClick(&form, Qt::Key_Escape);
+    });
+    QCOMPARE(form.exec(), int(QDialog::Rejected));
+    QVERIFY(!form.BitBtn1->isEnabled());
+
+    on_next_modal([&](QWidget*) {
+      // The same folder again: the test runs again and enables OK.
+      form.LsDirTree1->setProperty("selectedFolder", sim);
+      QVERIFY(form.BitBtn1->isEnabled());
+      QTest::mouseClick(form.BitBtn2, Qt::LeftButton);
+    });
+    QCOMPARE(form.exec(), int(QDialog::Rejected));
+    QVERIFY(!form.BitBtn1->isEnabled());
+  }
+
+  void layout() {
+    TForm2 form;
+    QCOMPARE(form.BitBtn1->text(), QString("OK"));
+    QCOMPARE(form.BitBtn2->text(), QString("Annuler"));
+    QVERIFY(form.BitBtn1->isDefault());
+    QVERIFY(!form.LsDirTree1->isEnabled());
+    QCOMPARE(form.BitBtn1->geometry(), QRect(8, 40, 73, 25));
+    QCOMPARE(form.BitBtn2->geometry(), QRect(152, 40, 73, 25));
+    QVERIFY(!(form.windowFlags() & Qt::WindowCloseButtonHint));
+  }
+};
+
+}  // namespace wingstow
+
+QTEST_MAIN(wingstow::ChooserTest)
+#include "chooser_test.moc"

@@ -1,0 +1,309 @@
+#include "app/main_window.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include "app/chooser_window.h"
+#include "app/progress_window.h"
+#include "platform/files.h"
+#include "platform/ini_file.h"
+#include "support/recording_ui.h"
+#include "support/temp_tree.h"
+#include "widgets/file_list_view.h"
+#include "widgets/flat_button.h"
+#include "widgets/gradient_panel.h"
+#include "window_fixture.h"
+
+namespace wingstow {
+
+using test::on_next_modal;
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<QTemporaryDir> dir;
+  std::string program;
+  test::RecordingUi recorder;
+
+  std::unique_ptr<Tutil> start() {
+    auto window = std::make_unique<Tutil>(program, &recorder);
+    window->show();
+    if (!QTest::qWaitFor([&] { return window->activated(); })) qWarning("window not activated");
+    return window;
+  }
+  void write_setting(const char* key, const std::string& value) {
+    platform::IniFile(program + "planeyard.ini").write("main_path", key, value);
+  }
+  std::string setting(const char* key) {
+    return platform::IniFile(program + "planeyard.ini").read("main_path", key, "valeur");
+  }
+  static bool enabled(Tutil& w, const char* name) {
+    return w.findChild<QWidget*>(name)->isEnabled();
+  }
+
+ private slots:
+  void init() {
+    dir = std::make_unique<QTemporaryDir>();
+    program = test::folder_with_sep(*dir, "prog");
+    recorder = test::RecordingUi();
+  }
+
+  void controlsAsTheWindowOpens() {
+    Tutil w(program, &recorder);
+    QCOMPARE(w.windowTitle(), QString("  Fs2002 - Fs2004 Wingstow/uninstaller"));
+    QCOMPARE(w.size(), QSize(416, 554));
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+
+    struct Tool {
+      const char* name;
+      const char* hint;
+      int x;
+      bool enabled;
+    };
+    const Tool tools[] = {{"SpeedButton5", "Unzip", 9, false},
+                          {"SpeedButton10", "Cancel unzip", 50, false},
+                          {"SpeedButton8", "Delete from FS", 91, false},
+                          {"Btn1LevelUp", "One Level Up", 132, true},
+                          {"SpeedButton7", "Install to FS", 173, false},
+                          {"SpeedButton4", "Set main FS path", 214, true},
+                          {"SpeedButton40", "Help", 255, true},
+                          {"BtnRefresh", "Refresh", 296, true},
+                          {"SpeedButton9", "About", 337, true},
+                          {"SpeedButton6", "exit", 378, true}};
+    for (const auto& tool : tools) {
+      auto* button = w.findChild<QToolButton*>(tool.name);
+      QVERIFY2(button, tool.name);
+      QCOMPARE(button->toolTip(), QString(tool.hint));
+      QCOMPARE(button->x(), tool.x);
+      QCOMPARE(button->size(), QSize(30, 30));
+      QCOMPARE(button->isEnabled(), tool.enabled);
+      QVERIFY(!button->icon().isNull());
+      QVERIFY(button->autoRaise());
+    }
+    for (auto [name, hint] : {std::pair{"SpeedButton11", "Empty recycle bin"},
+                              {"SpeedButton12", "View airplane already installed"},
+                              {"SpeedButton2", "Check all"},
+                              {"SpeedButton3", "Uncheck all"},
+                              {"SpeedButton1", "Find"},
+                              {"prompt", "Multiple installation"}})
+      QCOMPARE(w.findChild<QWidget*>(name)->toolTip(), QString(hint));
+    QVERIFY(!enabled(w, "SpeedButton1"));
+
+    auto* pages = w.findChild<QTabWidget*>("PageControl1");
+    QCOMPARE(pages->count(), 4);
+    QCOMPARE(pages->tabText(0), QString("Explore Files"));
+    QCOMPARE(pages->tabText(1), QString("Liste find "));
+    QCOMPARE(pages->tabText(2), QString("Pictures"));
+    QCOMPARE(pages->tabText(3), QString("Delete installed airplanes"));
+    QVERIFY(!pages->isTabVisible(1));
+    QCOMPARE(pages->currentWidget()->objectName(), QString("TabSheet1"));
+
+    QCOMPARE(w.FlatButton1->text(), QString());
+    QCOMPARE(w.FlatButton2->text(), QString("Download Path"));
+    QCOMPARE(w.FlatButton3->text(), QString("Unzip Path"));
+    QCOMPARE(w.fs2002x->text(), QString("FS 2002"));
+    QCOMPARE(w.fs2004x->text(), QString("FS 2004"));
+    QCOMPARE(w.prompt->text(), QString("Multi select"));
+    for (auto* edit : {w.Edit1, w.Edit2, w.e_fs_path, w.edit_download, w.edit_unzip}) {
+      QVERIFY(!edit->isEnabled());
+      QVERIFY(edit->text().isEmpty());
+    }
+    QVERIFY(!w.prompt->isChecked());
+    QCOMPARE(w.ProgressBar1->maximum(), 100);
+    QCOMPARE(w.LsFilelistView_util->directory(), QString("Drives"));
+    QVERIFY(!w.LsFilelistView_util->multiSelect());
+    QCOMPARE(w.Stretch1->title(), QString("&Strech "));
+    QCOMPARE(w.On1->text(), QString("On"));
+    QCOMPARE(w.Off1->text(), QString("Off"));
+    // The progress window and the chooser exist from the start, hidden.
+    QVERIFY(w.Form1 && !w.Form1->isVisible());
+    QVERIFY(w.Form2 && !w.Form2->isVisible());
+    QCOMPARE(w.Form1->size(), QSize(289, 65));
+    QCOMPARE(w.Form2->size(), QSize(235, 98));
+  }
+
+  void firstStartSelectsAndCreatesNothing() {
+    auto w = start();
+    QVERIFY(!w->fs2002x->isChecked());
+    QVERIFY(!w->fs2004x->isChecked());
+    QCOMPARE(w->FlatButton1->text(), QString());
+    QVERIFY(w->e_fs_path->text().isEmpty());
+    QCOMPARE(w->LsFilelistView_util->directory(), QString("Drives"));
+    QVERIFY(!platform::exists(program + "planeyard.ini"));
+    QVERIFY(!platform::exists(program + "download_fs2002"));
+    QVERIFY(!platform::exists(program + "unzip_fs2004"));
+    QVERIFY(recorder.messages.empty());
+    QVERIFY(w->zip_master().unz_dll_version() > 0);
+
+    // "Set main FS path" before any simulator: nothing happens.
+    QTest::mouseClick(w->SpeedButton4, Qt::LeftButton);
+    QVERIFY(!platform::exists(program + "unzip_fs2002"));
+    QVERIFY(recorder.messages.empty());
+  }
+
+  void storedSimulatorIsSelectedOnceAtStart() {
+    const QString sim = test::make_simulator(*dir, "FS9");
+    write_setting("fs_path_2004", sim.toStdString() + "/");
+    write_setting("fs_start", "fs2004");
+
+    Tutil w(program, &recorder);
+    int switches = 0;
+    connect(w.fs2004x, &QRadioButton::toggled, [&](bool on) { switches += on; });
+    w.show();
+    QTRY_VERIFY(w.activated());
+
+    QCOMPARE(switches, 1);
+    QVERIFY(w.fs2004x->isChecked());
+    QVERIFY(!w.fs2002x->isChecked());
+    QCOMPARE(w.FlatButton1->text(), QString("Fs2004 Path :"));
+    QCOMPARE(w.BFSBackground1->color(), QColor(255, 0, 0));
+    QCOMPARE(w.e_fs_path->text(), sim + "/");
+    QCOMPARE(w.LsFilelistView_util->directory(), QString::fromStdString(program + "unzip_fs2004/"));
+    QVERIFY(w.Edit2->text().endsWith(" Mb"));
+    QVERIFY(w.SpeedButton11->isEnabled());
+    QVERIFY(!w.Form2->isVisible());
+  }
+
+  void fsStartInCapitalsSelectsNothing() {
+    write_setting("fs_start", "FS2004");
+    auto w = start();
+    QVERIFY(!w->fs2002x->isChecked());
+    QVERIFY(!w->fs2004x->isChecked());
+    QVERIFY(!platform::exists(program + "unzip_fs2004"));
+  }
+
+  void firstPressOpensTheChooserAndCancelLeavesControlsDisabled() {
+    auto w = start();
+    QString caption;
+    on_next_modal([&](QWidget* modal) {
+      caption = modal->windowTitle();
+      QVERIFY(modal->findChild<QWidget*>("LsDirTree1")->isEnabled());
+      QTest::mouseClick(modal->findChild<QPushButton*>("BitBtn2"), Qt::LeftButton);
+    });
+    QTest::mouseClick(w->fs2002x, Qt::LeftButton);
+
+    QCOMPARE(caption, QString("Set the main fs2002 path"));
+    QVERIFY(w->fs2002x->isChecked());
+    QCOMPARE(w->BFSBackground1->color(), QColor(255, 255, 0));
+    QCOMPARE(w->FlatButton1->text(), QString("Fs2002 Path :"));
+    QCOMPARE(w->edit_unzip->text(), QString::fromStdString(program + "unzip_fs2002/"));
+    QCOMPARE(w->e_fs_path->text(), QString("valeur"));
+    for (const char* name : {"LsFilelistView_util", "FlatButton1", "FlatButton2", "FlatButton3",
+                             "BtnRefresh", "Btn1LevelUp", "prompt", "SpeedButton11"})
+      QVERIFY2(!enabled(*w, name), name);
+    QVERIFY(enabled(*w, "fs2004x"));
+    QVERIFY(enabled(*w, "SpeedButton4"));
+    QCOMPARE(setting("fs_start"), std::string("fs2002"));
+    QVERIFY(platform::folder_exists(program + "download_fs2004"));
+  }
+
+  void confirmedFolderIsStoredAndTheWindowGetsReady() {
+    const QString sim = test::make_simulator(*dir, "FS8");
+    auto w = start();
+    on_next_modal([&](QWidget* modal) {
+      auto* ok = modal->findChild<QPushButton*>("BitBtn1");
+      QVERIFY(!ok->isEnabled());
+      modal->findChild<QWidget*>("LsDirTree1")->setProperty("selectedFolder", sim);
+      QVERIFY(ok->isEnabled());
+      QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    QTest::mouseClick(w->fs2002x, Qt::LeftButton);
+
+    QCOMPARE(setting("fs_path_2002"), sim.toStdString() + "/");
+    QCOMPARE(w->e_fs_path->text(), sim + "/");
+    QVERIFY(w->LsFilelistView_util->isEnabled());
+    QVERIFY(w->SpeedButton12->isEnabled());
+    QVERIFY(!w->Form2->BitBtn1->isEnabled());
+    QVERIFY(w->Edit2->text().endsWith(" Mb"));
+
+    // With the folder known, "Set main FS path" asks nothing.
+    QTest::mouseClick(w->SpeedButton4, Qt::LeftButton);
+    QVERIFY(!w->Form2->isVisible());
+    QVERIFY(recorder.messages.empty());
+  }
+
+  void browseButtonsSelectionModeAndInvalidPaths() {
+    const QString sim = test::make_simulator(*dir, "FS9");
+    write_setting("fs_path_2004", sim.toStdString() + "/");
+    write_setting("fs_start", "fs2004");
+    auto w = start();
+    auto* list = w->LsFilelistView_util;
+
+    QTest::mouseClick(w->FlatButton2, Qt::LeftButton);
+    QVERIFY(list->multiSelect());
+    QVERIFY(w->prompt->isHidden());
+    QCOMPARE(list->directory(), QString::fromStdString(program + "download_fs2004/"));
+    QCOMPARE(w->FlatButton2->color(), QColor(10, 36, 106));
+    QCOMPARE(w->FlatButton3->color(), QColor(128, 128, 128));
+
+    QTest::mouseClick(w->FlatButton1, Qt::LeftButton);
+    QVERIFY(list->multiSelect());  // left as it was
+    QCOMPARE(list->directory(), sim + "/");
+
+    QTest::mouseClick(w->FlatButton3, Qt::LeftButton);
+    QVERIFY(!list->multiSelect());
+    QVERIFY(!w->prompt->isHidden());
+    QVERIFY(w->SpeedButton12->isEnabled());
+
+    w->prompt->setChecked(true);
+    QTest::mouseClick(w->FlatButton2, Qt::LeftButton);
+    QTest::mouseClick(w->FlatButton3, Qt::LeftButton);
+    QVERIFY(list->multiSelect());  // "Multi select" keeps it
+
+    // Folders gone: each button says so and the list stays where it was.
+    const QString before = list->directory();
+    w->Edit1->setText("12 Mb");
+    QDir(sim).removeRecursively();
+    QDir(QString::fromStdString(program + "download_fs2004")).removeRecursively();
+    QDir(QString::fromStdString(program + "unzip_fs2004")).removeRecursively();
+    QTest::mouseClick(w->FlatButton1, Qt::LeftButton);
+    QTest::mouseClick(w->FlatButton2, Qt::LeftButton);
+    QTest::mouseClick(w->FlatButton3, Qt::LeftButton);
+    QCOMPARE(recorder.message_texts(),
+             (std::vector<std::string>{"Invalid Path ", "Invalid Path ", "Invalid Path"}));
+    for (const auto& m : recorder.messages) QVERIFY(m.kind == MessageKind::information);
+    QCOMPARE(list->directory(), before);
+    QVERIFY(w->Edit1->text().isEmpty());
+  }
+
+  void failingWorkingFolderShowsTheErrorBoxAndKeepsTheWindowUsable() {
+    test::write_file(program + "download_fs2002", "not a folder");
+    auto w = start();
+    QTest::mouseClick(w->fs2002x, Qt::LeftButton);
+    QCOMPARE(recorder.messages.size(), size_t(1));
+    QVERIFY(recorder.messages[0].kind == MessageKind::application_error);
+    QCOMPARE(recorder.messages[0].text, "Impossible de créer " + program + "download_fs2002.");
+    QVERIFY(w->isEnabled());
+    QVERIFY(!platform::exists(program + "planeyard.ini"));
+    // The caption and colour changes made before the failure remain.
+    QCOMPARE(w->FlatButton1->text(), QString("Fs2002 Path :"));
+  }
+
+  void refreshShowsFreeSpaceAndDisablesCommands() {
+    const QString sim = test::make_simulator(*dir, "FS9");
+    write_setting("fs_path_2004", sim.toStdString() + "/");
+    write_setting("fs_start", "fs2004");
+    auto w = start();
+    w->Edit2->clear();
+    w->Edit1->setText("3 Mb");
+    for (auto* b : {w->SpeedButton5, w->SpeedButton7, w->SpeedButton8}) b->setEnabled(true);
+    QTest::mouseClick(w->BtnRefresh, Qt::LeftButton);
+    QVERIFY(w->Edit2->text().endsWith(" Mb"));
+    QVERIFY(w->Edit1->text().isEmpty());
+    for (auto* b : {w->SpeedButton5, w->SpeedButton7, w->SpeedButton8}) QVERIFY(!b->isEnabled());
+  }
+};
+
+}  // namespace wingstow
+
+QTEST_MAIN(wingstow::MainWindowTest)
+#include "main_window_test.moc"
