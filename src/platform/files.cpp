@@ -242,7 +242,12 @@ std::vector<DirEntry> find_entries(std::string_view folder, std::string_view mas
     const auto a = attributes_of(name, st);
     if (!admitted(a, attribute_mask)) continue;
     const std::uint64_t size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-    entries.push_back({std::string(name), a, size});
+    bool link = e->d_type == DT_LNK;
+    if (e->d_type == DT_UNKNOWN) {
+      struct stat own;
+      link = ::lstat(join(real, name).c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+    }
+    entries.push_back({std::string(name), a, size, link});
   }
   std::sort(entries.begin() + static_cast<std::ptrdiff_t>(first_named), entries.end(),
             [](const DirEntry& a, const DirEntry& b) { return name_less(a.name, b.name); });

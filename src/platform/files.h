@@ -56,6 +56,9 @@ struct DirEntry {
   std::string name;
   std::uint32_t attributes = 0;
   std::uint64_t size = 0;  // 0 for folders
+  // Reached through a symbolic link. Walks through a tree do not descend into
+  // linked folders: a Wine prefix links "z:" to the file system root.
+  bool link = false;
 };
 
 // Entries of folder (with or without trailing separator) whose names match

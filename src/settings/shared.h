@@ -7,9 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "install/find_file.h"
 #include "platform/ini_file.h"
 
 namespace wingstow {
+
+inline TFindFile make_main_finder() {
+  TFindFile finder;
+  finder.FileAttr = {};
+  finder.InSubFolders = true;
+  finder.FileMask = "*.*";
+  return finder;
+}
 
 struct Shared {
   // program_folder: the folder of the settings file and the working folders,
@@ -30,6 +39,9 @@ struct Shared {
   std::int64_t unzip_total_size = 0;
   std::int64_t unzip_done_size = 0;
   std::uint8_t unzip_cancel_flag = 0;
+
+  // The one finder of the program, set up as the main window stores it.
+  TFindFile FindFile1 = make_main_finder();
 
   // Scratch lists through which search results are passed by index.
   std::vector<std::string> Memo1;

@@ -1,0 +1,55 @@
+#include "install/find_file.h"
+
+#include <filesystem>
+
+#include "platform/files.h"
+
+namespace wingstow {
+
+TFileAttr::TFileAttr(std::initializer_list<TFileAttrKind> kinds) {
+  for (auto kind : kinds) bits_ |= 1u << static_cast<int>(kind);
+}
+
+std::uint32_t TFileAttr::mask() const {
+  static constexpr std::uint32_t bits[] = {platform::attr_read_only, platform::attr_hidden,
+                                           platform::attr_system,    platform::attr_volume,
+                                           platform::attr_directory, platform::attr_archive,
+                                           platform::attr_any};
+  std::uint32_t result = 0;
+  for (int kind = 0; kind < 7; ++kind)
+    if (contains(static_cast<TFileAttrKind>(kind))) result |= bits[kind];
+  return result;
+}
+
+TFindFile::TFindFile() {
+  std::error_code error;
+  setPath(std::filesystem::current_path(error).string());
+}
+
+void TFindFile::setPath(std::string_view value) {
+  if (value == path_ || value.empty() || !platform::folder_exists(value)) return;
+  path_ = std::string(value);
+  if (path_.back() != platform::sep) path_ += platform::sep;
+}
+
+const std::vector<std::string>& TFindFile::Search() {
+  results_.clear();
+  if (!path_.empty()) search_folder(path_, FileAttr.mask());
+  return results_;
+}
+
+void TFindFile::search_folder(const std::string& folder, std::uint32_t attribute_mask) {
+  for (const auto& entry : platform::find_entries(folder, FileMask, attribute_mask))
+    results_.push_back(folder + entry.name);
+  if (!InSubFolders) return;
+  // Hidden folders are not entered; neither are linked ones, which could
+  // lead back up the tree.
+  for (const auto& entry : platform::find_entries(folder, "*.*", platform::attr_directory)) {
+    if (!(entry.attributes & platform::attr_directory) || entry.name == "." || entry.name == ".." ||
+        entry.link)
+      continue;
+    search_folder(folder + entry.name + platform::sep, attribute_mask);
+  }
+}
+
+}  // namespace wingstow

@@ -1,0 +1,29 @@
+#include "install/path_helpers.h"
+
+#include "platform/files.h"
+
+namespace wingstow {
+
+std::string last_path_part(std::string_view path, std::size_t skip) {
+  if (skip >= path.size()) return {};
+  const std::size_t end = path.size() - skip;  // characters kept
+  // The last kept character itself is never taken for the separator.
+  if (end >= 2) {
+    const std::size_t at = path.rfind(platform::sep, end - 2);
+    if (at != std::string_view::npos) return std::string(path.substr(at + 1, end - at - 1));
+  }
+  return std::string(path.substr(0, end));
+}
+
+std::string parent_folder(std::string_view path) {
+  if (path.size() < 2) return {};
+  const std::size_t at = path.rfind(platform::sep, path.size() - 2);
+  if (at == std::string_view::npos) return {};
+  return std::string(path.substr(0, at + 1));
+}
+
+bool has_line_break(std::string_view text) {
+  return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+}  // namespace wingstow

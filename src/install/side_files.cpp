@@ -1,0 +1,114 @@
+#include "install/side_files.h"
+
+#include <cerrno>
+
+#include "install/path_helpers.h"
+#include "install/record.h"
+#include "platform/files.h"
+
+namespace wingstow {
+
+const SideFileKind gauges_kind{"*.gau", "gauges", "", std::nullopt, true};
+const SideFileKind cab_gauges_kind{"*.cab", "gauges", "", std::nullopt, true};
+const SideFileKind sounds_kind{"*.wav", "sound", "", TFileAttr{TFileAttrKind::ffaDirectory}, false};
+const SideFileKind modules_kind{"*.dll", "modules", "", TFileAttr{}, true};
+const SideFileKind flights_kind{"*.flt", "flights", "myflts", TFileAttr{}, true};
+const SideFileKind weather_kind{"*.wx", "flights", "myflts", TFileAttr{}, true};
+const SideFileKind effects_kind{"*.fx", "effects", "", TFileAttr{}, true};
+const SideFileKind textures_kind{"*.bmp", "effects", "texture", TFileAttr{}, true};
+
+namespace {
+
+void search(Shared& shared, const std::string& folder, std::string_view mask, bool subfolders,
+            const std::optional<TFileAttr>& attributes) {
+  shared.Memo1.clear();
+  shared.FindFile1.setPath(folder);
+  shared.FindFile1.InSubFolders = subfolders;
+  shared.FindFile1.FileMask = std::string(mask);
+  if (attributes) shared.FindFile1.FileAttr = *attributes;
+  shared.Memo1 = shared.FindFile1.Search();
+}
+
+void warn_copy_failed(Ui& ui, int error) {
+  ui.message(MessageKind::warning,
+             "Pay attention, problem encountered during the copy " + std::to_string(error) +
+                 "  memo1.Lines[count0]",
+             Buttons::ok);
+}
+
+// Copies the files listed in Memo1 into the kind's folder and records them.
+void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
+                   const std::string& skip_folder) {
+  if (shared.Memo1.empty()) return;
+  const std::string record = record_path(shared);
+  open_record_for_reading(record);
+
+  std::string target_folder = shared.fs_path + std::string(kind.folder) + platform::sep;
+  if (!kind.subfolder.empty()) target_folder += std::string(kind.subfolder) + platform::sep;
+  if (!platform::folder_exists(target_folder)) platform::create_folder(target_folder);
+
+  for (const auto& found : shared.Memo1) {
+    if (!skip_folder.empty() && parent_folder(found) == skip_folder) continue;
+    const std::string name = last_path_part(found, 0);
+    // A name with a line end cannot be listed as one path; it is not
+    // installed at all.
+    if (has_line_break(name)) {
+      warn_copy_failed(ui, EINVAL);
+      continue;
+    }
+    const auto copied = platform::copy_file(found, target_folder + name);
+    if (copied.status == platform::CopyStatus::copied ||
+        (copied.status == platform::CopyStatus::target_exists && kind.record_existing))
+      append_record_line(record, target_folder + name);
+    else if (copied.status == platform::CopyStatus::failed)
+      warn_copy_failed(ui, copied.error);
+    ui.pump();
+  }
+}
+
+}  // namespace
+
+void install_side_files(Shared& shared, Ui& ui, const std::string& package_path,
+                        const SideFileKind& kind, const std::string& skip_folder) {
+  search(shared, package_path, kind.mask, true, kind.attributes);
+  install_found(shared, ui, kind, skip_folder);
+}
+
+void install_gauges(Shared& shared, Ui& ui, const std::string& package_path) {
+  install_side_files(shared, ui, package_path, gauges_kind);
+}
+
+void install_cab_gauges(Shared& shared, Ui& ui, const std::string& package_path) {
+  install_side_files(shared, ui, package_path, cab_gauges_kind);
+}
+
+void install_sounds(Shared& shared, Ui& ui, const std::string& package_path) {
+  search(shared, package_path, "sound.cfg", true, std::nullopt);
+  const std::string own_sounds =
+      shared.Memo1.size() == 1 ? parent_folder(shared.Memo1[0]) : std::string();
+  install_side_files(shared, ui, package_path, sounds_kind, own_sounds);
+}
+
+void install_modules(Shared& shared, Ui& ui, const std::string& package_path) {
+  install_side_files(shared, ui, package_path, modules_kind);
+}
+
+void install_flights(Shared& shared, Ui& ui, const std::string& package_path) {
+  install_side_files(shared, ui, package_path, flights_kind);
+}
+
+void install_weather(Shared& shared, Ui& ui, const std::string& package_path) {
+  install_side_files(shared, ui, package_path, weather_kind);
+}
+
+void install_effects(Shared& shared, Ui& ui, const std::string& package_path) {
+  install_side_files(shared, ui, package_path, effects_kind);
+  if (shared.Memo1.empty()) return;
+  const std::string effects_folder = parent_folder(shared.Memo1[0]);
+  search(shared, effects_folder, "aircraft.cfg", false, TFileAttr{});
+  if (!shared.Memo1.empty()) return;  // the effects belong to an airplane folder
+  search(shared, effects_folder, textures_kind.mask, true, textures_kind.attributes);
+  install_found(shared, ui, textures_kind, {});
+}
+
+}  // namespace wingstow

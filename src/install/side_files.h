@@ -1,0 +1,56 @@
+#pragma once
+
+// The side-file installers: each finds one kind of file anywhere in the
+// package, copies it flat into a shared folder of the simulator, never
+// overwriting, and lists it in the package's record. A failed copy is
+// reported and the next file follows.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "install/find_file.h"
+#include "settings/shared.h"
+#include "settings/ui.h"
+
+namespace wingstow {
+
+struct SideFileKind {
+  std::string_view mask;
+  // Target below fs_path: a folder and, where there is one, its subfolder.
+  std::string_view folder;
+  std::string_view subfolder;
+  // Attributes of the search; nothing leaves the finder's as they are.
+  std::optional<TFileAttr> attributes;
+  // Whether a file already present in the simulator is listed all the same.
+  bool record_existing;
+};
+
+extern const SideFileKind gauges_kind;
+extern const SideFileKind cab_gauges_kind;
+extern const SideFileKind sounds_kind;
+extern const SideFileKind modules_kind;
+extern const SideFileKind flights_kind;
+extern const SideFileKind weather_kind;
+extern const SideFileKind effects_kind;
+extern const SideFileKind textures_kind;
+
+// The pattern of the family: search the package for kind.mask and install
+// what is found. skip_folder: files lying directly in this folder are left
+// alone.
+void install_side_files(Shared& shared, Ui& ui, const std::string& package_path,
+                        const SideFileKind& kind, const std::string& skip_folder = {});
+
+void install_gauges(Shared& shared, Ui& ui, const std::string& package_path);
+void install_cab_gauges(Shared& shared, Ui& ui, const std::string& package_path);
+// Sound files of the airplane's own sound folder (the one folder holding a
+// "sound.cfg") travel with the airplane and are left out.
+void install_sounds(Shared& shared, Ui& ui, const std::string& package_path);
+void install_modules(Shared& shared, Ui& ui, const std::string& package_path);
+void install_flights(Shared& shared, Ui& ui, const std::string& package_path);
+void install_weather(Shared& shared, Ui& ui, const std::string& package_path);
+// Effects, and the textures of the effects folder unless that folder is an
+// airplane folder itself.
+void install_effects(Shared& shared, Ui& ui, const std::string& package_path);
+
+}  // namespace wingstow
