@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -11,6 +12,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -22,8 +24,14 @@
 #include "app/chooser_window.h"
 #include "app/message_box.h"
 #include "app/progress_window.h"
+#include "install/install_command.h"
+#include "packages/file_list_click.h"
+#include "packages/package_analysis.h"
+#include "packages/unzip.h"
 #include "platform/files.h"
 #include "platform/trash.h"
+#include "removal/catalogue.h"
+#include "removal/removal.h"
 #include "settings/simulator.h"
 #include "widgets/file_list_view.h"
 #include "widgets/flat_button.h"
@@ -83,6 +91,25 @@ Tutil::Tutil(std::string program_folder, Ui* dialogs)
 
   Form1 = new TForm1(this);
   Form2 = new TForm2(this);
+
+  ZipMaster1.OnProgress = [this](int kind, const std::string&, std::uint64_t size) {
+    ZipMaster1Progress(shared_, *this, kind, size);
+  };
+  ZipMaster1.OnCRC32Error = [](const std::string&, std::uint32_t, std::uint32_t, bool& do_extract) {
+    ZipMaster1CRC32Error(do_extract);
+  };
+  connect(LsFilelistView_util, &FileListView::listClick, this,
+          [this] { guarded([this] { LsFilelistView_utilClick(); }); });
+  connect(SpeedButton5, &QToolButton::clicked, this,
+          [this] { guarded([this] { SpeedButton5Click(); }); });
+  connect(SpeedButton10, &QToolButton::clicked, this,
+          [this] { guarded([this] { SpeedButton10Click(); }); });
+  connect(SpeedButton7, &QToolButton::clicked, this,
+          [this] { guarded([this] { SpeedButton7Click(); }); });
+  connect(SpeedButton12, &QToolButton::clicked, this,
+          [this] { guarded([this] { SpeedButton12Click(); }); });
+  connect(SpeedButton8, &QToolButton::clicked, this,
+          [this] { guarded([this] { SpeedButton8Click(); }); });
 }
 
 Tutil::~Tutil() {
@@ -277,7 +304,7 @@ void Tutil::build_pages() {
   ListBox3 = new QListWidget(TabSheet3);
   ListBox3->setObjectName("ListBox3");
   ListBox3->setGeometry(288, 176, 121, 121);
-  ListBox3->setSortingEnabled(true);
+  // Sorted by the engine without regard to case; Qt's own sort heeds case.
 
   Edit3 = new QLineEdit(TabSheet3);
   Edit3->setObjectName("Edit3");
@@ -286,6 +313,20 @@ void Tutil::build_pages() {
   SpeedButton1 = make_small(TabSheet3, "SpeedButton1", "Find",
                             style()->standardIcon(QStyle::SP_FileDialogContentsView), 264, 304, 21);
   SpeedButton1->setEnabled(false);
+
+  connect(SpeedButton1, &QToolButton::clicked, this,
+          [this] { guarded([this] { SpeedButton1Click(); }); });
+  connect(SpeedButton2, &QToolButton::clicked, this,
+          [this] { guarded([this] { SpeedButton2Click(); }); });
+  connect(SpeedButton3, &QToolButton::clicked, this,
+          [this] { guarded([this] { SpeedButton3Click(); }); });
+  connect(Edit3, &QLineEdit::textChanged, this, [this] { guarded([this] { Edit3Change(); }); });
+  // Only the user's clicks reach here: marks set from code block the signal.
+  connect(ListBox2, &QListWidget::itemChanged, this,
+          [this] { guarded([this] { ListBox2ClickCheck(); }); });
+  connect(ListBox2, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (row >= 0) guarded([this] { ListBox2Click(); });
+  });
 }
 
 void Tutil::build_paths() {
@@ -495,6 +536,56 @@ void Tutil::On1Click() {
 
 void Tutil::Off1Click() { AdvImage1->setStretchRatio(false); }
 
+void Tutil::LsFilelistView_utilClick() { wingstow::LsFilelistView_utilClick(shared_, *this); }
+
+void Tutil::SpeedButton5Click() {
+  unzipping_ = true;
+  qApp->installEventFilter(this);
+  struct Done {
+    Tutil* window;
+    ~Done() {
+      qApp->removeEventFilter(window);
+      window->unzipping_ = false;
+    }
+  } done{this};
+  wingstow::SpeedButton5Click(shared_, *this, ZipMaster1);
+}
+
+void Tutil::SpeedButton10Click() { wingstow::SpeedButton10Click(shared_, *this, ZipMaster1); }
+
+void Tutil::SpeedButton7Click() { wingstow::SpeedButton7Click(shared_, *this, ZipMaster1); }
+
+void Tutil::SpeedButton12Click() { wingstow::SpeedButton12Click(shared_, *this); }
+
+void Tutil::SpeedButton1Click() { wingstow::SpeedButton1Click(shared_, *this); }
+void Tutil::SpeedButton2Click() { wingstow::SpeedButton2Click(*this); }
+void Tutil::SpeedButton3Click() { wingstow::SpeedButton3Click(*this); }
+void Tutil::SpeedButton8Click() { wingstow::SpeedButton8Click(shared_, *this); }
+void Tutil::Edit3Change() { wingstow::Edit3Change(*this); }
+void Tutil::ListBox2Click() { wingstow::ListBox2Click(shared_, *this); }
+void Tutil::ListBox2ClickCheck() { wingstow::ListBox2ClickCheck(*this); }
+
+bool Tutil::eventFilter(QObject* watched, QEvent* event) {
+  if (!unzipping_) return false;
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::Shortcut:
+    case QEvent::Close:
+      break;
+    default:
+      return false;
+  }
+  // Dialogs of the archive component (messages, password) stay usable.
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget->window() != this) return false;
+  return widget != SpeedButton10;
+}
+
 // ---------------------------------------------------------------- Ui
 
 QWidget* Tutil::control(std::string_view name) const {
@@ -515,7 +606,12 @@ void Tutil::status(std::string_view text) {
     StatusBar1->showMessage(qs(text));
 }
 
-void Tutil::set_enabled(std::string_view name, bool enabled) { control(name)->setEnabled(enabled); }
+void Tutil::set_enabled(std::string_view name, bool enabled) {
+  if (name == "util")
+    setEnabled(enabled);
+  else
+    control(name)->setEnabled(enabled);
+}
 
 void Tutil::set_text(std::string_view name, std::string_view text) {
   QWidget* widget = control(name);
@@ -533,6 +629,59 @@ void Tutil::show_folder(std::string_view folder) { LsFilelistView_util->setDirec
 
 std::string Tutil::list_directory() { return LsFilelistView_util->directory().toStdString(); }
 
+std::string Tutil::list_selected_item() {
+  return LsFilelistView_util->selectedItem().toStdString();
+}
+
+int Tutil::list_count() { return LsFilelistView_util->itemCount(); }
+
+std::string Tutil::list_item_path(int index) {
+  return LsFilelistView_util->itemPath(index).toStdString();
+}
+
+std::string Tutil::list_item_caption(int index) {
+  return LsFilelistView_util->itemCaption(index).toStdString();
+}
+
+void Tutil::set_list_item_caption(int index, std::string_view caption) {
+  LsFilelistView_util->setItemCaption(index, qs(caption));
+}
+
+bool Tutil::list_item_highlighted(int index) { return LsFilelistView_util->itemHighlighted(index); }
+
+void Tutil::set_list_item_highlighted(int index, bool highlighted) {
+  LsFilelistView_util->setItemHighlighted(index, highlighted);
+}
+
+void Tutil::list_refresh() { LsFilelistView_util->refresh(); }
+
+void Tutil::set_list_multi_select(bool multi) { LsFilelistView_util->setMultiSelect(multi); }
+
+void Tutil::load_picture(std::string_view control, std::string_view path) {
+  if (auto* view = findChild<PictureView*>(qs(control))) view->load(qs(path));
+}
+
+void Tutil::clear_picture(std::string_view control) {
+  if (auto* view = findChild<PictureView*>(qs(control))) view->clear();
+}
+
+void Tutil::set_picture_list(const std::vector<std::string>& paths) {
+  ListBox1->clear();
+  for (const auto& path : paths) ListBox1->addItem(qs(path));
+}
+
+void Tutil::set_progress_bar(int maximum, int position) {
+  ProgressBar1->setMaximum(maximum);
+  ProgressBar1->setValue(position);
+}
+
+void Tutil::set_wait_cursor(bool waiting) {
+  if (waiting)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else if (QApplication::overrideCursor())
+    QApplication::restoreOverrideCursor();
+}
+
 void Tutil::set_active_page(std::string_view page) {
   PageControl1->setCurrentWidget(control(page));
 }
@@ -543,6 +692,7 @@ void Tutil::set_catalogue(const std::vector<std::string>& entries) {
   std::stable_sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) < 0;
   });
+  const QSignalBlocker quiet(ListBox2);
   ListBox2->clear();
   for (const auto& entry : sorted) {
     auto* item = new QListWidgetItem(entry, ListBox2);
@@ -556,6 +706,29 @@ std::vector<std::string> Tutil::catalogue() {
   for (int i = 0; i < ListBox2->count(); ++i)
     entries.push_back(ListBox2->item(i)->text().toStdString());
   return entries;
+}
+
+bool Tutil::catalogue_checked(int index) {
+  const auto* item = ListBox2->item(index);
+  return item && item->checkState() == Qt::Checked;
+}
+
+void Tutil::set_catalogue_checked(int index, bool checked) {
+  const QSignalBlocker quiet(ListBox2);
+  if (auto* item = ListBox2->item(index))
+    item->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+}
+
+int Tutil::catalogue_index() { return ListBox2->currentRow(); }
+
+void Tutil::set_found_list(const std::vector<std::string>& names) {
+  ListBox3->clear();
+  for (const auto& name : names) ListBox3->addItem(qs(name));
+}
+
+std::string Tutil::text_of(std::string_view name) {
+  if (auto* edit = qobject_cast<QLineEdit*>(control(name))) return edit->text().toStdString();
+  return {};
 }
 
 std::optional<std::string> Tutil::run_chooser(std::string_view caption) {
@@ -585,5 +758,20 @@ std::string Tutil::simulator_tag() {
 }
 
 void Tutil::pump() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+void Tutil::process_messages() { QCoreApplication::processEvents(); }
+
+std::optional<std::string> Tutil::input_text(std::string_view caption, std::string_view prompt,
+                                             bool secret) {
+  if (dialogs_) return dialogs_->input_text(caption, prompt, secret);
+  QInputDialog dialog(isVisible() ? this : nullptr);
+  dialog.setWindowTitle(qs(caption));
+  dialog.setLabelText(qs(prompt));
+  dialog.setTextEchoMode(secret ? QLineEdit::Password : QLineEdit::Normal);
+  dialog.setOkButtonText("OK");
+  dialog.setCancelButtonText("Annuler");
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.textValue().toStdString();
+}
 
 }  // namespace wingstow

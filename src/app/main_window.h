@@ -57,9 +57,28 @@ class Tutil : public QWidget, public Ui {
   void set_text(std::string_view control, std::string_view text) override;
   void show_folder(std::string_view folder) override;
   std::string list_directory() override;
+  std::string list_selected_item() override;
+  int list_count() override;
+  std::string list_item_path(int index) override;
+  std::string list_item_caption(int index) override;
+  void set_list_item_caption(int index, std::string_view caption) override;
+  bool list_item_highlighted(int index) override;
+  void set_list_item_highlighted(int index, bool highlighted) override;
+  void list_refresh() override;
+  void set_list_multi_select(bool multi) override;
+  void load_picture(std::string_view control, std::string_view path) override;
+  void clear_picture(std::string_view control) override;
+  void set_picture_list(const std::vector<std::string>& paths) override;
+  void set_progress_bar(int maximum, int position) override;
+  void set_wait_cursor(bool waiting) override;
   void set_active_page(std::string_view page) override;
   void set_catalogue(const std::vector<std::string>& entries) override;
   std::vector<std::string> catalogue() override;
+  bool catalogue_checked(int index) override;
+  void set_catalogue_checked(int index, bool checked) override;
+  int catalogue_index() override;
+  void set_found_list(const std::vector<std::string>& names) override;
+  std::string text_of(std::string_view control) override;
   std::optional<std::string> run_chooser(std::string_view caption) override;
   void progress_animation(Animation animation) override;
   void progress_start() override;
@@ -70,6 +89,9 @@ class Tutil : public QWidget, public Ui {
   bool prompt_checked() override;
   std::string simulator_tag() override;
   void pump() override;
+  std::optional<std::string> input_text(std::string_view caption, std::string_view prompt,
+                                        bool secret) override;
+  void process_messages() override;
 
  public slots:
   void FormActivate();
@@ -87,10 +109,24 @@ class Tutil : public QWidget, public Ui {
   void ListBox1Click();
   void On1Click();
   void Off1Click();
+  void LsFilelistView_utilClick();
+  void SpeedButton5Click();
+  void SpeedButton10Click();
+  void SpeedButton7Click();
+  void SpeedButton12Click();
+  void SpeedButton1Click();
+  void SpeedButton2Click();
+  void SpeedButton3Click();
+  void SpeedButton8Click();
+  void Edit3Change();
+  void ListBox2Click();
+  void ListBox2ClickCheck();
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // While an Unzip run lets window messages through, only Cancel takes input.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void build_toolbar();
@@ -104,6 +140,7 @@ class Tutil : public QWidget, public Ui {
   Ui* dialogs_;
   ZipMaster ZipMaster1;
   bool activated_ = false;
+  bool unzipping_ = false;
 
  public:
   // Controls, by their names.

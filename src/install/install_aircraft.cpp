@@ -37,7 +37,7 @@ void install_several(Shared& shared, Ui& ui) {
       continue;
     }
     append_record_line(record, aircraft + name);
-    copy_folder_tree(folder, aircraft + name + platform::sep, true);
+    copy_folder_tree(folder, aircraft + name + platform::sep, true, [&ui] { ui.pump(); });
   }
 }
 
@@ -106,10 +106,12 @@ void install_aircraft(Shared& shared, Ui& ui, const std::string& package_path) {
   append_record_line(record, target);
   // The folder holding the configuration, wherever it lies, goes in under
   // the package's name.
-  copy_folder_tree(parent_folder(shared.Memo1[0]), target + platform::sep, true);
+  copy_folder_tree(parent_folder(shared.Memo1[0]), target + platform::sep, true,
+                   [&ui] { ui.pump(); });
 }
 
-void copy_folder_tree(const std::string& source, const std::string& target, bool recurse) {
+void copy_folder_tree(const std::string& source, const std::string& target, bool recurse,
+                      const std::function<void()>& between_files) {
   if (!platform::folder_exists(target)) platform::create_folder(target);
   const auto entries =
       platform::find_entries(source, "*.*", platform::attr_directory | platform::attr_archive);
@@ -118,9 +120,11 @@ void copy_folder_tree(const std::string& source, const std::string& target, bool
     if (name == "." || name == ".." || left_out_of_airplane(name) || has_line_break(name)) continue;
     if (entry.attributes & platform::attr_directory) {
       if (recurse && !entry.link)
-        copy_folder_tree(source + name + platform::sep, target + name + platform::sep, recurse);
+        copy_folder_tree(source + name + platform::sep, target + name + platform::sep, recurse,
+                         between_files);
     } else if (entry.attributes & platform::attr_archive) {
-      platform::copy_file(source + name, target + name);
+      platform::copy_file(source + name, target + name, between_files);
+      if (between_files) between_files();
     }
   }
 }

@@ -4,6 +4,7 @@
 // "aircraft.cfg" is an airplane, copied into the simulator's aircraft folder
 // and listed in the package's new installation record.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,8 @@ void install_aircraft(Shared& shared, Ui& ui, const std::string& package_path);
 // never overwriting: existing files keep their content. Leaves out folders
 // named "gauges", files ending in ".gau", ".GAU", ".zip", ".ZIP", hidden
 // entries and names holding a line break. Failures are passed over.
-void copy_folder_tree(const std::string& source, const std::string& target, bool recurse);
+// between_files runs between files (and chunks of large ones).
+void copy_folder_tree(const std::string& source, const std::string& target, bool recurse,
+                      const std::function<void()>& between_files = {});
 
 }  // namespace wingstow

@@ -56,7 +56,7 @@ void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
       warn_copy_failed(ui, EINVAL);
       continue;
     }
-    const auto copied = platform::copy_file(found, target_folder + name);
+    const auto copied = platform::copy_file(found, target_folder + name, [&ui] { ui.pump(); });
     if (copied.status == platform::CopyStatus::copied ||
         (copied.status == platform::CopyStatus::target_exists && kind.record_existing))
       append_record_line(record, target_folder + name);

@@ -5,8 +5,11 @@
 // features it relies on (encrypted entries, entry-by-entry reads with CRC
 // checks), and reports an older one as unusable without stopping the program.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/ui.h"
 
@@ -40,6 +43,50 @@ class ZipMaster {
   // With false, the component shows its own failures in message boxes.
   bool Unattended = false;
 
+  // ---- Extraction
+
+  // The archive; setting it reads the archive's table of contents (a
+  // missing or unreadable archive leaves an empty one, reported at Extract).
+  void setZipFileName(const std::string& path);
+  const std::string& ZipFileName() const { return zip_file_name_; }
+  // Entry names of the table of contents, as stored (decoded to UTF-8).
+  const std::vector<std::string>& entries() const { return entries_; }
+
+  // The folder receiving the entries; it must exist.
+  std::string ExtrBaseDir;
+  // Recreate the folders stored in the archive under ExtrBaseDir.
+  bool ExtrDirNames = true;
+  // Replace existing files without asking.
+  bool ExtrOverWrite = true;
+
+  // Extracts every entry. 0 on success, -255 (doing nothing) while an
+  // extraction runs, another negative code on failure. Failures are shown by
+  // the component itself unless Unattended.
+  int Extract();
+
+  // Results of Extract besides 0.
+  static constexpr int extract_busy = -255;
+  static constexpr int extract_no_base_dir = -1;
+  static constexpr int extract_no_archive = -2;
+  static constexpr int extract_unreadable = -3;  // not a zip, damaged table of contents
+  static constexpr int extract_refused = -4;     // entries overlap (zip bomb)
+  static constexpr int extract_cancelled = -5;
+  static constexpr int extract_incomplete = -6;  // some entries refused or failed, others done
+
+  // Asks the running extraction to stop at its next callback.
+  void Cancel() { cancel_requested_ = true; }
+  bool cancel_requested() const { return cancel_requested_; }
+  bool busy() const { return busy_; }
+
+  // Progress: kind 0 new entry (name, size), 1 bytes processed since the
+  // previous event, 2 end of batch, 3 number of entries, 4 total bytes.
+  std::function<void(int kind, const std::string& name, std::uint64_t size)> OnProgress;
+  // An entry whose CRC-32 does not match; do_extract (true on entry) tells
+  // whether to keep it.
+  std::function<void(const std::string& name, std::uint32_t found, std::uint32_t expected,
+                     bool& do_extract)>
+      OnCRC32Error;
+
   // The version text of the libzip linked into the program.
   static std::string library_version();
 
@@ -48,7 +95,13 @@ class ZipMaster {
   int load(std::string_view name, std::string_view version_text);
 
  private:
+  class Extraction;  // the state of one Extract call
+
   Ui& ui_;
+  std::string zip_file_name_;
+  std::vector<std::string> entries_;
+  bool cancel_requested_ = false;
+  bool busy_ = false;
   int zip_version_ = 0;
   int unz_version_ = 0;
 };

@@ -11,10 +11,12 @@
 #include <memory>
 
 #include <dirent.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <functional>
 
 namespace wingstow::platform {
 
@@ -263,7 +265,8 @@ bool create_folder(std::string_view path) {
   return ::mkdir(real.c_str(), 0777) == 0;
 }
 
-CopyResult copy_file(std::string_view source, std::string_view target) {
+CopyResult copy_file(std::string_view source, std::string_view target,
+                     const std::function<void()>& between_chunks) {
   const auto failure = [](int error) { return CopyResult{CopyStatus::failed, error}; };
   const std::string from = resolve(source);
   const std::string to = resolve(target);
@@ -305,6 +308,7 @@ CopyResult copy_file(std::string_view source, std::string_view target) {
       error = errno;
       break;
     }
+    if (between_chunks) between_chunks();
   }
   if (error == 0) {
     const std::array<timespec, 2> times{st.st_atim, st.st_mtim};

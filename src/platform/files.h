@@ -6,6 +6,7 @@
 // "Gauges", "Sound" while the program asks for "aircraft", "gauges", "sound".
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -82,8 +83,10 @@ struct CopyResult {
 
 // Copies a regular file, never overwriting: the target is created
 // exclusively. The copy keeps the modification time and the read-only state.
-// A failed copy leaves no partial target behind.
-CopyResult copy_file(std::string_view source, std::string_view target);
+// A failed copy leaves no partial target behind. between_chunks runs after
+// each chunk of a large file, so the window stays live.
+CopyResult copy_file(std::string_view source, std::string_view target,
+                     const std::function<void()>& between_chunks = {});
 
 // Deletes one file. Like the Windows service, a read-only file is refused
 // (EACCES). False on failure; errno tells why.

@@ -34,13 +34,37 @@ class Ui {
   // Simple text of StatusBar1.
   virtual void status(std::string_view text) = 0;
 
-  // Controls by their object names ("SpeedButton7", "edit_unzip", ...).
+  // Controls by their object names ("SpeedButton7", "edit_unzip", ...);
+  // "util" is the main window itself.
   virtual void set_enabled(std::string_view control, bool enabled) = 0;
   virtual void set_text(std::string_view control, std::string_view text) = 0;
 
-  // The file list LsFilelistView_util.
+  // The file list LsFilelistView_util. Items are counted in display order;
+  // each has its full path, caption and highlighted state.
   virtual void show_folder(std::string_view folder) = 0;
   virtual std::string list_directory() = 0;
+  virtual std::string list_selected_item() = 0;
+  virtual int list_count() = 0;
+  virtual std::string list_item_path(int index) = 0;
+  virtual std::string list_item_caption(int index) = 0;
+  virtual void set_list_item_caption(int index, std::string_view caption) = 0;
+  virtual bool list_item_highlighted(int index) = 0;
+  virtual void set_list_item_highlighted(int index, bool highlighted) = 0;
+  // Re-reads the folder: real captions back, nothing highlighted.
+  virtual void list_refresh() = 0;
+  virtual void set_list_multi_select(bool multi) = 0;
+
+  // Picture controls ("AdvImage1", "AdvImage2", "AdvImage3") and the picture
+  // list ListBox1.
+  virtual void load_picture(std::string_view control, std::string_view path) = 0;
+  virtual void clear_picture(std::string_view control) = 0;
+  virtual void set_picture_list(const std::vector<std::string>& paths) = 0;
+
+  // ProgressBar1.
+  virtual void set_progress_bar(int maximum, int position) = 0;
+
+  // The hourglass over the whole program during long work.
+  virtual void set_wait_cursor(bool waiting) = 0;
 
   // Makes a page of PageControl1 ("TabSheet1", ...) the active one.
   virtual void set_active_page(std::string_view page) = 0;
@@ -49,6 +73,16 @@ class Ui {
   // each one unchecked.
   virtual void set_catalogue(const std::vector<std::string>& entries) = 0;
   virtual std::vector<std::string> catalogue() = 0;
+  // Check marks of ListBox2 by index. Marks set from code raise no
+  // ListBox2ClickCheck.
+  virtual bool catalogue_checked(int index) = 0;
+  virtual void set_catalogue_checked(int index, bool checked) = 0;
+  // The selected entry of ListBox2, -1 when none.
+  virtual int catalogue_index() = 0;
+  // ListBox3: the names found by the last search, shown in the given order.
+  virtual void set_found_list(const std::vector<std::string>& names) = 0;
+  // The text of a one-line text box ("Edit3", ...).
+  virtual std::string text_of(std::string_view control) = 0;
 
   // Shows the chooser Form2 modally with this caption and its folder tree
   // enabled; the selected folder (no trailing separator) when it ends with
@@ -67,9 +101,18 @@ class Ui {
   virtual bool prompt_checked() = 0;
   virtual std::string simulator_tag() = 0;  // "fs2002", "fs2004" or empty
 
+  // Asks for a line of text in a modal box with OK and Cancel; nothing when
+  // cancelled. secret: the text is not shown as typed (passwords).
+  virtual std::optional<std::string> input_text(std::string_view caption, std::string_view prompt,
+                                                bool secret) = 0;
+
   // Lets the window repaint and the animation play during long work, while
   // user input stays blocked.
   virtual void pump() = 0;
+
+  // Lets every pending window message run, user input included, so that a
+  // Cancel button can be pressed during long work.
+  virtual void process_messages() = 0;
 };
 
 }  // namespace wingstow

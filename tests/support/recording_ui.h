@@ -4,8 +4,10 @@
 // answers questions from a script.
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,12 @@ class RecordingUi : public Ui {
   std::vector<std::string> catalogue_entries;
   std::vector<std::string> chooser_captions;
   std::vector<std::string> progress;  // "animation copy", "start", "caption X", ...
+  // Answers of the next text inputs (passwords); when none is left, Cancel.
+  std::deque<std::optional<std::string>> inputs;
+  std::vector<std::string> input_prompts;  // "caption|prompt"
+  // Called at each process_messages(), e.g. to press Cancel midway.
+  std::function<void()> on_process_messages;
+  int processed = 0;
   bool prompt = false;
   std::string tag;
   int pumps = 0;
@@ -52,15 +60,73 @@ class RecordingUi : public Ui {
   void set_text(std::string_view control, std::string_view text) override {
     texts[std::string(control)] = std::string(text);
   }
-  void show_folder(std::string_view folder) override { folders_shown.emplace_back(folder); }
-  std::string list_directory() override {
-    return folders_shown.empty() ? "Drives" : folders_shown.back();
+  // The file list, read from the disk like the real one: " Parent" first,
+  // then folders, then files, each sorted without regard to case.
+  struct Item {
+    std::string path;
+    std::string caption;
+    bool highlighted = false;
+  };
+  std::string directory = "Drives";
+  std::string selected_item;
+  std::vector<Item> items;
+  bool multi_select = false;
+  int refreshes = 0;
+  // Points the list at folder and makes the entry named name the clicked one.
+  void click(const std::string& name);
+  int index_of(const std::string& name) const;
+
+  void show_folder(std::string_view folder) override;
+  std::string list_directory() override { return directory; }
+  std::string list_selected_item() override { return selected_item; }
+  int list_count() override { return static_cast<int>(items.size()); }
+  std::string list_item_path(int i) override { return items.at(i).path; }
+  std::string list_item_caption(int i) override { return items.at(i).caption; }
+  void set_list_item_caption(int i, std::string_view caption) override {
+    items.at(i).caption = std::string(caption);
   }
+  bool list_item_highlighted(int i) override { return items.at(i).highlighted; }
+  void set_list_item_highlighted(int i, bool on) override { items.at(i).highlighted = on; }
+  void list_refresh() override;
+  void set_list_multi_select(bool multi) override { multi_select = multi; }
+
+  std::map<std::string, std::string> pictures;  // control -> file, "" when cleared
+  std::vector<std::string> picture_list;
+  std::vector<std::pair<int, int>> progress_bar;  // (maximum, position) as set
+  std::vector<bool> wait_cursor;
+  void load_picture(std::string_view control, std::string_view path) override {
+    pictures[std::string(control)] = std::string(path);
+  }
+  void clear_picture(std::string_view control) override { pictures[std::string(control)].clear(); }
+  void set_picture_list(const std::vector<std::string>& paths) override { picture_list = paths; }
+  void set_progress_bar(int maximum, int position) override {
+    progress_bar.emplace_back(maximum, position);
+  }
+  void set_wait_cursor(bool waiting) override { wait_cursor.push_back(waiting); }
   void set_active_page(std::string_view page) override { pages.emplace_back(page); }
   void set_catalogue(const std::vector<std::string>& entries) override {
     catalogue_entries = entries;
+    checked.clear();
   }
   std::vector<std::string> catalogue() override { return catalogue_entries; }
+  // ListBox2's check marks by index, its selected entry, and ListBox3.
+  std::set<int> checked;
+  int catalogue_selected = -1;
+  std::vector<std::string> found_list;
+  bool catalogue_checked(int index) override { return checked.contains(index); }
+  void set_catalogue_checked(int index, bool on) override {
+    if (on)
+      checked.insert(index);
+    else
+      checked.erase(index);
+  }
+  int catalogue_index() override { return catalogue_selected; }
+  void set_found_list(const std::vector<std::string>& names) override { found_list = names; }
+  // The texts set by the engine or by the test ("Edit3").
+  std::string text_of(std::string_view control) override {
+    auto it = texts.find(std::string(control));
+    return it == texts.end() ? std::string() : it->second;
+  }
   std::optional<std::string> run_chooser(std::string_view caption) override;
   void progress_animation(Animation animation) override;
   void progress_start() override { progress.emplace_back("start"); }
@@ -73,6 +139,12 @@ class RecordingUi : public Ui {
   bool prompt_checked() override { return prompt; }
   std::string simulator_tag() override { return tag; }
   void pump() override { ++pumps; }
+  std::optional<std::string> input_text(std::string_view caption, std::string_view prompt_text,
+                                        bool secret) override;
+  void process_messages() override {
+    ++processed;
+    if (on_process_messages) on_process_messages();
+  }
 };
 
 }  // namespace wingstow::test

@@ -1,0 +1,124 @@
+#include "install/install_command.h"
+
+#include "install/install_aircraft.h"
+#include "install/side_files.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "settings/folder_size.h"
+#include "settings/simulator.h"
+
+namespace wingstow {
+namespace {
+
+using Step = void (*)(Shared&, Ui&, const std::string&);
+constexpr Step install_steps[] = {install_aircraft, install_gauges,  install_cab_gauges,
+                                  install_sounds,   install_modules, install_flights,
+                                  install_weather,  install_effects};
+
+bool is_parent_entry(const std::string& path) {
+  return path.size() >= 2 && path.compare(path.size() - 2, 2, "..") == 0;
+}
+
+}  // namespace
+
+void check_free_space(Shared& shared, Ui& ui) {
+  std::int64_t needed = 0;
+  for (int i = 0; i < ui.list_count(); ++i)
+    if (ui.list_item_highlighted(i)) needed += folder_size(ui.list_item_path(i), true) / 1024;
+  if (free_space_kb(shared) < needed)
+    ui.message(MessageKind::warning,
+               "Pay Attention !, no more space left  " + std::to_string(free_space_kb(shared)),
+               Buttons::ok);
+}
+
+void check_self_installer(Shared& shared, Ui& ui, const std::string& package_path) {
+  shared.abort_flag = 0;
+  shared.Memo1.clear();
+  shared.FindFile1.setPath(package_path);
+  shared.FindFile1.FileMask = "*.exe";
+  shared.FindFile1.InSubFolders = true;
+  shared.FindFile1.FileAttr = {};
+  shared.Memo1 = shared.FindFile1.Search();
+  if (shared.Memo1.empty()) return;
+  const char* text = "This airplane use an executable for the installation !";
+  if (ui.prompt_checked())
+    ui.status(text);
+  else
+    ui.message(MessageKind::information, text, Buttons::ok);
+  shared.abort_flag = 1;
+}
+
+void extract_inner_archives(Shared& shared, ZipMaster& zip, const std::string& package_path) {
+  shared.Memo1.clear();
+  shared.FindFile1.setPath(package_path);
+  shared.FindFile1.InSubFolders = true;
+  shared.FindFile1.FileMask = "*.zip";
+  shared.Memo1 = shared.FindFile1.Search();
+  if (shared.Memo1.empty()) return;
+  const std::string folder = package_path + platform::sep + "file_zip" + platform::sep;
+  if (!platform::folder_exists(folder) && !platform::create_folder(folder))
+    throw Error("Impossible de créer le directory");
+  zip.ExtrBaseDir = folder;
+  for (const auto& archive : shared.Memo1) {
+    zip.setZipFileName(archive);
+    zip.Extract();
+  }
+}
+
+void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
+  const std::string tag = ui.simulator_tag();
+  if (ui.list_directory() != shared.unzip_path) {
+    ui.message(MessageKind::information,
+               "Install to fs is only possible from the unzip path directory", Buttons::ok);
+    return;
+  }
+  check_free_space(shared, ui);
+
+  int last = -1;
+  bool working = false;
+  for (int i = 0; i < ui.list_count(); ++i) {
+    if (!ui.list_item_highlighted(i)) continue;
+    last = i;
+    const std::string package = ui.list_item_path(i);
+    shared.abort_flag = 0;
+    ui.set_enabled("SpeedButton7", false);
+    // Only package folders are installed: the finder would search a file
+    // entry's previous folder, and the parent entry is no package.
+    if (platform::folder_exists(package) && !is_parent_entry(package)) {
+      check_self_installer(shared, ui, package);
+      if (shared.abort_flag == 0) {
+        if (!working) {
+          ui.set_wait_cursor(true);
+          ui.progress_animation(Animation::copy_files);
+          ui.progress_start();
+          ui.progress_show();
+          ui.set_enabled("util", false);
+          working = true;
+        }
+        ui.progress_caption("copy into " + tag);
+        ui.pump();
+        extract_inner_archives(shared, zip, package);
+        for (Step step : install_steps) {
+          if (shared.abort_flag != 0) break;
+          step(shared, ui, package);
+          ui.pump();
+        }
+      }
+    }
+    ui.set_list_item_highlighted(i, false);
+  }
+
+  ui.progress_stop();
+  ui.status("End of copy into " + tag);
+  ui.progress_close();
+  ui.set_enabled("util", true);
+  if (working) ui.set_wait_cursor(false);
+  refresh_catalogue(shared, ui);
+  ui.list_refresh();
+  if (last >= 0 && last < ui.list_count()) ui.set_list_item_highlighted(last, true);
+  ui.set_text("Edit2", free_space_text(shared));
+  ui.clear_picture("AdvImage1");
+  ui.set_picture_list({});
+}
+
+}  // namespace wingstow

@@ -1,0 +1,67 @@
+#include "packages/file_list_click.h"
+
+#include "packages/package_analysis.h"
+#include "packages/pictures.h"
+#include "platform/files.h"
+#include "settings/folder_size.h"
+#include "settings/simulator.h"
+
+namespace wingstow {
+namespace {
+
+bool ends_with(const std::string& text, std::string_view end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+bool is_parent_entry(const std::string& path) { return ends_with(path, ".."); }
+
+}  // namespace
+
+std::string selection_size_text(Ui& ui) {
+  std::int64_t kib = 0;
+  for (int i = 0; i < ui.list_count(); ++i) {
+    if (!ui.list_item_highlighted(i)) continue;
+    const std::string path = ui.list_item_path(i);
+    // The parent entry names a folder too, but is not part of the selection's
+    // content.
+    if (!is_parent_entry(path) && platform::folder_exists(path))
+      kib += folder_size(path, true) / 1024;
+  }
+  return size_text(kib);
+}
+
+void LsFilelistView_utilClick(Shared& shared, Ui& ui) {
+  const std::string selected = ui.list_selected_item();
+  const std::string directory = ui.list_directory();
+  const bool parent = is_parent_entry(selected);
+  // Every entry of the drives list is a drive, whatever its path looks like.
+  const bool drive =
+      directory == "Drives" || (selected.size() >= 2 && selected[selected.size() - 2] == ':');
+  const bool folder = platform::folder_exists(selected);
+  const bool zip = ends_with(selected, "zip") || ends_with(selected, "ZIP");
+
+  ui.set_enabled("SpeedButton5", !parent && !drive && directory == shared.download_path && zip);
+
+  if (!parent && !drive && folder && directory == shared.unzip_path) {
+    ui.set_text("Edit1", selection_size_text(ui));
+    ui.set_enabled("SpeedButton7", true);
+    ui.clear_picture("AdvImage3");
+    ui.clear_picture("AdvImage1");
+    ui.status("");
+    show_package_pictures(shared, ui);
+    check_already_installed(shared, ui);
+    check_executable(shared, ui);
+    return;
+  }
+  if (!parent && !drive && folder) {
+    ui.set_text("Edit1", selection_size_text(ui));
+    return;
+  }
+  ui.set_text("Edit1", "");
+  ui.set_enabled("SpeedButton7", false);
+  ui.clear_picture("AdvImage1");
+  ui.clear_picture("AdvImage3");
+  ui.set_picture_list({});
+}
+
+}  // namespace wingstow

@@ -1,0 +1,110 @@
+#include "packages/package_analysis.h"
+
+#include <functional>
+
+#include "install/path_helpers.h"
+#include "platform/files.h"
+
+namespace wingstow {
+namespace {
+
+bool is_parent_entry(const std::string& path) {
+  return path.size() >= 2 && path.compare(path.size() - 2, 2, "..") == 0;
+}
+
+// Runs mark on every package folder entry whose caption is none of the
+// given marks; the parent entry and files are passed over.
+void for_each_package(Ui& ui, std::initializer_list<std::string_view> skipped_marks,
+                      const std::function<void(int, const std::string&)>& mark) {
+  for (int i = 0; i < ui.list_count(); ++i) {
+    const std::string caption = ui.list_item_caption(i);
+    bool skip = false;
+    for (auto skipped : skipped_marks) skip = skip || caption == skipped;
+    const std::string path = ui.list_item_path(i);
+    if (skip || is_parent_entry(path) || !platform::folder_exists(path)) continue;
+    mark(i, path);
+  }
+}
+
+// Searches a package folder with the finder's mask as set; number found.
+std::size_t search_package(Shared& shared, const std::string& package) {
+  shared.Memo1.clear();
+  shared.FindFile1.setPath(package);
+  shared.Memo1 = shared.FindFile1.Search();
+  return shared.Memo1.size();
+}
+
+}  // namespace
+
+std::string record_name_of(const std::string& catalogue_entry) {
+  return last_path_part(catalogue_entry, 4);
+}
+
+bool listed_in_catalogue(Ui& ui, const std::string& package_name) {
+  for (const auto& entry : ui.catalogue())
+    if (record_name_of(entry) == package_name) return true;
+  return false;
+}
+
+void check_already_installed(Shared& shared, Ui& ui) {
+  if (ui.list_directory() != shared.unzip_path) return;
+  if (!listed_in_catalogue(ui, last_path_part(ui.list_selected_item(), 0))) return;
+  if (!ui.prompt_checked()) ui.set_enabled("SpeedButton7", false);
+  ui.status(" Already installed!");
+}
+
+void check_executable(Shared& shared, Ui& ui) {
+  const std::string package = ui.list_selected_item();
+  // The finder would keep searching its previous folder for a file entry.
+  if (!platform::folder_exists(package)) return;
+  shared.FindFile1.FileMask = "*.exe";
+  if (search_package(shared, package) == 0) return;
+  ui.status("This airplane use an executable for the installation !");
+  if (!ui.prompt_checked()) ui.set_enabled("SpeedButton7", false);
+}
+
+void SpeedButton12Click(Shared& shared, Ui& ui) {
+  ui.set_enabled("SpeedButton7", false);
+  if (ui.list_directory() != shared.unzip_path) return;
+  ui.set_wait_cursor(true);
+  const bool multi = ui.prompt_checked();
+  ui.set_list_multi_select(true);
+  mark_installed(shared, ui);
+  mark_self_installable(shared, ui);
+  mark_no_aircraft(shared, ui);
+  ui.set_wait_cursor(false);
+  ui.set_list_multi_select(multi);
+}
+
+void mark_installed(Shared& shared, Ui& ui) {
+  ui.list_refresh();
+  ui.set_list_multi_select(true);
+  if (ui.list_directory() != shared.unzip_path) return;
+  for_each_package(ui, {caption_no_aircraft, caption_self_installable},
+                   [&](int i, const std::string& path) {
+                     if (listed_in_catalogue(ui, last_path_part(path, 0)))
+                       ui.set_list_item_caption(i, caption_already_installed);
+                   });
+}
+
+void mark_self_installable(Shared& shared, Ui& ui) {
+  shared.FindFile1.FileMask = "*.exe";
+  shared.FindFile1.InSubFolders = true;
+  for_each_package(ui, {caption_no_aircraft, caption_already_installed},
+                   [&](int i, const std::string& path) {
+                     if (search_package(shared, path) > 0)
+                       ui.set_list_item_caption(i, caption_self_installable);
+                   });
+}
+
+void mark_no_aircraft(Shared& shared, Ui& ui) {
+  shared.FindFile1.FileMask = "aircraft.cfg";
+  shared.FindFile1.InSubFolders = true;
+  for_each_package(ui, {caption_already_installed, caption_self_installable},
+                   [&](int i, const std::string& path) {
+                     if (search_package(shared, path) == 0)
+                       ui.set_list_item_caption(i, caption_no_aircraft);
+                   });
+}
+
+}  // namespace wingstow

@@ -1,0 +1,35 @@
+#pragma once
+
+// Tells a package folder apart as already installed, self-installing or
+// without airplane: on a click (status text), and in a marking pass over the
+// whole unzip folder (captions of the list entries).
+
+#include <string>
+#include <string_view>
+
+#include "settings/shared.h"
+#include "settings/ui.h"
+
+namespace wingstow {
+
+inline constexpr std::string_view caption_already_installed = "##### already installed #####";
+inline constexpr std::string_view caption_self_installable = "##### self installable #####";
+inline constexpr std::string_view caption_no_aircraft = "##### No aircraft.cfg found #####";
+
+// The record name of a catalogue entry: its file name without ".txt".
+std::string record_name_of(const std::string& catalogue_entry);
+
+// True when a record of the catalogue is named after package_name (letter
+// case counts). Reads the catalogue as last refreshed, not the disk.
+bool listed_in_catalogue(Ui& ui, const std::string& package_name);
+
+void check_already_installed(Shared& shared, Ui& ui);
+void check_executable(Shared& shared, Ui& ui);
+
+// "View airplane already installed".
+void SpeedButton12Click(Shared& shared, Ui& ui);
+void mark_installed(Shared& shared, Ui& ui);
+void mark_self_installable(Shared& shared, Ui& ui);
+void mark_no_aircraft(Shared& shared, Ui& ui);
+
+}  // namespace wingstow

@@ -1,0 +1,53 @@
+#include "packages/pictures.h"
+
+#include "platform/files.h"
+
+namespace wingstow {
+namespace {
+
+void search_pictures(Shared& shared, const std::string& mask) {
+  shared.Memo2.clear();
+  shared.FindFile1.FileMask = mask;
+  shared.FindFile1.InSubFolders = true;
+  shared.FindFile1.FileAttr = {};
+  shared.Memo2 = shared.FindFile1.Search();
+}
+
+}  // namespace
+
+void show_package_pictures(Shared& shared, Ui& ui) {
+  const std::string package = ui.list_selected_item();
+  std::vector<std::string> pictures;
+  if (platform::folder_exists(package)) {
+    shared.FindFile1.setPath(package);
+    search_pictures(shared, "*.jpg");
+    pictures = shared.Memo2;
+    search_pictures(shared, "*.gif");
+    pictures.insert(pictures.end(), shared.Memo2.begin(), shared.Memo2.end());
+  }
+  ui.set_picture_list(pictures);
+  if (pictures.empty()) {
+    ui.clear_picture("AdvImage3");
+    ui.clear_picture("AdvImage1");
+    return;
+  }
+  ui.load_picture("AdvImage1", pictures.front());
+  ui.load_picture("AdvImage3", pictures.front());
+}
+
+void show_record_picture(Shared& shared, Ui& ui, const std::string& folder) {
+  // The finder would keep searching its previous folder.
+  if (!platform::folder_exists(folder)) {
+    ui.clear_picture("AdvImage2");
+    return;
+  }
+  shared.FindFile1.setPath(folder);
+  search_pictures(shared, "*.jpg");
+  if (shared.Memo2.empty()) search_pictures(shared, "*.gif");
+  if (shared.Memo2.empty())
+    ui.clear_picture("AdvImage2");
+  else
+    ui.load_picture("AdvImage2", shared.Memo2.front());
+}
+
+}  // namespace wingstow

@@ -1,0 +1,120 @@
+#include "packages/unzip.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "install/path_helpers.h"
+#include "platform/error.h"
+#include "platform/files.h"
+
+namespace wingstow {
+namespace {
+
+constexpr std::array<std::string_view, 9> guarded_controls = {
+    "SpeedButton40", "SpeedButton9", "SpeedButton6", "Btn1LevelUp", "BtnRefresh",
+    "SpeedButton5",  "FlatButton1",  "FlatButton2",  "FlatButton3"};
+constexpr int bar_maximum = 10001;
+
+void set_guarded(Ui& ui, bool enabled) {
+  for (auto control : guarded_controls) ui.set_enabled(control, enabled);
+}
+
+bool ends_with_zip(const std::string& path) {
+  if (path.size() < 3) return false;
+  const std::string_view end = std::string_view(path).substr(path.size() - 3);
+  return end == "zip" || end == "ZIP";
+}
+
+void unzip_highlighted(Shared& shared, Ui& ui, ZipMaster& zip) {
+  for (int i = 0; i < ui.list_count(); ++i) {
+    if (shared.unzip_cancel_flag == 1) break;
+    if (!ui.list_item_highlighted(i)) continue;
+    ui.set_enabled("SpeedButton10", true);
+    const std::string archive = ui.list_item_path(i);
+    zip.setZipFileName(archive);
+    const std::string folder = shared.unzip_path + package_name_for_archive(archive);
+    if (platform::folder_exists(folder)) {
+      ui.status("Airplane  Already uncompressed!");
+      continue;
+    }
+    if (!platform::create_folder(folder)) throw Error("Directory could not be created !");
+    zip.ExtrBaseDir = folder + platform::sep;
+    try {
+      zip.Extract();
+    } catch (const std::exception&) {
+      ui.message(MessageKind::information, "Problem encountered while extracting !", Buttons::ok);
+      continue;
+    }
+    ui.set_list_item_highlighted(i, false);
+  }
+}
+
+}  // namespace
+
+std::string package_name_for_archive(const std::string& archive_path) {
+  std::string name = last_path_part(archive_path, 4);
+  std::replace(name.begin(), name.end(), '.', '_');
+  return name;
+}
+
+void SpeedButton5Click(Shared& shared, Ui& ui, ZipMaster& zip) {
+  shared.unzip_cancel_flag = 0;
+  if (ui.list_directory() != shared.download_path) {
+    ui.message(MessageKind::information,
+               "Install to fs is only possible from the download path directory", Buttons::ok);
+    return;
+  }
+  if (!ends_with_zip(ui.list_selected_item())) {
+    ui.message(MessageKind::information, "Select a valid zip file", Buttons::ok);
+    return;
+  }
+  ui.set_wait_cursor(true);
+  set_guarded(ui, false);
+  // The window comes back however the run ends.
+  struct Restore {
+    Ui& ui;
+    ~Restore() {
+      set_guarded(ui, true);
+      ui.set_wait_cursor(false);
+      ui.set_enabled("SpeedButton10", false);
+    }
+  } restore{ui};
+  unzip_highlighted(shared, ui, zip);
+}
+
+void SpeedButton10Click(Shared& shared, Ui& ui, ZipMaster& zip) {
+  ui.set_enabled("SpeedButton10", false);
+  zip.Cancel();
+  shared.unzip_cancel_flag = 1;
+}
+
+void ZipMaster1Progress(Shared& shared, Ui& ui, int kind, std::uint64_t size) {
+  switch (kind) {
+    case 4:
+      shared.unzip_total_size = static_cast<std::int64_t>(size);
+      shared.unzip_done_size = 0;
+      ui.set_progress_bar(bar_maximum, 1);
+      break;
+    case 1: {
+      shared.unzip_done_size += static_cast<std::int64_t>(size);
+      int position = bar_maximum;
+      if (shared.unzip_total_size != 0)
+        position =
+            static_cast<int>(std::lround(static_cast<double>(shared.unzip_done_size * 10000) /
+                                         static_cast<double>(shared.unzip_total_size))) +
+            1;
+      ui.set_progress_bar(bar_maximum, position);
+      break;
+    }
+    case 2:
+      ui.set_progress_bar(bar_maximum, 1);
+      break;
+    default:
+      break;
+  }
+}
+
+void ZipMaster1CRC32Error(bool& do_extract) { do_extract = false; }
+
+}  // namespace wingstow

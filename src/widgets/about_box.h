@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QString>
+
+namespace wingstow {
+
+// The about box: logo, program name, version, a line of information, the
+// maker's e-mail and home page, and a Close button.
+class AboutBox : public QDialog {
+  Q_OBJECT
+
+ public:
+  struct Values {
+    QString program_name;
+    QString version;
+    QString information;
+    QString email;
+    QString home_page;  // the text shown
+    QString home_page_url;
+  };
+
+  AboutBox(const Values& values, QWidget* parent = nullptr);
+
+  // The program's own logo, 429 by 400 pixels, 24-bit colour.
+  static QImage logo();
+};
+
+}  // namespace wingstow

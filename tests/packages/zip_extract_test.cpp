@@ -1,0 +1,575 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <numeric>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "packages/zip_master.h"
+#include "support/recording_ui.h"
+#include "support/temp_tree.h"
+
+namespace wingstow {
+namespace {
+
+namespace fs = std::filesystem;
+using test::read_file;
+using test::write_file;
+
+constexpr std::size_t mebibyte = 1024 * 1024;
+
+struct Entry {
+  enum Kind { file, folder, symlink };
+  Entry(std::string name, std::string data = {}, Kind kind = file,
+        zip_int32_t compression = ZIP_CM_DEFLATE)
+      : name(std::move(name)), data(std::move(data)), kind(kind), compression(compression) {}
+
+  std::string name;
+  std::string data;  // a link's target for a symlink
+  Kind kind;
+  zip_int32_t compression;
+  zip_uint16_t encryption = ZIP_EM_NONE;
+  std::string password;
+  std::time_t mtime = 0;
+};
+
+Entry locked(Entry entry, zip_uint16_t method, std::string password) {
+  entry.encryption = method;
+  entry.password = std::move(password);
+  return entry;
+}
+
+void make_zip(const std::string& path, const std::vector<Entry>& entries) {
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  ASSERT_NE(archive, nullptr) << error;
+  for (const auto& e : entries) {
+    zip_int64_t index = -1;
+    if (e.kind == Entry::folder) {
+      index = zip_dir_add(archive, e.name.c_str(), ZIP_FL_ENC_RAW);
+    } else {
+      zip_source_t* source = zip_source_buffer(archive, e.data.data(), e.data.size(), 0);
+      index = zip_file_add(archive, e.name.c_str(), source, ZIP_FL_ENC_RAW);
+    }
+    ASSERT_GE(index, 0) << e.name;
+    const auto i = static_cast<zip_uint64_t>(index);
+    ASSERT_EQ(zip_set_file_compression(archive, i, e.compression, 0), 0);
+    if (e.encryption != ZIP_EM_NONE) {
+      ASSERT_EQ(zip_file_set_encryption(archive, i, e.encryption, e.password.c_str()), 0);
+    }
+    if (e.kind == Entry::symlink) {
+      const zip_uint32_t mode = S_IFLNK | 0777u;
+      ASSERT_EQ(zip_file_set_external_attributes(archive, i, 0, ZIP_OPSYS_UNIX, mode << 16), 0);
+    }
+    if (e.mtime != 0) {
+      ASSERT_EQ(zip_file_set_mtime(archive, i, e.mtime, 0), 0);
+    }
+  }
+  ASSERT_EQ(zip_close(archive), 0) << zip_error_strerror(zip_get_error(archive));
+}
+
+// Bytes that deflate does not shrink much, so large entries stay large.
+std::string noise(std::size_t size, std::uint32_t seed, int alphabet = 256) {
+  std::string data(size, '\0');
+  for (auto& c : data) {
+    seed = seed * 1664525u + 1013904223u;
+    c = static_cast<char>((seed >> 24) % static_cast<std::uint32_t>(alphabet));
+  }
+  return data;
+}
+
+std::uint32_t crc_of(const std::string& data) {
+  return static_cast<std::uint32_t>(
+      crc32(0L, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+}
+
+void put16(std::string& bytes, std::size_t at, std::uint32_t value) {
+  bytes[at] = static_cast<char>(value & 0xFF);
+  bytes[at + 1] = static_cast<char>((value >> 8) & 0xFF);
+}
+
+void put32(std::string& bytes, std::size_t at, std::uint32_t value) {
+  put16(bytes, at, value & 0xFFFF);
+  put16(bytes, at + 2, value >> 16);
+}
+
+std::uint32_t get16(const std::string& bytes, std::size_t at) {
+  return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8;
+}
+
+// Offset of the record with this signature whose name (at name_at) is name.
+std::size_t find_record(const std::string& bytes, std::string_view signature, std::size_t name_at,
+                        const std::string& name) {
+  for (auto at = bytes.find(signature); at != std::string::npos; at = bytes.find(signature, at + 1))
+    if (bytes.compare(at + name_at, name.size(), name) == 0) return at;
+  ADD_FAILURE() << "no record for " << name;
+  return 0;
+}
+
+std::size_t local_header(const std::string& bytes, const std::string& name) {
+  return find_record(bytes, "PK\3\4", 30, name);
+}
+
+std::size_t data_offset(const std::string& bytes, const std::string& name) {
+  const auto header = local_header(bytes, name);
+  return header + 30 + get16(bytes, header + 26) + get16(bytes, header + 28);
+}
+
+// Relative paths under folder, sorted; folders end with "/", links with "@".
+std::vector<std::string> listing(const std::string& folder) {
+  std::vector<std::string> paths;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
+    auto path = e.path().lexically_relative(folder).string();
+    if (e.is_symlink())
+      path += "@";
+    else if (e.is_directory())
+      path += "/";
+    paths.push_back(path);
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+std::size_t open_descriptors() {
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
+using Event = std::tuple<int, std::string, std::uint64_t>;
+
+class ZipExtractTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    zip.OnProgress = [this](int kind, const std::string& name, std::uint64_t size) {
+      events.emplace_back(kind, name, size);
+    };
+  }
+
+  int extract(const std::vector<Entry>& entries) {
+    make_zip(archive, entries);
+    return run();
+  }
+
+  int run() {
+    zip.setZipFileName(archive);
+    zip.ExtrBaseDir = base;
+    return zip.Extract();
+  }
+
+  std::vector<Event> events_of_kind(int kind) const {
+    std::vector<Event> found;
+    std::copy_if(events.begin(), events.end(), std::back_inserter(found),
+                 [kind](const Event& e) { return std::get<0>(e) == kind; });
+    return found;
+  }
+
+  std::uint64_t bytes_processed() const {
+    std::uint64_t sum = 0;
+    for (const auto& e : events_of_kind(1)) sum += std::get<2>(e);
+    return sum;
+  }
+
+  // The single message that names the entry.
+  void expect_reported(const std::string& name) const {
+    const auto texts = ui.message_texts();
+    EXPECT_EQ(std::count_if(texts.begin(), texts.end(),
+                            [&](const std::string& t) {
+                              return t.find("'" + name + "'") != std::string::npos;
+                            }),
+              1)
+        << name;
+  }
+
+  test::TempTree tree;
+  test::RecordingUi ui;
+  ZipMaster zip{ui};
+  std::string base = tree.make_folder("out/base");
+  std::string archive = tree.path("pack.zip");
+  std::vector<Event> events;
+};
+
+TEST_F(ZipExtractTest, RecreatesTheTreeWithContentsAndTimes) {
+  const std::time_t mtime = 1091110000;  // even: DOS times have two-second steps
+  const std::string config = "[fltsim.0]\ntitle=Corsair\n";
+  const std::string texture = noise(200000, 7);
+  const auto descriptors = open_descriptors();
+  Entry cfg("Aircraft/Corsair/aircraft.cfg", config);
+  cfg.mtime = mtime;
+  ASSERT_EQ(extract({cfg,
+                     {"Aircraft/Corsair/texture/", "", Entry::folder},
+                     {"Aircraft/Corsair/texture/body.bmp", texture, Entry::file, ZIP_CM_STORE},
+                     {"Aircraft/Corsair/panel/", "", Entry::folder},
+                     {"readme.txt", "hello"}}),
+            0);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(open_descriptors(), descriptors);
+  EXPECT_EQ(zip.entries(),
+            (std::vector<std::string>{"Aircraft/Corsair/aircraft.cfg", "Aircraft/Corsair/texture/",
+                                      "Aircraft/Corsair/texture/body.bmp",
+                                      "Aircraft/Corsair/panel/", "readme.txt"}));
+  EXPECT_EQ(listing(base), (std::vector<std::string>{
+                               "Aircraft/", "Aircraft/Corsair/", "Aircraft/Corsair/aircraft.cfg",
+                               "Aircraft/Corsair/panel/", "Aircraft/Corsair/texture/",
+                               "Aircraft/Corsair/texture/body.bmp", "readme.txt"}));
+  EXPECT_EQ(read_file(base + "Aircraft/Corsair/aircraft.cfg"), config);
+  EXPECT_EQ(read_file(base + "Aircraft/Corsair/texture/body.bmp"), texture);
+  struct stat st;
+  ASSERT_EQ(::stat((base + "Aircraft/Corsair/aircraft.cfg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtime, mtime);
+}
+
+TEST_F(ZipExtractTest, FlatExtractionDropsTheFolders) {
+  zip.ExtrDirNames = false;
+  ASSERT_EQ(extract({{"gauges/", "", Entry::folder},
+                     {"gauges/alt.gau", "alt"},
+                     {"panel\\deep\\panel.cfg", "cfg"}}),
+            0);
+  EXPECT_EQ(listing(base), (std::vector<std::string>{"alt.gau", "panel.cfg"}));
+  EXPECT_EQ(read_file(base + "panel.cfg"), "cfg");
+}
+
+TEST_F(ZipExtractTest, ExistingFilesAreReplacedOrKeptAsAsked) {
+  make_zip(archive, {{"docs/readme.txt", "new"}});
+  tree.make_file("out/base/docs/readme.txt", "old");
+
+  zip.ExtrOverWrite = false;
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(read_file(base + "docs/readme.txt"), "old");
+
+  zip.ExtrOverWrite = true;
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(read_file(base + "docs/readme.txt"), "new");
+  EXPECT_EQ(listing(base), (std::vector<std::string>{"docs/", "docs/readme.txt"}));  // no temp
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(ZipExtractTest, MissingFolderOrArchiveIsReported) {
+  make_zip(archive, {{"a.txt", "a"}});
+  zip.setZipFileName(archive);
+  zip.ExtrBaseDir = tree.path("nowhere/");
+  EXPECT_EQ(zip.Extract(), ZipMaster::extract_no_base_dir);
+  EXPECT_EQ(ui.message_texts(), std::vector<std::string>{"Extract directory '" +
+                                                         tree.path("nowhere/") + "' must exist"});
+  EXPECT_FALSE(fs::exists(tree.path("nowhere")));
+
+  ui.messages.clear();
+  zip.setZipFileName(tree.path("missing.zip"));
+  EXPECT_TRUE(zip.entries().empty());
+  zip.ExtrBaseDir = base;
+  EXPECT_EQ(zip.Extract(), ZipMaster::extract_no_archive);
+  EXPECT_EQ(ui.message_texts(), std::vector<std::string>{"Input file does not exist"});
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(ZipExtractTest, UnreadableArchivesAreReportedQuietlyWhenUnattended) {
+  write_file(archive, "This is not a zip file at all, just some text.");
+  EXPECT_EQ(run(), ZipMaster::extract_unreadable);
+  EXPECT_EQ(ui.message_texts(), std::vector<std::string>{"Zip file could not be opened"});
+
+  // Cut in the middle: the table of contents is gone.
+  make_zip(archive, {{"one.bin", noise(100000, 1)}, {"two.bin", noise(100000, 2)}});
+  const auto whole = read_file(archive);
+  write_file(archive, whole.substr(0, whole.size() / 2));
+  zip.Unattended = true;
+  EXPECT_EQ(run(), ZipMaster::extract_unreadable);
+  EXPECT_EQ(ui.messages.size(), 1u);
+  EXPECT_TRUE(listing(base).empty());
+}
+
+TEST_F(ZipExtractTest, UnsafeNamesAreRefusedAndNothingLandsOutsideTheBase) {
+  const std::vector<std::string> unsafe = {"../evil1.txt",
+                                           "dir/../../evil2.txt",
+                                           "..\\evil3.txt",
+                                           "/abs1.txt",
+                                           "\\abs2.txt",
+                                           "C:\\evil4.txt",
+                                           "c:evil5.txt",
+                                           "line\nfeed.txt",
+                                           "tab\there.txt",
+                                           "del\x7f.txt",
+                                           "./"};
+  std::vector<Entry> entries;
+  for (const auto& name : unsafe) entries.push_back({name, "pwned"});
+  entries.push_back({"ok.txt", "fine"});
+  EXPECT_EQ(extract(entries), ZipMaster::extract_incomplete);
+
+  EXPECT_EQ(listing(tree.root()),
+            (std::vector<std::string>{"out/", "out/base/", "out/base/ok.txt", "pack.zip"}));
+  EXPECT_EQ(ui.messages.size(), unsafe.size());
+  for (auto name : unsafe) {
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return c < 0x20 || c == 0x7F; }, '?');
+    expect_reported(name);
+  }
+  // Refused entries are not announced.
+  EXPECT_EQ(events_of_kind(3), (std::vector<Event>{{3, "", 1}}));
+}
+
+TEST_F(ZipExtractTest, BackslashNamesBecomeFoldersMergedWithoutRegardToCase) {
+  ASSERT_EQ(extract({{"Gauges\\a.gau", "a"}, {"gauges/b.gau", "b"}, {"GAUGES\\sub\\c.gau", "c"}}),
+            0);
+  EXPECT_EQ(listing(base), (std::vector<std::string>{"Gauges/", "Gauges/a.gau", "Gauges/b.gau",
+                                                     "Gauges/sub/", "Gauges/sub/c.gau"}));
+}
+
+TEST_F(ZipExtractTest, CodePage437NamesAreDecoded) {
+  ASSERT_EQ(extract({{"caf\x82.txt", "menu"}}), 0);
+  EXPECT_EQ(zip.entries(), std::vector<std::string>{"caf\xC3\xA9.txt"});
+  EXPECT_EQ(read_file(base + "caf\xC3\xA9.txt"), "menu");
+}
+
+TEST_F(ZipExtractTest, SymbolicLinksAreNeverCreatedNorFollowed) {
+  const auto outside = tree.make_folder("outside");
+  write_file(outside + "target.txt", "precious");
+  ASSERT_EQ(::symlink(outside.c_str(), (base + "escape").c_str()), 0);
+  ASSERT_EQ(::symlink((outside + "target.txt").c_str(), (base + "file.txt").c_str()), 0);
+
+  EXPECT_EQ(extract({{"link", "/etc/passwd", Entry::symlink},
+                     {"escape/pwned.txt", "pwned"},
+                     {"file.txt", "replaced"}}),
+            ZipMaster::extract_incomplete);
+  expect_reported("link");
+  expect_reported("escape/pwned.txt");
+  EXPECT_EQ(ui.messages.size(), 2u);
+  EXPECT_EQ(listing(outside), std::vector<std::string>{"target.txt"});
+  EXPECT_EQ(read_file(outside + "target.txt"), "precious");
+  // The link in the file's place is replaced, not written through.
+  EXPECT_EQ(listing(base), (std::vector<std::string>{"escape@", "file.txt"}));
+  EXPECT_EQ(read_file(base + "file.txt"), "replaced");
+}
+
+TEST_F(ZipExtractTest, CrcMismatchFollowsTheHandlersAnswer) {
+  const std::string original = "Stored text whose CRC the archive remembers.";
+  make_zip(archive, {{"bad.txt", original, Entry::file, ZIP_CM_STORE}, {"good.txt", "good"}});
+  auto bytes = read_file(archive);
+  const auto at = data_offset(bytes, "bad.txt");
+  bytes[at + 3] ^= 0x20;
+  const std::string damaged = bytes.substr(at, original.size());
+  write_file(archive, bytes);
+
+  std::vector<std::tuple<std::string, std::uint32_t, std::uint32_t>> calls;
+  bool answer = false;
+  zip.OnCRC32Error = [&](const std::string& name, std::uint32_t found, std::uint32_t expected,
+                         bool& do_extract) {
+    EXPECT_TRUE(do_extract);
+    calls.emplace_back(name, found, expected);
+    do_extract = answer;
+  };
+  EXPECT_EQ(run(), ZipMaster::extract_incomplete);
+  EXPECT_EQ(calls, (std::vector<std::tuple<std::string, std::uint32_t, std::uint32_t>>{
+                       {"bad.txt", crc_of(damaged), crc_of(original)}}));
+  EXPECT_EQ(listing(base), std::vector<std::string>{"good.txt"});
+  EXPECT_TRUE(ui.messages.empty());
+
+  answer = true;
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(read_file(base + "bad.txt"), damaged);
+
+  // Without a handler the entry is dropped and reported.
+  fs::remove(base + "bad.txt");
+  zip.OnCRC32Error = nullptr;
+  EXPECT_EQ(run(), ZipMaster::extract_incomplete);
+  EXPECT_FALSE(fs::exists(base + "bad.txt"));
+  expect_reported("bad.txt");
+}
+
+TEST_F(ZipExtractTest, EntryLongerThanDeclaredIsCutOffAndDropped) {
+  make_zip(archive, {{"bomb.bin", std::string(mebibyte, 'z')}, {"ok.txt", "ok"}});
+  auto bytes = read_file(archive);
+  put32(bytes, local_header(bytes, "bomb.bin") + 22, 10);
+  put32(bytes, find_record(bytes, "PK\1\2", 46, "bomb.bin") + 24, 10);
+  write_file(archive, bytes);
+
+  EXPECT_EQ(run(), ZipMaster::extract_incomplete);
+  expect_reported("bomb.bin");
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_NE(ui.messages[0].text.find("declared size"), std::string::npos);
+  EXPECT_EQ(listing(base), std::vector<std::string>{"ok.txt"});
+  EXPECT_EQ(bytes_processed(), 12u);
+}
+
+TEST_F(ZipExtractTest, DamagedEntryLeavesNoFileAndTheOthersAreExtracted) {
+  const auto data = noise(mebibyte, 3, 16);
+  make_zip(archive, {{"broken.bin", data}, {"after.txt", "after"}});
+  auto bytes = read_file(archive);
+  const auto start = data_offset(bytes, "broken.bin");
+  const auto end = find_record(bytes, "PK\3\4", 30, "after.txt");
+  std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(start + (end - start) * 3 / 4), 16,
+              '\xFF');
+  write_file(archive, bytes);
+
+  EXPECT_EQ(run(), ZipMaster::extract_incomplete);
+  expect_reported("broken.bin");
+  EXPECT_EQ(listing(base), std::vector<std::string>{"after.txt"});
+  EXPECT_GT(events_of_kind(1).size(), 2u);  // it was partly written before the damage showed
+}
+
+// Two entries whose data overlap: "outer" stores the local header and the
+// data of "inner". libzip opens this without complaint.
+std::string overlapping_archive() {
+  const auto le16 = [](std::uint32_t v) {
+    std::string s(2, '\0');
+    put16(s, 0, v);
+    return s;
+  };
+  const auto le32 = [](std::uint32_t v) {
+    std::string s(4, '\0');
+    put32(s, 0, v);
+    return s;
+  };
+  const auto sizes = [&](const std::string& data) {
+    return le32(crc_of(data)) + le32(static_cast<std::uint32_t>(data.size())) +
+           le32(static_cast<std::uint32_t>(data.size()));
+  };
+  const auto local = [&](const std::string& name, const std::string& data) {
+    return "PK\3\4" + le16(20) + le16(0) + le16(0) + le16(0) + le16(0x21) + sizes(data) +
+           le16(static_cast<std::uint32_t>(name.size())) + le16(0) + name;
+  };
+  const auto central = [&](const std::string& name, const std::string& data, std::uint32_t offset) {
+    return "PK\1\2" + le16(20) + le16(20) + le16(0) + le16(0) + le16(0) + le16(0x21) + sizes(data) +
+           le16(static_cast<std::uint32_t>(name.size())) + le16(0) + le16(0) + le16(0) + le16(0) +
+           le32(0) + le32(offset) + name;
+  };
+  const std::string inner_data(4000, 'x');
+  const std::string inner = local("inner", inner_data) + inner_data;
+  const std::string outer = local("outer", inner) + inner;
+  const std::string directory =
+      central("outer", inner, 0) +
+      central("inner", inner_data, static_cast<std::uint32_t>(outer.size() - inner.size()));
+  return outer + directory + "PK\5\6" + le16(0) + le16(0) + le16(2) + le16(2) +
+         le32(static_cast<std::uint32_t>(directory.size())) +
+         le32(static_cast<std::uint32_t>(outer.size())) + le16(0);
+}
+
+TEST_F(ZipExtractTest, OverlappingEntriesAreRefusedBeforeAnythingIsWritten) {
+  write_file(archive, overlapping_archive());
+  int error = 0;
+  zip_t* opened = zip_open(archive.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+  ASSERT_NE(opened, nullptr) << "the guard would not be what refuses it";
+  zip_discard(opened);
+
+  EXPECT_EQ(run(), ZipMaster::extract_refused);
+  EXPECT_EQ(zip.entries(), (std::vector<std::string>{"outer", "inner"}));
+  EXPECT_EQ(ui.messages.size(), 1u);
+  EXPECT_TRUE(listing(base).empty());
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(ZipExtractTest, PasswordIsAskedRetriedAndRemembered) {
+  const std::vector<Entry> entries = {
+      locked({"one.txt", "first secret"}, ZIP_EM_AES_256, "secret"),
+      {"plain.txt", "plain"},
+      locked({"two.txt", "second secret"}, ZIP_EM_AES_256, "secret")};
+  ui.inputs = {"wrong", "secret"};
+  EXPECT_EQ(extract(entries), 0);
+  EXPECT_EQ(ui.input_prompts,
+            (std::vector<std::string>{"Password|Enter Password ", "Password|Enter Password "}));
+  EXPECT_EQ(read_file(base + "one.txt"), "first secret");
+  EXPECT_EQ(read_file(base + "two.txt"), "second secret");
+  EXPECT_TRUE(ui.messages.empty());
+
+  // Traditional encryption, right at once.
+  fs::remove_all(base);
+  fs::create_directory(base);
+  ui.input_prompts.clear();
+  ui.inputs = {"old"};
+  EXPECT_EQ(extract({locked({"legacy.txt", "legacy"}, ZIP_EM_TRAD_PKWARE, "old")}), 0);
+  EXPECT_EQ(ui.input_prompts.size(), 1u);
+  EXPECT_EQ(read_file(base + "legacy.txt"), "legacy");
+}
+
+TEST_F(ZipExtractTest, EncryptedEntryIsSkippedOnCancelOrAfterThreeWrongPasswords) {
+  make_zip(archive, {locked({"locked.txt", "x"}, ZIP_EM_AES_256, "secret"), {"open.txt", "open"}});
+  ui.inputs = {std::nullopt};
+  EXPECT_EQ(run(), ZipMaster::extract_incomplete);
+  EXPECT_EQ(ui.input_prompts.size(), 1u);
+  expect_reported("locked.txt");
+  EXPECT_EQ(listing(base), std::vector<std::string>{"open.txt"});
+
+  ui.messages.clear();
+  ui.input_prompts.clear();
+  ui.inputs = {"a", "b", "c", "secret"};
+  EXPECT_EQ(run(), ZipMaster::extract_incomplete);
+  EXPECT_EQ(ui.input_prompts.size(), 3u);
+  expect_reported("locked.txt");
+  EXPECT_FALSE(fs::exists(base + "locked.txt"));
+
+  // Unattended: no question, no message.
+  ui.messages.clear();
+  ui.input_prompts.clear();
+  zip.Unattended = true;
+  EXPECT_EQ(run(), ZipMaster::extract_incomplete);
+  EXPECT_TRUE(ui.input_prompts.empty());
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(ZipExtractTest, ProgressReportsTotalsAndBytesDuringLargeEntries) {
+  ASSERT_EQ(extract({{"big.bin", noise(mebibyte, 5)},
+                     {"folder/", "", Entry::folder},
+                     {"small.txt", "0123456789"},
+                     {"empty.txt", ""}}),
+            0);
+  const std::uint64_t total = mebibyte + 10;
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(events[0], (Event{4, "", total}));
+  EXPECT_EQ(events[1], (Event{3, "", 4}));
+  EXPECT_EQ(
+      events_of_kind(0),
+      (std::vector<Event>{
+          {0, "big.bin", mebibyte}, {0, "folder/", 0}, {0, "small.txt", 10}, {0, "empty.txt", 0}}));
+  EXPECT_EQ(bytes_processed(), total);
+  const auto big = std::find(events.begin(), events.end(), Event{0, "big.bin", mebibyte});
+  const auto next =
+      std::find_if(big + 1, events.end(), [](const Event& e) { return std::get<0>(e) != 1; });
+  EXPECT_GE(next - big - 1, 8);  // bytes reported while the entry is written
+  EXPECT_EQ(std::get<0>(events.back()), 2);
+  // The window is served after every event.
+  EXPECT_EQ(ui.processed, static_cast<int>(events.size()));
+}
+
+TEST_F(ZipExtractTest, CancelStopsInsideTheFirstLargeEntry) {
+  make_zip(archive, {{"first.bin", noise(mebibyte, 8)}, {"second.bin", noise(mebibyte, 9)}});
+  const auto descriptors = open_descriptors();
+  zip.Cancel();  // a stale request is cleared when an extraction starts
+  ui.on_process_messages = [this] {
+    if (events_of_kind(1).size() == 2) zip.Cancel();
+  };
+  EXPECT_EQ(run(), ZipMaster::extract_cancelled);
+  EXPECT_EQ(ui.message_texts(), std::vector<std::string>{"User canceled operation"});
+  EXPECT_TRUE(listing(base).empty());  // neither the partial file nor its temporary
+  EXPECT_EQ(events_of_kind(0).size(), 1u);
+  EXPECT_EQ(events_of_kind(1).size(), 2u);
+  EXPECT_EQ(std::get<0>(events.back()), 2);
+  EXPECT_FALSE(zip.cancel_requested());
+  EXPECT_FALSE(zip.busy());
+  EXPECT_EQ(open_descriptors(), descriptors);
+
+  ui.on_process_messages = nullptr;
+  EXPECT_EQ(run(), 0);
+  EXPECT_EQ(listing(base), (std::vector<std::string>{"first.bin", "second.bin"}));
+}
+
+TEST_F(ZipExtractTest, ExtractFromInsideACallbackIsRefused) {
+  std::vector<int> inner;
+  zip.OnProgress = [&](int kind, const std::string&, std::uint64_t) {
+    if (kind != 0) return;
+    EXPECT_TRUE(zip.busy());
+    const auto messages = ui.messages.size();
+    inner.push_back(zip.Extract());
+    EXPECT_EQ(ui.messages.size(), messages);
+  };
+  EXPECT_EQ(extract({{"a.txt", "a"}, {"b.txt", "b"}}), 0);
+  EXPECT_EQ(inner, (std::vector<int>{ZipMaster::extract_busy, ZipMaster::extract_busy}));
+  EXPECT_EQ(listing(base), (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_FALSE(zip.busy());
+}
+
+}  // namespace
+}  // namespace wingstow

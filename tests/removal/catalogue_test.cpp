@@ -1,0 +1,140 @@
+#include "removal/catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include "removal/removal_fixture.h"
+
+namespace wingstow::test {
+namespace {
+
+using CatalogueTest = RemovalFixture;
+
+TEST_F(CatalogueTest, CheckAllAndUncheckAllSetTheDeleteButton) {
+  record("Alpha", {});
+  record("Beta", {});
+  catalogue();
+
+  SpeedButton2Click(ui);
+  EXPECT_EQ(ui.checked, (std::set<int>{0, 1}));
+  EXPECT_EQ(ui.enabled_state("SpeedButton8"), true);
+
+  SpeedButton3Click(ui);
+  EXPECT_TRUE(ui.checked.empty());
+  EXPECT_EQ(ui.enabled_state("SpeedButton8"), false);
+
+  ui.checked = {1};  // the user ticks one box
+  ListBox2ClickCheck(ui);
+  EXPECT_EQ(ui.enabled_state("SpeedButton8"), true);
+  ui.checked.clear();
+  ListBox2ClickCheck(ui);
+  EXPECT_EQ(ui.enabled_state("SpeedButton8"), false);
+}
+
+TEST_F(CatalogueTest, CheckAllAndUncheckAllLeaveAnEmptyCatalogueAlone) {
+  catalogue();
+  SpeedButton2Click(ui);
+  SpeedButton3Click(ui);
+  EXPECT_EQ(ui.enabled_state("SpeedButton8"), std::nullopt);
+  EXPECT_TRUE(ui.checked.empty());
+}
+
+// ASCII letters match in any case, other letters only as written; the
+// match is a substring of any line; each airplane is named once, and the
+// names are sorted without regard to case.
+TEST_F(CatalogueTest, FindChecksAndNamesTheRecordsContainingTheText) {
+  record("Alpha", {fs + "aircraft/Cessna_172", fs + "gauges/cessna.gau"});
+  record("beta", {fs + "aircraft/Piper", fs + "sound/CESSNA_old.wav"});
+  record("My Plane", {fs + "gauges/xcEsSnA.gau"});
+  record("Zeta", {fs + "aircraft/Mooney"});
+  record("\xC3\x89lan", {fs + "aircraft/\xC3\x89LAN"});  // "Élan"
+  catalogue({"Zeta"});                                   // checked by hand before
+  ui.texts["Edit3"] = "CESS";
+
+  SpeedButton1Click(shared, ui);
+
+  EXPECT_EQ(ui.found_list, (std::vector<std::string>{"Alpha", "beta", "My Plane"}));
+  EXPECT_EQ(ui.checked, (std::set<int>{0, 1, 2}));  // Alpha, beta, My Plane
+  EXPECT_EQ(ui.enabled_state("SpeedButton8"), true);
+
+  ui.texts["Edit3"] = "\xC3\xA9lan";  // "élan": only A to Z fold
+  SpeedButton1Click(shared, ui);
+  EXPECT_TRUE(ui.found_list.empty());
+  EXPECT_TRUE(ui.checked.empty());
+  EXPECT_EQ(ui.enabled_state("SpeedButton8"), false);
+
+  ui.texts["Edit3"] = "\xC3\x89lan";
+  SpeedButton1Click(shared, ui);
+  EXPECT_EQ(ui.found_list, std::vector<std::string>{"\xC3\x89lan"});
+}
+
+TEST_F(CatalogueTest, FindWithNothingToFindUnchecksEverything) {
+  record("Alpha", {fs + "aircraft/Alpha"});
+  catalogue({"Alpha"});
+  ui.found_list = {"Alpha"};
+
+  ui.texts["Edit3"] = "";  // an empty text is contained in no line
+  SpeedButton1Click(shared, ui);
+  EXPECT_TRUE(ui.checked.empty());
+  EXPECT_TRUE(ui.found_list.empty());
+  EXPECT_EQ(ui.enabled_state("SpeedButton8"), false);
+
+  ui.tag.clear();  // no simulator selected yet
+  ui.texts["Edit3"] = "alpha";
+  SpeedButton1Click(shared, ui);
+  EXPECT_TRUE(ui.checked.empty());
+  EXPECT_TRUE(ui.found_list.empty());
+}
+
+TEST_F(CatalogueTest, EmptyingTheSearchTextClearsTheNamesButNotTheMarks) {
+  ui.texts["Edit3"] = "a";
+  Edit3Change(ui);
+  EXPECT_EQ(ui.enabled_state("SpeedButton1"), true);
+
+  ui.found_list = {"Alpha"};
+  ui.checked = {0};
+  ui.texts["Edit3"] = "";
+  Edit3Change(ui);
+  EXPECT_EQ(ui.enabled_state("SpeedButton1"), false);
+  EXPECT_TRUE(ui.found_list.empty());
+  EXPECT_EQ(ui.checked, std::set<int>{0});
+}
+
+TEST_F(CatalogueTest, SelectedAirplaneShowsThePictureOfItsPackageFolder) {
+  record("Alpha", {});
+  record("Beta", {});
+  record("Gamma", {});
+  tree.make_file("prog/unzip_fs2004/Alpha/shots/a.gif", "g");
+  const auto jpeg = tree.make_file("prog/unzip_fs2004/Alpha/shots/b.jpg", "j");
+  const auto gif = tree.make_file("prog/unzip_fs2004/Beta/b.gif", "g");
+  catalogue();
+
+  ListBox2Click(shared, ui);  // nothing selected
+  EXPECT_FALSE(ui.pictures.contains("AdvImage2"));
+
+  ui.catalogue_selected = 0;
+  ListBox2Click(shared, ui);
+  EXPECT_EQ(ui.pictures["AdvImage2"], jpeg);
+  ui.catalogue_selected = 1;
+  ListBox2Click(shared, ui);
+  EXPECT_EQ(ui.pictures["AdvImage2"], gif);
+  ui.catalogue_selected = 2;  // its package folder was deleted
+  ListBox2Click(shared, ui);
+  EXPECT_EQ(ui.pictures["AdvImage2"], "");
+}
+
+TEST_F(CatalogueTest, ListedInOtherRecordIgnoresAsciiCaseAndTheRecordItself) {
+  const auto gauge = fs + "gauges/panel.gau";
+  const auto alpha = record("Alpha", {gauge});
+  EXPECT_FALSE(listed_in_other_record(shared, gauge, alpha));  // the only record
+
+  const auto own = fs + "modules/beta.dll";
+  const auto beta = record("Beta", {fs + "GAUGES/Panel.GAU", fs + "sound/engine.wav ", own});
+  EXPECT_TRUE(listed_in_other_record(shared, gauge, alpha));
+  EXPECT_TRUE(listed_in_other_record(shared, own, alpha));
+  EXPECT_FALSE(listed_in_other_record(shared, own, beta));
+  EXPECT_FALSE(listed_in_other_record(shared, fs + "sound/engine.wav", alpha));
+  EXPECT_FALSE(listed_in_other_record(shared, fs + "gauges/other.gau", alpha));
+}
+
+}  // namespace
+}  // namespace wingstow::test
