@@ -18,10 +18,12 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <algorithm>
 #include <stdexcept>
 
 #include "app/chooser_window.h"
+#include "app/help_window.h"
 #include "app/message_box.h"
 #include "app/progress_window.h"
 #include "install/install_command.h"
@@ -33,6 +35,7 @@
 #include "removal/catalogue.h"
 #include "removal/removal.h"
 #include "settings/simulator.h"
+#include "widgets/about_box.h"
 #include "widgets/file_list_view.h"
 #include "widgets/flat_button.h"
 #include "widgets/gradient_panel.h"
@@ -168,6 +171,10 @@ void Tutil::build_toolbar() {
           [this] { guarded([this] { Btn1LevelUpClick(); }); });
   connect(SpeedButton6, &QToolButton::clicked, this,
           [this] { guarded([this] { SpeedButton6Click(); }); });
+  connect(SpeedButton40, &QToolButton::clicked, this,
+          [this] { guarded([this] { SpeedButton40Click(); }); });
+  connect(SpeedButton9, &QToolButton::clicked, this,
+          [this] { guarded([this] { SpeedButton9Click(); }); });
 }
 
 void Tutil::build_pages() {
@@ -518,7 +525,22 @@ void Tutil::Btn1LevelUpClick() { LsFilelistView_util->oneLevelUp(); }
 
 void Tutil::promptClick() { LsFilelistView_util->setMultiSelect(prompt->isChecked()); }
 
+void Tutil::SpeedButton40Click() {
+  if (!help_window) help_window = new HelpWindow(this);
+  // Looked up beside the program, whatever the current folder.
+  help_window->open(qs(shared_.program_folder + "airplane.html"));
+}
+
+void Tutil::SpeedButton9Click() {
+  AboutBox about(
+      {application_title, "3.9", "Use it at your own risk.", "wingstow@example.org", "Home Page",
+       QUrl::fromLocalFile(qs(shared_.program_folder + "airplane.html")).toString()},
+      isVisible() ? this : nullptr);
+  about.exec();
+}
+
 void Tutil::SpeedButton6Click() {
+  if (help_window) help_window->close();
   // Every window of the program goes with the main one.
   QApplication::closeAllWindows();
   QCoreApplication::quit();

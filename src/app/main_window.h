@@ -26,6 +26,7 @@ class FileListView;
 class FlatButton;
 class GradientPanel;
 class PictureView;
+class HelpWindow;
 class TForm1;
 class TForm2;
 
@@ -106,6 +107,8 @@ class Tutil : public QWidget, public Ui {
   void Btn1LevelUpClick();
   void promptClick();
   void SpeedButton6Click();
+  void SpeedButton40Click();
+  void SpeedButton9Click();
   void ListBox1Click();
   void On1Click();
   void Off1Click();
@@ -202,6 +205,8 @@ class Tutil : public QWidget, public Ui {
 
   TForm1* Form1;
   TForm2* Form2;
+  // The help viewer, once Help has opened it; it goes with "exit".
+  HelpWindow* help_window = nullptr;
 };
 
 }  // namespace wingstow

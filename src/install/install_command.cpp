@@ -23,8 +23,12 @@ bool is_parent_entry(const std::string& path) {
 
 void check_free_space(Shared& shared, Ui& ui) {
   std::int64_t needed = 0;
-  for (int i = 0; i < ui.list_count(); ++i)
-    if (ui.list_item_highlighted(i)) needed += folder_size(ui.list_item_path(i), true) / 1024;
+  for (int i = 0; i < ui.list_count(); ++i) {
+    const std::string path = ui.list_item_path(i);
+    // The parent entry is no package; it would measure the tree above.
+    if (ui.list_item_highlighted(i) && !is_parent_entry(path))
+      needed += folder_size(path, true) / 1024;
+  }
   if (free_space_kb(shared) < needed)
     ui.message(MessageKind::warning,
                "Pay Attention !, no more space left  " + std::to_string(free_space_kb(shared)),
