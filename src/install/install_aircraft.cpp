@@ -4,6 +4,7 @@
 
 #include "install/path_helpers.h"
 #include "install/record.h"
+#include "install/side_files.h"
 #include "platform/files.h"
 
 namespace wingstow {
@@ -16,11 +17,16 @@ bool left_out_of_airplane(const std::string& name) {
   return ending == ".gau" || ending == ".GAU" || ending == ".zip" || ending == ".ZIP";
 }
 
-void warn_unusable_name(Ui& ui) {
-  ui.message(MessageKind::warning,
-             "Pay attention, problem encountered during the copy " + std::to_string(EINVAL) +
-                 "  memo1.Lines[count0]",
-             Buttons::ok);
+// A name with a line end cannot be listed as one path in the record.
+void warn_unusable_name(Ui& ui) { warn_copy_failed(ui, EINVAL); }
+
+// A package is installed once: its record tells it is there.
+bool refused_as_installed(Shared& shared, Ui& ui, const std::string& package_path, bool batch) {
+  if (!record_exists(shared)) return false;
+  if (!batch)
+    ui.message(MessageKind::information, "Airplane already installed " + package_path, Buttons::ok);
+  shared.abort_flag = 1;
+  return true;
 }
 
 // Several airplanes: one line and one folder per "aircraft.cfg", each line
@@ -67,13 +73,7 @@ void install_aircraft(Shared& shared, Ui& ui, const std::string& package_path) {
       return;
     }
     shared.record_name = package_name + ".txt";
-    if (record_exists(shared)) {
-      if (!batch)
-        ui.message(MessageKind::information, "Airplane already installed " + package_path,
-                   Buttons::ok);
-      shared.abort_flag = 1;
-      return;
-    }
+    if (refused_as_installed(shared, ui, package_path, batch)) return;
     install_several(shared, ui);
     return;
   }
@@ -88,13 +88,7 @@ void install_aircraft(Shared& shared, Ui& ui, const std::string& package_path) {
 
   ui.progress_caption(package_path + "  ----> " + tag);
   shared.record_name = package_name + ".txt";
-  if (record_exists(shared)) {
-    if (!batch)
-      ui.message(MessageKind::information, "Airplane already installed " + package_path,
-                 Buttons::ok);
-    shared.abort_flag = 1;
-    return;
-  }
+  if (refused_as_installed(shared, ui, package_path, batch)) return;
   const std::string target = shared.fs_path + "aircraft" + platform::sep + package_name;
   if (has_line_break(package_name)) {
     warn_unusable_name(ui);

@@ -1,6 +1,7 @@
 #include "install/install_command.h"
 
 #include "install/install_aircraft.h"
+#include "install/path_helpers.h"
 #include "install/side_files.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -14,10 +15,6 @@ using Step = void (*)(Shared&, Ui&, const std::string&);
 constexpr Step install_steps[] = {install_aircraft, install_gauges,  install_cab_gauges,
                                   install_sounds,   install_modules, install_flights,
                                   install_weather,  install_effects};
-
-bool is_parent_entry(const std::string& path) {
-  return path.size() >= 2 && path.compare(path.size() - 2, 2, "..") == 0;
-}
 
 }  // namespace
 

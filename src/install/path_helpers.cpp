@@ -22,6 +22,10 @@ std::string parent_folder(std::string_view path) {
   return std::string(path.substr(0, at + 1));
 }
 
+bool is_parent_entry(std::string_view path) {
+  return path.size() >= 2 && path.substr(path.size() - 2) == "..";
+}
+
 bool has_line_break(std::string_view text) {
   return text.find_first_of("\r\n") != std::string_view::npos;
 }

@@ -17,6 +17,9 @@ std::string last_path_part(std::string_view path, std::size_t skip);
 // path with or without its trailing separator. Empty when there is none.
 std::string parent_folder(std::string_view path);
 
+// The file list's entry for the folder above: its path ends with "..".
+bool is_parent_entry(std::string_view path);
+
 // Names with a line end would split an installation record line in two.
 bool has_line_break(std::string_view text);
 

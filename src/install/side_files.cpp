@@ -29,13 +29,6 @@ void search(Shared& shared, const std::string& folder, std::string_view mask, bo
   shared.Memo1 = shared.FindFile1.Search();
 }
 
-void warn_copy_failed(Ui& ui, int error) {
-  ui.message(MessageKind::warning,
-             "Pay attention, problem encountered during the copy " + std::to_string(error) +
-                 "  memo1.Lines[count0]",
-             Buttons::ok);
-}
-
 // Copies the files listed in Memo1 into the kind's folder and records them.
 void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
                    const std::string& skip_folder) {
@@ -67,6 +60,13 @@ void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
 }
 
 }  // namespace
+
+void warn_copy_failed(Ui& ui, int error) {
+  ui.message(MessageKind::warning,
+             "Pay attention, problem encountered during the copy " + std::to_string(error) +
+                 "  memo1.Lines[count0]",
+             Buttons::ok);
+}
 
 void install_side_files(Shared& shared, Ui& ui, const std::string& package_path,
                         const SideFileKind& kind, const std::string& skip_folder) {

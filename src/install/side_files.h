@@ -35,6 +35,10 @@ extern const SideFileKind weather_kind;
 extern const SideFileKind effects_kind;
 extern const SideFileKind textures_kind;
 
+// The warning of a file that could not be installed, with the system's error
+// number.
+void warn_copy_failed(Ui& ui, int error);
+
 // The pattern of the family: search the package for kind.mask and install
 // what is found. skip_folder: files lying directly in this folder are left
 // alone.

@@ -1,5 +1,6 @@
 #include "packages/file_list_click.h"
 
+#include "install/path_helpers.h"
 #include "packages/package_analysis.h"
 #include "packages/pictures.h"
 #include "platform/files.h"
@@ -12,8 +13,6 @@ namespace {
 bool ends_with(const std::string& text, std::string_view end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
-
-bool is_parent_entry(const std::string& path) { return ends_with(path, ".."); }
 
 }  // namespace
 

@@ -8,10 +8,6 @@
 namespace wingstow {
 namespace {
 
-bool is_parent_entry(const std::string& path) {
-  return path.size() >= 2 && path.compare(path.size() - 2, 2, "..") == 0;
-}
-
 // Runs mark on every package folder entry whose caption is none of the
 // given marks; the parent entry and files are passed over.
 void for_each_package(Ui& ui, std::initializer_list<std::string_view> skipped_marks,

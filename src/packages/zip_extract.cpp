@@ -228,19 +228,6 @@ Fd open_folders(int dir, std::span<const std::string> parts, std::string& why) {
   return current;
 }
 
-bool write_all(int fd, const unsigned char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 // A file being written beside its target under a hidden name; removed on
 // destruction unless it was committed under its final name.
 class TempFile {
@@ -541,7 +528,7 @@ ZipMaster::Extraction::Copied ZipMaster::Extraction::copy(const Job& job, EntryS
           "it holds more data than its declared size of " + std::to_string(job.size) + " bytes";
       return result;
     }
-    if (!write_all(out, buffer_.data(), static_cast<std::size_t>(n))) {
+    if (!platform::write_all(out, buffer_.data(), static_cast<std::size_t>(n))) {
       result.failure = "it cannot be written (" + system_error(errno) + ")";
       return result;
     }

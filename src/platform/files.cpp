@@ -95,19 +95,6 @@ bool stat_resolved(std::string_view path, struct stat& st) {
   return !real.empty() && ::stat(real.c_str(), &st) == 0;
 }
 
-bool write_all(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string resolve(std::string_view path) {
@@ -349,6 +336,20 @@ bool delete_file(std::string_view path) {
     return false;
   }
   return ::unlink(real.c_str()) == 0;
+}
+
+bool write_all(int fd, const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, bytes, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
 }
 
 std::int64_t free_bytes(std::string_view path) {

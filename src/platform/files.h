@@ -92,6 +92,10 @@ CopyResult copy_file(std::string_view source, std::string_view target,
 // (EACCES). False on failure; errno tells why.
 bool delete_file(std::string_view path);
 
+// Writes the whole buffer to a file descriptor, going on after interrupted
+// writes; false (errno set) on failure.
+bool write_all(int fd, const void* data, std::size_t size);
+
 // Bytes available to the user on the file system that holds path, or -1
 // when it cannot be asked.
 std::int64_t free_bytes(std::string_view path);

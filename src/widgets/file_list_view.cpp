@@ -1,19 +1,49 @@
 #include "widgets/file_list_view.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QLocale>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMetaProperty>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPersistentModelIndex>
+#include <QPointer>
+#include <QPushButton>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QUrl>
+#include <QVBoxLayout>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include "platform/files.h"
 #include "platform/shell.h"
+#include "platform/trash.h"
 
 namespace wingstow {
 
@@ -81,6 +111,173 @@ bool name_less(const platform::DirEntry& a, const platform::DirEntry& b) {
   return order != 0 ? order < 0 : left < right;
 }
 
+// --- File operations behind the actions -------------------------------------
+
+std::string local(const QString& path) { return path.toStdString(); }
+
+QString error_text(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+QString failure_line(const QString& path, const QString& why) {
+  return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
+}
+
+bool lexists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Taken as written, or by a name differing only in case: Wine would see
+// both as the same file.
+bool taken(const std::string& path) { return lexists(path) || platform::exists(path); }
+
+// rename() that never replaces the target; plain rename() stays race-free
+// enough where the file system lacks RENAME_NOREPLACE.
+bool rename_no_replace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  if (lexists(to)) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// As file managers name a duplicate: before the extension for files.
+QString copy_name(const QString& name, bool folder, int number) {
+  QString base = name;
+  QString extension;
+  const qsizetype dot = folder ? -1 : name.lastIndexOf(QLatin1Char('.'));
+  if (dot > 0) {
+    base = name.left(dot);
+    extension = name.mid(dot);
+  }
+  QString copy = base + QStringLiteral(" - Copy");
+  if (number > 1) copy += QStringLiteral(" (%1)").arg(number);
+  return copy + extension;
+}
+
+// folder ends with its separator.
+QString free_name(const QString& folder, const QString& name, bool is_folder) {
+  if (!taken(local(folder + name))) return name;
+  for (int number = 1;; ++number) {
+    const QString candidate = copy_name(name, is_folder, number);
+    if (!taken(local(folder + candidate))) return candidate;
+  }
+}
+
+// Links are copied as links: following them could copy a whole drive (a
+// Wine prefix links z: to /) or loop forever. made tells whether to itself
+// was created, whatever became of its content.
+bool copy_tree(const std::string& from, const std::string& to, QStringList& failures,
+               bool* made = nullptr) {
+  const auto fail = [&](const QString& why) {
+    failures << failure_line(QString::fromStdString(from), why);
+    return false;
+  };
+  struct stat st;
+  if (::lstat(from.c_str(), &st) != 0) return fail(error_text(errno));
+  if (S_ISLNK(st.st_mode)) {
+    std::error_code error;
+    const auto target = std::filesystem::read_symlink(from, error);
+    if (!error) std::filesystem::create_symlink(target, to, error);
+    if (error) return fail(QString::fromStdString(error.message()));
+    if (made) *made = true;
+    return true;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    if (!platform::create_folder(to)) return fail(error_text(errno));
+    if (made) *made = true;
+    std::error_code error;
+    std::vector<std::string> names;
+    for (std::filesystem::directory_iterator it(from, error), end; !error && it != end;
+         it.increment(error))
+      names.push_back(it->path().filename().string());
+    if (error) return fail(QString::fromStdString(error.message()));
+    bool ok = true;
+    for (const auto& name : names)
+      ok = copy_tree(from + '/' + name, to + '/' + name, failures) && ok;
+    return ok;
+  }
+  if (!S_ISREG(st.st_mode)) return fail(QStringLiteral("not a regular file"));
+  // A failed copy_file leaves nothing behind.
+  const platform::CopyResult result = platform::copy_file(from, to);
+  if (result.status != platform::CopyStatus::copied) return fail(error_text(result.error));
+  if (made) *made = true;
+  return true;
+}
+
+// Within one file system a rename; across, a copy whose original goes only
+// once the whole copy is there.
+bool move_tree(const std::string& from, const std::string& to, QStringList& failures) {
+  if (rename_no_replace(from, to)) return true;
+  if (errno != EXDEV) {
+    failures << failure_line(QString::fromStdString(from), error_text(errno));
+    return false;
+  }
+  std::error_code error;
+  bool made = false;
+  if (!copy_tree(from, to, failures, &made)) {
+    // Half a copy beside an intact original would only confuse; what is
+    // removed is only what this copy created.
+    if (made) std::filesystem::remove_all(to, error);
+    return false;
+  }
+  std::filesystem::remove_all(from, error);
+  if (error) {
+    failures << failure_line(QString::fromStdString(from), QString::fromStdString(error.message()));
+    return false;
+  }
+  return true;
+}
+
+bool inside(const QString& path, const QString& folder) {
+  if (path == folder) return true;
+  return path.startsWith(with_separator(folder));
+}
+
+// Closing while a search runs only stops the search: the search loop still
+// uses the dialog.
+class FindFileDialog : public QDialog {
+ public:
+  using QDialog::QDialog;
+
+  bool searching = false;
+  bool stop = false;
+
+  void reject() override {
+    if (searching) {
+      stop = true;
+      return;
+    }
+    QDialog::reject();
+  }
+};
+
+// Walks folder and its subfolders depth-first, in name order, without
+// entering linked folders; found returns false to stop the walk.
+void walk_files(const QString& folder, const QString& mask,
+                const std::function<bool(const QString&)>& found) {
+  const std::string pattern = local(mask.isEmpty() ? QStringLiteral("*.*") : mask);
+  std::vector<QString> pending{with_separator(folder)};
+  while (!pending.empty()) {
+    const QString current = pending.back();
+    pending.pop_back();
+    std::vector<QString> subfolders;
+    for (const platform::DirEntry& entry :
+         platform::find_entries(local(current), "*.*", platform::attr_any)) {
+      if (entry.name == "." || entry.name == "..") continue;
+      const QString path = current + QString::fromStdString(entry.name);
+      if (entry.attributes & platform::attr_directory) {
+        if (!entry.link) subfolders.push_back(path);
+      } else if (platform::wildcard_match(pattern, entry.name) && !found(path)) {
+        return;
+      }
+    }
+    for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
+      pending.push_back(with_separator(*it));
+  }
+}
+
 }  // namespace
 
 FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
@@ -114,6 +311,23 @@ FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
     if (selectedItems().isEmpty()) return;
     if (const QTreeWidgetItem* item = itemFromIndex(index)) raise_click(item);
   });
+
+  confirm = [this](const QString& question) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), question,
+                    QMessageBox::NoButton, this);
+    QAbstractButton* yes = box.addButton(QStringLiteral("&Oui"), QMessageBox::YesRole);
+    box.setEscapeButton(box.addButton(QStringLiteral("&Non"), QMessageBox::NoRole));
+    box.exec();
+    return box.clickedButton() == yes;
+  };
+  warn = [this](const QString& message) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Avertissement"), message,
+                    QMessageBox::NoButton, this);
+    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.exec();
+  };
+  openFile = [](const QString& path) { return platform::open_with_default(local(path)); };
+  create_actions();
 
   current_directory = drives_text;
   fill();
@@ -183,21 +397,280 @@ void FileListView::oneLevelUp() {
 
   QTreeWidgetItem* entry = find_entry(folder, Qt::CaseSensitive);
   if (!entry) entry = find_entry(folder, Qt::CaseInsensitive);
-  if (!entry) return;
-  setCurrentItem(entry);  // clears any other highlight, also in multi-select
-  scrollToItem(entry);
-  setFocus(Qt::OtherFocusReason);
-  raise_click(entry);
+  if (entry) highlight_entry(entry);
 }
 
 void FileListView::refresh() { fill(); }
 
+QStringList FileListView::findFiles(const QString& mask) const {
+  QStringList matches;
+  if (current_directory == drives_text) return matches;
+  walk_files(current_directory, mask, [&](const QString& path) {
+    matches << path;
+    return true;
+  });
+  return matches;
+}
+
+void FileListView::showFile(const QString& path) {
+  const QFileInfo info(path);
+  setDirectory(info.absolutePath());
+  if (current_directory == drives_text) return;
+  const QString wanted = current_directory + info.fileName();
+  QTreeWidgetItem* entry = find_entry(wanted, Qt::CaseSensitive);
+  if (!entry) {
+    // Listed before the file came; or the same folder in other letter case.
+    refresh();
+    entry = find_entry(wanted, Qt::CaseSensitive);
+    if (!entry) entry = find_entry(wanted, Qt::CaseInsensitive);
+  }
+  if (entry) highlight_entry(entry);
+}
+
+void FileListView::copySelection() { put_on_clipboard(false); }
+
+void FileListView::cutSelection() { put_on_clipboard(true); }
+
+void FileListView::put_on_clipboard(bool cut) {
+  const QStringList paths = highlighted_paths();
+  if (paths.isEmpty()) return;
+  QList<QUrl> urls;
+  QByteArray gnome = cut ? QByteArrayLiteral("cut") : QByteArrayLiteral("copy");
+  for (const QString& path : paths) {
+    urls << QUrl::fromLocalFile(path);
+    gnome += '\n' + urls.back().toEncoded();
+  }
+  auto* data = new QMimeData;
+  data->setUrls(urls);
+  data->setData(QStringLiteral("x-special/gnome-copied-files"), gnome);
+  // KDE's own cut marker, for Dolphin.
+  if (cut) data->setData(QStringLiteral("application/x-kde-cutselection"), QByteArrayLiteral("1"));
+  data->setText(paths.join(QLatin1Char('\n')));
+  QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void FileListView::paste() {
+  if (current_directory == drives_text) return;
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  if (!data) return;
+  QStringList sources;
+  for (const QUrl& url : data->urls())
+    if (url.isLocalFile()) sources << without_separator(QDir::cleanPath(url.toLocalFile()));
+  if (sources.isEmpty()) return;
+  const QByteArray gnome = data->data(QStringLiteral("x-special/gnome-copied-files"));
+  const bool cut = gnome == "cut" || gnome.startsWith("cut\n") ||
+                   data->data(QStringLiteral("application/x-kde-cutselection")).startsWith('1');
+
+  const QString target_folder = QFileInfo(current_directory).canonicalFilePath();
+  QStringList failures;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  for (const QString& source : sources) {
+    const QFileInfo info(source);
+    if (!info.exists() && !info.isSymLink()) {
+      failures << failure_line(source, error_text(ENOENT));
+      continue;
+    }
+    const bool real_folder = info.isDir() && !info.isSymLink();
+    if (real_folder && inside(target_folder, info.canonicalFilePath())) {
+      failures << failure_line(source, QStringLiteral("the destination is inside this folder"));
+      continue;
+    }
+    // Moving an entry into the folder that holds it changes nothing.
+    if (cut && QFileInfo(info.absolutePath()).canonicalFilePath() == target_folder) continue;
+    const QString target =
+        current_directory + free_name(current_directory, info.fileName(), info.isDir());
+    if (cut)
+      move_tree(local(source), local(target), failures);
+    else
+      copy_tree(local(source), local(target), failures);
+  }
+  QApplication::restoreOverrideCursor();
+  // What was cut is gone from where the clipboard says it is.
+  if (cut) QGuiApplication::clipboard()->clear();
+  refresh();
+  report(QStringLiteral("Could not paste:"), failures);
+}
+
+void FileListView::openCurrent() {
+  if (const QTreeWidgetItem* item = currentItem()) open_entry(item);
+}
+
+void FileListView::viewSelection() {
+  QTreeWidgetItem* item = currentItem();
+  if (!item || !item->isSelected()) {
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    item = selected.isEmpty() ? nullptr : selected.front();
+  }
+  if (item) open_entry(item);
+}
+
+void FileListView::newFolder() {
+  if (current_directory == drives_text) return;
+  QString name;
+  for (int number = 1;; ++number) {
+    name =
+        number == 1 ? QStringLiteral("New Folder") : QStringLiteral("New Folder (%1)").arg(number);
+    const std::string path = local(current_directory + name);
+    if (taken(path)) continue;
+    if (platform::create_folder(path)) break;
+    if (errno != EEXIST) {
+      const int error = errno;
+      warn(QStringLiteral("Could not create the folder '%1': %2").arg(name, error_text(error)));
+      return;
+    }
+  }
+  refresh();
+  if (QTreeWidgetItem* entry = find_entry(current_directory + name, Qt::CaseSensitive)) {
+    highlight_entry(entry);
+    renameCurrent();
+  }
+}
+
+void FileListView::selectAllEntries() {
+  if (!multiSelect()) return;
+  selectAll();
+  if (QTreeWidgetItem* first = topLevelItem(0); first && kind_of(first) == EntryKind::parent)
+    first->setSelected(false);
+}
+
+void FileListView::deleteSelection() {
+  const QStringList paths = highlighted_paths();
+  if (paths.isEmpty()) return;
+  const QString question =
+      paths.size() == 1
+          ? QStringLiteral("Move '%1' to the trash?").arg(QFileInfo(paths.front()).fileName())
+          : QStringLiteral("Move %1 items to the trash?").arg(paths.size());
+  if (!confirm(question)) return;
+  QStringList failures;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  for (const QString& path : paths)
+    if (!platform::move_to_trash(local(path)))
+      failures << failure_line(path, QStringLiteral("could not be moved to the trash"));
+  QApplication::restoreOverrideCursor();
+  refresh();
+  report(QStringLiteral("Could not delete:"), failures);
+}
+
+void FileListView::renameCurrent() {
+  QTreeWidgetItem* item = rename_target();
+  if (!item || state() == QAbstractItemView::EditingState) return;
+  renaming_path = item->text(path_column);
+  renaming_caption = item->text(name_column);
+  committed_name.reset();
+  // The owner may have put its own caption there; the editor edits the name.
+  item->setText(name_column, QFileInfo(renaming_path).fileName());
+  // Editable only for the length of this edit: no click or key opens an
+  // editor on its own.
+  item->setFlags(item->flags() | Qt::ItemIsEditable);
+  renaming_index = QPersistentModelIndex(indexFromItem(item, name_column));
+  scrollToItem(item);
+  editItem(item, name_column);
+}
+
+void FileListView::findFile() {
+  if (current_directory == drives_text) return;
+  const QString root = current_directory;
+
+  auto* dialog = new FindFileDialog(this);
+  dialog->setObjectName(QStringLiteral("findFileDialog"));
+  dialog->setWindowTitle(QStringLiteral("Find File"));
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setModal(true);
+  dialog->resize(460, 320);
+
+  auto* mask = new QLineEdit(dialog);
+  mask->setObjectName(QStringLiteral("mask"));
+  mask->setPlaceholderText(QStringLiteral("*.cfg"));
+  auto* find = new QPushButton(QStringLiteral("&Find"), dialog);
+  find->setObjectName(QStringLiteral("find"));
+  find->setDefault(true);
+  auto* matches = new QListWidget(dialog);
+  matches->setObjectName(QStringLiteral("matches"));
+  auto* status =
+      new QLabel(QStringLiteral("Searching in %1").arg(QDir::toNativeSeparators(root)), dialog);
+  status->setObjectName(QStringLiteral("status"));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+
+  auto* label = new QLabel(QStringLiteral("File &name:"), dialog);
+  label->setBuddy(mask);
+  auto* row = new QHBoxLayout;
+  row->addWidget(label);
+  row->addWidget(mask, 1);
+  row->addWidget(find);
+  auto* layout = new QVBoxLayout(dialog);
+  layout->addLayout(row);
+  layout->addWidget(matches, 1);
+  layout->addWidget(status);
+  layout->addWidget(buttons);
+
+  connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+  connect(find, &QPushButton::clicked, dialog, [=] {
+    if (dialog->searching) {
+      dialog->stop = true;
+      return;
+    }
+    const QPointer<FindFileDialog> alive(dialog);
+    dialog->searching = true;
+    dialog->stop = false;
+    find->setText(QStringLiteral("&Stop"));
+    matches->clear();
+    QElapsedTimer since_events;
+    since_events.start();
+    walk_files(root, mask->text().trimmed(), [&](const QString& path) {
+      auto* item = new QListWidgetItem(QDir::toNativeSeparators(path.mid(root.size())), matches);
+      item->setData(Qt::UserRole, path);
+      // A whole drive takes a while: the dialog stays live and can stop it.
+      if (since_events.elapsed() > 50) {
+        QCoreApplication::processEvents();
+        since_events.restart();
+      }
+      return alive && !dialog->stop;
+    });
+    if (!alive) return;
+    dialog->searching = false;
+    find->setText(QStringLiteral("&Find"));
+    status->setText(QStringLiteral("%1 file(s) found%2")
+                        .arg(matches->count())
+                        .arg(dialog->stop ? QStringLiteral(" (stopped)") : QString()));
+  });
+  connect(matches, &QListWidget::itemActivated, dialog, [this, dialog](QListWidgetItem* item) {
+    const QString path = item->data(Qt::UserRole).toString();
+    dialog->stop = true;
+    dialog->searching = false;
+    dialog->accept();
+    showFile(path);
+  });
+  dialog->show();
+  mask->setFocus(Qt::OtherFocusReason);
+}
+
+bool FileListView::event(QEvent* event) {
+  // The list's keys win over window shortcuts while it has the focus.
+  if (event->type() == QEvent::ShortcutOverride && !from_editor() &&
+      action_for(static_cast<QKeyEvent*>(event))) {
+    event->accept();
+    return true;
+  }
+  return QTreeWidget::event(event);
+}
+
 void FileListView::keyPressEvent(QKeyEvent* event) {
-  // The list's own keys are handled here, ahead of the view's navigation.
+  // The list's own keys are handled here, ahead of the view's navigation
+  // (whose Ctrl+C would copy a caption).
+  if (from_editor()) {
+    // Keys the rename editor leaves unused, Enter among them: not the list's.
+    QTreeWidget::keyPressEvent(event);
+    return;
+  }
+  if (const FileAction* action = action_for(event)) {
+    (this->*action->run)();
+    event->accept();
+    return;
+  }
   switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-      if (const QTreeWidgetItem* item = currentItem()) open_entry(item);
+      openCurrent();
       event->accept();
       return;
     default:
@@ -244,7 +717,205 @@ QItemSelectionModel::SelectionFlags FileListView::selectionCommand(const QModelI
   return QTreeWidget::selectionCommand(index, event);
 }
 
+void FileListView::contextMenuEvent(QContextMenuEvent* event) {
+  update_actions();
+  auto* menu = new QMenu(this);
+  menu->setObjectName(QStringLiteral("fileListMenu"));
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  // Groups as file managers show them.
+  static constexpr int group_ends[] = {2, 5, 6, 8, 10};
+  for (std::size_t i = 0; i < file_actions.size(); ++i) {
+    menu->addAction(file_actions[i].action);
+    if (std::find(std::begin(group_ends), std::end(group_ends), int(i)) != std::end(group_ends))
+      menu->addSeparator();
+  }
+  QPoint at = event->globalPos();
+  if (event->reason() == QContextMenuEvent::Keyboard && currentItem())
+    at = viewport()->mapToGlobal(visualItemRect(currentItem()).center());
+  menu->popup(at);
+  event->accept();
+}
+
+void FileListView::commitData(QWidget* editor) {
+  if (renaming_path.isEmpty()) {
+    QTreeWidget::commitData(editor);
+    return;
+  }
+  // The name goes to the disk, not into the item: the folder is read again.
+  const QMetaProperty text = editor->metaObject()->userProperty();
+  if (text.isValid()) committed_name = text.read(editor).toString();
+}
+
+void FileListView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  if (renaming_path.isEmpty()) {
+    QTreeWidget::closeEditor(editor, hint);
+    return;
+  }
+  // Tab would carry the editor on to the next entry; a rename ends here.
+  if (hint == QAbstractItemDelegate::EditNextItem ||
+      hint == QAbstractItemDelegate::EditPreviousItem)
+    hint = QAbstractItemDelegate::SubmitModelCache;
+  QTreeWidget::closeEditor(editor, hint);
+  const QString source = std::exchange(renaming_path, {});
+  const QString caption = std::exchange(renaming_caption, {});
+  const std::optional<QString> name = std::exchange(committed_name, std::nullopt);
+  if (QTreeWidgetItem* item = itemFromIndex(renaming_index)) {
+    item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+    if (!name) item->setText(name_column, caption);
+  }
+  renaming_index = QPersistentModelIndex();
+  if (name) finish_rename(source, *name, caption);
+}
+
+void FileListView::create_actions() {
+  struct Definition {
+    const char* name;
+    const char* text;
+    QKeySequence key;
+    void (FileListView::*run)();
+  };
+  const Definition definitions[] = {
+      {"openAction", "&Open", QKeySequence(Qt::CTRL | Qt::Key_O), &FileListView::openCurrent},
+      {"viewAction", "&View", QKeySequence(Qt::CTRL | Qt::Key_F), &FileListView::viewSelection},
+      {"backAction", "&Back", QKeySequence(Qt::Key_Backspace), &FileListView::oneLevelUp},
+      {"cutAction", "Cu&t", QKeySequence(Qt::CTRL | Qt::Key_X), &FileListView::cutSelection},
+      {"copyAction", "&Copy", QKeySequence(Qt::CTRL | Qt::Key_C), &FileListView::copySelection},
+      {"pasteAction", "&Paste", QKeySequence(Qt::CTRL | Qt::Key_V), &FileListView::paste},
+      {"deleteAction", "&Delete", QKeySequence(Qt::Key_Delete), &FileListView::deleteSelection},
+      {"renameAction", "Rena&me", QKeySequence(Qt::Key_F2), &FileListView::renameCurrent},
+      {"newFolderAction", "&New Folder", QKeySequence(Qt::CTRL | Qt::Key_N),
+       &FileListView::newFolder},
+      {"selectAllAction", "Select &All", QKeySequence(Qt::CTRL | Qt::Key_A),
+       &FileListView::selectAllEntries},
+      {"findFileAction", "&Find File...", QKeySequence(Qt::Key_F3), &FileListView::findFile},
+      {"refreshAction", "&Refresh", QKeySequence(Qt::Key_F5), &FileListView::refresh},
+  };
+  for (const Definition& definition : definitions) {
+    // Not added to the widget: the keys are taken in keyPressEvent, the
+    // shortcut is only what the menu shows.
+    auto* action = new QAction(QString::fromLatin1(definition.text), this);
+    action->setObjectName(QString::fromLatin1(definition.name));
+    action->setShortcut(definition.key);
+    action->setShortcutContext(Qt::WidgetShortcut);
+    connect(action, &QAction::triggered, this, definition.run);
+    file_actions.push_back({action, definition.run});
+  }
+}
+
+const FileListView::FileAction* FileListView::action_for(const QKeyEvent* event) const {
+  // Del and the others also come from the keypad.
+  const QKeySequence pressed(QKeyCombination(event->modifiers() & ~Qt::KeypadModifier,
+                                             static_cast<Qt::Key>(event->key())));
+  for (const FileAction& action : file_actions)
+    if (action.action->shortcut() == pressed) return &action;
+  return nullptr;
+}
+
+bool FileListView::from_editor() const {
+  return state() == QAbstractItemView::EditingState && !hasFocus();
+}
+
+void FileListView::update_actions() {
+  const bool folder = current_directory != drives_text;
+  const bool entries = !highlighted_paths().isEmpty();
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
+  const bool files_on_clipboard =
+      std::any_of(urls.cbegin(), urls.cend(), [](const QUrl& url) { return url.isLocalFile(); });
+  const auto set = [this](void (FileListView::*run)(), bool enabled) {
+    for (const FileAction& action : file_actions)
+      if (action.run == run) action.action->setEnabled(enabled);
+  };
+  set(&FileListView::openCurrent, currentItem() != nullptr);
+  set(&FileListView::viewSelection, !selectedItems().isEmpty());
+  set(&FileListView::oneLevelUp, folder);
+  set(&FileListView::cutSelection, entries);
+  set(&FileListView::copySelection, entries);
+  set(&FileListView::paste, folder && files_on_clipboard);
+  set(&FileListView::deleteSelection, entries);
+  set(&FileListView::renameCurrent, rename_target() != nullptr);
+  set(&FileListView::newFolder, folder);
+  set(&FileListView::selectAllEntries, multiSelect());
+  set(&FileListView::findFile, folder);
+}
+
+QList<QTreeWidgetItem*> FileListView::highlighted_entries() const {
+  QList<QTreeWidgetItem*> entries;
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = topLevelItem(i);
+    const EntryKind kind = kind_of(item);
+    if (item->isSelected() && (kind == EntryKind::folder || kind == EntryKind::file))
+      entries << item;
+  }
+  return entries;
+}
+
+QStringList FileListView::highlighted_paths() const {
+  QStringList paths;
+  for (const QTreeWidgetItem* item : highlighted_entries()) paths << item->text(path_column);
+  return paths;
+}
+
+QTreeWidgetItem* FileListView::rename_target() const {
+  const QList<QTreeWidgetItem*> entries = highlighted_entries();
+  if (entries.isEmpty()) return nullptr;
+  return entries.contains(currentItem()) ? currentItem() : entries.front();
+}
+
+void FileListView::finish_rename(const QString& source, const QString& name,
+                                 const QString& caption) {
+  const QFileInfo info(source);
+  if (name == info.fileName()) {
+    if (QTreeWidgetItem* item = find_entry(source, Qt::CaseSensitive))
+      item->setText(name_column, caption);
+    return;
+  }
+  const QString target = with_separator(info.path()) + name;
+  QString problem;
+  if (name.trimmed().isEmpty() || name.contains(QLatin1Char('/')) || name == QStringLiteral(".") ||
+      name == QStringLiteral("..")) {
+    problem = QStringLiteral("'%1' is not a valid name.").arg(name);
+  } else if (lexists(local(target)) || (platform::exists(local(target)) &&
+                                        platform::resolve(local(target)) != local(source))) {
+    // Taken by another entry, letter case aside; the entry itself may
+    // change its letter case.
+    problem = QStringLiteral("'%1' already exists.").arg(name);
+  } else if (!rename_no_replace(local(source), local(target))) {
+    const int error = errno;
+    problem = QStringLiteral("Could not rename '%1' to '%2': %3")
+                  .arg(info.fileName(), name, error_text(error));
+  }
+  if (!problem.isEmpty()) {
+    if (QTreeWidgetItem* item = find_entry(source, Qt::CaseSensitive))
+      item->setText(name_column, caption);
+    warn(problem);
+    return;
+  }
+  refresh();
+  if (QTreeWidgetItem* entry = find_entry(target, Qt::CaseSensitive)) highlight_entry(entry);
+}
+
+void FileListView::highlight_entry(QTreeWidgetItem* entry) {
+  setCurrentItem(entry);  // clears any other highlight, also in multi-select
+  scrollToItem(entry);
+  setFocus(Qt::OtherFocusReason);
+  raise_click(entry);
+}
+
+void FileListView::report(const QString& heading, const QStringList& failures) {
+  if (failures.isEmpty()) return;
+  // A message box taller than the screen cannot be answered.
+  constexpr qsizetype shown = 15;
+  QStringList lines = failures.mid(0, shown);
+  if (failures.size() > shown)
+    lines << QStringLiteral("... and %1 more").arg(failures.size() - shown);
+  warn(heading + QLatin1Char('\n') + lines.join(QLatin1Char('\n')));
+}
+
 void FileListView::fill() {
+  // A new listing ends a rename in progress: its editor goes with the rows.
+  renaming_path.clear();
+  committed_name.reset();
   clear();
   if (current_directory == drives_text)
     fill_drives();
@@ -332,7 +1003,7 @@ void FileListView::open_entry(const QTreeWidgetItem* item) {
       setDirectory(path);
       break;
     case EntryKind::file:
-      platform::open_with_default(path.toStdString());
+      if (openFile) openFile(path);
       break;
   }
 }

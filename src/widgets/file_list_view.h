@@ -3,9 +3,19 @@
 // A file-explorer list: the drives, or the entries of one folder, with their
 // size, type, time and attributes. Folders are read synchronously on the UI
 // thread so that what the list shows is known the moment a call returns.
+//
+// The list carries its own file actions (clipboard, rename, new folder,
+// trash, find), on keys and in its context menu.
 
+#include <QPersistentModelIndex>
 #include <QString>
+#include <QStringList>
 #include <QTreeWidget>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QAction;
 
 namespace wingstow {
 
@@ -58,12 +68,60 @@ class FileListView : public QTreeWidget {
   // Reads the folder again: real captions, nothing highlighted.
   void refresh();
 
+  // Files (not folders) under the listed folder and its subfolders whose
+  // names match mask ("*", "?", letter case ignored), full paths, in walking
+  // order. Linked folders are not entered. Nothing while drives are listed.
+  QStringList findFiles(const QString& mask) const;
+  // Lists the folder holding path and highlights path's entry there, which
+  // raises the click event.
+  void showFile(const QString& path);
+
+  // The dialogs the actions open, replaceable so that callers (and tests)
+  // can answer without a modal loop. confirm gets a yes/no question;
+  // warn a message listing what failed; openFile a file to hand to the
+  // desktop's default program.
+  std::function<bool(const QString& question)> confirm;
+  std::function<void(const QString& message)> warn;
+  std::function<bool(const QString& path)> openFile;
+
+ public slots:
+  // The actions apply to the highlighted folders and files; " Parent" and
+  // drives are never copied, moved, renamed or deleted.
+
+  // Ctrl+C / Ctrl+X: the entries go to the desktop clipboard in the format
+  // file managers exchange.
+  void copySelection();
+  void cutSelection();
+  // Ctrl+V: copies (after a cut: moves) the clipboard's files and folders
+  // into the listed folder. Nothing is overwritten: a taken name becomes
+  // "name - Copy", "name - Copy (2)", ...
+  void paste();
+  // Ctrl+O: what Enter does with the current entry.
+  void openCurrent();
+  // Ctrl+F: the highlighted file goes to the default program; a highlighted
+  // folder, drive or parent is listed.
+  void viewSelection();
+  // Ctrl+N: "New Folder", "New Folder (2)", ... in the listed folder,
+  // highlighted and in the rename editor.
+  void newFolder();
+  // Ctrl+A: every entry but the parent; nothing in single-select mode.
+  void selectAllEntries();
+  // Del: after confirm(), to the trash.
+  void deleteSelection();
+  // F2: the in-place editor on the name; committing renames on disk.
+  void renameCurrent();
+  // F3: a modal dialog asking a name mask and listing the matches below the
+  // listed folder; activating a match shows it (showFile). Returns at once.
+  void findFile();
+
  signals:
   // The click event: an entry was clicked, reached with Up/Down, or
-  // highlighted by oneLevelUp. selectedItem() is already set.
+  // highlighted by the list itself (oneLevelUp, a rename, a new folder,
+  // showFile). selectedItem() is already set.
   void listClick();
 
  protected:
+  bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -71,8 +129,28 @@ class FileListView : public QTreeWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
                                                        const QEvent* event) const override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void commitData(QWidget* editor) override;
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
  private:
+  struct FileAction {
+    QAction* action;
+    void (FileListView::*run)();
+  };
+
+  void create_actions();
+  const FileAction* action_for(const QKeyEvent* event) const;
+  // A key event reaching the list from an open editor, which left it unused.
+  bool from_editor() const;
+  void update_actions();
+  QList<QTreeWidgetItem*> highlighted_entries() const;
+  QStringList highlighted_paths() const;
+  QTreeWidgetItem* rename_target() const;
+  void put_on_clipboard(bool cut);
+  void finish_rename(const QString& source, const QString& name, const QString& caption);
+  void highlight_entry(QTreeWidgetItem* entry);
+  void report(const QString& heading, const QStringList& failures);
   void fill();
   void fill_drives();
   void fill_folder();
@@ -86,6 +164,15 @@ class FileListView : public QTreeWidget {
   QString selected_item;
   // Set between a double click that opened an entry and the button's release.
   bool opened_by_double_click = false;
+
+  std::vector<FileAction> file_actions;
+
+  // The entry in the rename editor, its path and the caption it had; the
+  // name committed waits for the editor to close.
+  QPersistentModelIndex renaming_index;
+  QString renaming_path;
+  QString renaming_caption;
+  std::optional<QString> committed_name;
 };
 
 }  // namespace wingstow
