@@ -1,0 +1,1 @@
+// Holds the precompiled Qt Widgets and QtTest headers of the window tests.
