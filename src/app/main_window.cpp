@@ -103,16 +103,11 @@ Tutil::Tutil(std::string program_folder, Ui* dialogs)
   };
   connect(LsFilelistView_util, &FileListView::listClick, this,
           [this] { guarded([this] { LsFilelistView_utilClick(); }); });
-  connect(SpeedButton5, &QToolButton::clicked, this,
-          [this] { guarded([this] { SpeedButton5Click(); }); });
-  connect(SpeedButton10, &QToolButton::clicked, this,
-          [this] { guarded([this] { SpeedButton10Click(); }); });
-  connect(SpeedButton7, &QToolButton::clicked, this,
-          [this] { guarded([this] { SpeedButton7Click(); }); });
-  connect(SpeedButton12, &QToolButton::clicked, this,
-          [this] { guarded([this] { SpeedButton12Click(); }); });
-  connect(SpeedButton8, &QToolButton::clicked, this,
-          [this] { guarded([this] { SpeedButton8Click(); }); });
+  on_click(SpeedButton5, &Tutil::SpeedButton5Click);
+  on_click(SpeedButton10, &Tutil::SpeedButton10Click);
+  on_click(SpeedButton7, &Tutil::SpeedButton7Click);
+  on_click(SpeedButton12, &Tutil::SpeedButton12Click);
+  on_click(SpeedButton8, &Tutil::SpeedButton8Click);
 }
 
 Tutil::~Tutil() {
@@ -163,18 +158,12 @@ void Tutil::build_toolbar() {
   // Short hint "Refresh", nothing after the bar for the status line.
   BtnRefresh->setStatusTip(QString());
 
-  connect(SpeedButton4, &QToolButton::clicked, this,
-          [this] { guarded([this] { SpeedButton4Click(); }); });
-  connect(BtnRefresh, &QToolButton::clicked, this,
-          [this] { guarded([this] { BtnRefreshClick(); }); });
-  connect(Btn1LevelUp, &QToolButton::clicked, this,
-          [this] { guarded([this] { Btn1LevelUpClick(); }); });
-  connect(SpeedButton6, &QToolButton::clicked, this,
-          [this] { guarded([this] { SpeedButton6Click(); }); });
-  connect(SpeedButton40, &QToolButton::clicked, this,
-          [this] { guarded([this] { SpeedButton40Click(); }); });
-  connect(SpeedButton9, &QToolButton::clicked, this,
-          [this] { guarded([this] { SpeedButton9Click(); }); });
+  on_click(SpeedButton4, &Tutil::SpeedButton4Click);
+  on_click(BtnRefresh, &Tutil::BtnRefreshClick);
+  on_click(Btn1LevelUp, &Tutil::Btn1LevelUpClick);
+  on_click(SpeedButton6, &Tutil::SpeedButton6Click);
+  on_click(SpeedButton40, &Tutil::SpeedButton40Click);
+  on_click(SpeedButton9, &Tutil::SpeedButton9Click);
 }
 
 void Tutil::build_pages() {
@@ -251,8 +240,7 @@ void Tutil::build_pages() {
                              style()->standardIcon(QStyle::SP_TrashIcon), 172, 5, 20);
   SpeedButton12 = make_small(Panel3, "SpeedButton12", "View airplane already installed",
                              style()->standardIcon(QStyle::SP_FileDialogInfoView), 200, 5, 20);
-  connect(SpeedButton11, &QToolButton::clicked, this,
-          [this] { guarded([this] { SpeedButton11Click(); }); });
+  on_click(SpeedButton11, &Tutil::SpeedButton11Click);
 
   Label2 = new QLabel("Total Free size :", Panel3);
   Label2->setObjectName("Label2");
@@ -321,12 +309,9 @@ void Tutil::build_pages() {
                             style()->standardIcon(QStyle::SP_FileDialogContentsView), 264, 304, 21);
   SpeedButton1->setEnabled(false);
 
-  connect(SpeedButton1, &QToolButton::clicked, this,
-          [this] { guarded([this] { SpeedButton1Click(); }); });
-  connect(SpeedButton2, &QToolButton::clicked, this,
-          [this] { guarded([this] { SpeedButton2Click(); }); });
-  connect(SpeedButton3, &QToolButton::clicked, this,
-          [this] { guarded([this] { SpeedButton3Click(); }); });
+  on_click(SpeedButton1, &Tutil::SpeedButton1Click);
+  on_click(SpeedButton2, &Tutil::SpeedButton2Click);
+  on_click(SpeedButton3, &Tutil::SpeedButton3Click);
   connect(Edit3, &QLineEdit::textChanged, this, [this] { guarded([this] { Edit3Change(); }); });
   // Only the user's clicks reach here: marks set from code block the signal.
   connect(ListBox2, &QListWidget::itemChanged, this,
@@ -364,12 +349,9 @@ void Tutil::build_paths() {
   e_fs_path->setReadOnly(true);
   make_path_row(&FlatButton2, "FlatButton2", "Download Path", &edit_download, "edit_download", 440);
   make_path_row(&FlatButton3, "FlatButton3", "Unzip Path", &edit_unzip, "edit_unzip", 472);
-  connect(FlatButton1, &QToolButton::clicked, this,
-          [this] { guarded([this] { FlatButton1Click(); }); });
-  connect(FlatButton2, &QToolButton::clicked, this,
-          [this] { guarded([this] { FlatButton2Click(); }); });
-  connect(FlatButton3, &QToolButton::clicked, this,
-          [this] { guarded([this] { FlatButton3Click(); }); });
+  on_click(FlatButton1, &Tutil::FlatButton1Click);
+  on_click(FlatButton2, &Tutil::FlatButton2Click);
+  on_click(FlatButton3, &Tutil::FlatButton3Click);
 
   auto make_radio = [&](const char* name, const char* caption, QColor back, QColor ink, int x) {
     auto* radio = new QRadioButton(caption, BFSBackground1);
@@ -395,10 +377,15 @@ void Tutil::build_paths() {
   prompt->setObjectName("prompt");
   prompt->setToolTip("Multiple installation");
   place(prompt, 312, 512, 97, 17);
-  connect(prompt, &QCheckBox::clicked, this, [this] { guarded([this] { promptClick(); }); });
+  on_click(prompt, &Tutil::promptClick);
 }
 
 // ---------------------------------------------------------------- events
+
+void Tutil::on_click(QAbstractButton* button, void (Tutil::*handler)()) {
+  connect(button, &QAbstractButton::clicked, this,
+          [this, handler] { guarded([this, handler] { (this->*handler)(); }); });
+}
 
 void Tutil::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);

@@ -8,6 +8,7 @@
 #include "settings/shared.h"
 #include "settings/ui.h"
 
+class QAbstractButton;
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -136,6 +137,8 @@ class Tutil : public QWidget, public Ui {
   void build_pages();
   void build_paths();
   QWidget* control(std::string_view name) const;
+  // Binds a button's click to a handler run through guarded().
+  void on_click(QAbstractButton* button, void (Tutil::*handler)());
   // Steps shared by the browse buttons; false when the folder is missing.
   bool browse_to(FlatButton* button, const std::string& folder, const char* invalid_message);
 
