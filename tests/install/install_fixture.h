@@ -17,6 +17,7 @@
 #include "install/side_files.h"
 #include "settings/shared.h"
 #include "support/recording_ui.h"
+#include "support/simulator_fixture.h"
 #include "support/temp_tree.h"
 
 namespace wingstow::test {
@@ -46,22 +47,11 @@ inline std::string copy_warning(int error) {
          "  memo1.Lines[count0]";
 }
 
-class InstallFixture : public ::testing::Test {
+// The simulator root as the chooser accepts it: the six standard folders.
+class InstallFixture : public SimulatorFixture {
  protected:
-  InstallFixture() {
-    shared.fs_version = "fs2004";
-    shared.fs_path = fs;
-    shared.unzip_path = unzip;
-    ui.tag = "fs2004";
-  }
-
-  // A simulator root as the chooser accepts it: the six standard folders.
-  std::string make_simulator(std::string_view name) {
-    const std::string root = tree.make_folder(name);
-    for (const char* sub : {"aircraft", "gauges", "sound", "effects", "modules", "flights"})
-      tree.make_folder(std::string(name) + "/" + sub);
-    return root;
-  }
+  InstallFixture()
+      : SimulatorFixture({"aircraft", "gauges", "sound", "effects", "modules", "flights"}) {}
 
   // A file of an unzipped package, relative to the unzip folder.
   std::string add(std::string_view relative, std::string_view content = "x") const {
@@ -104,13 +94,6 @@ class InstallFixture : public ::testing::Test {
       step(shared, ui, path);
     }
   }
-
-  TempTree tree;
-  std::string program = tree.make_folder("prog");
-  std::string unzip = tree.make_folder("prog/unzip_fs2004");
-  std::string fs = make_simulator("FS9");
-  Shared shared{program};
-  RecordingUi ui;
 };
 
 }  // namespace wingstow::test

@@ -15,18 +15,15 @@
 #include "packages/zip_master.h"
 #include "settings/shared.h"
 #include "support/recording_ui.h"
+#include "support/simulator_fixture.h"
 #include "support/temp_tree.h"
 
 namespace wingstow::test {
 
-class PackagesFixture : public ::testing::Test {
+class PackagesFixture : public SimulatorFixture {
  protected:
-  PackagesFixture() {
-    shared.fs_version = "fs2004";
-    shared.fs_path = fs;
+  PackagesFixture() : SimulatorFixture({}) {
     shared.download_path = download;
-    shared.unzip_path = unzip;
-    ui.tag = "fs2004";
     zip.OnProgress = [this](int kind, const std::string&, std::uint64_t size) {
       ZipMaster1Progress(shared, ui, kind, size);
     };
@@ -68,13 +65,7 @@ class PackagesFixture : public ::testing::Test {
     return tree.make_file("prog/unzip_fs2004/" + std::string(relative), content);
   }
 
-  TempTree tree;
-  std::string program = tree.make_folder("prog");
   std::string download = tree.make_folder("prog/download_fs2004");
-  std::string unzip = tree.make_folder("prog/unzip_fs2004");
-  std::string fs = tree.make_folder("FS9");
-  Shared shared{program};
-  RecordingUi ui;
   ZipMaster zip{ui};
 };
 

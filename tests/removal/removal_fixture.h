@@ -17,18 +17,16 @@
 #include "settings/shared.h"
 #include "settings/simulator.h"
 #include "support/recording_ui.h"
+#include "support/simulator_fixture.h"
 #include "support/temp_tree.h"
 
 namespace wingstow::test {
 
-class RemovalFixture : public ::testing::Test {
+class RemovalFixture : public SimulatorFixture {
  protected:
-  RemovalFixture() {
-    shared.fs_version = "fs2004";
-    shared.fs_path = fs;
-    shared.unzip_path = unzip;
-    ui.tag = "fs2004";
-  }
+  RemovalFixture()
+      : SimulatorFixture(
+            {"aircraft", "gauges", "sound", "effects/texture", "modules", "flights/myflts"}) {}
 
   void SetUp() override {
     for (const char* name : {"HOME", "XDG_DATA_HOME"}) {
@@ -42,14 +40,6 @@ class RemovalFixture : public ::testing::Test {
   void TearDown() override {
     for (const auto& [name, value] : saved)
       value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
-  }
-
-  std::string make_simulator(std::string_view name) {
-    const std::string root = tree.make_folder(name);
-    for (const char* sub :
-         {"aircraft", "gauges", "sound", "effects/texture", "modules", "flights/myflts"})
-      tree.make_folder(std::string(name) + "/" + sub);
-    return root;
   }
 
   // A record in the unzip folder, its lines ended by CR LF; its path.
@@ -81,13 +71,7 @@ class RemovalFixture : public ::testing::Test {
     return std::filesystem::exists(home + ".local/share/Trash/files/" + std::string(name));
   }
 
-  TempTree tree;
   std::string home = tree.make_folder("home");
-  std::string program = tree.make_folder("prog");
-  std::string unzip = tree.make_folder("prog/unzip_fs2004");
-  std::string fs = make_simulator("FS9");
-  Shared shared{program};
-  RecordingUi ui;
   std::vector<std::pair<std::string, std::optional<std::string>>> saved;
 };
 
