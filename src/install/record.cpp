@@ -1,61 +1,82 @@
 #include "install/record.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "install/path_helpers.h"
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
 
 namespace wingstow {
 namespace {
 
-[[noreturn]] void io_error(const std::string& path, int error) {
+bool unusable_line(std::string_view line) {
+  return has_line_break(line) || line.find('\0') != std::string_view::npos;
+}
+
+// Opens for reading without following a link, without blocking on a FIFO,
+// and only a regular file.
+int open_for_reading(const std::string& path) {
+  const int fd =
+      ::open(platform::resolve(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) record_io_error(path, errno);
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    record_io_error(path, error);
+  }
+  return fd;
+}
+
+struct FdCloser {
+  int fd;
+  ~FdCloser() { ::close(fd); }
+};
+
+}  // namespace
+
+void record_io_error(const std::string& path, int error) {
+  if (error == 0) error = EIO;
   throw Error("Input/output error " + std::to_string(error) + " (" + std::strerror(error) +
               ") on " + path);
 }
-
-// Opens the record through the letter-case resolution of the platform.
-std::FILE* open(const std::string& path, const char* mode) {
-  errno = 0;
-  std::FILE* file = std::fopen(platform::resolve(path).c_str(), mode);
-  if (!file) io_error(path, errno ? errno : EIO);
-  return file;
-}
-
-void close(std::FILE* file, const std::string& path) {
-  const bool flushed = std::fflush(file) == 0;
-  const int error = errno;
-  if (std::fclose(file) != 0 || !flushed) io_error(path, error ? error : EIO);
-}
-
-}  // namespace
 
 std::string record_path(const Shared& shared) { return shared.unzip_path + shared.record_name; }
 
 bool record_exists(const Shared& shared) { return platform::file_exists(record_path(shared)); }
 
-void create_record(const std::string& path) { close(open(path, "wb"), path); }
+void create_record(const std::string& path) { write_record(path, {}); }
 
-void open_record_for_reading(const std::string& path) { close(open(path, "rb"), path); }
+void open_record_for_reading(const std::string& path) { FdCloser closer{open_for_reading(path)}; }
 
 void read_record_lines(const std::string& path,
                        const std::function<bool(const std::string&)>& visit) {
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  const std::unique_ptr<std::FILE, Closer> owner(open(path, "rb"));
-  std::FILE* file = owner.get();
+  const FdCloser file{open_for_reading(path)};
   std::string line;
   bool more = true;
   bool after_cr = false;
-  char buffer[4096];
-  std::size_t got = 0;
-  errno = 0;
-  while (more && (got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    for (std::size_t i = 0; more && i < got; ++i) {
+  std::size_t count = 0;
+  const auto deliver = [&] {
+    if (++count > max_record_lines)
+      throw Error("The record " + path + " holds more than " + std::to_string(max_record_lines) +
+                  " lines; it is not read");
+    more = visit(line);
+    line.clear();
+  };
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(file.fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) record_io_error(path, errno);
+    if (got == 0) break;
+    for (ssize_t i = 0; more && i < got; ++i) {
       const char c = buffer[i];
       if (c == '\n' && after_cr) {
         after_cr = false;
@@ -63,29 +84,56 @@ void read_record_lines(const std::string& path,
       }
       after_cr = c == '\r';
       if (c != '\r' && c != '\n') {
+        // A line longer than any path is no record line: it could only grow
+        // without bound.
+        if (line.size() > 65536) record_io_error(path, ENAMETOOLONG);
         line += c;
         continue;
       }
-      more = visit(line);
-      line.clear();
+      deliver();
     }
+    if (!more) return;
   }
-  // A folder opens like a file on Linux and fails only here.
-  if (std::ferror(file)) io_error(path, errno ? errno : EIO);
-  if (more && !line.empty()) visit(line);
+  if (!line.empty()) deliver();
+}
+
+std::vector<std::string> record_lines(const std::string& path) {
+  std::vector<std::string> lines;
+  read_record_lines(path, [&](const std::string& line) {
+    lines.push_back(line);
+    return true;
+  });
+  return lines;
+}
+
+void write_record(const std::string& path, const std::vector<std::string>& lines) {
+  std::string text;
+  std::size_t size = 0;
+  for (const auto& line : lines) size += line.size() + 2;
+  text.reserve(size);
+  for (const auto& line : lines) {
+    if (unusable_line(line)) record_io_error(path, EINVAL);
+    text += line;
+    text += "\r\n";
+  }
+  if (const int error = platform::write_file_atomically(path, text)) record_io_error(path, error);
 }
 
 void append_record_line(const std::string& path, std::string_view line) {
-  if (has_line_break(line)) io_error(path, EINVAL);
-  std::FILE* file = open(path, "ab");
+  if (unusable_line(line)) record_io_error(path, EINVAL);
+  const int fd = ::open(platform::resolve(path).c_str(),
+                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+  if (fd < 0) record_io_error(path, errno);
+  const FdCloser closer{fd};
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) record_io_error(path, EINVAL);
   const std::string text = std::string(line) + "\r\n";
-  errno = 0;
-  if (std::fwrite(text.data(), 1, text.size(), file) != text.size()) {
-    const int error = errno ? errno : EIO;
-    std::fclose(file);
-    io_error(path, error);
+  if (!platform::write_all(fd, text.data(), text.size())) {
+    const int error = errno;
+    // A full disk must not leave half a line for the next line to join.
+    [[maybe_unused]] const int ignored = ::ftruncate(fd, st.st_size);
+    record_io_error(path, error);
   }
-  close(file, path);
 }
 
 }  // namespace wingstow

@@ -2,15 +2,23 @@
 
 // The installation record: one text file per installed package, named after
 // the package, lying in the unzip folder, one installed path per line ended
-// by CR LF. Its existence marks the package as installed.
+// by CR LF. Its existence marks the package as installed. A record is never
+// changed in place: each write gives it its whole new content through a
+// temporary file and a rename, so it is always complete.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/shared.h"
 
 namespace wingstow {
+
+// More lines than any real package brings (a fleet lists a few thousand);
+// a bigger record is refused with one message rather than read.
+inline constexpr std::size_t max_record_lines = 200000;
 
 // unzip_path + record_name.
 std::string record_path(const Shared& shared);
@@ -26,13 +34,27 @@ void open_record_for_reading(const std::string& path);
 
 // Hands the record's lines to visit in file order, each without its line
 // end (CR LF, LF or CR alone), until visit returns false. Throws Error when the
-// record cannot be opened or read.
+// record cannot be opened or read, is a link or no regular file, or holds
+// more than max_record_lines lines.
 void read_record_lines(const std::string& path,
                        const std::function<bool(const std::string&)>& visit);
 
-// Appends one line and its CR LF at the end of the record. Throws Error when
-// the record cannot be written, and for a line holding a line break, which
-// would make the record list a path that was never installed.
+// All lines of the record.
+std::vector<std::string> record_lines(const std::string& path);
+
+// Gives the record exactly these lines, each ended by CR LF, in one atomic
+// write synced to disk. Throws Error naming the record when it cannot, and
+// for a line holding a line break or a NUL, which would make the record list
+// a path that was never installed.
+void write_record(const std::string& path, const std::vector<std::string>& lines);
+
+// Appends one line and its CR LF at the end of a log (error logs grow line
+// by line as failures happen). Opened without following a link. Throws Error
+// when the log cannot be written, and for a line holding a line break.
 void append_record_line(const std::string& path, std::string_view line);
+
+// The input/output error of a record or log: "Input/output error N (reason)
+// on path".
+[[noreturn]] void record_io_error(const std::string& path, int error);
 
 }  // namespace wingstow

@@ -1,5 +1,8 @@
 #include "platform/files.h"
 
+#include "platform/atomic_file.h"
+#include "platform/faults.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QString>
@@ -258,31 +261,43 @@ CopyResult copy_file(std::string_view source, std::string_view target,
   const std::string from = resolve(source);
   const std::string to = resolve(target);
   if (from.empty() || to.empty()) return failure(ENOENT);
+  const auto slash = to.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : to.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? to : to.substr(slash + 1);
+  if (name.empty()) return failure(EISDIR);
 
-  // Non-blocking, so that a FIFO given as source cannot hang the open.
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (in < 0) return failure(errno);
+  // Non-blocking and not through a link, so that neither a FIFO nor a link
+  // planted in a package is read.
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+  if (in < 0) return failure(errno == ELOOP ? EINVAL : errno);
+  struct InCloser {
+    int fd;
+    ~InCloser() { ::close(fd); }
+  } in_closer{in};
   struct stat st {};
+  if (::fstat(in, &st) != 0) return failure(errno);
+  if (S_ISDIR(st.st_mode)) return failure(EISDIR);
+  if (!S_ISREG(st.st_mode)) return failure(EINVAL);
+
+  // The target's folder itself must not be a link: nothing is written
+  // through one.
+  std::string folder_path = folder;
+  while (folder_path.size() > 1 && folder_path.back() == '/') folder_path.pop_back();
+  const int dir = ::open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (dir < 0) return failure(errno);
+  struct DirFdCloser {
+    int fd;
+    ~DirFdCloser() { ::close(fd); }
+  } dir_closer{dir};
+  struct stat existing;
+  if (::fstatat(dir, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+    return {CopyStatus::target_exists, EEXIST};
+
+  TempFile temp(dir, 0666);
+  if (temp.fd() < 0) return failure(temp.error());
+  const int out = temp.fd();
   int error = 0;
-  if (::fstat(in, &st) != 0)
-    error = errno;
-  else if (S_ISDIR(st.st_mode))
-    error = EISDIR;
-  else if (!S_ISREG(st.st_mode))
-    error = EINVAL;
-  if (error != 0) {
-    ::close(in);
-    return failure(error);
-  }
-
-  const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (out < 0) {
-    error = errno;
-    ::close(in);
-    return error == EEXIST ? CopyResult{CopyStatus::target_exists, EEXIST} : failure(error);
-  }
-
-  std::vector<char> buffer(1 << 20);
+  thread_local std::vector<char> buffer(1 << 20);
   for (;;) {
     const ssize_t n = ::read(in, buffer.data(), buffer.size());
     if (n < 0 && errno == EINTR) continue;
@@ -308,13 +323,10 @@ CopyResult copy_file(std::string_view source, std::string_view target,
             0)
       error = errno;
   }
-  ::close(in);
-  // close() is where some file systems (NFS, full disks) report a lost write.
-  if (::close(out) != 0 && error == 0) error = errno;
-  if (error != 0) {
-    ::unlink(to.c_str());
-    return failure(error);
-  }
+  if (error != 0) return failure(error);
+  error = temp.commit(name, false);
+  if (error == EEXIST) return {CopyStatus::target_exists, EEXIST};
+  if (error != 0) return failure(error);
   return {CopyStatus::copied, 0};
 }
 
@@ -340,6 +352,7 @@ bool delete_file(std::string_view path) {
 
 bool write_all(int fd, const void* data, std::size_t size) {
   const auto* bytes = static_cast<const char*>(data);
+  if (size > 0 && fault_due(FaultPoint::write)) return false;
   while (size > 0) {
     const ssize_t n = ::write(fd, bytes, size);
     if (n < 0) {

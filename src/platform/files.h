@@ -83,7 +83,10 @@ struct CopyResult {
 
 // Copies a regular file, never overwriting: the target is created
 // exclusively. The copy keeps the modification time and the read-only state.
-// A failed copy leaves no partial target behind. between_chunks runs after
+// The data is written under a temporary name in the target folder and renamed
+// into place without replacing, so a failed or killed copy leaves no partial
+// target behind; neither the source nor the target folder is taken through a
+// link. between_chunks runs after
 // each chunk of a large file, so the window stays live.
 CopyResult copy_file(std::string_view source, std::string_view target,
                      const std::function<void()>& between_chunks = {});

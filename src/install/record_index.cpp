@@ -1,0 +1,66 @@
+#include "install/record_index.h"
+
+#include <algorithm>
+
+#include "install/path_helpers.h"
+#include "install/record.h"
+#include "platform/files.h"
+
+namespace wingstow {
+namespace {
+
+std::string key_of(std::string_view path) {
+  std::string key(path);
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return key;
+}
+
+}  // namespace
+
+RecordIndex RecordIndex::load(const std::string& unzip_path, const std::string& except) {
+  RecordIndex index;
+  if (unzip_path.empty()) return index;
+  for (const auto& entry : platform::find_entries(unzip_path, "*.txt", platform::attr_archive)) {
+    if (entry.link || !(entry.attributes & platform::attr_archive)) continue;
+    const std::string record = unzip_path + entry.name;
+    if (record == except) continue;
+    index.add(record, record_lines(record));
+  }
+  return index;
+}
+
+const std::vector<std::string>& RecordIndex::owners(std::string_view path) const {
+  static const std::vector<std::string> none;
+  const auto found = owners_.find(key_of(path));
+  return found == owners_.end() ? none : found->second;
+}
+
+void RecordIndex::add(const std::string& record, const std::vector<std::string>& lines) {
+  forget(record);
+  records_.insert(std::upper_bound(records_.begin(), records_.end(), record), record);
+  for (const auto& line : lines) {
+    auto& list = owners_[key_of(line)];
+    if (std::find(list.begin(), list.end(), record) == list.end())
+      list.insert(std::upper_bound(list.begin(), list.end(), record), record);
+  }
+}
+
+void RecordIndex::forget(const std::string& record) {
+  const auto at = std::find(records_.begin(), records_.end(), record);
+  if (at == records_.end()) return;
+  records_.erase(at);
+  for (auto it = owners_.begin(); it != owners_.end();) {
+    auto& list = it->second;
+    list.erase(std::remove(list.begin(), list.end(), record), list.end());
+    it = list.empty() ? owners_.erase(it) : std::next(it);
+  }
+}
+
+std::string package_of_record(std::string_view record_path) {
+  std::string name = last_path_part(std::string(record_path), 0);
+  if (name.size() >= 4) name.resize(name.size() - 4);
+  return name;
+}
+
+}  // namespace wingstow

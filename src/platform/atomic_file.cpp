@@ -1,0 +1,107 @@
+#include "platform/atomic_file.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <utility>
+
+#include "platform/faults.h"
+#include "platform/files.h"
+
+namespace wingstow::platform {
+namespace {
+
+constexpr std::string_view temp_prefix = ".wingstow-";
+
+std::atomic<unsigned> temp_serial{0};
+
+}  // namespace
+
+int create_exclusive(int dir, const char* name, mode_t mode) {
+  if (fault_due(FaultPoint::create)) return -1;
+  return ::openat(dir, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+}
+
+bool sync_fd(int fd) {
+  if (fault_due(FaultPoint::fsync)) return false;
+  return ::fsync(fd) == 0 || errno == EINVAL;  // EINVAL: a file system that cannot sync
+}
+
+int rename_no_replace(int dir, const char* from, const char* to) {
+  if (fault_due(FaultPoint::rename)) return errno;
+  if (::renameat2(dir, from, dir, to, RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // A hard link is exclusive too; the temporary name goes afterwards.
+  if (::linkat(dir, from, dir, to, 0) != 0) return errno;
+  ::unlinkat(dir, from, 0);
+  return 0;
+}
+
+int rename_replace(int dir, const char* from, const char* to) {
+  if (fault_due(FaultPoint::rename)) return errno;
+  return ::renameat(dir, from, dir, to) == 0 ? 0 : errno;
+}
+
+bool is_temporary_name(std::string_view name) { return name.starts_with(temp_prefix); }
+
+TempFile::TempFile(int dir, mode_t mode) : dir_(dir) {
+  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+    name_ = std::string(temp_prefix) + std::to_string(::getpid()) + "-" +
+            std::to_string(temp_serial++) + ".tmp";
+    fd_ = create_exclusive(dir_, name_.c_str(), mode);
+    if (fd_ < 0 && errno != EEXIST) break;
+  }
+  if (fd_ < 0) {
+    error_ = errno;
+    name_.clear();
+  }
+}
+
+TempFile::~TempFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!name_.empty()) ::unlinkat(dir_, name_.c_str(), 0);
+}
+
+int TempFile::commit(const std::string& target, bool replace, std::time_t mtime, bool sync) {
+  if (fd_ < 0) return error_ ? error_ : EBADF;
+  if (mtime != 0) {
+    const timespec times[2] = {{0, UTIME_OMIT}, {mtime, 0}};
+    ::futimens(fd_, times);  // a missing time stamp is no reason to lose the file
+  }
+  if (sync && !sync_fd(fd_)) return errno;
+  // close() is where some file systems (NFS, full disks) report a lost write.
+  if (::close(std::exchange(fd_, -1)) != 0) return errno;
+  const int error = replace ? rename_replace(dir_, name_.c_str(), target.c_str())
+                            : rename_no_replace(dir_, name_.c_str(), target.c_str());
+  if (error == 0) name_.clear();
+  return error;
+}
+
+int write_file_atomically(std::string_view path, std::string_view data) {
+  const std::string real = resolve(path);
+  const auto slash = real.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : real.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? real : real.substr(slash + 1);
+  if (name.empty()) return EISDIR;
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return errno;
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{dir};
+  struct stat st;
+  if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISLNK(st.st_mode)) return ELOOP;
+    if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+  }
+  TempFile temp(dir, 0666);
+  if (temp.fd() < 0) return temp.error();
+  if (!write_all(temp.fd(), data.data(), data.size())) return errno;
+  return temp.commit(name, true, 0, true);
+}
+
+}  // namespace wingstow::platform
