@@ -82,6 +82,9 @@ std::uint32_t attributes_of(std::string_view name, const struct stat& st) {
   std::uint32_t a = 0;
   if (S_ISDIR(st.st_mode)) a |= attr_directory;
   if (S_ISREG(st.st_mode)) a |= attr_archive;
+  // Named pipes, sockets and devices: opening one can block for good, so
+  // they are system entries that no search lists unless asked.
+  if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) a |= attr_system;
   if (!(st.st_mode & S_IWUSR)) a |= attr_read_only;
   if (name.size() > 1 && name.front() == '.' && name != "..") a |= attr_hidden;
   return a;
@@ -269,7 +272,7 @@ CopyResult copy_file(std::string_view source, std::string_view target,
   // Non-blocking and not through a link, so that neither a FIFO nor a link
   // planted in a package is read.
   const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
-  if (in < 0) return failure(errno == ELOOP ? EINVAL : errno);
+  if (in < 0) return failure(errno);
   struct InCloser {
     int fd;
     ~InCloser() { ::close(fd); }

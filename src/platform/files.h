@@ -42,7 +42,8 @@ bool file_exists(std::string_view path);  // a regular file (or a link to one)
 
 // Directory 0x10; hidden 0x02 for names beginning with "." (but "." and
 // ".."); read-only 0x01 when the owner cannot write; archive 0x20 for every
-// regular file. Nothing when the path does not exist.
+// regular file; system 0x04 for named pipes, sockets and devices. Nothing
+// when the path does not exist.
 std::optional<std::uint32_t> file_attributes(std::string_view path);
 
 // Read-only maps to the owner's write permission; the other bits have no
