@@ -1,10 +1,14 @@
 #include "install/install_aircraft.h"
 
 #include <cerrno>
+#include <vector>
 
+#include "install/ownership.h"
 #include "install/path_helpers.h"
 #include "install/record.h"
+#include "install/record_index.h"
 #include "install/side_files.h"
+#include "platform/atomic_file.h"
 #include "platform/files.h"
 
 namespace wingstow {
@@ -17,9 +21,6 @@ bool left_out_of_airplane(const std::string& name) {
   return ending == ".gau" || ending == ".GAU" || ending == ".zip" || ending == ".ZIP";
 }
 
-// A name with a line end cannot be listed as one path in the record.
-void warn_unusable_name(Ui& ui) { warn_copy_failed(ui, EINVAL); }
-
 // A package is installed once: its record tells it is there.
 bool refused_as_installed(Shared& shared, Ui& ui, const std::string& package_path, bool batch) {
   if (!record_exists(shared)) return false;
@@ -29,23 +30,155 @@ bool refused_as_installed(Shared& shared, Ui& ui, const std::string& package_pat
   return true;
 }
 
-// Several airplanes: one line and one folder per "aircraft.cfg", each line
-// written before the copy it describes.
-void install_several(Shared& shared, Ui& ui) {
-  const std::string record = record_path(shared);
-  const std::string aircraft = shared.fs_path + "aircraft" + platform::sep;
-  create_record(record);
-  for (const auto& config : shared.Memo1) {
-    const std::string folder = parent_folder(config);
-    const std::string name = last_path_part(folder.substr(0, folder.size() - 1), 0);
-    if (has_line_break(name)) {
-      warn_unusable_name(ui);
+// The entries of an airplane folder that an install copies.
+std::vector<platform::DirEntry> airplane_entries(const std::string& source) {
+  std::vector<platform::DirEntry> kept;
+  for (auto& entry :
+       platform::find_entries(source, "*.*", platform::attr_directory | platform::attr_archive)) {
+    const std::string& name = entry.name;
+    if (name == "." || name == ".." || entry.link || left_out_of_airplane(name) ||
+        has_line_break(name) || platform::is_temporary_name(name))
       continue;
-    }
-    append_record_line(record, aircraft + name);
-    copy_folder_tree(folder, aircraft + name + platform::sep, true, [&ui] { ui.pump(); });
+    if (!(entry.attributes & (platform::attr_directory | platform::attr_archive))) continue;
+    kept.push_back(std::move(entry));
   }
+  return kept;
 }
+
+struct Airplane {
+  std::string source;  // the folder holding the "aircraft.cfg", with separator
+  std::string name;    // its folder name in the simulator
+};
+
+// One copy the step makes; line is the record line it stands for, empty
+// when an earlier line of the package covers it.
+struct PlannedCopy {
+  std::string source;
+  std::string target;  // a folder target ends with the separator
+  bool tree = false;
+  std::string line;
+};
+
+class AircraftStep {
+ public:
+  AircraftStep(Shared& shared, Ui& ui)
+      : shared_(shared),
+        ui_(ui),
+        record_(record_path(shared)),
+        others_(RecordIndex::load(shared.unzip_path, record_)),
+        step_(record_, false),
+        aircraft_(shared.fs_path + "aircraft" + platform::sep) {}
+
+  void run(const std::vector<Airplane>& airplanes) {
+    for (const auto& airplane : airplanes) plan(airplane);
+    step_.write(true);
+    for (const auto& copy : copies_) {
+      make(copy);
+      ui_.pump();
+    }
+    step_.finish();
+  }
+
+ private:
+  void plan(const Airplane& airplane) {
+    const std::string target = aircraft_ + airplane.name;
+    auto& report = shared_.install_report;
+    if (has_line_break(airplane.name)) {
+      report_copy_failure(report, target, EINVAL);
+      return;
+    }
+    const std::string folder = target + platform::sep;
+    // A second airplane of this package under the same name joins the first.
+    if (step_.lists(target)) {
+      copies_.push_back({airplane.source, folder, true, {}});
+      return;
+    }
+    if (const auto& owners = others_.owners(target); !owners.empty()) {
+      report.refusals.push_back("The airplane folder " + target +
+                                " was not installed: it belongs to the installed package " +
+                                package_of_record(owners.front()) + " (" + owners.front() + ")");
+      return;
+    }
+    if (is_link(target)) {
+      report_copy_failure(report, target, ELOOP);
+      return;
+    }
+    if (!platform::exists(target)) {
+      step_.add(target);
+      copies_.push_back({airplane.source, folder, true, target});
+    } else if (platform::folder_exists(target)) {
+      // Not ours: completed, and only what the copy adds is listed.
+      plan_additions(airplane.source, folder);
+    } else {
+      report_copy_failure(report, target, ENOTDIR);
+    }
+  }
+
+  void plan_additions(const std::string& source, const std::string& target) {
+    for (const auto& entry : airplane_entries(source)) {
+      const std::string from = source + entry.name;
+      const std::string to = target + entry.name;
+      if (entry.attributes & platform::attr_directory) {
+        const std::string folder = to + platform::sep;
+        if (step_.lists(to)) {
+          copies_.push_back({from + platform::sep, folder, true, {}});
+        } else if (is_link(to)) {
+          report_copy_failure(shared_.install_report, to, ELOOP);
+        } else if (!platform::exists(to)) {
+          step_.add(to);
+          copies_.push_back({from + platform::sep, folder, true, to});
+        } else if (platform::folder_exists(to)) {
+          // An existing folder is never listed: removing it would take what
+          // others put there.
+          plan_additions(from + platform::sep, folder);
+        } else {
+          report_copy_failure(shared_.install_report, to, ENOTDIR);
+        }
+        continue;
+      }
+      if (step_.lists(to)) continue;  // the first file of that name wins
+      switch (target_state(others_, to)) {
+        case TargetState::free:
+          step_.add(to);
+          copies_.push_back({from, to, false, to});
+          break;
+        case TargetState::shared:
+          step_.add(to);
+          break;
+        case TargetState::foreign:
+          break;
+      }
+    }
+  }
+
+  void make(const PlannedCopy& copy) {
+    auto& report = shared_.install_report;
+    const auto pump = [this] { ui_.pump(); };
+    if (copy.tree) {
+      const std::size_t before = report.failures.size();
+      copy_folder_tree(copy.source, copy.target, true, pump, &report);
+      // A folder that could not even be made holds nothing of ours.
+      if (!copy.line.empty() && report.failures.size() != before &&
+          !platform::folder_exists(copy.target))
+        step_.drop(copy.line);
+      return;
+    }
+    const auto copied = platform::copy_file(copy.source, copy.target, pump);
+    if (copied.status == platform::CopyStatus::copied) return;
+    // Something appeared there meanwhile: not ours either way.
+    step_.drop(copy.line);
+    if (copied.status == platform::CopyStatus::failed)
+      report_copy_failure(report, copy.target, copied.error);
+  }
+
+  Shared& shared_;
+  Ui& ui_;
+  const std::string record_;
+  const RecordIndex others_;
+  StepRecord step_;
+  const std::string aircraft_;
+  std::vector<PlannedCopy> copies_;
+};
 
 }  // namespace
 
@@ -74,7 +207,12 @@ void install_aircraft(Shared& shared, Ui& ui, const std::string& package_path) {
     }
     shared.record_name = package_name + ".txt";
     if (refused_as_installed(shared, ui, package_path, batch)) return;
-    install_several(shared, ui);
+    std::vector<Airplane> airplanes;
+    for (const auto& config : shared.Memo1) {
+      const std::string folder = parent_folder(config);
+      airplanes.push_back({folder, last_path_part(folder.substr(0, folder.size() - 1), 0)});
+    }
+    AircraftStep(shared, ui).run(airplanes);
     return;
   }
 
@@ -89,37 +227,36 @@ void install_aircraft(Shared& shared, Ui& ui, const std::string& package_path) {
   ui.progress_caption(package_path + "  ----> " + tag);
   shared.record_name = package_name + ".txt";
   if (refused_as_installed(shared, ui, package_path, batch)) return;
-  const std::string target = shared.fs_path + "aircraft" + platform::sep + package_name;
   if (has_line_break(package_name)) {
-    warn_unusable_name(ui);
+    report_copy_failure(shared.install_report,
+                        shared.fs_path + "aircraft" + platform::sep + package_name, EINVAL);
     shared.abort_flag = 1;
     return;
   }
-  const std::string record = record_path(shared);
-  create_record(record);
-  append_record_line(record, target);
   // The folder holding the configuration, wherever it lies, goes in under
   // the package's name.
-  copy_folder_tree(parent_folder(shared.Memo1[0]), target + platform::sep, true,
-                   [&ui] { ui.pump(); });
+  AircraftStep(shared, ui).run({{parent_folder(shared.Memo1[0]), package_name}});
 }
 
 void copy_folder_tree(const std::string& source, const std::string& target, bool recurse,
-                      const std::function<void()>& between_files) {
-  if (!platform::folder_exists(target)) platform::create_folder(target);
-  const auto entries =
-      platform::find_entries(source, "*.*", platform::attr_directory | platform::attr_archive);
-  for (const auto& entry : entries) {
+                      const std::function<void()>& between_files, InstallReport* failures) {
+  const auto failed = [&](const std::string& path, int error) {
+    if (failures) report_copy_failure(*failures, path, error);
+  };
+  if (is_link(target)) return failed(target, ELOOP);
+  if (!platform::folder_exists(target) && !platform::create_folder(target))
+    return failed(target, errno);
+  for (const auto& entry : airplane_entries(source)) {
     const std::string& name = entry.name;
-    if (name == "." || name == ".." || left_out_of_airplane(name) || has_line_break(name)) continue;
     if (entry.attributes & platform::attr_directory) {
-      if (recurse && !entry.link)
+      if (recurse)
         copy_folder_tree(source + name + platform::sep, target + name + platform::sep, recurse,
-                         between_files);
-    } else if (entry.attributes & platform::attr_archive) {
-      platform::copy_file(source + name, target + name, between_files);
-      if (between_files) between_files();
+                         between_files, failures);
+      continue;
     }
+    const auto copied = platform::copy_file(source + name, target + name, between_files);
+    if (copied.status == platform::CopyStatus::failed) failed(target + name, copied.error);
+    if (between_files) between_files();
   }
 }
 

@@ -16,14 +16,21 @@ namespace wingstow {
 // package_path: the unzipped package folder, without trailing separator.
 // Sets abort_flag when the package is refused (declined, already installed,
 // no airplane). Throws Error when the record cannot be written.
+//
+// Ownership: a new airplane folder is recorded by its folder line. An
+// existing folder that no record lists (a stock airplane, the user's own) is
+// completed, and the record lists what the copy added instead. A folder that
+// another record lists is left alone and the refusal goes into the package's
+// install report.
 void install_aircraft(Shared& shared, Ui& ui, const std::string& package_path);
 
 // Copies the tree of source into target (both ending with the separator),
 // never overwriting: existing files keep their content. Leaves out folders
 // named "gauges", files ending in ".gau", ".GAU", ".zip", ".ZIP", hidden
-// entries and names holding a line break. Failures are passed over.
-// between_files runs between files (and chunks of large ones).
+// entries, links and names holding a line break. Failures go to failures
+// when given. between_files runs between files (and chunks of large ones).
 void copy_folder_tree(const std::string& source, const std::string& target, bool recurse,
-                      const std::function<void()>& between_files = {});
+                      const std::function<void()>& between_files = {},
+                      InstallReport* failures = nullptr);
 
 }  // namespace wingstow

@@ -1,7 +1,12 @@
 #include "install/install_command.h"
 
 #include "install/install_aircraft.h"
+
+#include <cstring>
+#include <vector>
+
 #include "install/path_helpers.h"
+#include "install/record.h"
 #include "install/side_files.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -16,7 +21,49 @@ constexpr Step install_steps[] = {install_aircraft, install_gauges,  install_cab
                                   install_sounds,   install_modules, install_flights,
                                   install_weather,  install_effects};
 
+constexpr std::size_t paths_shown = 5;
+
+std::string reason(int error) { return std::strerror(error); }
+
 }  // namespace
+
+std::string install_problems_text(const InstallReport& report, const std::string& package_name) {
+  std::string text;
+  const auto& failures = report.failures;
+  if (!failures.empty()) {
+    const std::size_t n = failures.size();
+    text = "Pay attention, problem encountered during the copy " +
+           std::to_string(failures.front().error) + "  memo1.Lines[count0]\n" + std::to_string(n) +
+           (n == 1 ? " file" : " files") + " of " + package_name + " could not be copied:";
+    for (std::size_t i = 0; i < n && i < paths_shown; ++i)
+      text += "\n" + failures[i].path + ": " + reason(failures[i].error);
+    if (n > paths_shown) text += "\n... and " + std::to_string(n - paths_shown) + " more";
+  }
+  for (const auto& refusal : report.refusals) {
+    if (!text.empty()) text += "\n";
+    text += refusal;
+  }
+  return text;
+}
+
+void report_install_problems(Shared& shared, Ui& ui, const std::string& package_path) {
+  const InstallReport& report = shared.install_report;
+  if (report.empty()) return;
+  const std::string package_name = last_path_part(package_path, 0);
+  // Every failure goes to the log beside the record; the box shows the first.
+  if (!report.failures.empty() && !shared.record_name.empty()) {
+    std::vector<std::string> lines;
+    for (const auto& failure : report.failures)
+      lines.push_back("copy not possible " + failure.path + " (" + reason(failure.error) + ")");
+    try {
+      write_record(record_path(shared) + ".err", lines);
+    } catch (const Error&) {
+      // The box below still tells what failed; a log that cannot be written
+      // is no reason to hide it.
+    }
+  }
+  ui.message(MessageKind::warning, install_problems_text(report, package_name), Buttons::ok);
+}
 
 void check_free_space(Shared& shared, Ui& ui) {
   std::int64_t needed = 0;
@@ -77,11 +124,13 @@ void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
 
   int last = -1;
   bool working = false;
+  std::vector<std::string> incomplete;
   for (int i = 0; i < ui.list_count(); ++i) {
     if (!ui.list_item_highlighted(i)) continue;
     last = i;
     const std::string package = ui.list_item_path(i);
     shared.abort_flag = 0;
+    shared.install_report.clear();
     ui.set_enabled("SpeedButton7", false);
     // Only package folders are installed: the finder would search a file
     // entry's previous folder, and the parent entry is no package.
@@ -104,13 +153,27 @@ void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
           step(shared, ui, package);
           ui.pump();
         }
+        if (!shared.install_report.empty()) {
+          const auto& report = shared.install_report;
+          std::string what = last_path_part(package, 0);
+          if (!report.failures.empty())
+            what += " (" + std::to_string(report.failures.size()) + " not copied)";
+          incomplete.push_back(what);
+          report_install_problems(shared, ui, package);
+        }
       }
     }
     ui.set_list_item_highlighted(i, false);
   }
 
   ui.progress_stop();
-  ui.status("End of copy into " + tag);
+  if (incomplete.empty()) {
+    ui.status("End of copy into " + tag);
+  } else {
+    std::string text = "Copy into " + tag + " incomplete: ";
+    for (std::size_t i = 0; i < incomplete.size(); ++i) text += (i ? ", " : "") + incomplete[i];
+    ui.status(text);
+  }
   ui.progress_close();
   ui.set_enabled("util", true);
   if (working) ui.set_wait_cursor(false);

@@ -14,6 +14,15 @@ namespace wingstow {
 
 void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip);
 
+// The one message of a package whose install was not whole: the first failed
+// copy in the usual words, how many files failed with the first few paths and
+// reasons, and the airplanes refused.
+std::string install_problems_text(const InstallReport& report, const std::string& package_name);
+
+// Shows that message when the package's install report holds anything, and
+// writes every failure into the log beside the package's record.
+void report_install_problems(Shared& shared, Ui& ui, const std::string& package_path);
+
 // Warns when the highlighted packages need more room than the simulator's
 // file system has left; the install goes on all the same.
 void check_free_space(Shared& shared, Ui& ui);

@@ -2,20 +2,22 @@
 
 #include <cerrno>
 
+#include "install/ownership.h"
 #include "install/path_helpers.h"
 #include "install/record.h"
+#include "install/record_index.h"
 #include "platform/files.h"
 
 namespace wingstow {
 
-const SideFileKind gauges_kind{"*.gau", "gauges", "", std::nullopt, true};
-const SideFileKind cab_gauges_kind{"*.cab", "gauges", "", std::nullopt, true};
-const SideFileKind sounds_kind{"*.wav", "sound", "", TFileAttr{TFileAttrKind::ffaDirectory}, false};
-const SideFileKind modules_kind{"*.dll", "modules", "", TFileAttr{}, true};
-const SideFileKind flights_kind{"*.flt", "flights", "myflts", TFileAttr{}, true};
-const SideFileKind weather_kind{"*.wx", "flights", "myflts", TFileAttr{}, true};
-const SideFileKind effects_kind{"*.fx", "effects", "", TFileAttr{}, true};
-const SideFileKind textures_kind{"*.bmp", "effects", "texture", TFileAttr{}, true};
+const SideFileKind gauges_kind{"*.gau", "gauges", "", std::nullopt};
+const SideFileKind cab_gauges_kind{"*.cab", "gauges", "", std::nullopt};
+const SideFileKind sounds_kind{"*.wav", "sound", "", TFileAttr{TFileAttrKind::ffaDirectory}};
+const SideFileKind modules_kind{"*.dll", "modules", "", TFileAttr{}};
+const SideFileKind flights_kind{"*.flt", "flights", "myflts", TFileAttr{}};
+const SideFileKind weather_kind{"*.wx", "flights", "myflts", TFileAttr{}};
+const SideFileKind effects_kind{"*.fx", "effects", "", TFileAttr{}};
+const SideFileKind textures_kind{"*.bmp", "effects", "texture", TFileAttr{}};
 
 namespace {
 
@@ -29,44 +31,59 @@ void search(Shared& shared, const std::string& folder, std::string_view mask, bo
   shared.Memo1 = shared.FindFile1.Search();
 }
 
-// Copies the files listed in Memo1 into the kind's folder and records them.
+// Copies the files listed in Memo1 into the kind's folder and records them:
+// every line written before the copies, in one record write, and the lines
+// of copies that did not happen dropped afterwards.
 void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
                    const std::string& skip_folder) {
   if (shared.Memo1.empty()) return;
   const std::string record = record_path(shared);
-  open_record_for_reading(record);
+  StepRecord step(record, true);
+  const RecordIndex others = RecordIndex::load(shared.unzip_path, record);
 
   std::string target_folder = shared.fs_path + std::string(kind.folder) + platform::sep;
   if (!kind.subfolder.empty()) target_folder += std::string(kind.subfolder) + platform::sep;
   if (!platform::folder_exists(target_folder)) platform::create_folder(target_folder);
 
+  struct Copy {
+    std::string source, target;
+  };
+  std::vector<Copy> copies;
   for (const auto& found : shared.Memo1) {
     if (!skip_folder.empty() && parent_folder(found) == skip_folder) continue;
     const std::string name = last_path_part(found, 0);
+    const std::string target = target_folder + name;
     // A name with a line end cannot be listed as one path; it is not
     // installed at all.
     if (has_line_break(name)) {
-      warn_copy_failed(ui, EINVAL);
+      report_copy_failure(shared.install_report, target, EINVAL);
       continue;
     }
-    const auto copied = platform::copy_file(found, target_folder + name, [&ui] { ui.pump(); });
-    if (copied.status == platform::CopyStatus::copied ||
-        (copied.status == platform::CopyStatus::target_exists && kind.record_existing))
-      append_record_line(record, target_folder + name);
-    else if (copied.status == platform::CopyStatus::failed)
-      warn_copy_failed(ui, copied.error);
+    if (step.lists(target)) continue;  // the first file of that name wins
+    switch (target_state(others, target)) {
+      case TargetState::free:
+        step.add(target);
+        copies.push_back({found, target});
+        break;
+      case TargetState::shared:
+        step.add(target);
+        break;
+      case TargetState::foreign:
+        break;
+    }
+  }
+  step.write();
+  for (const auto& copy : copies) {
+    const auto copied = platform::copy_file(copy.source, copy.target, [&ui] { ui.pump(); });
+    if (copied.status != platform::CopyStatus::copied) step.drop(copy.target);
+    if (copied.status == platform::CopyStatus::failed)
+      report_copy_failure(shared.install_report, copy.target, copied.error);
     ui.pump();
   }
+  step.finish();
 }
 
 }  // namespace
-
-void warn_copy_failed(Ui& ui, int error) {
-  ui.message(MessageKind::warning,
-             "Pay attention, problem encountered during the copy " + std::to_string(error) +
-                 "  memo1.Lines[count0]",
-             Buttons::ok);
-}
 
 void install_side_files(Shared& shared, Ui& ui, const std::string& package_path,
                         const SideFileKind& kind, const std::string& skip_folder) {

@@ -2,8 +2,11 @@
 
 // The side-file installers: each finds one kind of file anywhere in the
 // package, copies it flat into a shared folder of the simulator, never
-// overwriting, and lists it in the package's record. A failed copy is
-// reported and the next file follows.
+// overwriting, and lists it in the package's record. A file already there is
+// listed only when another record lists it too (a shared file); otherwise it
+// belongs to the simulator or the user and is neither touched nor listed. A
+// failed copy goes into the package's install report and the next file
+// follows.
 
 #include <optional>
 #include <string>
@@ -22,8 +25,6 @@ struct SideFileKind {
   std::string_view subfolder;
   // Attributes of the search; nothing leaves the finder's as they are.
   std::optional<TFileAttr> attributes;
-  // Whether a file already present in the simulator is listed all the same.
-  bool record_existing;
 };
 
 extern const SideFileKind gauges_kind;
@@ -34,10 +35,6 @@ extern const SideFileKind flights_kind;
 extern const SideFileKind weather_kind;
 extern const SideFileKind effects_kind;
 extern const SideFileKind textures_kind;
-
-// The warning of a file that could not be installed, with the system's error
-// number.
-void warn_copy_failed(Ui& ui, int error);
 
 // The pattern of the family: search the package for kind.mask and install
 // what is found. skip_folder: files lying directly in this folder are left

@@ -20,6 +20,24 @@ inline TFindFile make_main_finder() {
   return finder;
 }
 
+// What went wrong while one package was installed: files that could not be
+// copied, and airplanes that were not installed, told in one message when the
+// package is done.
+struct InstallReport {
+  struct Failure {
+    std::string path;  // the target in the simulator
+    int error = 0;     // the system's errno
+  };
+  std::vector<Failure> failures;
+  std::vector<std::string> refusals;  // complete sentences
+
+  bool empty() const { return failures.empty() && refusals.empty(); }
+  void clear() {
+    failures.clear();
+    refusals.clear();
+  }
+};
+
 struct Shared {
   // program_folder: the folder of the settings file and the working folders,
   // with its trailing separator.
@@ -42,6 +60,9 @@ struct Shared {
 
   // The one finder of the program, set up as the main window stores it.
   TFindFile FindFile1 = make_main_finder();
+
+  // The package being installed.
+  InstallReport install_report;
 
   // Scratch lists through which search results are passed by index.
   std::vector<std::string> Memo1;

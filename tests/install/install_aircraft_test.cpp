@@ -191,17 +191,23 @@ TEST_F(InstallAircraftTest, ExistingAirplaneFolderIsCompletedNotOverwritten) {
                               {"Cessna/aircraft.cfg", "the user's own"},
                               {"Cessna/model/", ""},
                               {"Cessna/model/c172.mdl", "model"}}));
-  EXPECT_EQ(record("Cessna"), fs + "aircraft/Cessna\r\n");
+  // Not ours: the record lists what the copy added, not the folder.
+  EXPECT_EQ(record("Cessna"), fs + "aircraft/Cessna/model\r\n");
 }
 
-TEST_F(InstallAircraftTest, RecordIsWrittenEvenWhenTheCopyFails) {
+// The line goes in before the copy; a folder that could not even be made is
+// taken out again and reported, the package stays installed as far as it got.
+TEST_F(InstallAircraftTest, FailedAirplaneFolderIsReportedAndLeftOutOfTheRecord) {
   std::filesystem::remove(fs + "aircraft");  // only one folder level is created
   add("Cessna/aircraft.cfg");
 
   install_aircraft(shared, ui, package("Cessna"));
 
   EXPECT_EQ(shared.abort_flag, 0);
-  EXPECT_EQ(record("Cessna"), fs + "aircraft/Cessna\r\n");
+  EXPECT_TRUE(has_record("Cessna"));
+  EXPECT_EQ(record("Cessna"), "");
+  EXPECT_EQ(failures(),
+            (std::vector<std::pair<std::string, int>>{{fs + "aircraft/Cessna/", ENOENT}}));
   EXPECT_FALSE(std::filesystem::exists(fs + "aircraft"));
   EXPECT_TRUE(ui.messages.empty());
 }
@@ -229,7 +235,9 @@ TEST_F(InstallAircraftTest, NamesWithLineBreaksAreNeverInstalled) {
 
   install_aircraft(shared, ui, package("Pack"));
 
-  EXPECT_EQ(ui.message_texts(), (Texts{several_question, copy_warning(EINVAL)}));
+  EXPECT_EQ(ui.message_texts(), Texts{several_question});
+  EXPECT_EQ(failures(),
+            (std::vector<std::pair<std::string, int>>{{fs + "aircraft/Bad\nName", EINVAL}}));
   EXPECT_EQ(record("Pack"), fs + "aircraft/Good\r\n");
   EXPECT_EQ(aircraft(),
             (Tree{{"Good/", ""}, {"Good/aircraft.cfg", "good"}, {"Good/ok.txt", "ok"}}));
@@ -237,9 +245,12 @@ TEST_F(InstallAircraftTest, NamesWithLineBreaksAreNeverInstalled) {
   // A package named so is refused whole: its record could not name it.
   add("Two\nLines/aircraft.cfg");
   ui.messages.clear();
+  shared.install_report.clear();
   install_aircraft(shared, ui, package("Two\nLines"));
   EXPECT_EQ(shared.abort_flag, 1);
-  EXPECT_EQ(ui.message_texts(), Texts{copy_warning(EINVAL)});
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(failures(),
+            (std::vector<std::pair<std::string, int>>{{fs + "aircraft/Two\nLines", EINVAL}}));
   EXPECT_FALSE(has_record("Two\nLines"));
   EXPECT_EQ(aircraft().count("Two\nLines/"), 0u);
 }

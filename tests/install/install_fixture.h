@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "install/install_aircraft.h"
@@ -74,6 +75,13 @@ class InstallFixture : public SimulatorFixture {
     shared.record_name = std::string(package_name) + ".txt";
     create_record(unzip + shared.record_name);
     append_record_line(unzip + shared.record_name, fs + "aircraft/" + std::string(package_name));
+  }
+
+  // The copy failures of the install report, as (target, errno).
+  std::vector<std::pair<std::string, int>> failures() const {
+    std::vector<std::pair<std::string, int>> out;
+    for (const auto& f : shared.install_report.failures) out.emplace_back(f.path, f.error);
+    return out;
   }
 
   // Lines joined the way the record stores them.

@@ -87,10 +87,10 @@ TEST_F(InstallPackageTest, SimulatorTreeSpelledAsUnderWine) {
   install_package(package("Piper"));
 
   EXPECT_EQ(record("Piper"),
-            lines({wine + "aircraft/Piper", wine + "gauges/cessna_panel.gau",
-                   wine + "gauges/piper.cab", wine + "sound/piper.wav", wine + "modules/piper.dll",
-                   wine + "flights/myflts/piper.flt", wine + "flights/myflts/piper.wx",
-                   wine + "effects/fx_piper.fx", wine + "effects/texture/fx_piper.bmp"}));
+            lines({wine + "aircraft/Piper", wine + "gauges/piper.cab", wine + "sound/piper.wav",
+                   wine + "modules/piper.dll", wine + "flights/myflts/piper.flt",
+                   wine + "flights/myflts/piper.wx", wine + "effects/fx_piper.fx",
+                   wine + "effects/texture/fx_piper.bmp"}));
   EXPECT_EQ(snapshot(wine), (Tree{{"Aircraft/", ""},
                                   {"Aircraft/Piper/", ""},
                                   {"Aircraft/Piper/aircraft.cfg", "cfg"},

@@ -1,0 +1,76 @@
+#include "install/ownership.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "install/record.h"
+#include "platform/files.h"
+
+namespace wingstow {
+namespace {
+
+std::string key_of(std::string_view line) {
+  std::string key(line);
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return key;
+}
+
+bool present(const std::string& target) {
+  std::string real = platform::resolve(target);
+  while (real.size() > 1 && real.back() == '/') real.pop_back();
+  struct stat st;
+  return ::lstat(real.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+bool is_link(const std::string& target) {
+  std::string real = platform::resolve(target);
+  while (real.size() > 1 && real.back() == '/') real.pop_back();
+  struct stat st;
+  return ::lstat(real.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+TargetState target_state(const RecordIndex& others, const std::string& target) {
+  if (!present(target)) return TargetState::free;
+  return others.listed(target) ? TargetState::shared : TargetState::foreign;
+}
+
+StepRecord::StepRecord(std::string record, bool must_exist) : record_(std::move(record)) {
+  if (must_exist || platform::exists(record_)) lines_ = record_lines(record_);
+  for (const auto& line : lines_) keys_.insert(key_of(line));
+}
+
+bool StepRecord::lists(std::string_view line) const { return keys_.count(key_of(line)) != 0; }
+
+bool StepRecord::add(const std::string& line) {
+  if (!keys_.insert(key_of(line)).second) return false;
+  lines_.push_back(line);
+  changed_ = true;
+  return true;
+}
+
+void StepRecord::drop(const std::string& line) {
+  const auto at = std::find(lines_.rbegin(), lines_.rend(), line);
+  if (at == lines_.rend()) return;
+  lines_.erase(std::next(at).base());
+  keys_.erase(key_of(line));
+  changed_ = true;
+}
+
+void StepRecord::write(bool always) {
+  if (!changed_ && !always) return;
+  write_record(record_, lines_);
+  changed_ = false;
+}
+
+void StepRecord::finish() { write(); }
+
+void report_copy_failure(InstallReport& report, const std::string& target, int error) {
+  report.failures.push_back({target, error});
+}
+
+}  // namespace wingstow

@@ -1,0 +1,62 @@
+#pragma once
+
+// Who owns a target in the simulator, and the record writes of one install
+// step. A record lists only what its install brought, plus existing targets
+// that another record already lists (shared files, spared until their last
+// owner goes). Lines are written before the copies they describe, in one
+// record write per step, and lines whose copy did not happen are dropped
+// when the step ends.
+
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "install/record_index.h"
+#include "settings/shared.h"
+
+namespace wingstow {
+
+enum class TargetState {
+  free,     // nothing there: copy it and list it
+  shared,   // there, and another record lists it: list it, copy nothing
+  foreign,  // there, and no record lists it: the simulator's or the user's; leave it be
+};
+
+// Judged on the disk without following a link at target.
+TargetState target_state(const RecordIndex& others, const std::string& target);
+
+// True when target itself is a symbolic link (nothing is written through one).
+bool is_link(const std::string& target);
+
+class StepRecord {
+ public:
+  // The record as it stands; an absent record starts empty when
+  // must_exist is false, and is an Error otherwise.
+  StepRecord(std::string record, bool must_exist);
+
+  // Whether the record lists line already (letter case ignored).
+  bool lists(std::string_view line) const;
+  // Adds line unless the record lists it already; true when added.
+  bool add(const std::string& line);
+  // Takes back a line added by this step.
+  void drop(const std::string& line);
+
+  // Writes the record with the lines added so far, when they changed it or
+  // when always is set (a new record is written even when empty). Throws
+  // Error.
+  void write(bool always = false);
+  // Writes again when lines were dropped since the last write.
+  void finish();
+
+ private:
+  std::string record_;
+  std::vector<std::string> lines_;
+  std::unordered_set<std::string> keys_;
+  bool changed_ = false;
+};
+
+// Adds a copy failure to the package's report.
+void report_copy_failure(InstallReport& report, const std::string& target, int error);
+
+}  // namespace wingstow
