@@ -24,10 +24,19 @@ bool left_out_of_airplane(const std::string& name) {
 // A package is installed once: its record tells it is there.
 bool refused_as_installed(Shared& shared, Ui& ui, const std::string& package_path, bool batch) {
   if (!record_exists(shared)) return false;
+  if (install_unfinished(record_path(shared))) return false;  // resumed
   if (!batch)
     ui.message(MessageKind::information, "Airplane already installed " + package_path, Buttons::ok);
   shared.abort_flag = 1;
   return true;
+}
+
+void remove_stale_temporaries_below(const std::string& folder) {
+  remove_stale_temporaries(folder);
+  for (const auto& entry : platform::find_entries(folder, "*.*", platform::attr_directory))
+    if ((entry.attributes & platform::attr_directory) && !entry.link && entry.name != "." &&
+        entry.name != "..")
+      remove_stale_temporaries_below(folder + entry.name + platform::sep);
 }
 
 // The entries of an airplane folder that an install copies.
@@ -70,8 +79,13 @@ class AircraftStep {
         aircraft_(shared.fs_path + "aircraft" + platform::sep) {}
 
   void run(const std::vector<Airplane>& airplanes) {
+    const bool resumed = platform::file_exists(record_);
     for (const auto& airplane : airplanes) plan(airplane);
+    mark_install_started(record_);
     step_.write(true);
+    if (resumed)
+      for (const auto& copy : copies_)
+        if (copy.tree) remove_stale_temporaries_below(copy.target);
     for (const auto& copy : copies_) {
       make(copy);
       ui_.pump();
@@ -136,16 +150,12 @@ class AircraftStep {
         }
         continue;
       }
-      if (step_.lists(to)) continue;  // the first file of that name wins
-      switch (target_state(others_, to)) {
-        case TargetState::free:
-          step_.add(to);
+      switch (plan_file(step_, others_, to)) {
+        case FilePlan::copy:
           copies_.push_back({from, to, false, to});
           break;
-        case TargetState::shared:
-          step_.add(to);
-          break;
-        case TargetState::foreign:
+        case FilePlan::list_only:
+        case FilePlan::skip:
           break;
       }
     }

@@ -153,6 +153,9 @@ void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
           step(shared, ui, package);
           ui.pump();
         }
+        // Everything copied: the install is no longer one to resume.
+        if (shared.abort_flag == 0 && shared.install_report.failures.empty())
+          mark_install_finished(record_path(shared));
         if (!shared.install_report.empty()) {
           const auto& report = shared.install_report;
           std::string what = last_path_part(package, 0);

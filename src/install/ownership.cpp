@@ -1,11 +1,17 @@
 #include "install/ownership.h"
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 #include <algorithm>
 #include <utility>
 
 #include "install/record.h"
+#include "platform/atomic_file.h"
 #include "platform/files.h"
 
 namespace wingstow {
@@ -46,8 +52,11 @@ StepRecord::StepRecord(std::string record, bool must_exist) : record_(std::move(
 
 bool StepRecord::lists(std::string_view line) const { return keys_.count(key_of(line)) != 0; }
 
+bool StepRecord::added(std::string_view line) const { return added_.count(key_of(line)) != 0; }
+
 bool StepRecord::add(const std::string& line) {
   if (!keys_.insert(key_of(line)).second) return false;
+  added_.insert(key_of(line));
   lines_.push_back(line);
   changed_ = true;
   return true;
@@ -68,6 +77,38 @@ void StepRecord::write(bool always) {
 }
 
 void StepRecord::finish() { write(); }
+
+FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target) {
+  if (step.lists(target)) {
+    // The first file of that name in the package wins; a line of an earlier
+    // run whose copy never happened is copied now.
+    if (step.added(target) || present(target)) return FilePlan::skip;
+    return FilePlan::copy;
+  }
+  switch (target_state(others, target)) {
+    case TargetState::free:
+      step.add(target);
+      return FilePlan::copy;
+    case TargetState::shared:
+      step.add(target);
+      return FilePlan::list_only;
+    case TargetState::foreign:
+      break;
+  }
+  return FilePlan::skip;
+}
+
+void remove_stale_temporaries(const std::string& folder) {
+  const std::string real = platform::resolve(folder);
+  for (const auto& entry : platform::find_entries(real, ".wingstow-*", platform::attr_any)) {
+    if (!platform::is_temporary_name(entry.name) || (entry.attributes & platform::attr_directory))
+      continue;
+    // ".wingstow-PID-N.tmp": only a dead process's file is stale.
+    const auto pid = std::atol(entry.name.c_str() + 10);
+    if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+      ::unlink((real + (real.ends_with('/') ? "" : "/") + entry.name).c_str());
+  }
+}
 
 void report_copy_failure(InstallReport& report, const std::string& target, int error) {
   report.failures.push_back({target, error});

@@ -37,6 +37,8 @@ class StepRecord {
 
   // Whether the record lists line already (letter case ignored).
   bool lists(std::string_view line) const;
+  // Whether this step added line (rather than an earlier, interrupted run).
+  bool added(std::string_view line) const;
   // Adds line unless the record lists it already; true when added.
   bool add(const std::string& line);
   // Takes back a line added by this step.
@@ -53,8 +55,19 @@ class StepRecord {
   std::string record_;
   std::vector<std::string> lines_;
   std::unordered_set<std::string> keys_;
+  std::unordered_set<std::string> added_;
   bool changed_ = false;
 };
+
+// What a step does with a file target: copy it and list it, list it only,
+// or leave it be. Lines an earlier, interrupted run of this install listed
+// are this package's own: copied when still missing.
+enum class FilePlan { copy, list_only, skip };
+FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target);
+
+// Removes the temporary files that a killed copy left in folder (those of
+// processes that no longer run), so that a resumed install leaves none.
+void remove_stale_temporaries(const std::string& folder);
 
 // Adds a copy failure to the package's report.
 void report_copy_failure(InstallReport& report, const std::string& target, int error);

@@ -48,6 +48,22 @@ void record_io_error(const std::string& path, int error) {
               ") on " + path);
 }
 
+std::string install_marker(const std::string& record) { return record + ".installing"; }
+
+bool install_unfinished(const std::string& record) {
+  return platform::file_exists(install_marker(record)) && platform::file_exists(record);
+}
+
+void mark_install_started(const std::string& record) {
+  const std::string marker = install_marker(record);
+  if (const int error = platform::write_file_atomically(marker, {})) record_io_error(marker, error);
+}
+
+void mark_install_finished(const std::string& record) {
+  const std::string marker = install_marker(record);
+  if (platform::file_exists(marker)) platform::delete_file(marker);
+}
+
 std::string record_path(const Shared& shared) { return shared.unzip_path + shared.record_name; }
 
 bool record_exists(const Shared& shared) { return platform::file_exists(record_path(shared)); }

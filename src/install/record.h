@@ -20,6 +20,17 @@ namespace wingstow {
 // a bigger record is refused with one message rather than read.
 inline constexpr std::size_t max_record_lines = 200000;
 
+// The mark of an install under way, beside its record: record + ".installing".
+// It is made before the record's first write and taken away when every step
+// of the package has run and copied everything, so an install that was
+// killed, or that could not copy everything, is resumed by the next Install
+// instead of being refused as already installed.
+std::string install_marker(const std::string& record);
+bool install_unfinished(const std::string& record);
+// Throws Error when the mark cannot be made.
+void mark_install_started(const std::string& record);
+void mark_install_finished(const std::string& record);
+
 // unzip_path + record_name.
 std::string record_path(const Shared& shared);
 

@@ -44,6 +44,7 @@ void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
   std::string target_folder = shared.fs_path + std::string(kind.folder) + platform::sep;
   if (!kind.subfolder.empty()) target_folder += std::string(kind.subfolder) + platform::sep;
   if (!platform::folder_exists(target_folder)) platform::create_folder(target_folder);
+  remove_stale_temporaries(target_folder);
 
   struct Copy {
     std::string source, target;
@@ -59,18 +60,7 @@ void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
       report_copy_failure(shared.install_report, target, EINVAL);
       continue;
     }
-    if (step.lists(target)) continue;  // the first file of that name wins
-    switch (target_state(others, target)) {
-      case TargetState::free:
-        step.add(target);
-        copies.push_back({found, target});
-        break;
-      case TargetState::shared:
-        step.add(target);
-        break;
-      case TargetState::foreign:
-        break;
-    }
+    if (plan_file(step, others, target) == FilePlan::copy) copies.push_back({found, target});
   }
   step.write();
   for (const auto& copy : copies) {

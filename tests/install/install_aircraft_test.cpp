@@ -113,6 +113,8 @@ TEST_F(InstallAircraftTest, BatchModeAsksAndTellsNothing) {
   EXPECT_EQ(record("Pack"), lines({fs + "aircraft/A", fs + "aircraft/b"}));
   install_aircraft(shared, ui, package("Single"));
   EXPECT_EQ(shared.abort_flag, 0);
+  finish("Pack");
+  finish("Single");
 
   const Tree before = snapshot(tree.root());
   for (const char* name : {"Pack", "Single", "Empty"}) {
@@ -144,6 +146,8 @@ TEST_F(InstallAircraftTest, SecondInstallIsRefusedAndChangesNothing) {
   install_aircraft(shared, ui, package("Cessna"));
   install_aircraft(shared, ui, pack);
   ASSERT_EQ(shared.abort_flag, 0);
+  finish("Cessna");
+  finish("Pack");
   // Even an airplane removed by hand since does not make the package new.
   std::filesystem::remove_all(fs + "aircraft/Cessna");
   ui.messages.clear();

@@ -77,6 +77,11 @@ class InstallFixture : public SimulatorFixture {
     append_record_line(unzip + shared.record_name, fs + "aircraft/" + std::string(package_name));
   }
 
+  // What the install command does once every step of a package ran whole.
+  void finish(std::string_view package_name) {
+    mark_install_finished(unzip + std::string(package_name) + ".txt");
+  }
+
   // The copy failures of the install report, as (target, errno).
   std::vector<std::pair<std::string, int>> failures() const {
     std::vector<std::pair<std::string, int>> out;
