@@ -1,10 +1,8 @@
 #include "platform/ini_file.h"
 
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
-
-#include <QFile>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <optional>
@@ -63,20 +61,25 @@ std::optional<std::string> read_all(const std::string& path) {
 
 struct Line {
   std::size_t begin = 0;  // first byte
-  std::size_t end = 0;    // one past the text, before "\r\n" or "\n"
+  std::size_t end = 0;    // one past the text, before its line end
   std::size_t next = 0;   // one past the line end, if any
 };
 
+// CR LF, LF and a bare CR each end a line, as for the Windows reader; so
+// CR CR LF is a line and an empty one.
 std::vector<Line> split_lines(const std::string& text) {
   std::vector<Line> lines;
   std::size_t pos = 0;
   while (pos < text.size()) {
-    const auto nl = text.find('\n', pos);
-    Line line{pos, nl == std::string::npos ? text.size() : nl,
-              nl == std::string::npos ? text.size() : nl + 1};
-    if (line.end > line.begin && text[line.end - 1] == '\r') --line.end;
-    lines.push_back(line);
-    pos = line.next;
+    const auto brk = text.find_first_of("\r\n", pos);
+    if (brk == std::string::npos) {
+      lines.push_back({pos, text.size(), text.size()});
+      break;
+    }
+    auto next = brk + 1;
+    if (text[brk] == '\r' && next < text.size() && text[next] == '\n') ++next;
+    lines.push_back({pos, brk, next});
+    pos = next;
   }
   return lines;
 }
@@ -140,20 +143,16 @@ std::string capped(std::string_view value) {
   return std::string(value.substr(0, cut));
 }
 
-}  // namespace
-
-IniFile::IniFile(std::string path) : path_(std::move(path)) {}
-
-std::string IniFile::read(std::string_view section, std::string_view key,
-                          std::string_view fallback) const {
-  const auto text = read_all(resolve(path_));
-  if (!text) return capped(fallback);
-  const auto lines = split_lines(*text);
-  const auto body = find_section(*text, lines, trim(section));
-  if (!body) return capped(fallback);
+// What the reader gives for the key in text; nothing when the section or the
+// key is missing.
+std::optional<std::string> find_value(const std::string& text, std::string_view section,
+                                      std::string_view key) {
+  const auto lines = split_lines(text);
+  const auto body = find_section(text, lines, trim(section));
+  if (!body) return std::nullopt;
   const auto wanted = trim(key);
   for (auto i = body->first; i < body->second; ++i) {
-    const auto p = parse(line_text(*text, lines[i]));
+    const auto p = parse(line_text(text, lines[i]));
     if (p.kind != Parsed::entry || !same_name(p.name, wanted)) continue;
     auto value = p.value;
     // One pair of matching quotes goes, as the Windows reader does.
@@ -162,62 +161,79 @@ std::string IniFile::read(std::string_view section, std::string_view key,
       value = value.substr(1, value.size() - 2);
     return capped(value);
   }
-  return capped(fallback);
+  return std::nullopt;
 }
 
-void IniFile::write(std::string_view section, std::string_view key, std::string_view value) {
-  const auto fail = [this]() { throw Error("Impossible d'écrire dans " + path_); };
-  const std::string real = resolve(path_);
-  auto existing = read_all(real);
-  if (!existing && errno != ENOENT) fail();
-  std::string text = existing ? std::move(*existing) : std::string();
+bool has_line_break(std::string_view s) { return s.find_first_of("\r\n") != s.npos; }
 
-  const auto first_nl = text.find('\n');
-  const std::string eol =
-      first_nl == std::string::npos || (first_nl > 0 && text[first_nl - 1] == '\r') ? "\r\n" : "\n";
+// The text with key set to value in section, every other byte kept.
+std::string with_entry(std::string text, std::string_view section, std::string_view key,
+                       std::string_view value) {
   const auto lines = split_lines(text);
+  // New lines end as the file's first line does; CR LF unless that is LF.
+  const std::string eol =
+      !lines.empty() && lines[0].next == lines[0].end + 1 && text[lines[0].end] == '\n' ? "\n"
+                                                                                        : "\r\n";
   const auto wanted_section = trim(section);
   const auto wanted_key = trim(key);
   const std::string entry = std::string(wanted_key) + "=" + std::string(value);
 
   const auto body = find_section(text, lines, wanted_section);
   if (!body) {
-    if (!text.empty() && text.back() != '\n') text += eol;
+    if (!text.empty() && text.back() != '\n' && text.back() != '\r') text += eol;
     text += "[" + std::string(wanted_section) + "]" + eol + entry + eol;
-  } else {
-    bool replaced = false;
-    for (auto i = body->first; i < body->second && !replaced; ++i) {
-      const auto p = parse(line_text(text, lines[i]));
-      if (p.kind != Parsed::entry || !same_name(p.name, wanted_key)) continue;
-      // The key keeps the spelling the file gives it, as on Windows.
-      const std::string line = std::string(p.name) + "=" + std::string(value);
-      text.replace(lines[i].begin, lines[i].end - lines[i].begin, line);
-      replaced = true;
-    }
-    if (!replaced) {
-      // After the section's last non-blank line (its header at least).
-      auto last = body->first - 1;
-      for (auto i = body->first; i < body->second; ++i)
-        if (!trim(line_text(text, lines[i])).empty()) last = i;
-      const auto& line = lines[last];
-      if (line.next > line.end)
-        text.insert(line.next, entry + eol);
-      else
-        text.insert(line.next, eol + entry + eol);
-    }
+    return text;
   }
+  for (auto i = body->first; i < body->second; ++i) {
+    const auto p = parse(line_text(text, lines[i]));
+    if (p.kind != Parsed::entry || !same_name(p.name, wanted_key)) continue;
+    // The key keeps the spelling the file gives it, as on Windows.
+    const std::string line = std::string(p.name) + "=" + std::string(value);
+    text.replace(lines[i].begin, lines[i].end - lines[i].begin, line);
+    return text;
+  }
+  // After the section's last non-blank line (its header at least).
+  auto last = body->first - 1;
+  for (auto i = body->first; i < body->second; ++i)
+    if (!trim(line_text(text, lines[i])).empty()) last = i;
+  const auto& line = lines[last];
+  if (line.next > line.end)
+    text.insert(line.next, entry + eol);
+  else
+    text.insert(line.next, eol + entry + eol);
+  return text;
+}
 
-  QSaveFile file(QFile::decodeName(QByteArray::fromStdString(real)));
-  if (!file.open(QIODevice::WriteOnly)) fail();
-  // flush() before commit(): on a full disk a small write otherwise stays in
-  // Qt's buffer and commit() reports success over an empty file.
-  if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-          static_cast<qint64>(text.size()) ||
-      !file.flush()) {
-    file.cancelWriting();
-    fail();
-  }
-  if (!file.commit()) fail();
+}  // namespace
+
+IniFile::IniFile(std::string path) : path_(std::move(path)) {}
+
+std::string IniFile::read(std::string_view section, std::string_view key,
+                          std::string_view fallback) const {
+  const auto text = read_all(resolve(path_));
+  if (!text) return capped(fallback);
+  auto value = find_value(*text, section, key);
+  return value ? std::move(*value) : capped(fallback);
+}
+
+IniWrite IniFile::write(std::string_view section, std::string_view key, std::string_view value) {
+  if (has_line_break(section) || has_line_break(key) || has_line_break(value))
+    return IniWrite::line_break;
+  const auto fail = [this]() { throw Error("Impossible d'écrire dans " + path_); };
+  const std::string real = resolve(path_);
+  auto existing = read_all(real);
+  if (!existing && errno != ENOENT) fail();
+
+  const std::string text =
+      with_entry(existing ? std::move(*existing) : std::string(), section, key, value);
+  // Only what the reader gives back unchanged is stored.
+  if (find_value(text, section, key) != value) return IniWrite::not_kept;
+
+  // Through the fault seam, synced, never through a link at the file's place.
+  if (write_file_atomically(real, text) != 0) fail();
+  const auto written = read_all(real);
+  if (!written || find_value(*written, section, key) != value) fail();
+  return IniWrite::written;
 }
 
 }  // namespace wingstow::platform

@@ -3,12 +3,23 @@
 // A settings file with the semantics of the Windows profile service:
 // section and key names match without regard to case, a write replaces the
 // key's line in place (or adds it at the end of its section, creating section
-// and file when missing) and keeps every other byte of the file.
+// and file when missing) and keeps every other byte of the file. A line ends
+// with CR LF, LF or a bare CR, as the Windows reader takes them.
 
 #include <string>
 #include <string_view>
 
 namespace wingstow::platform {
+
+// What became of a write that did not fail on the disk.
+enum class IniWrite {
+  written,
+  // A line break in the section, key or value: it would split the line.
+  line_break,
+  // The reader would give back something else (blanks at the ends, a pair of
+  // quotes, more than 2047 characters, a key that reads as a comment...).
+  not_kept,
+};
 
 class IniFile {
  public:
@@ -21,9 +32,12 @@ class IniFile {
   // characters; fallback when the file, the section or the key is missing.
   std::string read(std::string_view section, std::string_view key, std::string_view fallback) const;
 
-  // Throws wingstow::Error "Impossible d'écrire dans <path>" when the file
-  // cannot be written. The file is replaced atomically.
-  void write(std::string_view section, std::string_view key, std::string_view value);
+  // Stores value so that read() gives it back unchanged, or leaves the file
+  // untouched and says why not. Throws wingstow::Error
+  // "Impossible d'écrire dans <path>" when the file cannot be written (a full
+  // disk, a link or folder in its place) or does not hold the value
+  // afterwards. The file is replaced atomically.
+  IniWrite write(std::string_view section, std::string_view key, std::string_view value);
 
  private:
   std::string path_;

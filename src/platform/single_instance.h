@@ -20,9 +20,12 @@ class SingleInstance {
   SingleInstance& operator=(const SingleInstance&) = delete;
 
   // True when this process now holds the lock; false when another one does.
+  // A lock file that no running process holds is taken over, whatever it
+  // holds (nothing, garbage, a dead process's number).
   bool acquire();
 
  private:
+  std::string path_;
   std::unique_ptr<QLockFile> lock_;
 };
 
