@@ -9,6 +9,7 @@
 #include "install/record_index.h"
 #include "install/side_files.h"
 #include "platform/atomic_file.h"
+#include "platform/error.h"
 #include "platform/files.h"
 
 namespace wingstow {
@@ -82,7 +83,12 @@ class AircraftStep {
     const bool resumed = platform::file_exists(record_);
     for (const auto& airplane : airplanes) plan(airplane);
     mark_install_started(record_);
-    step_.write(true);
+    try {
+      step_.write(true);
+    } catch (const Error&) {
+      if (!resumed) mark_install_finished(record_);  // nothing began
+      throw;
+    }
     if (resumed)
       for (const auto& copy : copies_)
         if (copy.tree) remove_stale_temporaries_below(copy.target);

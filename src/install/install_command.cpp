@@ -46,7 +46,8 @@ std::string install_problems_text(const InstallReport& report, const std::string
   return text;
 }
 
-void report_install_problems(Shared& shared, Ui& ui, const std::string& package_path) {
+void report_install_problems(Shared& shared, Ui& ui, const std::string& package_path,
+                             const std::string& stopped) {
   const InstallReport& report = shared.install_report;
   if (report.empty()) return;
   const std::string package_name = last_path_part(package_path, 0);
@@ -62,7 +63,9 @@ void report_install_problems(Shared& shared, Ui& ui, const std::string& package_
       // is no reason to hide it.
     }
   }
-  ui.message(MessageKind::warning, install_problems_text(report, package_name), Buttons::ok);
+  std::string text = install_problems_text(report, package_name);
+  if (!stopped.empty()) text += "\nThe install stopped: " + stopped;
+  ui.message(stopped.empty() ? MessageKind::warning : MessageKind::error, text, Buttons::ok);
 }
 
 void check_free_space(Shared& shared, Ui& ui) {
@@ -148,13 +151,21 @@ void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
         ui.progress_caption("copy into " + tag);
         ui.pump();
         extract_inner_archives(shared, zip, package);
-        for (Step step : install_steps) {
-          if (shared.abort_flag != 0) break;
-          step(shared, ui, package);
-          ui.pump();
+        std::string stopped;
+        try {
+          for (Step step : install_steps) {
+            if (shared.abort_flag != 0) break;
+            step(shared, ui, package);
+            ui.pump();
+          }
+        } catch (const Error& error) {
+          // Told on its own as before, unless copies failed first: then one
+          // message tells both.
+          if (shared.install_report.empty()) throw;
+          stopped = error.what();
         }
         // Everything copied: the install is no longer one to resume.
-        if (shared.abort_flag == 0 && shared.install_report.failures.empty())
+        if (stopped.empty() && shared.abort_flag == 0 && shared.install_report.failures.empty())
           mark_install_finished(record_path(shared));
         if (!shared.install_report.empty()) {
           const auto& report = shared.install_report;
@@ -162,8 +173,9 @@ void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
           if (!report.failures.empty())
             what += " (" + std::to_string(report.failures.size()) + " not copied)";
           incomplete.push_back(what);
-          report_install_problems(shared, ui, package);
+          report_install_problems(shared, ui, package, stopped);
         }
+        if (!stopped.empty()) break;  // a record that cannot be written ends the command
       }
     }
     ui.set_list_item_highlighted(i, false);

@@ -20,8 +20,10 @@ void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip);
 std::string install_problems_text(const InstallReport& report, const std::string& package_name);
 
 // Shows that message when the package's install report holds anything, and
-// writes every failure into the log beside the package's record.
-void report_install_problems(Shared& shared, Ui& ui, const std::string& package_path);
+// writes every failure into the log beside the package's record. stopped: the
+// error that ended the install, told in the same message.
+void report_install_problems(Shared& shared, Ui& ui, const std::string& package_path,
+                             const std::string& stopped = {});
 
 // Warns when the highlighted packages need more room than the simulator's
 // file system has left; the install goes on all the same.

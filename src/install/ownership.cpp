@@ -12,6 +12,7 @@
 
 #include "install/record.h"
 #include "platform/atomic_file.h"
+#include "platform/error.h"
 #include "platform/files.h"
 
 namespace wingstow {
@@ -76,7 +77,15 @@ void StepRecord::write(bool always) {
   changed_ = false;
 }
 
-void StepRecord::finish() { write(); }
+void StepRecord::finish() {
+  try {
+    write();
+  } catch (const Error&) {
+    // The record keeps lines of copies that did not happen: removal counts
+    // a missing path as removed and a resumed install copies it, and the
+    // failed copies themselves are in the install report.
+  }
+}
 
 FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target) {
   if (step.lists(target)) {

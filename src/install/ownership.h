@@ -48,7 +48,8 @@ class StepRecord {
   // when always is set (a new record is written even when empty). Throws
   // Error.
   void write(bool always = false);
-  // Writes again when lines were dropped since the last write.
+  // Writes again when lines were dropped since the last write; a record
+  // that cannot be written then keeps its extra lines.
   void finish();
 
  private:
