@@ -287,7 +287,13 @@ CopyResult copy_file(std::string_view source, std::string_view target,
   std::string folder_path = folder;
   while (folder_path.size() > 1 && folder_path.back() == '/') folder_path.pop_back();
   const int dir = ::open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (dir < 0) return failure(errno);
+  if (dir < 0) {
+    const int error = errno;
+    struct stat own;
+    // O_DIRECTORY answers a link with ENOTDIR; say what it is.
+    if (::lstat(folder_path.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) return failure(ELOOP);
+    return failure(error);
+  }
   struct DirFdCloser {
     int fd;
     ~DirFdCloser() { ::close(fd); }

@@ -2,9 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
+#include "platform/faults.h"
 #include "settings/shared.h"
 #include "support/temp_tree.h"
 
@@ -72,6 +78,60 @@ TEST_F(RecordTest, FailuresBecomeErrorsNamingTheRecord) {
   const std::string nowhere = tree.path("missing/Cessna.txt");
   expect_error_naming(nowhere, [&] { create_record(nowhere); });
   expect_error_naming(nowhere, [&] { append_record_line(nowhere, "/FS9/aircraft/Cessna"); });
+}
+
+// Nothing is read or written through a link or from a special file: a link
+// named like a record or a log would make the program write outside the
+// unzip folder, a named pipe would block it for good.
+TEST_F(RecordTest, LinksAndSpecialFilesAreRefused) {
+  const std::string outside = tree.make_file("outside.txt", "keep");
+  const std::string link = unzip + "Link.txt";
+  ASSERT_EQ(::symlink(outside.c_str(), link.c_str()), 0);
+  const std::string pipe = unzip + "Pipe.txt";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  ::alarm(20);  // a regression blocks on the pipe rather than failing
+
+  for (const std::string& record : {link, pipe}) {
+    expect_error_naming(record, [&] { record_lines(record); });
+    expect_error_naming(record, [&] { write_record(record, {"/FS9/aircraft/X"}); });
+    expect_error_naming(record, [&] { append_record_line(record, "/FS9/aircraft/X"); });
+  }
+  ::alarm(0);
+  EXPECT_EQ(read_file(outside), "keep");
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+}
+
+// A record is rewritten whole or not at all: a failure at any point leaves
+// the old content, and no temporary file.
+TEST_F(RecordTest, RewriteIsAtomicUnderEveryFault) {
+  using platform::FaultPoint;
+  write_record(path, {"/FS9/aircraft/Cessna"});
+  for (FaultPoint point :
+       {FaultPoint::create, FaultPoint::write, FaultPoint::fsync, FaultPoint::rename}) {
+    const platform::FaultScope faults;
+    platform::inject_fault(point, 1, ENOSPC);
+    expect_error_naming(path, [&] { write_record(path, {"/FS9/aircraft/Cessna", "/FS9/x"}); });
+    EXPECT_EQ(read_file(path), "/FS9/aircraft/Cessna\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(unzip),
+                            std::filesystem::directory_iterator()),
+              1);
+  }
+  write_record(path, {"/FS9/aircraft/Cessna", "/FS9/x"});
+  EXPECT_EQ(record_lines(path), (std::vector<std::string>{"/FS9/aircraft/Cessna", "/FS9/x"}));
+  // A NUL would cut the line short for whoever reads it as a path.
+  expect_error_naming(path, [&] { write_record(path, {std::string("/FS9/a\0b", 8)}); });
+}
+
+// A record far bigger than any package is refused with one message instead
+// of being read into memory.
+TEST_F(RecordTest, HugeRecordIsRefusedWithOneError) {
+  std::string text;
+  for (std::size_t i = 0; i <= max_record_lines; ++i) text += "/FS9/gauges/g.gau\r\n";
+  test::write_file(path, text);
+  std::size_t seen = 0;
+  expect_error_naming(
+      path, [&] { read_record_lines(path, [&](const std::string&) { return ++seen, true; }); });
+  EXPECT_EQ(seen, max_record_lines);
 }
 
 }  // namespace

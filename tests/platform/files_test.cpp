@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "platform/faults.h"
 #include "support/temp_tree.h"
 
 #include <gtest/gtest.h>
@@ -203,6 +204,41 @@ TEST(CopyFile, NeverOverwritesAndReportsWhy) {
   EXPECT_EQ(result.status, CopyStatus::failed);
   EXPECT_NE(result.error, 0);
   EXPECT_FALSE(fs::exists(tree.path("partial")));
+}
+
+// A copy that fails at any system call leaves neither the target nor its
+// temporary file; links and special files are never read or written through.
+TEST(CopyFile, FailuresLeaveNothingAndLinksAreNotFollowed) {
+  TempTree tree;
+  const auto source = tree.make_file("src/big.bin", std::string(3 << 20, 'b'));
+  const auto target_folder = tree.make_folder("dst");
+  for (FaultPoint point : {FaultPoint::create, FaultPoint::write, FaultPoint::rename}) {
+    for (int nth : {1, 2}) {
+      const FaultScope faults;
+      inject_fault(point, nth, ENOSPC);
+      const auto result = copy_file(source, target_folder + "big.bin");
+      if (point != FaultPoint::write && nth == 2) {
+        EXPECT_EQ(result.status, CopyStatus::copied);  // one create, one rename per copy
+        fs::remove(target_folder + "big.bin");
+        continue;
+      }
+      EXPECT_EQ(result.status, CopyStatus::failed);
+      EXPECT_EQ(result.error, ENOSPC);
+      EXPECT_TRUE(fs::is_empty(target_folder)) << static_cast<int>(point) << " " << nth;
+    }
+  }
+
+  const auto outside = tree.make_folder("outside");
+  const auto linked_source = tree.path("src/link.bin");
+  fs::create_symlink(source, linked_source);
+  EXPECT_EQ(copy_file(linked_source, target_folder + "link.bin").status, CopyStatus::failed);
+  fs::create_symlink(outside, tree.path("dst/linked"));
+  EXPECT_EQ(copy_file(source, tree.path("dst/linked/big.bin")).error, ELOOP);
+  EXPECT_TRUE(fs::is_empty(outside));
+  const auto pipe = tree.path("src/pipe.bin");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(copy_file(pipe, target_folder + "pipe.bin").error, EINVAL);
+  EXPECT_EQ(file_attributes(pipe), attr_system);
 }
 
 TEST(DeleteFile, RefusesReadOnlyFilesAndFolders) {
