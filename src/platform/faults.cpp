@@ -28,9 +28,7 @@ void arm(FaultPoint point, int nth, int error, bool persistent) {
 
 void inject_fault(FaultPoint point, int nth, int error) { arm(point, nth, error, false); }
 
-void inject_persistent_fault(FaultPoint point, int nth, int error) {
-  arm(point, nth, error, true);
-}
+void inject_persistent_fault(FaultPoint point, int nth, int error) { arm(point, nth, error, true); }
 
 void clear_faults() {
   const std::lock_guard lock(armed_mutex);
