@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "install/ownership.h"
 #include "install/path_helpers.h"
 #include "install/record.h"
 #include "install/side_files.h"
@@ -107,6 +108,10 @@ void extract_inner_archives(Shared& shared, ZipMaster& zip, const std::string& p
   shared.Memo1 = shared.FindFile1.Search();
   if (shared.Memo1.empty()) return;
   const std::string folder = package_path + platform::sep + "file_zip" + platform::sep;
+  // Extracting through a link would write wherever it leads.
+  if (is_link(folder))
+    throw Error("The folder " + folder.substr(0, folder.size() - 1) +
+                " is a symbolic link; nothing is extracted into it");
   if (!platform::folder_exists(folder) && !platform::create_folder(folder))
     throw Error("Impossible de créer le directory");
   zip.ExtrBaseDir = folder;

@@ -223,6 +223,26 @@ TEST_F(InstallCommandTest, FileInTheWayOfFileZipStopsTheCommand) {
   EXPECT_TRUE(ui.items[static_cast<std::size_t>(ui.index_of("C"))].highlighted);
 }
 
+// A link in place of file_zip would have the inner archives extracted
+// wherever it leads.
+TEST_F(InstallCommandTest, LinkInPlaceOfFileZipStopsTheCommand) {
+  airplane("B");
+  test::write_zip(package("B") + "/more.zip", {{"extra.txt", "x"}});
+  const std::string elsewhere = tree.make_folder("elsewhere");
+  std::filesystem::create_directory_symlink(elsewhere, package("B") + "/file_zip");
+  select({"B"});
+
+  try {
+    run();
+    ADD_FAILURE() << "no error";
+  } catch (const Error& error) {
+    EXPECT_NE(std::string(error.what()).find(package("B") + "/file_zip"), std::string::npos)
+        << error.what();
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+  EXPECT_FALSE(has_record("B"));
+}
+
 TEST_F(InstallCommandTest, PackageWithoutInnerArchivesGetsNoFileZip) {
   airplane("Pack");
   select({"Pack"});
