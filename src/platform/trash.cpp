@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,16 +54,38 @@ std::vector<std::string> entry_names(const std::string& folder) {
   return names;
 }
 
-// Removes path and everything in it without following links; folders the
-// owner cannot write or enter are opened up first.
-bool remove_tree(const std::string& path) {
+bool remove_at(int parent, const char* name);
+
+// Removes everything in the folder open as fd, which it closes.
+bool empty_folder(int fd) {
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    ::close(fd);
+    return false;
+  }
+  std::vector<std::string> names;
+  errno = 0;
+  while (const dirent* e = ::readdir(dir)) {
+    const std::string_view name = e->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  bool ok = errno == 0;
+  for (const auto& name : names) ok = remove_at(::dirfd(dir), name.c_str()) && ok;
+  ::closedir(dir);
+  return ok;
+}
+
+// Removes the entry name of the folder open as parent, and all it holds.
+bool remove_at(int parent, const char* name) {
   struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
-  if (!S_ISDIR(st.st_mode)) return ::unlink(path.c_str()) == 0 || errno == ENOENT;
-  if ((st.st_mode & S_IRWXU) != S_IRWXU) ::chmod(path.c_str(), (st.st_mode & 07777) | S_IRWXU);
-  bool ok = true;
-  for (const auto& name : entry_names(path)) ok = remove_tree(path + "/" + name) && ok;
-  return ::rmdir(path.c_str()) == 0 && ok;
+  if (::fstatat(parent, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+  if (!S_ISDIR(st.st_mode)) return ::unlinkat(parent, name, 0) == 0 || errno == ENOENT;
+  if ((st.st_mode & S_IRWXU) != S_IRWXU)
+    ::fchmodat(parent, name, (st.st_mode & 07777) | S_IRWXU, 0);
+  const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool emptied = empty_folder(fd);
+  return ::unlinkat(parent, name, AT_REMOVEDIR) == 0 && emptied;
 }
 
 }  // namespace
@@ -93,6 +116,20 @@ std::vector<std::string> trash_folders() {
     if (is_real_folder(top + ".Trash-" + id, st) && st.st_uid == uid) add(top + ".Trash-" + id);
   }
   return folders;
+}
+
+bool delete_tree(std::string_view path) {
+  std::string real = resolve(path);
+  while (real.size() > 1 && real.back() == '/') real.pop_back();
+  const auto slash = real.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : real.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? real : real.substr(slash + 1);
+  if (name.empty() || name == "." || name == "..") return false;
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return false;
+  const bool removed = remove_at(dir, name.c_str());
+  ::close(dir);
+  return removed;
 }
 
 bool move_to_trash(std::string_view path) {
@@ -128,7 +165,7 @@ bool empty_trash(const std::function<bool(std::size_t)>& confirm) {
       struct stat st;
       if (!is_real_folder(sub, st)) continue;
       if ((st.st_mode & S_IRWXU) != S_IRWXU) ::chmod(sub.c_str(), (st.st_mode & 07777) | S_IRWXU);
-      for (const auto& name : entry_names(sub)) ok = remove_tree(sub + "/" + name) && ok;
+      for (const auto& name : entry_names(sub)) ok = delete_tree(sub + "/" + name) && ok;
     }
   }
   return ok;

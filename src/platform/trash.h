@@ -12,6 +12,13 @@ namespace wingstow::platform {
 // trash. False (and the item stays where it was) when it cannot be trashed.
 bool move_to_trash(std::string_view path);
 
+// Deletes path for good, with everything in it when it is a folder, for
+// where no trash can take it. No link is followed: a link goes as itself,
+// and folders are entered only through descriptors opened without following
+// links. Folders the owner cannot write or enter are opened up first. True
+// when nothing of path is left (also when it was gone already).
+bool delete_tree(std::string_view path);
+
 // Number of items in the user's trash folders (the home trash and the
 // .Trash-$uid folders of mounted volumes).
 std::size_t trash_item_count();

@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "install/record.h"
+#include "install/record_index.h"
 #include "platform/files.h"
+#include "platform/trash.h"
 #include "removal/ascii_case.h"
-#include "removal/catalogue.h"
 #include "removal/shell_file_operation.h"
 #include "settings/simulator.h"
 
@@ -22,14 +23,43 @@ constexpr std::string_view standard_folders[] = {"aircraft",       "gauges",    
                                                  "effects",        "modules",        "flights",
                                                  "flights/myflts", "effects/texture"};
 
+// The folders the installers write into: a record line names something
+// strictly below one of them or it names nothing an install brought.
+constexpr std::string_view install_folders[] = {
+    "aircraft", "gauges", "sound", "modules", "effects", "effects/texture", "flights/myflts"};
+
 constexpr std::string_view folder_failure = "Delete not possible ";
 constexpr std::string_view file_failure = "delete not possible ";
+
+bool strictly_below_install_folder(std::string_view below) {
+  return std::ranges::any_of(install_folders, [&](std::string_view folder) {
+    return below.size() > folder.size() + 1 && below.starts_with(folder) &&
+           below[folder.size()] == '/';
+  });
+}
 
 std::optional<fs::path> real_folder(std::string_view folder) {
   std::error_code ec;
   const fs::path path = fs::canonical(platform::resolve(folder), ec);
   if (ec || !fs::is_directory(path, ec)) return std::nullopt;
   return path;
+}
+
+bool gone(const std::string& path) {
+  std::error_code ec;
+  return fs::symlink_status(path, ec).type() == fs::file_type::not_found;
+}
+
+// A line as it can be logged and shown: a NUL would end the text early.
+std::string printable(std::string_view line) {
+  std::string text;
+  for (const char c : line) {
+    if (c == '\0')
+      text += "\\0";
+    else
+      text += c;
+  }
+  return text;
 }
 
 // Read-only files are refused by the delete service, except those whose
@@ -46,57 +76,96 @@ bool delete_listed_file(const std::string& path) {
   return platform::delete_file(path);
 }
 
+// What a run of the command carries from one record to the next.
+struct RemovalRun {
+  // Who lists what, read once; a record leaves it when it is deleted, so a
+  // shared file goes with the last record that lists it.
+  RecordIndex owners;
+  // The answer about folders that no trash takes, asked at most once.
+  std::optional<bool> delete_for_good;
+};
+
 class RecordRemoval {
  public:
-  RecordRemoval(Shared& shared, Ui& ui, const std::string& record)
-      : shared_(shared), ui_(ui), record_(record), log_(record + ".err") {}
+  RecordRemoval(Shared& shared, Ui& ui, const std::string& record, RemovalRun& run)
+      : shared_(shared), ui_(ui), record_(record), log_(record + ".err"), run_(run) {}
 
   // False when something listed stayed, so the record stays too.
   bool remove_lines() {
-    std::vector<std::string> lines;
-    read_record_lines(record_, [&](const std::string& line) {
-      lines.push_back(line);
-      return true;
-    });
+    const auto lines = record_lines(record_);
     create_record(log_);
-    bool success = true;
     for (const auto& line : lines) {
-      if (!remove_line(line)) success = false;
+      remove_line(line);
       ui_.pump();
     }
-    return success;
+    if (failures_ > 1)
+      ui_.status(std::to_string(failures_) + " paths of " + package_of_record(record_) +
+                 " could not be removed, see " + log_);
+    return failures_ == 0;
   }
 
   void delete_record() {
-    if (platform::delete_file(record_)) return;
+    if (platform::delete_file(record_)) {
+      run_.owners.forget(record_);
+      return;
+    }
     ui_.message(MessageKind::information, "Problem encountered during the delete operation.",
                 Buttons::ok);
     append_record_line(log_, std::string(file_failure) + record_);
   }
 
  private:
-  bool remove_line(const std::string& line) {
+  void remove_line(const std::string& line) {
     const auto target = removable_path(shared_.fs_path, line);
-    if (platform::folder_exists(target ? *target : line)) {
-      if (target && shell_delete_folder(*target)) return true;
-      return fail(folder_failure, line);
+    if (!target) {
+      const bool folder = line.find('\0') == std::string::npos && platform::folder_exists(line);
+      return fail(folder ? folder_failure : file_failure, line);
     }
-    // A refused line fails even when another record lists it too.
-    if (target && listed_in_other_record(shared_, line, record_)) return true;
-    if (target && delete_listed_file(*target)) return true;
-    return fail(file_failure, line);
+    // Already gone: an earlier run ended halfway, an install failed before
+    // copying it, or the record lists it twice.
+    if (gone(*target)) return;
+    if (platform::folder_exists(*target)) return remove_folder(*target, line);
+    if (listed_elsewhere(line)) return;
+    if (!delete_listed_file(*target)) fail(file_failure, line);
   }
 
-  bool fail(std::string_view log_text, const std::string& line) {
-    append_record_line(log_, std::string(log_text) + line);
-    ui_.message(MessageKind::information, std::string(folder_failure) + line, Buttons::ok);
-    return false;
+  // The folder goes whole, even when another record lists a file inside it.
+  void remove_folder(const std::string& folder, const std::string& line) {
+    if (shell_delete_folder(folder) || gone(folder)) return;
+    if (!run_.delete_for_good) {
+      run_.delete_for_good = ui_.message(MessageKind::warning,
+                                         "The folder " + folder +
+                                             " cannot be moved to the trash. Delete such "
+                                             "folders permanently?",
+                                         Buttons::yes_no) == Answer::yes;
+    }
+    if (*run_.delete_for_good && platform::delete_tree(folder)) return;
+    fail(folder_failure, line);
+  }
+
+  bool listed_elsewhere(const std::string& line) const {
+    const auto& owners = run_.owners.owners(line);
+    return std::ranges::any_of(owners, [&](const std::string& owner) { return owner != record_; });
+  }
+
+  // Every failure goes to the log; the first of a record is shown in a box,
+  // the others on the status line, so that a broken record is not a flood.
+  void fail(std::string_view log_text, const std::string& line) {
+    const std::string shown = printable(line);
+    append_record_line(log_, std::string(log_text) + shown);
+    const std::string text = std::string(folder_failure) + shown;
+    if (++failures_ == 1)
+      ui_.message(MessageKind::information, text, Buttons::ok);
+    else
+      ui_.status(text);
   }
 
   Shared& shared_;
   Ui& ui_;
   const std::string& record_;
   const std::string log_;
+  RemovalRun& run_;
+  std::size_t failures_ = 0;
 };
 
 }  // namespace
@@ -104,6 +173,7 @@ class RecordRemoval {
 std::optional<std::string> removable_path(std::string_view fs_path, std::string_view line) {
   try {
     if (fs_path.empty() || line.empty()) return std::nullopt;
+    if (line.find('\0') != std::string_view::npos) return std::nullopt;
     const auto root = real_folder(fs_path);
     if (!root) return std::nullopt;
     fs::path path = fs::path(std::string(line)).lexically_normal();
@@ -129,6 +199,7 @@ std::optional<std::string> removable_path(std::string_view fs_path, std::string_
     below = ascii_lower(below);
     for (const auto folder : standard_folders)
       if (below == folder) return std::nullopt;
+    if (!strictly_below_install_folder(below)) return std::nullopt;
     return target.string();
   } catch (...) {
     return std::nullopt;
@@ -144,6 +215,7 @@ void SpeedButton8Click(Shared& shared, Ui& ui) {
   ui.progress_show();
 
   bool waiting = false;
+  std::optional<RemovalRun> run;
   try {
     const auto entries = ui.catalogue();
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -155,7 +227,8 @@ void SpeedButton8Click(Shared& shared, Ui& ui) {
         waiting = true;
         ui.set_enabled("util", false);
 
-        RecordRemoval removal(shared, ui, record);
+        if (!run) run.emplace(RecordIndex::load(shared.unzip_path));
+        RecordRemoval removal(shared, ui, record, *run);
         if (removal.remove_lines()) removal.delete_record();
 
         ui.set_wait_cursor(false);

@@ -101,5 +101,23 @@ TEST_F(FakeHome, EmptiesOnlyTheTrashAndOnlyWhenTheUserAgrees) {
   EXPECT_EQ(test::read_file(outside + "keep.txt"), "keep");
 }
 
+// For folders no trash takes: gone for good, read-only folders inside
+// included, and no link followed, neither inside nor the path itself.
+TEST(DeleteTree, DeletesForGoodWithoutFollowingLinks) {
+  TempTree tree;
+  const auto keep = tree.make_file("outside/keep.txt", "keep");
+  tree.make_file("work/Plane/panel/panel.cfg", "cfg");
+  ::chmod(tree.path("work/Plane/panel").c_str(), 0500);
+  fs::create_directory_symlink(tree.path("outside"), tree.path("work/Plane/out"));
+  fs::create_directory_symlink(tree.path("outside"), tree.path("work/Link"));
+
+  EXPECT_TRUE(delete_tree(tree.path("work/plane/")));  // letter case resolved too
+  EXPECT_TRUE(delete_tree(tree.path("work/Link")));
+  EXPECT_TRUE(delete_tree(tree.path("work/missing")));
+  EXPECT_FALSE(delete_tree(tree.path("work/..")));
+  EXPECT_TRUE(fs::is_empty(tree.path("work")));
+  EXPECT_EQ(test::read_file(keep), "keep");
+}
+
 }  // namespace
 }  // namespace wingstow::platform

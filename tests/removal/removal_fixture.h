@@ -43,7 +43,7 @@ class RemovalFixture : public SimulatorFixture {
   }
 
   // A record in the unzip folder, its lines ended by CR LF; its path.
-  std::string record(std::string_view name, std::initializer_list<std::string> lines) {
+  std::string record(std::string_view name, const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& line : lines) text += line + "\r\n";
     return tree.make_file("prog/unzip_fs2004/" + std::string(name) + ".txt", text);

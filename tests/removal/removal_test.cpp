@@ -4,9 +4,15 @@
 
 #include <filesystem>
 
+#include <csignal>
+#include <functional>
+
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "install/install_fixture.h"
+#include "install/record.h"
 #include "platform/error.h"
 #include "removal/removal_fixture.h"
 
@@ -77,19 +83,20 @@ TEST_F(RemovalTest, SharedFileIsSparedUntilTheLastRecordListingItGoes) {
 
 TEST_F(RemovalTest, FailedRecordStillSparesTheFilesItLists) {
   const auto shared_gauge = tree.make_file("FS9/gauges/shared.gau", "s");
-  const auto missing = fs + "gauges/missing.gau";
-  record("Alpha", {missing, shared_gauge});
+  const auto scenery = tree.make_file("FS9/Scenery/alpha.bgl", "b");
+  record("Alpha", {scenery, shared_gauge});
   record("Beta", {shared_gauge});
   catalogue({"Alpha", "Beta"});
 
   SpeedButton8Click(shared, ui);
 
   EXPECT_EQ(messages_between_confirmation_and_end(),
-            std::vector<std::string>{"Delete not possible " + missing});
-  EXPECT_EQ(log_of("Alpha"), "delete not possible " + missing + "\r\n");
+            std::vector<std::string>{"Delete not possible " + scenery});
+  EXPECT_EQ(log_of("Alpha"), "delete not possible " + scenery + "\r\n");
   EXPECT_TRUE(has_record("Alpha"));
   EXPECT_FALSE(has_record("Beta"));
   EXPECT_TRUE(fs::exists(shared_gauge));
+  EXPECT_TRUE(fs::exists(scenery));
   EXPECT_EQ(ui.catalogue_entries, std::vector<std::string>{record_path("Alpha")});
 }
 
@@ -174,20 +181,24 @@ TEST_F(RemovalTest, AnyLineEndSeparatesTheLinesOfARecord) {
   EXPECT_FALSE(has_record("Hand"));
 }
 
-TEST_F(RemovalTest, FileListedTwiceFailsTheSecondTimeAndKeepsTheRecord) {
+// What a failed install or an interrupted removal leaves: lines whose paths
+// are gone already. They count as removed, so the record can go.
+TEST_F(RemovalTest, PathsAlreadyGoneCountAsRemoved) {
   const auto gauge = tree.make_file("FS9/gauges/twice.gau", "t");
+  const auto kept = tree.make_file("FS9/gauges/unlisted.gau", "u");
   // A log left by an earlier attempt starts empty again.
   tree.make_file("prog/unzip_fs2004/Alpha.txt.err", "old failure\r\n");
-  record("Alpha", {gauge, gauge});
+  record("Alpha", {gauge, gauge, fs + "gauges/never_copied.gau", fs + "aircraft/Gone",
+                   fs + "aircraft/Gone/panel/panel.cfg", fs + "sound/Missing/"});
   catalogue({"Alpha"});
 
   SpeedButton8Click(shared, ui);
 
+  EXPECT_TRUE(messages_between_confirmation_and_end().empty());
   EXPECT_FALSE(fs::exists(gauge));
-  EXPECT_EQ(messages_between_confirmation_and_end(),
-            std::vector<std::string>{"Delete not possible " + gauge});
-  EXPECT_EQ(log_of("Alpha"), "delete not possible " + gauge + "\r\n");
-  EXPECT_TRUE(has_record("Alpha"));
+  EXPECT_TRUE(fs::exists(kept));
+  EXPECT_EQ(log_of("Alpha"), "");
+  EXPECT_FALSE(has_record("Alpha"));
 }
 
 TEST_F(RemovalTest, AnswerNoChangesNothing) {
@@ -253,37 +264,59 @@ TEST_F(RemovalTest, UnreadableRecordEndsTheCommandWithTheWindowBack) {
   EXPECT_EQ(ui.enabled_state("util"), true);
 }
 
-// A record is a text file anyone can write: nothing outside the simulator
-// folder, nor the folder itself or its standard subfolders, may go.
-TEST_F(RemovalTest, LinesOutsideTheSimulatorOrOnItsOwnFoldersAreRefused) {
+// A record is a text file anyone can write: nothing outside the folders the
+// installers write to, nor those folders themselves, may go. Every refused
+// line is logged; only the first of each record is shown in a box.
+TEST_F(RemovalTest, LinesOutsideTheInstallFoldersAreRefusedWithOneBoxPerRecord) {
   const auto keep = tree.make_file("outside/keep.txt", "k");
   tree.make_file("outside/dir/inner.txt", "i");
   fs::create_directory_symlink(tree.path("outside"), fs + "aircraft/Escape");
+  fs::create_directory_symlink(fs + "Scenery", fs + "aircraft/ToScenery");
   tree.make_file("FS9/gauges/panel.gau", "p");
+  tree.make_file("FS9/gauges/a", "a");
+  const auto scenery = tree.make_file("FS9/Scenery/world.bgl", "w");
+  const auto exe = tree.make_file("FS9/fs9.exe", "x");
+  const auto flight = tree.make_file("FS9/flights/other.flt", "f");
   const std::vector<std::pair<std::string, bool>> lines = {
       {keep, false},
+      {scenery, false},
+      {exe, false},
+      {flight, false},
+      {fs + "aircraft/ToScenery/world.bgl", false},
+      {fs + "Scenery/gone.bgl", false},  // refused even when gone
+      {fs + "gauges/a" + std::string(1, '\0') + "b.gau", false},
+      {"gauges/panel.gau", false},
+      {fs + "AIRCRAFT", true},
       {tree.path("outside/dir"), true},
       {fs, true},
       {fs.substr(0, fs.size() - 1), true},
-      {fs + "GAUGES", true},
       {fs + "flights/MyFlts/", true},
       {fs + "effects/./texture", true},
       {fs + "aircraft/../sound", true},
       {fs + "gauges/../../outside/keep.txt", false},
       {fs + "aircraft/Escape/keep.txt", false},
       {fs + "aircraft/Escape/dir", true},
-      {"gauges/panel.gau", false},
   };
   std::string text, expected_log;
-  std::vector<std::string> expected_messages;
+  std::vector<std::string> expected_statuses;
   for (const auto& [line, folder] : lines) {
     text += line + "\r\n";
-    expected_log += (folder ? "Delete not possible " : "delete not possible ") + line + "\r\n";
-    expected_messages.push_back("Delete not possible " + line);
+    std::string shown = line;
+    if (const auto nul = shown.find('\0'); nul != std::string::npos) shown.replace(nul, 1, "\\0");
+    expected_log += (folder ? "Delete not possible " : "delete not possible ") + shown + "\r\n";
+    expected_statuses.push_back("Delete not possible " + shown);
   }
+  expected_statuses.erase(expected_statuses.begin());  // that one is the box
+  expected_statuses.push_back(std::to_string(lines.size()) +
+                              " paths of Evil could not be removed, see " + record_path("Evil") +
+                              ".err");
+  expected_statuses.push_back("Delete not possible " + scenery);
+  expected_statuses.push_back("2 paths of Later could not be removed, see " + record_path("Later") +
+                              ".err");
   tree.make_file("prog/unzip_fs2004/Evil.txt", text);
+  record("Later", {exe, scenery});
   record("Other", {keep});  // sharing a refused line excuses nothing
-  catalogue({"Evil"});
+  catalogue({"Evil", "Later"});
   const auto outside = snapshot(tree.path("outside/"));
   const auto simulator = snapshot(fs);
 
@@ -291,9 +324,13 @@ TEST_F(RemovalTest, LinesOutsideTheSimulatorOrOnItsOwnFoldersAreRefused) {
 
   EXPECT_EQ(snapshot(tree.path("outside/")), outside);
   EXPECT_EQ(snapshot(fs), simulator);
-  EXPECT_EQ(messages_between_confirmation_and_end(), expected_messages);
+  EXPECT_EQ(
+      messages_between_confirmation_and_end(),
+      (std::vector<std::string>{"Delete not possible " + keep, "Delete not possible " + exe}));
   EXPECT_EQ(log_of("Evil"), expected_log);
+  EXPECT_EQ(ui.statuses, expected_statuses);
   EXPECT_TRUE(has_record("Evil"));
+  EXPECT_TRUE(has_record("Later"));
 }
 
 // Links inside the simulator go as links; what they point to is not touched,
@@ -319,9 +356,15 @@ TEST_F(RemovalTest, LinksInsideTheSimulatorGoAsLinks) {
 }
 
 TEST_F(RemovalTest, RemovablePathsLieStrictlyBelowTheSimulatorFolder) {
+  tree.make_folder("FS9/aircraft/Alpha");
   tree.make_folder("FS9/Aircraft2");
   fs::create_directory_symlink(fs + "gauges", fs + "aircraft/ToGauges");
-  EXPECT_EQ(removable_path(fs, tree.root() + "fs9/aircraft2/x.cfg"), fs + "Aircraft2/x.cfg");
+  EXPECT_EQ(removable_path(fs, tree.root() + "fs9/aircraft/alpha/x.cfg"),
+            fs + "aircraft/Alpha/x.cfg");
+  EXPECT_EQ(removable_path(fs, tree.root() + "fs9/aircraft2/x.cfg"), std::nullopt);
+  EXPECT_EQ(removable_path(fs, fs + "flights/myflts/trip.flt"), fs + "flights/myflts/trip.flt");
+  EXPECT_EQ(removable_path(fs, fs + "flights/trip.flt"), std::nullopt);
+  EXPECT_EQ(removable_path(fs, fs + "effects/texture"), std::nullopt);
   EXPECT_EQ(removable_path(fs, fs + "gauges/./new/../a.gau"), fs + "gauges/a.gau");
   EXPECT_EQ(removable_path(fs, fs + "aircraft/ToGauges/a.gau"), fs + "gauges/a.gau");
   EXPECT_EQ(removable_path(fs, fs + "aircraft/ToGauges"), fs + "aircraft/ToGauges");
@@ -335,6 +378,149 @@ TEST_F(RemovalTest, RemovablePathsLieStrictlyBelowTheSimulatorFolder) {
   EXPECT_EQ(removable_path(fs, ""), std::nullopt);
   EXPECT_EQ(removable_path("", fs + "gauges/a.gau"), std::nullopt);
   EXPECT_EQ(removable_path(tree.path("missing/"), tree.path("missing/a")), std::nullopt);
+}
+
+// A record that cannot be handled safely ends the command with one error
+// before anything of it goes: a link in place of its log (which would be
+// written through), or more lines than any package brings.
+TEST_F(RemovalTest, RecordThatCannotBeHandledSafelyEndsTheCommandAndDeletesNothing) {
+  const auto gauge = tree.make_file("FS9/gauges/alpha.gau", "a");
+  const auto target = tree.make_file("outside/target.txt", "t");
+  struct Case {
+    std::string name;
+    std::function<void(const std::string& record)> spoil;
+  };
+  const std::vector<Case> cases = {
+      {"Linked", [&](const std::string& r) { fs::create_symlink(target, r + ".err"); }},
+      {"Huge",
+       [&](const std::string& r) {
+         std::string text = gauge + "\r\n";
+         for (std::size_t i = 0; i < max_record_lines; ++i) text += "x\r\n";
+         write_file(r, text);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto path = record(c.name, {gauge});
+    c.spoil(path);
+    catalogue({c.name});
+    ui.messages.clear();
+
+    try {
+      SpeedButton8Click(shared, ui);
+      ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+    }
+
+    EXPECT_EQ(ui.message_texts(), std::vector<std::string>{"Are you really sure ? "});
+    EXPECT_TRUE(fs::exists(gauge));
+    EXPECT_EQ(read_file(target), "t");
+    EXPECT_TRUE(has_record(c.name));
+    EXPECT_EQ(ui.progress.back(), "close");
+    EXPECT_EQ(ui.enabled_state("util"), true);
+    fs::remove(path);
+  }
+}
+
+// Where no trash can take a folder the user is asked once per run: No keeps
+// such folders and logs them, Yes deletes them for good without following
+// the links inside.
+TEST_F(RemovalTest, FoldersNoTrashTakesAreDeletedForGoodOnlyWhenTheUserSaysSo) {
+  // A trash that cannot be made: its place lies below a file.
+  ::setenv("XDG_DATA_HOME", (tree.make_file("home/data", "") + "/share").c_str(), 1);
+  const auto keep = tree.make_file("outside/keep.txt", "k");
+  tree.make_file("FS9/aircraft/Alpha/panel/panel.cfg", "p");
+  ::chmod(tree.path("FS9/aircraft/Alpha/panel").c_str(), 0555);
+  fs::create_directory_symlink(tree.path("outside"), fs + "aircraft/Alpha/out");
+  tree.make_file("FS9/aircraft/Beta/aircraft.cfg", "b");
+  const auto gauge = tree.make_file("FS9/gauges/alpha.gau", "a");
+  record("Alpha", {fs + "aircraft/Alpha", gauge});
+  record("Beta", {fs + "aircraft/Beta"});
+  const auto question = [&](const std::string& folder) {
+    return "The folder " + fs + folder +
+           " cannot be moved to the trash. Delete such folders permanently?";
+  };
+
+  catalogue({"Alpha", "Beta"});
+  ui.answers = {Answer::yes, Answer::no};
+  SpeedButton8Click(shared, ui);
+
+  EXPECT_EQ(messages_between_confirmation_and_end(),
+            (std::vector<std::string>{question("aircraft/Alpha"),
+                                      "Delete not possible " + fs + "aircraft/Alpha",
+                                      "Delete not possible " + fs + "aircraft/Beta"}));
+  EXPECT_EQ(ui.messages[1].kind, MessageKind::warning);
+  EXPECT_EQ(ui.messages[1].buttons, Buttons::yes_no);
+  EXPECT_TRUE(fs::exists(fs + "aircraft/Alpha/panel/panel.cfg"));
+  EXPECT_TRUE(fs::exists(fs + "aircraft/Beta"));
+  EXPECT_FALSE(fs::exists(gauge));
+  EXPECT_EQ(log_of("Beta"), "Delete not possible " + fs + "aircraft/Beta\r\n");
+  EXPECT_TRUE(has_record("Alpha") && has_record("Beta"));
+
+  ui.messages.clear();
+  catalogue({"Alpha", "Beta"});
+  ui.answers = {Answer::yes, Answer::yes};
+  SpeedButton8Click(shared, ui);
+
+  EXPECT_EQ(messages_between_confirmation_and_end(),
+            std::vector<std::string>{question("aircraft/Alpha")});
+  EXPECT_FALSE(fs::exists(fs + "aircraft/Alpha"));
+  EXPECT_FALSE(fs::exists(fs + "aircraft/Beta"));
+  EXPECT_TRUE(fs::exists(fs + "aircraft"));
+  EXPECT_EQ(read_file(keep), "k");
+  EXPECT_FALSE(has_record("Alpha") || has_record("Beta"));
+}
+
+// A Ui whose process dies like at a power cut after a number of lines.
+class DyingUi : public RecordingUi {
+ public:
+  explicit DyingUi(int lines) : lines_left(lines) {}
+  void pump() override {
+    if (--lines_left == 0) ::raise(SIGKILL);
+  }
+  int lines_left;
+};
+
+TEST_F(RemovalTest, RemovalKilledHalfwayCompletesWhenRunAgain) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 5; ++i)
+    lines.push_back(tree.make_file("FS9/gauges/g" + std::to_string(i) + ".gau", "g"));
+  tree.make_file("FS9/aircraft/Alpha/aircraft.cfg", "a");
+  fs::create_directory_symlink(tree.path("outside"), fs + "aircraft/Alpha/out");
+  lines.push_back(fs + "aircraft/Alpha");
+  const auto keep = tree.make_file("outside/keep.txt", "k");
+  const auto unlisted = tree.make_file("FS9/gauges/unlisted.gau", "u");
+  record("Alpha", lines);
+  catalogue({"Alpha"});
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    DyingUi dying(3);
+    dying.tag = ui.tag;
+    dying.catalogue_entries = ui.catalogue_entries;
+    dying.checked = ui.checked;
+    try {
+      SpeedButton8Click(shared, dying);
+    } catch (...) {
+    }
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+  EXPECT_FALSE(fs::exists(lines[2]));
+  EXPECT_TRUE(fs::exists(lines[3]));
+  EXPECT_TRUE(has_record("Alpha"));
+
+  SpeedButton8Click(shared, ui);
+
+  EXPECT_TRUE(messages_between_confirmation_and_end().empty());
+  for (const auto& line : lines) EXPECT_FALSE(fs::exists(line)) << line;
+  EXPECT_FALSE(has_record("Alpha"));
+  EXPECT_EQ(read_file(keep), "k");
+  EXPECT_EQ(read_file(unlisted), "u");
 }
 
 }  // namespace
