@@ -39,10 +39,13 @@ const std::vector<std::string>& RecordIndex::owners(std::string_view path) const
 void RecordIndex::add(const std::string& record, const std::vector<std::string>& lines) {
   forget(record);
   records_.insert(std::upper_bound(records_.begin(), records_.end(), record), record);
+  auto& keys = keys_of_[record];
   for (const auto& line : lines) {
-    auto& list = owners_[key_of(line)];
-    if (std::find(list.begin(), list.end(), record) == list.end())
-      list.insert(std::upper_bound(list.begin(), list.end(), record), record);
+    std::string key = key_of(line);
+    auto& list = owners_[key];
+    if (std::find(list.begin(), list.end(), record) != list.end()) continue;
+    list.insert(std::upper_bound(list.begin(), list.end(), record), record);
+    keys.push_back(std::move(key));
   }
 }
 
@@ -50,11 +53,16 @@ void RecordIndex::forget(const std::string& record) {
   const auto at = std::find(records_.begin(), records_.end(), record);
   if (at == records_.end()) return;
   records_.erase(at);
-  for (auto it = owners_.begin(); it != owners_.end();) {
-    auto& list = it->second;
+  const auto keys = keys_of_.find(record);
+  if (keys == keys_of_.end()) return;
+  for (const auto& key : keys->second) {
+    const auto found = owners_.find(key);
+    if (found == owners_.end()) continue;
+    auto& list = found->second;
     list.erase(std::remove(list.begin(), list.end(), record), list.end());
-    it = list.empty() ? owners_.erase(it) : std::next(it);
+    if (list.empty()) owners_.erase(found);
   }
+  keys_of_.erase(keys);
 }
 
 std::string package_of_record(std::string_view record_path) {

@@ -35,6 +35,8 @@ class RecordIndex {
  private:
   std::vector<std::string> records_;
   std::unordered_map<std::string, std::vector<std::string>> owners_;
+  // Each record's keys, so that forgetting one touches only its lines.
+  std::unordered_map<std::string, std::vector<std::string>> keys_of_;
 };
 
 // The record's file name without ".txt": the package name users know.

@@ -107,6 +107,7 @@ class RecordRemoval {
   void delete_record() {
     if (platform::delete_file(record_)) {
       run_.owners.forget(record_);
+      mark_install_finished(record_);  // an unfinished install is gone with it
       return;
     }
     ui_.message(MessageKind::information, "Problem encountered during the delete operation.",

@@ -244,6 +244,29 @@ TEST_F(TrustTest, DiskFullForTheCopiesAndTheRecord) {
   EXPECT_EQ(read_file(fs + "aircraft/Pack/a.bmp"), "a");
 }
 
+// An install that could not copy everything is taken back whole by removal,
+// the mark of the unfinished install with it.
+TEST_F(TrustTest, IncompleteInstallIsRemovedWhole) {
+  add("Pack/Plane/aircraft.cfg", "cfg");
+  add("Pack/panel/a.gau", "a");
+  add("Pack/panel/b.gau", "b");
+  const Tree before = snapshot(fs);
+  {
+    const platform::FaultScope faults;
+    // The marker, the record, aircraft.cfg, the record again, then a.gau.
+    platform::inject_fault(FaultPoint::create, 5, EACCES);
+    install({"Pack"});
+  }
+  EXPECT_TRUE(std::filesystem::exists(unzip + "Pack.txt.installing"));
+  EXPECT_EQ(ui.statuses.back(), "Copy into fs2004 incomplete: Pack (1 not copied)");
+
+  remove({"Pack"});
+
+  EXPECT_EQ(snapshot(fs), before);
+  EXPECT_FALSE(has_record("Pack"));
+  EXPECT_FALSE(std::filesystem::exists(unzip + "Pack.txt.installing"));
+}
+
 // A record that cannot be written stops the install before any copy and
 // leaves no record behind, not even half a line.
 TEST_F(TrustTest, DiskFullDuringTheRecordWrite) {
