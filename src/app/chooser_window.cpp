@@ -43,8 +43,12 @@ bool TForm2::is_simulator_root(const QString& folder) {
 }
 
 void TForm2::LsDirTree1PathChange(const QString& folder) {
-  // A failing folder leaves OK as it was.
-  if (is_simulator_root(folder)) BitBtn1->setEnabled(true);
+  // The settings file keeps one folder a line: a name with a line break
+  // could never be stored, so OK goes off for it.
+  if (folder.contains(u'\n') || folder.contains(u'\r')) BitBtn1->setEnabled(false);
+  // Any other failing folder leaves OK as it was.
+  else if (is_simulator_root(folder))
+    BitBtn1->setEnabled(true);
 }
 
 void TForm2::BitBtn1Click() { BitBtn1->setEnabled(false); }

@@ -8,7 +8,8 @@
 namespace wingstow {
 
 // The chooser Form2: the user picks the root folder of a simulator. OK is
-// enabled only for a folder that holds the simulator's six standard folders.
+// enabled only for a folder that holds the simulator's six standard folders,
+// and never for one whose path holds a line break.
 class TForm2 : public QDialog {
   Q_OBJECT
 

@@ -34,15 +34,26 @@ void create_working_folders(const Shared& shared) {
   }
 }
 
-// Stores the simulator folder and brings the window up to date with it.
-void accept_fs_path(Shared& shared, Ui& ui, const std::string& folder) {
-  shared.settings_file.write(settings_section, shared.fs_path_key, folder);
+// Stores the simulator folder and brings the window up to date with it; a
+// folder that the settings file cannot hold as it is is refused and the user
+// told why.
+bool accept_fs_path(Shared& shared, Ui& ui, const std::string& folder) {
+  const auto stored = shared.settings_file.write(settings_section, shared.fs_path_key, folder);
+  if (stored != platform::IniWrite::written) {
+    const std::string why = stored == platform::IniWrite::line_break
+                                ? "its name holds a line break"
+                                : "the settings file would not give it back unchanged";
+    ui.message(MessageKind::warning,
+               "The folder " + folder + " cannot be stored in the settings: " + why, Buttons::ok);
+    return false;
+  }
   shared.fs_path = folder;
   refresh_catalogue(shared, ui);
   ui.set_text("edit_download", shared.download_path);
   ui.set_text("edit_unzip", shared.unzip_path);
   ui.show_folder(shared.unzip_path);
   set_all(ui, browse_controls, true);
+  return true;
 }
 
 }  // namespace
@@ -63,8 +74,7 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
       shared.settings_file.read(settings_section, shared.fs_path_key, settings_default);
   ui.set_text("e_fs_path", shared.fs_path);
 
-  if (platform::folder_exists(shared.fs_path)) {
-    accept_fs_path(shared, ui, shared.fs_path);
+  if (platform::folder_exists(shared.fs_path) && accept_fs_path(shared, ui, shared.fs_path)) {
     ui.set_text("Edit2", free_space_text(shared));
     ui.set_active_page("TabSheet1");
     set_all(ui, command_controls, true);
@@ -88,8 +98,8 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
   }
 
   ui.set_enabled("BitBtn1", false);
+  if (!accept_fs_path(shared, ui, chosen)) return;
   ui.set_text("e_fs_path", chosen);
-  accept_fs_path(shared, ui, chosen);
   set_all(ui, command_controls, true);
   ui.set_text("Edit2", free_space_text(shared));
 }
@@ -97,6 +107,7 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
 void select_simulator(Shared& shared, Ui& ui, std::string_view tag) {
   shared.fs_version = std::string(tag);
   setup_simulator(shared, ui, tag);
+  // A tag is one short word: it always reads back as written.
   shared.settings_file.write(settings_section, key_fs_start, tag);
 }
 

@@ -18,8 +18,10 @@ inline constexpr std::string_view key_fs_start = "fs_start";
 
 // Creates the working folders, fills the paths of the simulator named by tag
 // ("fs2002" or "fs2004") and either makes the window ready or asks for the
-// simulator's folder with the chooser. Throws Error when a working folder
-// cannot be created or the settings file cannot be written.
+// simulator's folder with the chooser. A folder that the settings file cannot
+// hold as it is (a line break in its name, ...) is refused with a warning and
+// the setting left as it was. Throws Error when a working folder cannot be
+// created or the settings file cannot be written.
 void setup_simulator(Shared& shared, Ui& ui, std::string_view tag);
 
 // What a radio button does once its caption and colour are set: remember the

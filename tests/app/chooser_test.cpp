@@ -40,6 +40,27 @@ class ChooserTest : public QObject {
     QCOMPARE(form.LsDirTree1->property("selectedFolder").toString(), lacking);
   }
 
+  void noOkForAFolderWhosePathHoldsALineBreak() {
+    QTemporaryDir dir;
+    const QString sim = test::make_simulator(dir, "sim");
+    // Simulator roots in every other way, and below such a name too.
+    const QString broken[] = {test::make_simulator(dir, "new\nline"),
+                              test::make_simulator(dir, "carriage\rreturn"),
+                              test::make_simulator(dir, "up\nper/inner")};
+    TForm2 form;
+    form.LsDirTree1->setEnabled(true);
+    for (const QString& bad : broken) {
+      form.LsDirTree1->setProperty("selectedFolder", bad);
+      QCOMPARE(form.LsDirTree1->property("selectedFolder").toString(), bad);
+      QVERIFY2(!form.BitBtn1->isEnabled(), qPrintable(bad));
+      // Not even after a folder that passed.
+      form.LsDirTree1->setProperty("selectedFolder", sim);
+      QVERIFY(form.BitBtn1->isEnabled());
+      form.LsDirTree1->setProperty("selectedFolder", bad);
+      QVERIFY2(!form.BitBtn1->isEnabled(), qPrintable(bad));
+    }
+  }
+
   void buttonsCloseWithTheirResultAndDisableOk() {
     QTemporaryDir dir;
     const QString sim = test::make_simulator(dir, "sim");

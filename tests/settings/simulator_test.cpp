@@ -178,6 +178,40 @@ TEST_F(SimulatorTest, UnwritableSettingsFileIsReported) {
       Error);
 }
 
+TEST_F(SimulatorTest, FolderTheSettingsCannotHoldIsRefusedWithAWarning) {
+  struct Case {
+    std::string folder;  // as the chooser gives it
+    std::string why;
+  };
+  const Case cases[] = {
+      {make_simulator("new\nline"), "its name holds a line break"},
+      {make_simulator("carriage\rreturn"), "its name holds a line break"},
+      {"/" + std::string(2100, 'x'), "the settings file would not give it back unchanged"},
+  };
+  for (const auto& c : cases) {
+    shared.settings_file.write("main_path", "fs_path_2002", "/gone/");
+    RecordingUi chooser;
+    chooser.chooser_results.push_back(c.folder);
+    select_simulator(shared, chooser, "fs2002");
+
+    ASSERT_EQ(chooser.messages.size(), 1u);
+    EXPECT_EQ(chooser.messages[0].text,
+              "The folder " + c.folder + "/ cannot be stored in the settings: " + c.why);
+    EXPECT_EQ(chooser.messages[0].kind, MessageKind::warning);
+    EXPECT_EQ(chooser.messages[0].buttons, Buttons::ok);
+    EXPECT_EQ(setting("fs_path_2002"), "/gone/");
+    EXPECT_EQ(shared.fs_path, "/gone/");
+    EXPECT_EQ(chooser.texts["e_fs_path"], "/gone/");
+    EXPECT_EQ(chooser.enabled_state("FlatButton1"), false);
+    EXPECT_EQ(chooser.enabled_state("SpeedButton1"), false);
+    EXPECT_TRUE(chooser.folders_shown.empty());
+    // The next start asks again.
+    RecordingUi next;
+    setup_simulator(shared, next, "fs2002");
+    EXPECT_EQ(next.chooser_captions.size(), 1u);
+  }
+}
+
 TEST(SizeText, WholeMebibytesRoundedTowardZero) {
   EXPECT_EQ(size_text(1048575), "1023 Mb");
   EXPECT_EQ(size_text(1048576), "1024 Mb");
