@@ -223,6 +223,10 @@ IniWrite IniFile::write(std::string_view section, std::string_view key, std::str
   const std::string real = resolve(path_);
   auto existing = read_all(real);
   if (!existing && errno != ENOENT) fail();
+  // A read-only file stays as it is, as on Windows; the rename below would
+  // otherwise replace it.
+  struct stat st;
+  if (existing && ::stat(real.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0) fail();
 
   const std::string text =
       with_entry(existing ? std::move(*existing) : std::string(), section, key, value);

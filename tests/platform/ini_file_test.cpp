@@ -217,8 +217,11 @@ TEST(IniWrite, ReportsAnUnwritableFileWithTheExactMessage) {
   // A settings file that is a symbolic link is refused, not followed.
   const auto target = tree.make_file("target.ini", "[s]\nk=old\n");
   ASSERT_EQ(::symlink(target.c_str(), tree.path("link.ini").c_str()), 0);
+  // So is a read-only one.
+  const auto read_only = tree.make_file("read-only.ini", "[s]\nk=old\n");
+  ASSERT_EQ(::chmod(read_only.c_str(), 0444), 0);
   for (const auto& path : {blocker + "/w.ini", tree.path("no folder/w.ini"),
-                           tree.make_folder("folder.ini"), tree.path("link.ini")}) {
+                           tree.make_folder("folder.ini"), tree.path("link.ini"), read_only}) {
     IniFile ini(path);
     try {
       ini.write("s", "k", "v");
@@ -231,6 +234,7 @@ TEST(IniWrite, ReportsAnUnwritableFileWithTheExactMessage) {
     }
   }
   EXPECT_EQ(read_file(target), "[s]\nk=old\n");
+  EXPECT_EQ(read_file(read_only), "[s]\nk=old\n");
   EXPECT_TRUE(std::filesystem::is_symlink(tree.path("link.ini")));
 }
 
