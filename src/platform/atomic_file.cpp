@@ -94,12 +94,16 @@ int write_file_atomically(std::string_view path, std::string_view data) {
     ~Closer() { ::close(fd); }
   } closer{dir};
   struct stat st;
+  bool replacing = false;
   if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
     if (S_ISLNK(st.st_mode)) return ELOOP;
     if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    replacing = true;
   }
   TempFile temp(dir, 0666);
   if (temp.fd() < 0) return temp.error();
+  // The new content keeps the permissions the user gave the old file.
+  if (replacing) ::fchmod(temp.fd(), st.st_mode & 07777);
   if (!write_all(temp.fd(), data.data(), data.size())) return errno;
   return temp.commit(name, true, 0, true);
 }

@@ -55,7 +55,8 @@ class TempFile {
 };
 
 // Writes data as the whole content of path through a temporary file and a
-// rename (replacing a regular file of that name), synced first so that a
+// rename (replacing a regular file of that name, whose permissions the new
+// file keeps), synced first so that a
 // crash leaves either the old content or the new. A symbolic link or
 // anything but a regular file at path, or a folder of path that is a link,
 // is refused (ELOOP/EEXIST). 0 or the errno.

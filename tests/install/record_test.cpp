@@ -116,8 +116,12 @@ TEST_F(RecordTest, RewriteIsAtomicUnderEveryFault) {
                             std::filesystem::directory_iterator()),
               1);
   }
+  ::chmod(path.c_str(), 0600);
   write_record(path, {"/FS9/aircraft/Cessna", "/FS9/x"});
   EXPECT_EQ(record_lines(path), (std::vector<std::string>{"/FS9/aircraft/Cessna", "/FS9/x"}));
+  struct stat st;
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);  // the user's permissions survive the rewrite
   // A NUL would cut the line short for whoever reads it as a path.
   expect_error_naming(path, [&] { write_record(path, {std::string("/FS9/a\0b", 8)}); });
 }
