@@ -120,7 +120,9 @@ void remove_stale_temporaries(const std::string& folder) {
 }
 
 void report_copy_failure(InstallReport& report, const std::string& target, int error) {
-  report.failures.push_back({target, error});
+  std::string path = target;
+  while (path.size() > 1 && path.back() == platform::sep) path.pop_back();
+  report.failures.push_back({std::move(path), error});
 }
 
 }  // namespace wingstow

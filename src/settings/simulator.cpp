@@ -72,6 +72,10 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
 
   shared.fs_path =
       shared.settings_file.read(settings_section, shared.fs_path_key, settings_default);
+  // Paths are made by appending names to fs_path: a value edited by hand
+  // without its separator would send "FS9" + "gauges" beside the simulator.
+  if (platform::folder_exists(shared.fs_path) && shared.fs_path.back() != platform::sep)
+    shared.fs_path += platform::sep;
   ui.set_text("e_fs_path", shared.fs_path);
 
   if (platform::folder_exists(shared.fs_path) && accept_fs_path(shared, ui, shared.fs_path)) {

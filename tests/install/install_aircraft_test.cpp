@@ -211,7 +211,7 @@ TEST_F(InstallAircraftTest, FailedAirplaneFolderIsReportedAndLeftOutOfTheRecord)
   EXPECT_TRUE(has_record("Cessna"));
   EXPECT_EQ(record("Cessna"), "");
   EXPECT_EQ(failures(),
-            (std::vector<std::pair<std::string, int>>{{fs + "aircraft/Cessna/", ENOENT}}));
+            (std::vector<std::pair<std::string, int>>{{fs + "aircraft/Cessna", ENOENT}}));
   EXPECT_FALSE(std::filesystem::exists(fs + "aircraft"));
   EXPECT_TRUE(ui.messages.empty());
 }

@@ -134,6 +134,17 @@ TEST_F(SimulatorTest, SwitchingBetweenReadySimulatorsAsksNothing) {
   EXPECT_EQ(setting("fs_start"), "fs2004");
 }
 
+// A folder stored by hand without its separator still gets one: names are
+// appended to it, and "FS9" + "gauges" would lie beside the simulator.
+TEST_F(SimulatorTest, StoredFolderWithoutSeparatorGetsOne) {
+  shared.settings_file.write("main_path", "fs_path_2004", make_simulator("FS9"));
+
+  select_simulator(shared, ui, "fs2004");
+
+  EXPECT_TRUE(ui.chooser_captions.empty());
+  EXPECT_EQ(shared.fs_path, tree.path("FS9/"));
+}
+
 TEST_F(SimulatorTest, SetMainFsPathWithoutSimulatorDoesNothing) {
   set_main_fs_path(shared, ui);
   EXPECT_FALSE(platform::exists(program + "unzip_fs2002"));
