@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "install/path_helpers.h"
+#include "install/record.h"
 #include "platform/files.h"
 
 namespace wingstow {
@@ -44,7 +45,14 @@ bool listed_in_catalogue(Ui& ui, const std::string& package_name) {
 
 void check_already_installed(Shared& shared, Ui& ui) {
   if (ui.list_directory() != shared.unzip_path) return;
-  if (!listed_in_catalogue(ui, last_path_part(ui.list_selected_item(), 0))) return;
+  const std::string package_name = last_path_part(ui.list_selected_item(), 0);
+  if (!listed_in_catalogue(ui, package_name)) return;
+  // An install that was cut short or could not copy everything is finished
+  // by installing again.
+  if (install_unfinished(shared.unzip_path + package_name + ".txt")) {
+    ui.status(" Install not finished: Install to FS completes it");
+    return;
+  }
   if (!ui.prompt_checked()) ui.set_enabled("SpeedButton7", false);
   ui.status(" Already installed!");
 }

@@ -55,6 +55,19 @@ TEST_F(PackageAnalysisTest, WithMultiSelectTheTextShowsAndInstallStays) {
   EXPECT_EQ(ui.enabled_state("SpeedButton7"), true);
 }
 
+// An install that was cut short is finished by installing again.
+TEST_F(PackageAnalysisTest, UnfinishedInstallKeepsInstallEnabled) {
+  airplane("Cessna");
+  add("Cessna.txt");
+  add("Cessna.txt.installing");
+  catalogue({"Cessna"});
+
+  click_in(unzip, "Cessna");
+
+  EXPECT_EQ(ui.statuses.back(), " Install not finished: Install to FS completes it");
+  EXPECT_EQ(ui.enabled_state("SpeedButton7"), true);
+}
+
 // The catalogue as last refreshed decides, not the disk.
 TEST_F(PackageAnalysisTest, RecordDeletedByHandCountsUntilRefresh) {
   airplane("Cessna");
