@@ -217,6 +217,7 @@ void SpeedButton8Click(Shared& shared, Ui& ui) {
 
   bool waiting = false;
   std::optional<RemovalRun> run;
+  std::vector<std::string> kept;  // packages that stay installed after a failure
   try {
     const auto entries = ui.catalogue();
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -231,6 +232,7 @@ void SpeedButton8Click(Shared& shared, Ui& ui) {
         if (!run) run.emplace(RecordIndex::load(shared.unzip_path));
         RecordRemoval removal(shared, ui, record, *run);
         if (removal.remove_lines()) removal.delete_record();
+        if (platform::file_exists(record)) kept.push_back(package_of_record(record));
 
         ui.set_wait_cursor(false);
         waiting = false;
@@ -241,7 +243,13 @@ void SpeedButton8Click(Shared& shared, Ui& ui) {
       ui.clear_picture("AdvImage2");
     }
     refresh_catalogue(shared, ui);
-    ui.message(MessageKind::information, "End of  delete from " + tag, Buttons::ok);
+    // The end is not told as a success when something stayed.
+    std::string end = "End of  delete from " + tag;
+    if (!kept.empty()) {
+      end += "\nNot removed completely (see the .err files beside the records):";
+      for (const auto& name : kept) end += " " + name;
+    }
+    ui.message(MessageKind::information, end, Buttons::ok);
   } catch (...) {
     // Records already removed must leave the catalogue all the same.
     if (waiting) ui.set_wait_cursor(false);

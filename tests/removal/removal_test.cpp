@@ -27,7 +27,8 @@ class RemovalTest : public RemovalFixture {
     auto texts = ui.message_texts();
     EXPECT_GE(texts.size(), 2u);
     EXPECT_EQ(texts.front(), "Are you really sure ? ");
-    EXPECT_EQ(texts.back(), "End of  delete from fs2004");
+    // Records that stay are named after the usual end.
+    EXPECT_TRUE(texts.back().starts_with("End of  delete from fs2004")) << texts.back();
     return {texts.begin() + 1, texts.end() - 1};
   }
 
@@ -98,6 +99,9 @@ TEST_F(RemovalTest, FailedRecordStillSparesTheFilesItLists) {
   EXPECT_TRUE(fs::exists(shared_gauge));
   EXPECT_TRUE(fs::exists(scenery));
   EXPECT_EQ(ui.catalogue_entries, std::vector<std::string>{record_path("Alpha")});
+  EXPECT_EQ(ui.message_texts().back(),
+            "End of  delete from fs2004\nNot removed completely (see the .err files beside the "
+            "records): Alpha");
 }
 
 TEST_F(RemovalTest, UncheckedAirplaneKeepsWhatItLists) {
