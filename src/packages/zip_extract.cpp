@@ -14,16 +14,19 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <list>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include <dirent.h>
 
 #include "packages/zip_master.h"
+#include "platform/atomic_file.h"
 #include "platform/files.h"
 
 namespace wingstow {
@@ -32,6 +35,9 @@ namespace {
 
 constexpr std::size_t chunk_size = 64 * 1024;
 constexpr int password_tries = 3;
+// Refused entries named in the box besides the first; the status line has
+// every one.
+constexpr std::size_t listed_refusals = 5;
 
 struct ArchiveCloser {
   void operator()(zip_t* archive) const { zip_discard(archive); }
@@ -75,22 +81,43 @@ class Fd {
   int fd_ = -1;
 };
 
+// Folder descriptors are shared between the cache and the walk that uses
+// them, so that an eviction never closes a folder still being written.
+using SharedFd = std::shared_ptr<const Fd>;
+
 struct OpenedArchive {
   Archive archive;
   std::uint64_t file_size = 0;
   int error = ZIP_ER_OK;  // ZIP_ER_NOENT when the file is missing
+  bool special = false;   // a folder, pipe, socket or device: never read
 };
 
+// Only a regular file is read. A named pipe called "x.zip" would block an
+// ordinary open until a writer came, so the type is asked first and the
+// open does not wait; fstat then judges what was really opened. Links are
+// followed: reading through one writes nothing.
 // CHECKCONS: without it libzip accepts duplicate names and local headers that
 // disagree with the central directory.
 OpenedArchive open_archive(const std::string& path) {
   OpenedArchive result;
-  Fd fd(::open(platform::resolve(path).c_str(), O_RDONLY | O_CLOEXEC));
+  const std::string real = platform::resolve(path);
   struct stat st;
-  if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    result.error = (!fd && errno == ENOENT) ? ZIP_ER_NOENT : ZIP_ER_OPEN;
+  if (::stat(real.c_str(), &st) != 0) {
+    result.error = errno == ENOENT ? ZIP_ER_NOENT : ZIP_ER_OPEN;
     return result;
   }
+  Fd fd;
+  if (S_ISREG(st.st_mode)) fd = Fd(::open(real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (S_ISREG(st.st_mode) && !fd) {
+    result.error = errno == ENOENT ? ZIP_ER_NOENT : ZIP_ER_OPEN;
+    return result;
+  }
+  if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    result.error = ZIP_ER_OPEN;
+    result.special = true;
+    return result;
+  }
+  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
   result.file_size = static_cast<std::uint64_t>(st.st_size);
   int error = ZIP_ER_OK;
   result.archive.reset(zip_fdopen(fd.get(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
@@ -104,9 +131,10 @@ OpenedArchive open_archive(const std::string& path) {
 // ASCII folding, as the platform layer matches names.
 char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return fold(x) == fold(y); });
+std::string folded(std::string_view name) {
+  std::string key(name);
+  std::transform(key.begin(), key.end(), key.begin(), fold);
+  return key;
 }
 
 bool is_separator(char c) { return c == '/' || c == '\\'; }
@@ -165,123 +193,108 @@ bool is_symlink_entry(zip_t* archive, zip_uint64_t index) {
   return opsys == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IFMT) == S_IFLNK;
 }
 
-// The name under which part exists in dir: exactly as written, else the
-// first match without regard to case (Windows would merge "Panel" and
-// "panel"), else as written.
-std::string name_on_disk(int dir, const std::string& part) {
-  struct stat st;
-  if (::fstatat(dir, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return part;
-  // A descriptor of its own, so the listing starts at the beginning.
-  const int listing = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (listing < 0) return part;
-  std::unique_ptr<DIR, DirCloser> entries(::fdopendir(listing));
-  if (!entries) {
-    ::close(listing);
-    return part;
+// The names of one folder as the extraction knows them: listed once, when
+// the folder is first needed, then kept up to date with what the extraction
+// creates in it, so that an entry's spelling on disk costs no listing.
+class FolderNames {
+ public:
+  void read(int dir) {
+    // A descriptor of its own, so the listing starts at the beginning.
+    const int listing = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) return;
+    std::unique_ptr<DIR, DirCloser> entries(::fdopendir(listing));
+    if (!entries) {
+      ::close(listing);
+      return;
+    }
+    while (const dirent* e = ::readdir(entries.get())) {
+      const std::string_view name = e->d_name;
+      if (name != "." && name != "..") add(std::string(name));
+    }
   }
-  std::optional<std::string> best;
-  while (const dirent* e = ::readdir(entries.get())) {
-    const std::string_view name = e->d_name;
-    if (equal_ignoring_case(name, part) && (!best || name < *best)) best = std::string(name);
+
+  void add(const std::string& name) {
+    auto& spellings = by_folded_[folded(name)];
+    if (std::find(spellings.begin(), spellings.end(), name) == spellings.end())
+      spellings.push_back(name);
   }
-  return best.value_or(part);
-}
+
+  // The name under which wanted exists: exactly as written, else the first
+  // match without regard to case (Windows would merge "Panel" and "panel"),
+  // else as written.
+  const std::string& on_disk(const std::string& wanted) const {
+    const auto it = by_folded_.find(folded(wanted));
+    if (it == by_folded_.end()) return wanted;
+    const auto& spellings = it->second;
+    if (std::find(spellings.begin(), spellings.end(), wanted) != spellings.end()) return wanted;
+    return *std::min_element(spellings.begin(), spellings.end());
+  }
+
+ private:
+  std::unordered_map<std::string, std::vector<std::string>> by_folded_;
+};
+
+// Descriptors of the folders used last, by their path on disk relative to
+// the extract directory. Archives keep the entries of a folder together, so
+// most entries find their folder open; the least recently used goes first.
+class FolderCache {
+ public:
+  SharedFd find(const std::string& key) {
+    const auto it = index_.find(key);
+    if (it == index_.end()) return {};
+    order_.splice(order_.begin(), order_, it->second);
+    return it->second->second;
+  }
+
+  void put(const std::string& key, SharedFd fd) {
+    if (const auto it = index_.find(key); it != index_.end()) {
+      order_.erase(it->second);
+      index_.erase(it);
+    }
+    order_.emplace_front(key, std::move(fd));
+    index_[key] = order_.begin();
+    if (order_.size() > capacity) {
+      index_.erase(order_.back().first);
+      order_.pop_back();
+    }
+  }
+
+ private:
+  static constexpr std::size_t capacity = 32;
+  using Order = std::list<std::pair<std::string, SharedFd>>;
+  Order order_;
+  std::unordered_map<std::string, Order::iterator> index_;
+};
 
 std::string system_error(int error) { return std::strerror(error); }
 
 std::string libzip_error(zip_error_t* error) { return zip_error_strerror(error); }
 
-// Opens (creating when missing) each folder of parts below dir, never
-// through a symbolic link. On failure returns no descriptor and sets why.
-Fd open_folders(int dir, std::span<const std::string> parts, std::string& why) {
-  Fd current(::fcntl(dir, F_DUPFD_CLOEXEC, 0));
-  if (!current) {
-    why = "its folder cannot be opened (" + system_error(errno) + ")";
-    return {};
-  }
-  for (const auto& wanted : parts) {
-    const std::string part = name_on_disk(current.get(), wanted);
-    const auto open_part = [&] {
-      return Fd(
-          ::openat(current.get(), part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    };
-    Fd next = open_part();
-    if (!next && errno == ENOENT) {
-      if (::mkdirat(current.get(), part.c_str(), 0777) != 0 && errno != EEXIST) {
-        why = "its folder '" + part + "' cannot be created (" + system_error(errno) + ")";
-        return {};
-      }
-      next = open_part();
-    }
-    if (!next) {
-      const int error = errno;
-      struct stat st;
-      if (::fstatat(current.get(), part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-        why = S_ISLNK(st.st_mode) ? "a symbolic link stands in its path ('" + part + "')"
-                                  : "a file stands where its folder '" + part + "' belongs";
-      else
-        why = "its folder '" + part + "' cannot be opened (" + system_error(error) + ")";
-      return {};
-    }
-    current = std::move(next);
-  }
-  return current;
+// Why an entry was not extracted; error is the errno of a failed write.
+struct Refusal {
+  std::string why;
+  int error = 0;
+};
+
+Refusal write_failure(int error) {
+  return {"it cannot be written (" + system_error(error) + ")", error};
 }
 
-// A file being written beside its target under a hidden name; removed on
-// destruction unless it was committed under its final name.
-class TempFile {
- public:
-  TempFile(int dir, unsigned& serial) : dir_(dir) {
-    for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-      name_ = ".wingstow-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
-      fd_ =
-          ::openat(dir_, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-      if (fd_ < 0 && errno != EEXIST) break;
-    }
-    if (fd_ < 0) {
-      error_ = errno;
-      name_.clear();
-    }
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  ~TempFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!name_.empty()) ::unlinkat(dir_, name_.c_str(), 0);
-  }
+// After these no later entry can be written either: going on would repeat
+// the same failure for every entry left.
+bool stops_extraction(int error) { return error == ENOSPC || error == EDQUOT || error == EROFS; }
 
-  int fd() const { return fd_; }
-  int error() const { return error_; }
-
-  // Closes the file, stamps it and gives it its final name; 0 or errno.
-  // Without replace an existing target is kept (EEXIST).
-  int commit(const std::string& target, bool replace, std::time_t mtime) {
-    if (mtime != 0) {
-      const timespec times[2] = {{0, UTIME_OMIT}, {mtime, 0}};
-      ::futimens(fd_, times);  // a missing time stamp is no reason to lose the file
-    }
-    if (::close(std::exchange(fd_, -1)) != 0) return errno;
-    const char* from = name_.c_str();
-    const char* to = target.c_str();
-    if (replace) {
-      if (::renameat(dir_, from, dir_, to) != 0) return errno;
-    } else if (::renameat2(dir_, from, dir_, to, RENAME_NOREPLACE) != 0) {
-      if (errno != EINVAL) return errno;
-      // A file system without RENAME_NOREPLACE: a hard link is exclusive too.
-      if (::linkat(dir_, from, dir_, to, 0) != 0) return errno;
-      return 0;  // the destructor removes the temporary name
-    }
-    name_.clear();
-    return 0;
-  }
-
- private:
-  int dir_;
-  int fd_ = -1;
-  int error_ = 0;
-  std::string name_;
-};
+// The extract directory, never through a link in its own place: a package's
+// "file_zip" made a link to another folder would have the entries written
+// there. Folders above it are the user's and are taken as they are.
+Fd open_base(const std::string& folder, bool& is_link) {
+  std::string real = platform::resolve(folder);
+  while (real.size() > 1 && real.back() == platform::sep) real.pop_back();
+  Fd fd(::open(real.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat st;
+  is_link = !fd && ::lstat(real.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  return fd;
+}
 
 }  // namespace
 
@@ -305,22 +318,38 @@ class ZipMaster::Extraction {
   // Thrown by the callbacks when the cancel request is seen; unwinding
   // removes the partly written entry.
   struct Stopped {};
+  // Thrown when the disk refuses every further write.
+  struct WriteStopped {
+    std::string name;
+    Refusal refusal;
+  };
 
   struct Copied {
     std::string failure;  // why the data cannot be kept; empty when sound
+    int error = 0;        // errno of a failed write
     bool crc_error = false;
     std::uint32_t crc = 0;  // of the data read
   };
 
+  // An opened folder below the extract directory; key is its path on disk
+  // relative to it ("" for the directory itself).
+  struct Folder {
+    SharedFd fd;
+    std::string key;
+  };
+
   int fail(int code, MessageKind kind, const std::string& text);
   void refuse(const std::string& name, const std::string& reason);
+  void report_refusals();
   void announce(int kind, const std::string& name, std::uint64_t size);
   void progress(int kind, const std::string& name, std::uint64_t size);
   void processed(const Job& job, std::uint64_t bytes);
 
   std::optional<std::vector<Job>> plan();
   void extract(const Job& job);
-  std::optional<std::string> write_entry(const Job& job);
+  std::optional<Refusal> write_entry(const Job& job);
+  FolderNames& names_of(const std::string& key, int fd);
+  std::optional<Folder> open_folders(std::span<const std::string> parts, Refusal& refusal);
   EntryStream open_entry(const Job& job, std::string& why);
   Copied copy(const Job& job, EntryStream stream, int out);
   bool keep_despite_crc(const Job& job, std::uint32_t found);
@@ -328,11 +357,14 @@ class ZipMaster::Extraction {
   ZipMaster& owner_;
   std::vector<unsigned char> buffer_;
   OpenedArchive opened_;
-  Fd base_;
-  std::optional<std::string> password_;  // the last one that opened an entry
-  std::uint64_t reported_ = 0;           // bytes of the current entry reported as processed
-  unsigned temp_serial_ = 0;
+  SharedFd base_;
+  FolderCache folders_;
+  std::unordered_map<std::string, FolderNames> names_;  // by folder key
+  std::optional<std::string> password_;                 // the last one that opened an entry
+  std::uint64_t reported_ = 0;  // bytes of the current entry reported as processed
   bool incomplete_ = false;
+  std::size_t refused_ = 0;
+  std::vector<std::pair<std::string, std::string>> refusals_;  // the first few
 };
 
 int ZipMaster::Extraction::fail(int code, MessageKind kind, const std::string& text) {
@@ -340,9 +372,27 @@ int ZipMaster::Extraction::fail(int code, MessageKind kind, const std::string& t
   return code;
 }
 
+// Each refusal goes to the status line at once; the box, one per
+// extraction, comes at the end.
 void ZipMaster::Extraction::refuse(const std::string& name, const std::string& reason) {
   incomplete_ = true;
-  fail(0, MessageKind::warning, "'" + name + "' was not extracted: " + reason);
+  if (owner_.Unattended) return;
+  owner_.ui_.status("'" + name + "' was not extracted: " + reason);
+  ++refused_;
+  if (refusals_.size() <= listed_refusals) refusals_.emplace_back(name, reason);
+}
+
+void ZipMaster::Extraction::report_refusals() {
+  if (refusals_.empty()) return;
+  std::string text = "'" + refusals_[0].first + "' was not extracted: " + refusals_[0].second;
+  if (const std::size_t more = refused_ - 1; more > 0) {
+    text += "\n...and " + std::to_string(more) +
+            (more == 1 ? " more entry was not extracted:" : " more entries were not extracted:");
+    for (std::size_t i = 1; i < refusals_.size(); ++i)
+      text += "\n'" + refusals_[i].first + "': " + refusals_[i].second;
+    if (more > listed_refusals) text += "\n...";
+  }
+  fail(0, MessageKind::warning, text);
 }
 
 void ZipMaster::Extraction::announce(int kind, const std::string& name, std::uint64_t size) {
@@ -362,16 +412,26 @@ void ZipMaster::Extraction::processed(const Job& job, std::uint64_t bytes) {
 }
 
 int ZipMaster::Extraction::run() {
-  base_ =
-      Fd(::open(platform::resolve(owner_.ExtrBaseDir).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!base_)
+  bool is_link = false;
+  Fd base = open_base(owner_.ExtrBaseDir, is_link);
+  if (is_link)
+    return fail(extract_no_base_dir, MessageKind::error,
+                "Extract directory '" + owner_.ExtrBaseDir +
+                    "' is a symbolic link; nothing is extracted through it");
+  if (!base)
     return fail(extract_no_base_dir, MessageKind::error,
                 "Extract directory '" + owner_.ExtrBaseDir + "' must exist");
+  base_ = std::make_shared<const Fd>(std::move(base));
   opened_ = open_archive(owner_.zip_file_name_);
-  if (!opened_.archive)
-    return opened_.error == ZIP_ER_NOENT
-               ? fail(extract_no_archive, MessageKind::error, "Input file does not exist")
-               : fail(extract_unreadable, MessageKind::error, "Zip file could not be opened");
+  if (!opened_.archive) {
+    if (opened_.error == ZIP_ER_NOENT)
+      return fail(extract_no_archive, MessageKind::error, "Input file does not exist");
+    if (opened_.special)
+      return fail(
+          extract_unreadable, MessageKind::error,
+          "Zip file could not be opened: '" + owner_.zip_file_name_ + "' is not a regular file");
+    return fail(extract_unreadable, MessageKind::error, "Zip file could not be opened");
+  }
   const auto jobs = plan();
   if (!jobs)
     return fail(extract_refused, MessageKind::error,
@@ -386,8 +446,15 @@ int ZipMaster::Extraction::run() {
   } catch (const Stopped&) {
     announce(2, {}, 0);
     return fail(extract_cancelled, MessageKind::warning, "User canceled operation");
+  } catch (const WriteStopped& stop) {
+    announce(2, {}, 0);
+    return fail(extract_write_failed, MessageKind::error,
+                "'" + stop.name + "' was not extracted: " + stop.refusal.why +
+                    "\nThe extraction into '" + owner_.ExtrBaseDir +
+                    "' stopped there; the entries after it were not extracted either.");
   }
   announce(2, {}, 0);
+  report_refusals();
   return incomplete_ ? extract_incomplete : 0;
 }
 
@@ -407,6 +474,7 @@ std::optional<std::vector<ZipMaster::Extraction::Job>> ZipMaster::Extraction::pl
   if (compressed > opened_.file_size) return std::nullopt;
 
   std::vector<Job> jobs;
+  jobs.reserve(stats.size());
   for (zip_int64_t i = 0; i < count; ++i) {
     const auto& st = stats[static_cast<std::size_t>(i)];
     const auto index = static_cast<zip_uint64_t>(i);
@@ -434,38 +502,96 @@ std::optional<std::vector<ZipMaster::Extraction::Job>> ZipMaster::Extraction::pl
 void ZipMaster::Extraction::extract(const Job& job) {
   reported_ = 0;
   progress(0, job.name, job.size);
-  if (auto why = write_entry(job)) refuse(job.name, *why);
+  if (auto refusal = write_entry(job)) {
+    if (stops_extraction(refusal->error)) throw WriteStopped{job.name, std::move(*refusal)};
+    refuse(job.name, refusal->why);
+  }
   processed(job, job.size - std::min(reported_, job.size));
 }
 
 // Nothing when the entry was extracted, kept as it was, or declined by the
 // CRC handler; otherwise why it was not extracted.
-std::optional<std::string> ZipMaster::Extraction::write_entry(const Job& job) {
+std::optional<Refusal> ZipMaster::Extraction::write_entry(const Job& job) {
   const auto& parts = job.target.parts;
   if (job.target.folder && !owner_.ExtrDirNames) return std::nullopt;
   const std::size_t folders = !owner_.ExtrDirNames ? 0 : parts.size() - (job.target.folder ? 0 : 1);
-  std::string why;
-  const Fd dir = open_folders(base_.get(), std::span(parts).first(folders), why);
-  if (!dir) return why;
+  Refusal refusal;
+  const auto dir = open_folders(std::span(parts).first(folders), refusal);
+  if (!dir) return refusal;
   if (job.target.folder) return std::nullopt;
 
-  const std::string file = name_on_disk(dir.get(), parts.back());
+  FolderNames& names = names_of(dir->key, dir->fd->get());
+  const std::string file = names.on_disk(parts.back());
   struct stat st;
-  if (::fstatat(dir.get(), file.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (S_ISDIR(st.st_mode)) return "a folder of that name exists";
+  if (::fstatat(dir->fd->get(), file.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISDIR(st.st_mode)) return Refusal{"a folder of that name exists"};
     if (!owner_.ExtrOverWrite) return std::nullopt;
   }
+  std::string why;
   EntryStream stream = open_entry(job, why);
-  if (!stream) return why;
-  TempFile temp(dir.get(), temp_serial_);
-  if (temp.fd() < 0) return "it cannot be written (" + system_error(temp.error()) + ")";
+  if (!stream) return Refusal{why};
+  platform::TempFile temp(dir->fd->get());
+  if (temp.fd() < 0) return write_failure(temp.error());
   const Copied copied = copy(job, std::move(stream), temp.fd());
-  if (!copied.failure.empty()) return copied.failure;
+  if (!copied.failure.empty()) return Refusal{copied.failure, copied.error};
   if (copied.crc_error && !keep_despite_crc(job, copied.crc)) return std::nullopt;
   const int error = temp.commit(file, owner_.ExtrOverWrite, job.mtime);
   if (error == EEXIST && !owner_.ExtrOverWrite) return std::nullopt;
-  if (error != 0) return "it cannot be written (" + system_error(error) + ")";
+  if (error != 0) return write_failure(error);
+  names.add(file);
   return std::nullopt;
+}
+
+FolderNames& ZipMaster::Extraction::names_of(const std::string& key, int fd) {
+  const auto [it, added] = names_.try_emplace(key);
+  if (added) it->second.read(fd);
+  return it->second;
+}
+
+// Opens (creating when missing) each folder of parts below the extract
+// directory, never through a symbolic link. On failure sets why.
+std::optional<ZipMaster::Extraction::Folder> ZipMaster::Extraction::open_folders(
+    std::span<const std::string> parts, Refusal& refusal) {
+  Folder current{base_, {}};
+  for (const auto& wanted : parts) {
+    FolderNames& names = names_of(current.key, current.fd->get());
+    const std::string part = names.on_disk(wanted);
+    std::string key = current.key.empty() ? part : current.key + platform::sep + part;
+    if (SharedFd cached = folders_.find(key)) {
+      current = {std::move(cached), std::move(key)};
+      continue;
+    }
+    const int parent = current.fd->get();
+    const auto open_part = [&] {
+      return Fd(::openat(parent, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    };
+    Fd next = open_part();
+    if (!next && errno == ENOENT) {
+      if (::mkdirat(parent, part.c_str(), 0777) == 0) {
+        names.add(part);
+        names_.try_emplace(key);  // new and empty: nothing to list
+      } else if (errno != EEXIST) {
+        const int error = errno;
+        refusal = {"its folder '" + part + "' cannot be created (" + system_error(error) + ")",
+                   error};
+        return std::nullopt;
+      }
+      next = open_part();
+    }
+    if (!next) {
+      const int error = errno;
+      struct stat st;
+      if (::fstatat(parent, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        refusal.why = S_ISLNK(st.st_mode) ? "a symbolic link stands in its path ('" + part + "')"
+                                          : "a file stands where its folder '" + part + "' belongs";
+      else
+        refusal.why = "its folder '" + part + "' cannot be opened (" + system_error(error) + ")";
+      return std::nullopt;
+    }
+    current = {std::make_shared<const Fd>(std::move(next)), std::move(key)};
+    folders_.put(current.key, current.fd);
+  }
+  return current;
 }
 
 EntryStream ZipMaster::Extraction::open_entry(const Job& job, std::string& why) {
@@ -529,7 +655,8 @@ ZipMaster::Extraction::Copied ZipMaster::Extraction::copy(const Job& job, EntryS
       return result;
     }
     if (!platform::write_all(out, buffer_.data(), static_cast<std::size_t>(n))) {
-      result.failure = "it cannot be written (" + system_error(errno) + ")";
+      result.error = errno;
+      result.failure = write_failure(result.error).why;
       return result;
     }
     crc = crc32(crc, buffer_.data(), static_cast<uInt>(n));

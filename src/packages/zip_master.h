@@ -47,12 +47,14 @@ class ZipMaster {
 
   // The archive; setting it reads the archive's table of contents (a
   // missing or unreadable archive leaves an empty one, reported at Extract).
+  // Anything but a regular file (a named pipe, a device) is never opened.
   void setZipFileName(const std::string& path);
   const std::string& ZipFileName() const { return zip_file_name_; }
   // Entry names of the table of contents, as stored (decoded to UTF-8).
   const std::vector<std::string>& entries() const { return entries_; }
 
-  // The folder receiving the entries; it must exist.
+  // The folder receiving the entries; it must exist and must not itself be
+  // a symbolic link.
   std::string ExtrBaseDir;
   // Recreate the folders stored in the archive under ExtrBaseDir.
   bool ExtrDirNames = true;
@@ -61,7 +63,9 @@ class ZipMaster {
 
   // Extracts every entry. 0 on success, -255 (doing nothing) while an
   // extraction runs, another negative code on failure. Failures are shown by
-  // the component itself unless Unattended.
+  // the component itself unless Unattended, in one box per call: entries
+  // refused or failed are gathered into it (and each goes to the status line
+  // as it happens); a failure of the whole has a box of its own.
   int Extract();
 
   // Results of Extract besides 0.
@@ -71,7 +75,8 @@ class ZipMaster {
   static constexpr int extract_unreadable = -3;  // not a zip, damaged table of contents
   static constexpr int extract_refused = -4;     // entries overlap (zip bomb)
   static constexpr int extract_cancelled = -5;
-  static constexpr int extract_incomplete = -6;  // some entries refused or failed, others done
+  static constexpr int extract_incomplete = -6;    // some entries refused or failed, others done
+  static constexpr int extract_write_failed = -7;  // disk full or read-only: stopped midway
 
   // Asks the running extraction to stop at its next callback.
   void Cancel() { cancel_requested_ = true; }

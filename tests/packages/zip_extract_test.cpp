@@ -5,7 +5,9 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <numeric>
 #include <string>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "packages/zip_master.h"
+#include "platform/faults.h"
 #include "support/recording_ui.h"
 #include "support/temp_tree.h"
 
@@ -136,6 +139,12 @@ std::vector<std::string> listing(const std::string& folder) {
   std::sort(paths.begin(), paths.end());
   return paths;
 }
+
+// A test that would block for good fails instead: SIGALRM ends the process.
+struct Watchdog {
+  Watchdog() { ::alarm(20); }
+  ~Watchdog() { ::alarm(0); }
+};
 
 std::size_t open_descriptors() {
   return static_cast<std::size_t>(
@@ -302,14 +311,35 @@ TEST_F(ZipExtractTest, UnsafeNamesAreRefusedAndNothingLandsOutsideTheBase) {
 
   EXPECT_EQ(listing(tree.root()),
             (std::vector<std::string>{"out/", "out/base/", "out/base/ok.txt", "pack.zip"}));
-  EXPECT_EQ(ui.messages.size(), unsafe.size());
-  for (auto name : unsafe) {
+  // One box: the first refusal in full, then how many more and the next five.
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].kind, MessageKind::warning);
+  const std::string& box = ui.messages[0].text;
+  EXPECT_TRUE(box.starts_with(
+      "'../evil1.txt' was not extracted: its name leads out of the extract directory\n"
+      "...and 10 more entries were not extracted:\n'dir/../../evil2.txt': "))
+      << box;
+  EXPECT_EQ(std::count(box.begin(), box.end(), '\n'), 1 + 1 + 5);
+  EXPECT_TRUE(box.ends_with("\n...")) << box;
+  // Every refusal, with its reason, goes to the status line.
+  ASSERT_EQ(ui.statuses.size(), unsafe.size());
+  for (std::size_t i = 0; i < unsafe.size(); ++i) {
+    auto name = unsafe[i];
     std::replace_if(
         name.begin(), name.end(), [](char c) { return c < 0x20 || c == 0x7F; }, '?');
-    expect_reported(name);
+    EXPECT_TRUE(ui.statuses[i].starts_with("'" + name + "' was not extracted: its name "))
+        << ui.statuses[i];
   }
   // Refused entries are not announced.
   EXPECT_EQ(events_of_kind(3), (std::vector<Event>{{3, "", 1}}));
+
+  // Unattended: neither box nor status.
+  ui.messages.clear();
+  ui.statuses.clear();
+  zip.Unattended = true;
+  EXPECT_EQ(run(), ZipMaster::extract_incomplete);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(ui.statuses.empty());
 }
 
 TEST_F(ZipExtractTest, BackslashNamesBecomeFoldersMergedWithoutRegardToCase) {
@@ -335,9 +365,11 @@ TEST_F(ZipExtractTest, SymbolicLinksAreNeverCreatedNorFollowed) {
                      {"escape/pwned.txt", "pwned"},
                      {"file.txt", "replaced"}}),
             ZipMaster::extract_incomplete);
-  expect_reported("link");
-  expect_reported("escape/pwned.txt");
-  EXPECT_EQ(ui.messages.size(), 2u);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text,
+            "'link' was not extracted: symbolic links are not extracted\n"
+            "...and 1 more entry was not extracted:\n"
+            "'escape/pwned.txt': a symbolic link stands in its path ('escape')");
   EXPECT_EQ(listing(outside), std::vector<std::string>{"target.txt"});
   EXPECT_EQ(read_file(outside + "target.txt"), "precious");
   // The link in the file's place is replaced, not written through.
@@ -569,6 +601,121 @@ TEST_F(ZipExtractTest, ExtractFromInsideACallbackIsRefused) {
   EXPECT_EQ(inner, (std::vector<int>{ZipMaster::extract_busy, ZipMaster::extract_busy}));
   EXPECT_EQ(listing(base), (std::vector<std::string>{"a.txt", "b.txt"}));
   EXPECT_FALSE(zip.busy());
+}
+
+// A named pipe would block an open until a writer comes; none comes here.
+TEST_F(ZipExtractTest, SpecialFilesAreNeverOpened) {
+  const Watchdog watchdog;
+  ASSERT_EQ(::mkfifo(tree.path("pipe.zip").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink(tree.path("pipe.zip").c_str(), tree.path("link.zip").c_str()), 0);
+  tree.make_folder("folder.zip");
+  for (const char* name : {"pipe.zip", "link.zip", "folder.zip"}) {
+    ui.messages.clear();
+    zip.setZipFileName(tree.path(name));
+    EXPECT_TRUE(zip.entries().empty()) << name;
+    zip.ExtrBaseDir = base;
+    EXPECT_EQ(zip.Extract(), ZipMaster::extract_unreadable) << name;
+    EXPECT_EQ(ui.message_texts(),
+              std::vector<std::string>{"Zip file could not be opened: '" + tree.path(name) +
+                                       "' is not a regular file"});
+  }
+  EXPECT_TRUE(listing(base).empty());
+  EXPECT_TRUE(events.empty());
+}
+
+// An extract directory that is itself a link, such as a package's file_zip
+// pointing elsewhere, receives nothing, with or without its separator.
+TEST_F(ZipExtractTest, ExtractDirectoryThatIsALinkIsRefused) {
+  const std::string elsewhere = tree.make_folder("elsewhere");
+  const std::string package = tree.make_folder("unzip/Pack");
+  archive = package + "inner.zip";
+  make_zip(archive, {{"Plane/aircraft.cfg", "cfg"}, {"gauge.gau", "g"}});
+  ASSERT_EQ(::symlink(elsewhere.c_str(), (package + "file_zip").c_str()), 0);
+  zip.setZipFileName(archive);
+  for (const std::string& dir : {package + "file_zip/", package + "FILE_ZIP"}) {
+    ui.messages.clear();
+    zip.ExtrBaseDir = dir;
+    EXPECT_EQ(zip.Extract(), ZipMaster::extract_no_base_dir);
+    EXPECT_EQ(ui.message_texts(),
+              std::vector<std::string>{"Extract directory '" + dir +
+                                       "' is a symbolic link; nothing is extracted through it"});
+  }
+  EXPECT_TRUE(listing(elsewhere).empty());
+  EXPECT_EQ(listing(package), (std::vector<std::string>{"file_zip@", "inner.zip"}));
+  EXPECT_TRUE(events.empty());
+}
+
+// The disk refuses: no file under its final name, no temporary left, one
+// box naming the entry, the folder and the reason. A disk that stays full
+// or read-only stops the extraction; a single failed write costs one entry.
+TEST_F(ZipExtractTest, WriteFailuresLeaveNoPartialFiles) {
+  struct Case {
+    platform::FaultPoint point;
+    int error;
+    bool persistent;
+    int result;
+    std::vector<std::string> files;
+  };
+  const std::vector<Case> cases = {
+      {platform::FaultPoint::write, ENOSPC, true, ZipMaster::extract_write_failed, {}},
+      {platform::FaultPoint::create, EDQUOT, true, ZipMaster::extract_write_failed, {}},
+      {platform::FaultPoint::rename, EROFS, true, ZipMaster::extract_write_failed, {}},
+      {platform::FaultPoint::write, EIO, false, ZipMaster::extract_incomplete, {"two.bin"}},
+  };
+  make_zip(archive, {{"Plane/one.bin", noise(200000, 1)}, {"two.bin", noise(1000, 2)}});
+  for (const auto& c : cases) {
+    const std::string label = std::strerror(c.error);
+    test::remove_tree(base);
+    fs::create_directory(base);
+    ui.messages.clear();
+    events.clear();
+    {
+      const platform::FaultScope faults;
+      if (c.persistent)
+        platform::inject_persistent_fault(c.point, 1, c.error);
+      else
+        platform::inject_fault(c.point, 1, c.error);
+      EXPECT_EQ(run(), c.result) << label;
+    }
+    std::vector<std::string> files;
+    for (const auto& path : listing(base))
+      if (!path.ends_with("/")) files.push_back(path);
+    EXPECT_EQ(files, c.files) << label;
+    ASSERT_EQ(ui.messages.size(), 1u) << label;
+    const std::string& text = ui.messages[0].text;
+    EXPECT_TRUE(
+        text.starts_with("'Plane/one.bin' was not extracted: it cannot be written (" + label + ")"))
+        << text;
+    EXPECT_EQ(text.find("'" + base + "'") != std::string::npos, c.persistent) << text;
+    EXPECT_EQ(std::get<0>(events.back()), 2) << label;
+  }
+}
+
+// Every entry finds its folder from the names read once, and the existing
+// spelling of folders and files wins over the archive's.
+TEST_F(ZipExtractTest, ManyEntriesInOneFolderAndExistingSpellings) {
+  constexpr int count = 20000;
+  tree.make_folder("out/base/panel");
+  tree.make_file("out/base/Many/README.TXT", "old");
+  std::vector<Entry> entries;
+  entries.reserve(count + 2);
+  for (int i = 0; i < count; ++i) {
+    const std::string name = "many/f" + std::to_string(i) + ".txt";
+    entries.emplace_back(name, std::to_string(i), Entry::file, ZIP_CM_STORE);
+  }
+  entries.emplace_back("Panel/panel.cfg", "cfg", Entry::file, ZIP_CM_STORE);
+  entries.emplace_back("MANY/readme.txt", "new", Entry::file, ZIP_CM_STORE);
+  const auto descriptors = open_descriptors();
+
+  ASSERT_EQ(extract(entries), 0);
+
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(open_descriptors(), descriptors);
+  EXPECT_EQ(read_file(base + "panel/panel.cfg"), "cfg");
+  EXPECT_EQ(read_file(base + "Many/README.TXT"), "new");
+  EXPECT_EQ(listing(base).size(), std::size_t{count} + 4);  // Many/, panel/, their 2 files
+  for (int i = 0; i < count; i += 997)
+    EXPECT_EQ(read_file(base + "Many/f" + std::to_string(i) + ".txt"), std::to_string(i));
 }
 
 }  // namespace
