@@ -1,8 +1,17 @@
 #include "packages/unzip.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "install/path_helpers.h"
 #include "platform/error.h"
@@ -26,6 +35,69 @@ bool ends_with_zip(const std::string& path) {
   return end == "zip" || end == "ZIP";
 }
 
+// Removes name in the folder dir with everything below it. Links are
+// removed, never followed; 0 or the errno of the first failure.
+int remove_tree_at(int dir, const std::string& name) {
+  const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return 0;
+    if (errno != ENOTDIR && errno != ELOOP) return errno;
+    return ::unlinkat(dir, name.c_str(), 0) == 0 || errno == ENOENT ? 0 : errno;
+  }
+  std::vector<std::string> names;
+  // The listing gets a descriptor of its own; fd stays for the removals.
+  const int listing_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  if (DIR* listing = listing_fd < 0 ? nullptr : ::fdopendir(listing_fd)) {
+    while (const dirent* e = ::readdir(listing)) {
+      const std::string_view entry = e->d_name;
+      if (entry != "." && entry != "..") names.emplace_back(entry);
+    }
+    ::closedir(listing);
+  } else if (listing_fd >= 0) {
+    ::close(listing_fd);
+  }
+  int error = 0;
+  for (const auto& entry : names) {
+    const int failed = remove_tree_at(fd, entry);
+    if (error == 0) error = failed;
+  }
+  ::close(fd);
+  if (error != 0) return error;
+  return ::unlinkat(dir, name.c_str(), AT_REMOVEDIR) == 0 || errno == ENOENT ? 0 : errno;
+}
+
+// Removes a package folder this run created, so that the next Unzip
+// extracts the archive again instead of taking the remains for a package.
+void remove_package_folder(Ui& ui, const std::string& folder) {
+  const std::string real = platform::resolve(folder);
+  const auto slash = real.rfind(platform::sep);
+  const std::string parent = slash == std::string::npos ? "." : real.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? real : real.substr(slash + 1);
+  int error = 0;
+  const int dir = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) {
+    error = errno;
+  } else {
+    error = remove_tree_at(dir, name);
+    ::close(dir);
+  }
+  if (error != 0)
+    ui.message(MessageKind::warning,
+               "The folder '" + folder + "' of an unfinished extraction could not be removed (" +
+                   std::strerror(error) + "); remove it before unzipping the archive again",
+               Buttons::ok);
+}
+
+// Whether what Extract left is a package: yes after success, and after
+// "incomplete", where only the entries named in the component's box were
+// refused (unsafe names, links, damaged or undecipherable entries) and all
+// the others are sound; a new run would refuse the same entries again. Every
+// other failure (cancelled, no archive, not a ZIP at all, a damaged table of
+// contents, overlapping entries, a full or read-only disk, a component
+// already busy) leaves at best a part of the package that the next Unzip
+// would take for the whole.
+bool package_usable(int result) { return result == 0 || result == ZipMaster::extract_incomplete; }
+
 void unzip_highlighted(Shared& shared, Ui& ui, ZipMaster& zip) {
   for (int i = 0; i < ui.list_count(); ++i) {
     if (shared.unzip_cancel_flag == 1) break;
@@ -39,11 +111,19 @@ void unzip_highlighted(Shared& shared, Ui& ui, ZipMaster& zip) {
       continue;
     }
     if (!platform::create_folder(folder)) throw Error("Directory could not be created !");
+    // From here the folder is this run's own: a failure takes it back, and
+    // the archive stays highlighted for another try.
     zip.ExtrBaseDir = folder + platform::sep;
+    int result = 0;
     try {
-      zip.Extract();
+      result = zip.Extract();
     } catch (const std::exception&) {
+      remove_package_folder(ui, folder);
       ui.message(MessageKind::information, "Problem encountered while extracting !", Buttons::ok);
+      continue;
+    }
+    if (!package_usable(result)) {
+      remove_package_folder(ui, folder);
       continue;
     }
     ui.set_list_item_highlighted(i, false);

@@ -17,7 +17,10 @@ namespace wingstow {
 std::string package_name_for_archive(const std::string& archive_path);
 
 // Throws Error "Directory could not be created !" when a package folder
-// cannot be made; the window is restored first.
+// cannot be made; the window is restored first. A package folder whose
+// extraction fails as a whole (cancelled, not an archive, disk full) is
+// removed again, and its archive stays highlighted, so that the next Unzip
+// extracts it afresh.
 void SpeedButton5Click(Shared& shared, Ui& ui, ZipMaster& zip);
 void SpeedButton10Click(Shared& shared, Ui& ui, ZipMaster& zip);
 
