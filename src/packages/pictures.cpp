@@ -1,9 +1,21 @@
 #include "packages/pictures.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+
 #include "platform/files.h"
 
 namespace wingstow {
 namespace {
+
+// Asked without opening: a named pipe called "x.jpg" would block whoever
+// opens it. The finder leaves such entries out already; this holds for an
+// entry replaced after the search too.
+bool regular_file(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
 
 void search_pictures(Shared& shared, const std::string& mask) {
   shared.Memo2.clear();
@@ -11,6 +23,7 @@ void search_pictures(Shared& shared, const std::string& mask) {
   shared.FindFile1.InSubFolders = true;
   shared.FindFile1.FileAttr = {};
   shared.Memo2 = shared.FindFile1.Search();
+  std::erase_if(shared.Memo2, [](const std::string& path) { return !regular_file(path); });
 }
 
 }  // namespace

@@ -1,10 +1,39 @@
 #include "widgets/picture_view.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <QImageReader>
 #include <QMovie>
 #include <QPainter>
 
 namespace wingstow {
+
+namespace {
+
+// The file at path opened for reading when it is a regular file, nothing
+// otherwise. The open does not wait (a named pipe called "x.jpg" would block
+// the window for good), and the type is judged on what was opened.
+std::unique_ptr<QFile> open_regular(const QString& path) {
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  auto file = std::make_unique<QFile>();
+  if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return nullptr;
+  }
+  return file;
+}
+
+}  // namespace
 
 PictureView::PictureView(QWidget* parent) : QFrame(parent) {
   setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -42,12 +71,16 @@ void PictureView::clear() {
 
 bool PictureView::load(const QString& path) {
   clear();
-  QImageReader reader(path);
+  const std::unique_ptr<QFile> file = open_regular(path);
+  if (!file) return false;
+  QImageReader reader(file.get());
   reader.setDecideFormatFromContent(true);
   const QByteArray format = reader.format();
   if (animate_ && format == "gif" && reader.supportsAnimation() && reader.imageCount() > 1) {
-    auto movie = std::make_unique<QMovie>(path, QByteArray("gif"));
-    if (movie->isValid() && movie->jumpToFrame(0)) {
+    std::unique_ptr<QFile> frames = open_regular(path);
+    auto movie = frames ? std::make_unique<QMovie>(frames.get(), QByteArray("gif")) : nullptr;
+    if (movie) frames.release()->setParent(movie.get());  // goes with the movie
+    if (movie && movie->isValid() && movie->jumpToFrame(0)) {
       image_ = movie->currentImage();
       connect(movie.get(), &QMovie::frameChanged, this, [this] {
         image_ = movie_->currentImage();

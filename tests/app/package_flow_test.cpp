@@ -1,6 +1,9 @@
 // The way of a package through the window: download folder, Unzip, unzip
 // folder, click, Install to FS, catalogue.
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QBuffer>
 #include <QImage>
 #include <QLineEdit>
@@ -113,6 +116,51 @@ class PackageFlowTest : public QObject {
     QVERIFY(click_entry(list, "cessna_v2"));
     QVERIFY(!w.SpeedButton7->isEnabled());  // already installed
     QCOMPARE(w.StatusBar1->currentMessage(), QString(" Already installed!"));
+  }
+
+  // Named pipes called like an archive or a picture never freeze the
+  // window: Unzip reports the one, the package view passes over the other.
+  // The alarm ends a blocked test.
+  void specialFilesNeverBlockTheWindow() {
+    QTemporaryDir dir;
+    const std::string program = test::folder_with_sep(dir, "prog");
+    const QString sim = test::make_simulator(dir, "FS9");
+    platform::IniFile ini(program + "planeyard.ini");
+    ini.write("main_path", "fs_path_2004", sim.toStdString() + "/");
+    ini.write("main_path", "fs_start", "fs2004");
+    test::RecordingUi recorder;
+    Tutil w(program, &recorder);
+    w.show();
+    QVERIFY(QTest::qWaitFor([&] { return w.activated(); }));
+    const std::string download = program + "download_fs2004/";
+    const QByteArray picture = jpeg_bytes();
+    test::write_zip(download + "pack.zip",
+                    {{"Plane/aircraft.cfg", "[fltsim.0]\r\n"},
+                     {"shot.jpg", std::string(picture.constData(), size_t(picture.size()))}});
+    QVERIFY(::mkfifo((download + "pipe.zip").c_str(), 0600) == 0);
+    ::alarm(20);
+
+    QTest::mouseClick(w.FlatButton2, Qt::LeftButton);
+    auto* list = w.LsFilelistView_util;
+    QVERIFY(click_entry(list, "pipe.zip"));
+    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
+    QCOMPARE(recorder.message_texts(),
+             std::vector<std::string>{"Zip file could not be opened: '" + download +
+                                      "pipe.zip' is not a regular file"});
+    QVERIFY(!platform::exists(program + "unzip_fs2004/pipe"));
+    QVERIFY(w.isEnabled());
+
+    QVERIFY(click_entry(list, "pack.zip"));
+    QTest::mouseClick(w.SpeedButton5, Qt::LeftButton);
+    const std::string package = program + "unzip_fs2004/pack/";
+    QVERIFY(platform::file_exists(package + "shot.jpg"));
+    QVERIFY(::mkfifo((package + "a_pipe.jpg").c_str(), 0600) == 0);
+    QTest::mouseClick(w.FlatButton3, Qt::LeftButton);
+    QVERIFY(click_entry(list, "pack"));
+    QCOMPARE(w.ListBox1->count(), 1);
+    QCOMPARE(w.AdvImage3->fileName(), QString::fromStdString(package + "shot.jpg"));
+    QVERIFY(!w.AdvImage3->isEmpty());
+    ::alarm(0);
   }
 
   void stretchMenu() {

@@ -1,6 +1,9 @@
 #include "install/find_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -135,6 +138,32 @@ TEST_F(FindFileTest, EmptyAttributeSetListsOrdinaryFilesOnly) {
   finder.FileAttr = {ffaDirectory};
   EXPECT_EQ(search(F),
             (Paths{F + "old.wav", F + "plain.wav", F + "read_only.wav", F + "sub/found.wav"}));
+}
+
+// Named pipes and sockets are system entries: the plain searches every
+// install and picture look-up makes never hand them out to be opened.
+TEST_F(FindFileTest, SpecialFilesAreListedOnlyWhenSystemEntriesAreAsked) {
+  tree.make_file("F/plain.jpg");
+  ASSERT_EQ(::mkfifo(tree.path("F/pipe.jpg").c_str(), 0600), 0);
+  tree.make_folder("F/sub");
+  ASSERT_EQ(::mkfifo(tree.path("F/sub/pipe.jpg").c_str(), 0600), 0);
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socket_path = tree.path("F/socket.jpg");
+  ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+  socket_path.copy(address.sun_path, socket_path.size());
+  ASSERT_EQ(::bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  ::close(sock);
+  finder.FileMask = "*.jpg";
+  finder.InSubFolders = true;
+
+  finder.FileAttr = {};
+  EXPECT_EQ(search(F), Paths{F + "plain.jpg"});
+  finder.FileAttr = {ffaSysFile};
+  EXPECT_EQ(search(F),
+            (Paths{F + "pipe.jpg", F + "plain.jpg", F + "socket.jpg", F + "sub/pipe.jpg"}));
 }
 
 TEST_F(FindFileTest, AnyFileListsDotEntriesAndHiddenOnesButNeverEntersHiddenFolders) {

@@ -5,6 +5,8 @@
 #include "packages/pictures.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -16,6 +18,12 @@ namespace {
 
 using test::PackagesFixture;
 using Paths = std::vector<std::string>;
+
+// A test that would block for good fails instead: SIGALRM ends the process.
+struct Watchdog {
+  Watchdog() { ::alarm(20); }
+  ~Watchdog() { ::alarm(0); }
+};
 
 class PackagePicturesTest : public PackagesFixture {
  protected:
@@ -53,6 +61,26 @@ TEST_F(PackagePicturesTest, HiddenPicturesAreNotListed) {
 
   EXPECT_EQ(ui.picture_list, Paths{unzip + "Pack/view.gif"});
   expect_shown(unzip + "Pack/view.gif");
+}
+
+// A named pipe called like a picture is neither listed nor shown, and the
+// search does not block on it (the watchdog ends a blocked test).
+TEST_F(PackagePicturesTest, NamedPipesAreNeverShown) {
+  const Watchdog watchdog;
+  add("Pack/a.gif");
+  ASSERT_EQ(::mkfifo((unzip + "Pack/x.jpg").c_str(), 0600), 0);
+  add("Piped/readme.txt");
+  ASSERT_EQ(::mkfifo((unzip + "Piped/x.jpg").c_str(), 0600), 0);
+
+  show("Pack");
+  EXPECT_EQ(ui.picture_list, Paths{unzip + "Pack/a.gif"});
+  expect_shown(unzip + "Pack/a.gif");
+
+  show("Piped");
+  EXPECT_TRUE(ui.picture_list.empty());
+  expect_shown("");
+  show_record_picture(shared, ui, unzip + "Piped");
+  EXPECT_EQ(ui.pictures["AdvImage2"], "");
 }
 
 TEST_F(PackagePicturesTest, UpperCaseExtensionsAreFound) {

@@ -1,5 +1,9 @@
 #include "widgets/picture_view.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -80,6 +84,27 @@ class PictureViewTest : public QObject {
     QVERIFY(view.isEmpty());
     // Painting an empty view is fine.
     view.grab();
+  }
+
+  // Only regular files are opened: a named pipe would block the window for
+  // good (the alarm ends a blocked test), a folder is no picture either.
+  void specialFilesLeaveItEmptyWithoutBlocking() {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("x.jpg");
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    QVERIFY(QDir(dir.path()).mkdir("folder.gif"));
+    ::alarm(20);
+    for (const bool animate : {false, true}) {
+      PictureView view;
+      view.setGifAnimate(animate);
+      QVERIFY(view.load(save_jpeg(dir, "ok.jpg", QSize(10, 10))));
+      QVERIFY(!view.load(fifo));
+      QVERIFY(view.isEmpty());
+      QVERIFY(view.fileName().isEmpty());
+      QVERIFY(!view.load(dir.filePath("folder.gif")));
+      QVERIFY(view.isEmpty());
+    }
+    ::alarm(0);
   }
 
   void gifAnimatesOnlyWhereAsked() {
