@@ -1,0 +1,117 @@
+// How long extracting a large archive takes: up to 100,000 small stored
+// entries in a few folders, so that any cost growing with the entries already
+// written (a folder listed again for each new file) shows at once.
+
+#include <benchmark/benchmark.h>
+#include <zip.h>
+
+#include <QTemporaryDir>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+#include "packages/zip_master.h"
+#include "settings/ui.h"
+
+namespace {
+
+// Answers nothing and shows nothing: only the extraction is measured.
+class QuietUi : public wingstow::Ui {
+ public:
+  wingstow::Answer message(wingstow::MessageKind, std::string_view, wingstow::Buttons) override {
+    ++messages;
+    return wingstow::Answer::ok;
+  }
+  void status(std::string_view) override {}
+  void set_enabled(std::string_view, bool) override {}
+  void set_text(std::string_view, std::string_view) override {}
+  void show_folder(std::string_view) override {}
+  std::string list_directory() override { return {}; }
+  std::string list_selected_item() override { return {}; }
+  int list_count() override { return 0; }
+  std::string list_item_path(int) override { return {}; }
+  std::string list_item_caption(int) override { return {}; }
+  void set_list_item_caption(int, std::string_view) override {}
+  bool list_item_highlighted(int) override { return false; }
+  void set_list_item_highlighted(int, bool) override {}
+  void list_refresh() override {}
+  void set_list_multi_select(bool) override {}
+  void load_picture(std::string_view, std::string_view) override {}
+  void clear_picture(std::string_view) override {}
+  void set_picture_list(const std::vector<std::string>&) override {}
+  void set_progress_bar(int, int) override {}
+  void set_wait_cursor(bool) override {}
+  void set_active_page(std::string_view) override {}
+  void set_catalogue(const std::vector<std::string>&) override {}
+  std::vector<std::string> catalogue() override { return {}; }
+  bool catalogue_checked(int) override { return false; }
+  void set_catalogue_checked(int, bool) override {}
+  int catalogue_index() override { return -1; }
+  void set_found_list(const std::vector<std::string>&) override {}
+  std::string text_of(std::string_view) override { return {}; }
+  std::optional<std::string> run_chooser(std::string_view) override { return {}; }
+  void progress_animation(wingstow::Animation) override {}
+  void progress_start() override {}
+  void progress_stop() override {}
+  void progress_caption(std::string_view) override {}
+  void progress_show() override {}
+  void progress_close() override {}
+  bool prompt_checked() override { return false; }
+  std::string simulator_tag() override { return {}; }
+  std::optional<std::string> input_text(std::string_view, std::string_view, bool) override {
+    return {};
+  }
+  void pump() override {}
+  void process_messages() override {}
+
+  int messages = 0;
+};
+
+// count entries of a few bytes, stored: 90% in one texture folder, the rest
+// spread over 100 folders.
+std::string make_archive(const std::string& file, int count) {
+  int error = 0;
+  zip_t* archive = zip_open(file.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  if (!archive) throw std::runtime_error("cannot create " + file);
+  static const char data[] = "texture";
+  for (int i = 0; i < count; ++i) {
+    const std::string name =
+        i % 10 == 0 ? "Plane/panel" + std::to_string(i % 1000) + "/g" + std::to_string(i) + ".gau"
+                    : "Plane/texture/t" + std::to_string(i) + ".bmp";
+    zip_source_t* source = zip_source_buffer(archive, data, sizeof data - 1, 0);
+    const zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_UTF_8);
+    if (index < 0) throw std::runtime_error("cannot add " + name);
+    zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+  }
+  if (zip_close(archive) != 0) throw std::runtime_error("cannot write " + file);
+  return file;
+}
+
+// Items per second must not fall from the small archive to the large one.
+void BM_ExtractManyEntries(benchmark::State& state) {
+  const int count = static_cast<int>(state.range(0));
+  QTemporaryDir dir;
+  const std::string archive = make_archive(dir.path().toStdString() + "/large.zip", count);
+  QuietUi ui;
+  wingstow::ZipMaster zip(ui);
+  zip.Unattended = true;
+  for (auto _ : state) {
+    state.PauseTiming();
+    QTemporaryDir target;
+    zip.setZipFileName(archive);
+    zip.ExtrBaseDir = target.path().toStdString() + "/";
+    state.ResumeTiming();
+    if (zip.Extract() != 0) state.SkipWithError("extraction failed");
+    state.PauseTiming();
+    target.remove();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_ExtractManyEntries)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+}  // namespace
