@@ -14,16 +14,10 @@
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "removal/ascii_case.h"
 
 namespace wingstow {
 namespace {
-
-std::string key_of(std::string_view line) {
-  std::string key(line);
-  for (char& c : key)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return key;
-}
 
 bool present(const std::string& target) {
   std::string real = platform::resolve(target);
@@ -48,16 +42,16 @@ TargetState target_state(const RecordIndex& others, const std::string& target) {
 
 StepRecord::StepRecord(std::string record, bool must_exist) : record_(std::move(record)) {
   if (must_exist || platform::exists(record_)) lines_ = record_lines(record_);
-  for (const auto& line : lines_) keys_.insert(key_of(line));
+  for (const auto& line : lines_) keys_.insert(ascii_lower(line));
 }
 
-bool StepRecord::lists(std::string_view line) const { return keys_.count(key_of(line)) != 0; }
+bool StepRecord::lists(std::string_view line) const { return keys_.count(ascii_lower(line)) != 0; }
 
-bool StepRecord::added(std::string_view line) const { return added_.count(key_of(line)) != 0; }
+bool StepRecord::added(std::string_view line) const { return added_.count(ascii_lower(line)) != 0; }
 
 bool StepRecord::add(const std::string& line) {
-  if (!keys_.insert(key_of(line)).second) return false;
-  added_.insert(key_of(line));
+  if (!keys_.insert(ascii_lower(line)).second) return false;
+  added_.insert(ascii_lower(line));
   lines_.push_back(line);
   changed_ = true;
   return true;
@@ -67,7 +61,7 @@ void StepRecord::drop(const std::string& line) {
   const auto at = std::find(lines_.rbegin(), lines_.rend(), line);
   if (at == lines_.rend()) return;
   lines_.erase(std::next(at).base());
-  keys_.erase(key_of(line));
+  keys_.erase(ascii_lower(line));
   changed_ = true;
 }
 

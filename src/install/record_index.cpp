@@ -5,18 +5,10 @@
 #include "install/path_helpers.h"
 #include "install/record.h"
 #include "platform/files.h"
+#include "removal/ascii_case.h"
 
 namespace wingstow {
-namespace {
-
-std::string key_of(std::string_view path) {
-  std::string key(path);
-  for (char& c : key)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return key;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 RecordIndex RecordIndex::load(const std::string& unzip_path, const std::string& except) {
   RecordIndex index;
@@ -32,7 +24,7 @@ RecordIndex RecordIndex::load(const std::string& unzip_path, const std::string& 
 
 const std::vector<std::string>& RecordIndex::owners(std::string_view path) const {
   static const std::vector<std::string> none;
-  const auto found = owners_.find(key_of(path));
+  const auto found = owners_.find(ascii_lower(path));
   return found == owners_.end() ? none : found->second;
 }
 
@@ -41,7 +33,7 @@ void RecordIndex::add(const std::string& record, const std::vector<std::string>&
   records_.insert(std::upper_bound(records_.begin(), records_.end(), record), record);
   auto& keys = keys_of_[record];
   for (const auto& line : lines) {
-    std::string key = key_of(line);
+    std::string key = ascii_lower(line);
     auto& list = owners_[key];
     if (std::find(list.begin(), list.end(), record) != list.end()) continue;
     list.insert(std::upper_bound(list.begin(), list.end(), record), record);
