@@ -1,9 +1,5 @@
 #include "packages/unzip.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -11,11 +7,11 @@
 #include <cmath>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "install/path_helpers.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/trash.h"
 
 namespace wingstow {
 namespace {
@@ -35,52 +31,11 @@ bool ends_with_zip(const std::string& path) {
   return end == "zip" || end == "ZIP";
 }
 
-// Removes name in the folder dir with everything below it. Links are
-// removed, never followed; 0 or the errno of the first failure.
-int remove_tree_at(int dir, const std::string& name) {
-  const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return 0;
-    if (errno != ENOTDIR && errno != ELOOP) return errno;
-    return ::unlinkat(dir, name.c_str(), 0) == 0 || errno == ENOENT ? 0 : errno;
-  }
-  std::vector<std::string> names;
-  // The listing gets a descriptor of its own; fd stays for the removals.
-  const int listing_fd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-  if (DIR* listing = listing_fd < 0 ? nullptr : ::fdopendir(listing_fd)) {
-    while (const dirent* e = ::readdir(listing)) {
-      const std::string_view entry = e->d_name;
-      if (entry != "." && entry != "..") names.emplace_back(entry);
-    }
-    ::closedir(listing);
-  } else if (listing_fd >= 0) {
-    ::close(listing_fd);
-  }
-  int error = 0;
-  for (const auto& entry : names) {
-    const int failed = remove_tree_at(fd, entry);
-    if (error == 0) error = failed;
-  }
-  ::close(fd);
-  if (error != 0) return error;
-  return ::unlinkat(dir, name.c_str(), AT_REMOVEDIR) == 0 || errno == ENOENT ? 0 : errno;
-}
-
 // Removes a package folder this run created, so that the next Unzip
 // extracts the archive again instead of taking the remains for a package.
 void remove_package_folder(Ui& ui, const std::string& folder) {
-  const std::string real = platform::resolve(folder);
-  const auto slash = real.rfind(platform::sep);
-  const std::string parent = slash == std::string::npos ? "." : real.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? real : real.substr(slash + 1);
-  int error = 0;
-  const int dir = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) {
-    error = errno;
-  } else {
-    error = remove_tree_at(dir, name);
-    ::close(dir);
-  }
+  errno = 0;
+  const int error = platform::delete_tree(folder) ? 0 : (errno != 0 ? errno : EIO);
   if (error != 0)
     ui.message(MessageKind::warning,
                "The folder '" + folder + "' of an unfinished extraction could not be removed (" +
