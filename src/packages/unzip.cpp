@@ -1,6 +1,5 @@
 #include "packages/unzip.h"
 
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -9,6 +8,7 @@
 #include <string>
 
 #include "install/path_helpers.h"
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/trash.h"
@@ -24,6 +24,10 @@ constexpr int bar_maximum = 10001;
 void set_guarded(Ui& ui, bool enabled) {
   for (auto control : guarded_controls) ui.set_enabled(control, enabled);
 }
+
+// Lies in a package folder while its archive is being extracted; hidden, so
+// that no search of the package sees it.
+constexpr const char* unzip_marker = ".wingstow-unzipping";
 
 bool ends_with_zip(const std::string& path) {
   if (path.size() < 3) return false;
@@ -61,6 +65,10 @@ void unzip_highlighted(Shared& shared, Ui& ui, ZipMaster& zip) {
     const std::string archive = ui.list_item_path(i);
     zip.setZipFileName(archive);
     const std::string folder = shared.unzip_path + package_name_for_archive(archive);
+    const std::string marker = folder + platform::sep + unzip_marker;
+    // A folder still marked is what a killed Unzip left: extracted again.
+    if (platform::folder_exists(folder) && platform::file_exists(marker))
+      remove_package_folder(ui, folder);
     if (platform::folder_exists(folder)) {
       ui.status("Airplane  Already uncompressed!");
       continue;
@@ -68,6 +76,11 @@ void unzip_highlighted(Shared& shared, Ui& ui, ZipMaster& zip) {
     if (!platform::create_folder(folder)) throw Error("Directory could not be created !");
     // From here the folder is this run's own: a failure takes it back, and
     // the archive stays highlighted for another try.
+    if (const int error = platform::write_file_atomically(marker, {})) {
+      remove_package_folder(ui, folder);
+      throw Error("Directory could not be created ! (" + folder + ": " + std::strerror(error) +
+                  ")");
+    }
     zip.ExtrBaseDir = folder + platform::sep;
     int result = 0;
     try {
@@ -81,6 +94,7 @@ void unzip_highlighted(Shared& shared, Ui& ui, ZipMaster& zip) {
       remove_package_folder(ui, folder);
       continue;
     }
+    platform::delete_file(marker);
     ui.set_list_item_highlighted(i, false);
   }
 }

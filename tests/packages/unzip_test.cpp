@@ -4,7 +4,9 @@
 #include "packages/unzip.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <zip.h>
 
@@ -335,6 +337,42 @@ TEST_F(UnzipTest, DiskFullTakesThePackageBackAndTheNextUnzipCompletesIt) {
   EXPECT_EQ(read_file(unzip + "pack/readme.txt"), "read me");
   EXPECT_FALSE(highlighted("pack.zip"));
   EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+// A killed Unzip leaves its package folder marked as unfinished; the next
+// Unzip extracts the archive again instead of taking the remains for it.
+TEST_F(UnzipTest, UnzipKilledMidwayExtractsAgain) {
+  Entries entries;
+  for (int i = 0; i < 20; ++i)
+    entries.emplace_back("Plane/t" + std::to_string(i) + ".bmp", std::string(1000, 'a' + i));
+  archive("pack.zip", entries);
+  select({"pack.zip"});
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    int left = 12;
+    ui.on_process_messages = [&] {
+      if (--left == 0) ::raise(SIGKILL);
+    };
+    run();
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  ASSERT_TRUE(exists(unzip + "pack"));
+
+  run();
+
+  EXPECT_TRUE(ui.messages.empty());
+  for (const auto& [name, content] : entries) EXPECT_EQ(read_file(unzip + "pack/" + name), content);
+  EXPECT_FALSE(exists(unzip + "pack/.wingstow-unzipping"));
+  EXPECT_FALSE(highlighted("pack.zip"));
+  // A finished package is never extracted over.
+  select({"pack.zip"});
+  run();
+  ASSERT_FALSE(ui.statuses.empty());
+  EXPECT_EQ(ui.statuses.back(), "Airplane  Already uncompressed!");
 }
 
 TEST_F(UnzipTest, ExtractionThatRaisesIsReportedAndTheWalkGoesOn) {
