@@ -9,6 +9,7 @@
 
 #include "install/find_file.h"
 #include "platform/ini_file.h"
+#include "settings/wine.h"
 
 namespace wingstow {
 
@@ -60,6 +61,11 @@ struct Shared {
 
   // The one finder of the program, set up as the main window stores it.
   TFindFile FindFile1 = make_main_finder();
+
+  // Found once per start: the Wine prefixes of the user and the simulator
+  // roots inside them.
+  std::vector<WinePrefix> wine_prefixes;
+  std::vector<SimulatorRoot> simulator_roots;
 
   // The package being installed.
   InstallReport install_report;
