@@ -6,6 +6,7 @@
 // deep walk of the home, and offered in the drives list and the chooser.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace wingstow {
@@ -31,7 +32,9 @@ struct WineEnvironment {
 WineEnvironment wine_environment_of_process();
 
 // The prefixes (folders holding drive_c and system.reg) found in the usual
-// places, each once, in a stable order.
+// places, each once, in a stable order. Their paths are real paths (links
+// followed), so that ~/.steam/steam and the ~/.local/share/Steam it leads to
+// give one prefix, and nothing is later written through a link.
 std::vector<WinePrefix> find_wine_prefixes(const WineEnvironment& environment);
 
 // The simulator roots inside the prefixes: folders that pass the chooser's
@@ -39,5 +42,10 @@ std::vector<WinePrefix> find_wine_prefixes(const WineEnvironment& environment);
 // case as found, under drive_c/Program Files*/ and drive_c/ to a small fixed
 // depth.
 std::vector<SimulatorRoot> find_simulator_roots(const std::vector<WinePrefix>& prefixes);
+
+// The chooser's test: folder (with or without trailing separator) holds the
+// folders aircraft, gauges, sound, effects, modules and flights, letter case
+// ignored.
+bool is_simulator_root(std::string_view folder);
 
 }  // namespace wingstow

@@ -1,0 +1,71 @@
+#include "platform/folder_listing.h"
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace wingstow::platform {
+
+namespace {
+
+char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// find_entries' order: letter case ignored, ties broken by the exact bytes.
+bool name_less(const ListedEntry& a, const ListedEntry& b) {
+  const auto n = std::min(a.name.size(), b.name.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto x = static_cast<unsigned char>(fold(a.name[i]));
+    const auto y = static_cast<unsigned char>(fold(b.name[i]));
+    if (x != y) return x < y;
+  }
+  if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
+  return a.name < b.name;
+}
+
+struct DirCloser {
+  void operator()(DIR* d) const { closedir(d); }
+};
+
+}  // namespace
+
+std::vector<ListedEntry> list_folder(std::string_view folder) {
+  std::vector<ListedEntry> entries;
+  if (folder.empty()) return entries;
+  const std::unique_ptr<DIR, DirCloser> dir(opendir(std::string(folder).c_str()));
+  if (!dir) return entries;
+  const int fd = dirfd(dir.get());
+  while (const dirent* e = readdir(dir.get())) {
+    const std::string_view name = e->d_name;
+    if (name == "." || name == "..") continue;
+    ListedEntry entry{std::string(name)};
+    unsigned char type = e->d_type;
+    if (type == DT_UNKNOWN) {
+      struct stat own;
+      if (::fstatat(fd, e->d_name, &own, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      type = S_ISLNK(own.st_mode)   ? DT_LNK
+             : S_ISDIR(own.st_mode) ? DT_DIR
+             : S_ISREG(own.st_mode) ? DT_REG
+                                    : DT_UNKNOWN;
+    }
+    if (type == DT_LNK) {
+      entry.link = true;
+      struct stat target;
+      if (::fstatat(fd, e->d_name, &target, 0) == 0) {
+        entry.folder = S_ISDIR(target.st_mode);
+        entry.file = S_ISREG(target.st_mode);
+      }
+    } else {
+      entry.folder = type == DT_DIR;
+      entry.file = type == DT_REG;
+    }
+    entries.push_back(std::move(entry));
+  }
+  std::sort(entries.begin(), entries.end(), name_less);
+  return entries;
+}
+
+}  // namespace wingstow::platform
