@@ -386,7 +386,7 @@ void FileListView::setMultiSelect(bool multi) {
 
 void FileListView::oneLevelUp() {
   if (current_directory == drives_text) return;
-  if (platform::is_drive_root(current_directory.toStdString())) {
+  if (is_drive_root(current_directory)) {
     setDirectory(drives_text);
     return;
   }
@@ -923,8 +923,33 @@ void FileListView::fill() {
     fill_folder();
 }
 
+void FileListView::setExtraDrives(std::vector<platform::Drive> drives) {
+  extra_drives = std::move(drives);
+  if (current_directory == drives_text) fill();
+}
+
+std::vector<platform::Drive> FileListView::all_drives() const {
+  std::vector<platform::Drive> list = platform::drives();
+  list.insert(list.end(), extra_drives.begin(), extra_drives.end());
+  return list;
+}
+
+// Every entry of the drives list leads back to it, the home folder and a
+// prefix's drive_c too, though they are not the roots of their volumes.
+bool FileListView::is_drive_root(const QString& folder) const {
+  const auto trimmed = [](std::string path) {
+    while (path.size() > 1 && path.back() == platform::sep) path.pop_back();
+    return path;
+  };
+  const std::string wanted = trimmed(local(folder));
+  if (platform::is_drive_root(wanted)) return true;
+  const auto list = all_drives();
+  return std::any_of(list.begin(), list.end(),
+                     [&](const platform::Drive& drive) { return trimmed(drive.root) == wanted; });
+}
+
 void FileListView::fill_drives() {
-  for (const platform::Drive& drive : platform::drives()) {
+  for (const platform::Drive& drive : all_drives()) {
     QTreeWidgetItem* item = add_entry(EntryKind::drive, QString::fromStdString(drive.label),
                                       with_separator(QString::fromStdString(drive.root)));
     item->setText(type_column, QStringLiteral("Drive"));

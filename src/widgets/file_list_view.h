@@ -15,6 +15,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/shell.h"
+
 class QAction;
 
 namespace wingstow {
@@ -49,6 +51,10 @@ class FileListView : public QTreeWidget {
   // and so is the value already held (letter case aside).
   void setDirectory(const QString& folder);
 
+  // Drives beyond the platform's (the Wine prefixes' drive_c), listed after
+  // them in the drives list.
+  void setExtraDrives(std::vector<platform::Drive> drives);
+
   // Full path of the entry last clicked (or reached with the arrow keys).
   QString selectedItem() const { return selected_item; }
 
@@ -62,8 +68,8 @@ class FileListView : public QTreeWidget {
   void setMultiSelect(bool multi);
   bool multiSelect() const { return selectionMode() == QAbstractItemView::ExtendedSelection; }
 
-  // Drives list <- drive root <- folder; a folder's parent comes up with the
-  // folder's entry highlighted and clicked.
+  // Drives list <- drive root (any entry of the drives list) <- folder; a
+  // folder's parent comes up with the folder's entry highlighted and clicked.
   void oneLevelUp();
   // Reads the folder again: real captions, nothing highlighted.
   void refresh();
@@ -153,6 +159,8 @@ class FileListView : public QTreeWidget {
   void report(const QString& heading, const QStringList& failures);
   void fill();
   void fill_drives();
+  std::vector<platform::Drive> all_drives() const;
+  bool is_drive_root(const QString& folder) const;
   void fill_folder();
   QTreeWidgetItem* add_entry(EntryKind kind, const QString& caption, const QString& path);
   QTreeWidgetItem* find_entry(const QString& path, Qt::CaseSensitivity cs) const;
@@ -162,6 +170,7 @@ class FileListView : public QTreeWidget {
 
   QString current_directory;
   QString selected_item;
+  std::vector<platform::Drive> extra_drives;
   // Set between a double click that opened an entry and the button's release.
   bool opened_by_double_click = false;
 

@@ -91,12 +91,22 @@ void FolderTreeDropDown::setSelectedFolder(const QString& folder) {
   if (!platform::folder_exists(resolved)) return;
   selected = without_separator(QString::fromStdString(resolved));
 
+  // A shortcut's caption says more than its long path, which stays the tip.
+  QString caption = selected;
+  for (const Shortcut& shortcut : shortcuts)
+    if (without_separator(shortcut.path) == selected) caption = shortcut.caption;
   clear();
-  addItem(style()->standardIcon(QStyle::SP_DirIcon), selected);
+  addItem(style()->standardIcon(QStyle::SP_DirIcon), caption);
   setItemData(0, selected, Qt::ToolTipRole);
   setToolTip(selected);
   emit pathChange(selected);
 }
+
+void FolderTreeDropDown::setExtraDrives(std::vector<platform::Drive> drives) {
+  extra_drives = std::move(drives);
+}
+
+void FolderTreeDropDown::setShortcuts(std::vector<Shortcut> list) { shortcuts = std::move(list); }
 
 void FolderTreeDropDown::showPopup() {
   // Built afresh each time: drives come and go, folders are created.
@@ -104,7 +114,14 @@ void FolderTreeDropDown::showPopup() {
   if (!selected.isEmpty()) reveal(selected);
 
   const QRect screen_area = screen()->availableGeometry();
-  const QSize size(std::max(width(), popup_min_width), popup_height);
+  // Wide enough for the top level's captions, within half the screen.
+  int captions = 0;
+  for (int row = 0; row < model->rowCount(); ++row)
+    captions = std::max(captions, tree->fontMetrics().horizontalAdvance(model->item(row)->text()));
+  captions += tree->indentation() + tree->iconSize().width() + 4 * tree->frameWidth() + 16;
+  const QSize size(
+      std::max({width(), popup_min_width, std::min(captions, screen_area.width() / 2)}),
+      popup_height);
   QPoint origin = mapToGlobal(QPoint(0, height()));
   if (origin.y() + size.height() > screen_area.bottom()) {
     const int above = mapToGlobal(QPoint(0, 0)).y() - size.height();
@@ -140,16 +157,21 @@ bool FolderTreeDropDown::eventFilter(QObject* watched, QEvent* event) {
 
 void FolderTreeDropDown::rebuild() {
   model->clear();
-  for (const platform::Drive& drive : platform::drives()) {
-    add_folder_item(model->invisibleRootItem(), QString::fromStdString(drive.label),
-                    with_separator(QString::fromStdString(drive.root)), true);
+  QStandardItem* top = model->invisibleRootItem();
+  for (const Shortcut& shortcut : shortcuts)
+    add_folder_item(top, shortcut.caption, with_separator(shortcut.path), QStyle::SP_DirLinkIcon);
+  std::vector<platform::Drive> drives = platform::drives();
+  drives.insert(drives.end(), extra_drives.begin(), extra_drives.end());
+  for (const platform::Drive& drive : drives) {
+    add_folder_item(top, QString::fromStdString(drive.label),
+                    with_separator(QString::fromStdString(drive.root)), QStyle::SP_DriveHDIcon);
   }
 }
 
 QStandardItem* FolderTreeDropDown::add_folder_item(QStandardItem* parent, const QString& caption,
-                                                   const QString& path, bool drive) {
-  auto* item = new QStandardItem(
-      style()->standardIcon(drive ? QStyle::SP_DriveHDIcon : QStyle::SP_DirIcon), caption);
+                                                   const QString& path,
+                                                   QStyle::StandardPixmap icon) {
+  auto* item = new QStandardItem(style()->standardIcon(icon), caption);
   item->setEditable(false);
   item->setData(path, path_role);
   item->setData(false, loaded_role);
@@ -170,18 +192,20 @@ void FolderTreeDropDown::populate(QStandardItem* item) {
   item->removeRows(0, item->rowCount());
 
   const QString folder = with_separator(item->data(path_role).toString());
-  // Without attr_hidden in the mask the dot-folders stay out.
-  for (const platform::DirEntry& entry :
-       platform::find_entries(folder.toStdString(), "*", platform::attr_directory)) {
+  // Dot-folders too: Wine prefixes, and so the simulators, live in them.
+  for (const platform::DirEntry& entry : platform::find_entries(
+           folder.toStdString(), "*", platform::attr_directory | platform::attr_hidden)) {
     if (!(entry.attributes & platform::attr_directory) || entry.name == "." || entry.name == "..")
       continue;
     const QString name = QString::fromStdString(entry.name);
-    add_folder_item(item, name, folder + name, false);
+    add_folder_item(item, name, folder + name, QStyle::SP_DirIcon);
   }
 }
 
 void FolderTreeDropDown::reveal(const QString& folder) {
   const QString wanted = with_separator(folder);
+  // The deepest top-level entry holding the folder: a shortcut for its own
+  // folder and below, otherwise a drive.
   QStandardItem* drive = nullptr;
   qsizetype drive_length = -1;
   for (int row = 0; row < model->rowCount(); ++row) {

@@ -6,6 +6,10 @@
 
 #include <QComboBox>
 #include <QString>
+#include <QStyle>
+#include <vector>
+
+#include "platform/shell.h"
 
 class QFrame;
 class QModelIndex;
@@ -28,6 +32,18 @@ class FolderTreeDropDown : public QComboBox {
   // Chooses folder as the user would; ignored unless it is an existing folder.
   void setSelectedFolder(const QString& folder);
 
+  // Drives beyond the platform's (the Wine prefixes' drive_c), listed after
+  // them.
+  void setExtraDrives(std::vector<platform::Drive> drives);
+
+  // Folders offered above the drives, such as the simulators found: each
+  // shows its caption, in the tree and in the box once chosen.
+  struct Shortcut {
+    QString caption;
+    QString path;
+  };
+  void setShortcuts(std::vector<Shortcut> shortcuts);
+
   void showPopup() override;
   void hidePopup() override;
 
@@ -40,7 +56,7 @@ class FolderTreeDropDown : public QComboBox {
  private:
   void rebuild();
   QStandardItem* add_folder_item(QStandardItem* parent, const QString& caption, const QString& path,
-                                 bool drive);
+                                 QStyle::StandardPixmap icon);
   void populate(QStandardItem* item);
   void reveal(const QString& folder);
   void choose(const QModelIndex& index);
@@ -49,6 +65,8 @@ class FolderTreeDropDown : public QComboBox {
   QTreeView* tree;
   QStandardItemModel* model;
   QString selected;
+  std::vector<platform::Drive> extra_drives;
+  std::vector<Shortcut> shortcuts;
 };
 
 }  // namespace wingstow

@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,6 +27,7 @@ class FileListViewTest : public QObject {
   void arrow_key_release();
   void one_level_up();
   void opening_entries();
+  void extra_drives();
 
  private:
   int row(const QString& caption) const;
@@ -214,6 +216,43 @@ void FileListViewTest::opening_entries() {
   const QString first_drive = view->itemPath(0);
   double_click(0);
   QCOMPARE(view->directory(), first_drive);
+}
+
+// A Wine prefix's drive_c is a drive like the others: listed after them,
+// opened by its entry, and one level up from it (or from the home folder)
+// leads back to the drives list.
+void FileListViewTest::extra_drives() {
+  const auto drives = wingstow::platform::drives();
+  const QString drive_c = root + "sub/";
+  view->setExtraDrives({{drive_c.toStdString(), "C: of ~/.wine"}});
+  QCOMPARE(view->itemCount(), int(drives.size()) + 1);
+  const int wine = int(drives.size());
+  QCOMPARE(view->itemCaption(wine), QStringLiteral("C: of ~/.wine"));
+  QCOMPARE(view->itemPath(wine), drive_c);
+  QCOMPARE(view->topLevelItem(wine)->text(FileListView::type_column), QStringLiteral("Drive"));
+
+  double_click(wine);
+  QCOMPARE(view->directory(), drive_c);
+  QCOMPARE(view->itemCaption(1), QStringLiteral("inner"));
+  view->oneLevelUp();
+  QCOMPARE(view->directory(), QStringLiteral("Drives"));
+
+  // Below it, folders go up one level at a time; the parent entry of
+  // drive_c goes up too.
+  view->setDirectory(drive_c + "inner");
+  view->oneLevelUp();
+  QCOMPARE(view->directory(), drive_c);
+  double_click(0);
+  QCOMPARE(view->directory(), QStringLiteral("Drives"));
+
+  view->setDirectory(QDir::homePath());
+  view->oneLevelUp();
+  QCOMPARE(view->directory(), QStringLiteral("Drives"));
+
+  // The folder holding drive_c is no drive.
+  view->setDirectory(root);
+  view->oneLevelUp();
+  QCOMPARE(view->directory(), QFileInfo(temp->path()).path() + '/');
 }
 
 QTEST_MAIN(FileListViewTest)

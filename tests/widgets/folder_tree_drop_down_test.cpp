@@ -25,6 +25,7 @@ class FolderTreeDropDownTest : public QObject {
   void choosing_raises_path_change_every_time();
   void drives_on_top_and_no_typing();
   void popup_reveals_and_chooses();
+  void extra_drives_and_shortcuts();
 
  private:
   QModelIndex child(const QModelIndex& parent, const QString& name) const;
@@ -39,7 +40,7 @@ class FolderTreeDropDownTest : public QObject {
 void FolderTreeDropDownTest::init() {
   temp = std::make_unique<QTemporaryDir>();
   base = temp->path();
-  for (const char* folder : {"a/b/deep", "a/C", "a/.hidden", "e"})
+  for (const char* folder : {"a/b/deep", "a/C", "a/.hidden", "a/zed", "e"})
     QVERIFY(QDir(base).mkpath(folder));
   QVERIFY(QFile(base + "/a/f.txt").open(QIODevice::WriteOnly));
   box = new FolderTreeDropDown;
@@ -107,11 +108,11 @@ void FolderTreeDropDownTest::popup_reveals_and_chooses() {
   const QModelIndex a = tree->currentIndex().parent();
   QCOMPARE(tree->currentIndex().data(Qt::ToolTipRole).toString(), base + "/a/b");
   QVERIFY(tree->isExpanded(a));
-  // Folders only, no dot-folders, letter case ignored in the order.
+  // Folders only, dot-folders among them, letter case ignored in the order.
   QStringList names;
   for (int row = 0; row < tree->model()->rowCount(a); ++row)
     names << tree->model()->index(row, 0, a).data().toString();
-  QCOMPARE(names, (QStringList{"b", "C"}));
+  QCOMPARE(names, (QStringList{".hidden", "b", "C", "zed"}));
 
   // Expanding with the branch arrow or the keyboard keeps the tree open; a
   // click on the folder chooses it and closes.
@@ -138,6 +139,35 @@ void FolderTreeDropDownTest::popup_reveals_and_chooses() {
   QTest::keyClick(tree, Qt::Key_Escape);
   QVERIFY(!popup->isVisible());
   QCOMPARE(changes.count(), 2);
+}
+
+// A prefix's drive_c comes after the platform's drives; a shortcut (a
+// simulator found) comes first, shows its caption once chosen, and is where
+// the tree opens for its folder.
+void FolderTreeDropDownTest::extra_drives_and_shortcuts() {
+  const auto drives = wingstow::platform::drives();
+  box->setExtraDrives({{(base + "/a/").toStdString(), "C: of ~/.wine"}});
+  box->setShortcuts({{"b (C: of ~/.wine)", base + "/a/b"}});
+  box->setSelectedFolder(base + "/a/b/");
+  QCOMPARE(box->selectedFolder(), base + "/a/b");
+  QCOMPARE(box->currentText(), QStringLiteral("b (C: of ~/.wine)"));
+  QCOMPARE(box->toolTip(), base + "/a/b");
+
+  box->showPopup();
+  const auto* model = tree->model();
+  QCOMPARE(model->rowCount(), int(drives.size()) + 2);
+  QCOMPARE(model->index(0, 0).data().toString(), QStringLiteral("b (C: of ~/.wine)"));
+  QCOMPARE(tree->currentIndex(), model->index(0, 0));
+  const QModelIndex wine = model->index(int(drives.size()) + 1, 0);
+  QCOMPARE(wine.data().toString(), QStringLiteral("C: of ~/.wine"));
+  QCOMPARE(wine.data(Qt::ToolTipRole).toString(), base + "/a/");
+
+  // Below the drive like any other folder.
+  box->setSelectedFolder(base + "/a/C");
+  QCOMPARE(box->currentText(), base + "/a/C");
+  box->showPopup();
+  QCOMPARE(tree->currentIndex().parent().data().toString(), QStringLiteral("C: of ~/.wine"));
+  QTest::keyClick(tree, Qt::Key_Escape);
 }
 
 QTEST_MAIN(FolderTreeDropDownTest)
