@@ -49,7 +49,10 @@ class QuietUi : public wingstow::Ui {
   int catalogue_index() override { return -1; }
   void set_found_list(const std::vector<std::string>&) override {}
   std::string text_of(std::string_view) override { return {}; }
-  std::optional<std::string> run_chooser(std::string_view) override { return {}; }
+  std::optional<std::string> run_chooser(std::string_view,
+                                         const std::vector<std::string>&) override {
+    return {};
+  }
   void progress_animation(wingstow::Animation) override {}
   void progress_start() override {}
   void progress_stop() override {}

@@ -35,11 +35,24 @@ TForm2::TForm2(QWidget* parent)
   connect(BitBtn2, &QPushButton::clicked, this, [this] { reject(); });
 }
 
-bool TForm2::is_simulator_root(const QString& folder) {
-  const std::string base = folder.toStdString() + platform::sep;
-  for (const char* name : {"aircraft", "gauges", "sound", "effects", "modules", "flights"})
-    if (!platform::folder_exists(base + name)) return false;
-  return true;
+void TForm2::offer_simulators(const std::vector<std::string>& found_roots,
+                              const std::vector<WinePrefix>& prefixes) {
+  std::vector<FolderTreeDropDown::Shortcut> shortcuts;
+  for (const std::string& root : found_roots) {
+    std::string folder = root;
+    while (folder.size() > 1 && folder.back() == platform::sep) folder.pop_back();
+    // "Flight Simulator 9 (C: of ~/.wine)"; the full path is the tip.
+    std::string caption = folder;
+    for (const WinePrefix& prefix : prefixes) {
+      if (root.starts_with(prefix.drive_c)) {
+        caption = folder.substr(folder.rfind(platform::sep) + 1) + " (" + prefix.caption + ")";
+        break;
+      }
+    }
+    shortcuts.push_back({QString::fromStdString(caption), QString::fromStdString(folder)});
+  }
+  LsDirTree1->setShortcuts(shortcuts);
+  if (!shortcuts.empty()) LsDirTree1->setSelectedFolder(shortcuts.front().path);
 }
 
 void TForm2::LsDirTree1PathChange(const QString& folder) {
@@ -47,7 +60,7 @@ void TForm2::LsDirTree1PathChange(const QString& folder) {
   // could never be stored, so OK goes off for it.
   if (folder.contains(u'\n') || folder.contains(u'\r')) BitBtn1->setEnabled(false);
   // Any other failing folder leaves OK as it was.
-  else if (is_simulator_root(folder))
+  else if (is_simulator_root(folder.toStdString()))
     BitBtn1->setEnabled(true);
 }
 

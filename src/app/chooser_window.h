@@ -2,7 +2,10 @@
 
 #include <QDialog>
 #include <QPushButton>
+#include <string>
+#include <vector>
 
+#include "settings/wine.h"
 #include "widgets/folder_tree_drop_down.h"
 
 namespace wingstow {
@@ -20,8 +23,11 @@ class TForm2 : public QDialog {
   QPushButton* BitBtn1;
   QPushButton* BitBtn2;
 
-  // The six folders every simulator root holds.
-  static bool is_simulator_root(const QString& folder);
+  // The simulator roots found on the disk go at the top of the tree, named
+  // after their folder and Wine prefix, and the first is chosen, so that OK
+  // takes it. None leaves the last choice as it was.
+  void offer_simulators(const std::vector<std::string>& found_roots,
+                        const std::vector<WinePrefix>& prefixes);
 
  public slots:
   void LsDirTree1PathChange(const QString& folder);

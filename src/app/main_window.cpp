@@ -35,6 +35,7 @@
 #include "removal/catalogue.h"
 #include "removal/removal.h"
 #include "settings/simulator.h"
+#include "settings/wine.h"
 #include "widgets/about_box.h"
 #include "widgets/file_list_view.h"
 #include "widgets/flat_button.h"
@@ -421,6 +422,7 @@ void Tutil::FormActivate() {
   if (activated_) return;
   activated_ = true;
   PageControl1->setCurrentWidget(TabSheet1);
+  find_simulators();
   ZipMaster1.load_zip_dll();
   ZipMaster1.load_unz_dll();
   // fs_start names the simulator selected last; any other value, the default
@@ -435,6 +437,17 @@ void Tutil::FormActivate() {
     fs2004x->setChecked(true);
     FlatButton1->setText("Fs2004 Path :");
   }
+}
+
+void Tutil::find_simulators() {
+  // Once a start: a look into the usual places, not a walk of the home.
+  shared_.wine_prefixes = find_wine_prefixes(wine_environment_of_process());
+  shared_.simulator_roots = find_simulator_roots(shared_.wine_prefixes);
+  std::vector<platform::Drive> drives;
+  for (const WinePrefix& prefix : shared_.wine_prefixes)
+    drives.push_back({prefix.drive_c, prefix.caption});
+  LsFilelistView_util->setExtraDrives(drives);
+  Form2->LsDirTree1->setExtraDrives(drives);
 }
 
 void Tutil::fs2002xClick() {
@@ -740,9 +753,11 @@ std::string Tutil::text_of(std::string_view name) {
   return {};
 }
 
-std::optional<std::string> Tutil::run_chooser(std::string_view caption) {
+std::optional<std::string> Tutil::run_chooser(std::string_view caption,
+                                              const std::vector<std::string>& found_roots) {
   Form2->setWindowTitle(qs(caption));
   Form2->LsDirTree1->setEnabled(true);
+  Form2->offer_simulators(found_roots, shared_.wine_prefixes);
   if (Form2->exec() != QDialog::Accepted) return std::nullopt;
   return Form2->LsDirTree1->selectedFolder().toStdString();
 }

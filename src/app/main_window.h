@@ -81,7 +81,8 @@ class Tutil : public QWidget, public Ui {
   int catalogue_index() override;
   void set_found_list(const std::vector<std::string>& names) override;
   std::string text_of(std::string_view control) override;
-  std::optional<std::string> run_chooser(std::string_view caption) override;
+  std::optional<std::string> run_chooser(std::string_view caption,
+                                         const std::vector<std::string>& found_roots) override;
   void progress_animation(Animation animation) override;
   void progress_start() override;
   void progress_stop() override;
@@ -141,6 +142,8 @@ class Tutil : public QWidget, public Ui {
   void on_click(QAbstractButton* button, void (Tutil::*handler)());
   // Steps shared by the browse buttons; false when the folder is missing.
   bool browse_to(FlatButton* button, const std::string& folder, const char* invalid_message);
+  // The Wine prefixes and the simulators in them, offered as drives.
+  void find_simulators();
 
   Shared shared_;
   Ui* dialogs_;

@@ -87,7 +87,10 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
 
   set_all(ui, locked_while_choosing, false);
   set_all(ui, command_controls, false);
-  const auto selected = ui.run_chooser("Set the main " + std::string(tag) + " path");
+  std::vector<std::string> found;
+  for (const SimulatorRoot& root : shared.simulator_roots)
+    if (root.tag == tag) found.push_back(root.root);
+  const auto selected = ui.run_chooser("Set the main " + std::string(tag) + " path", found);
   if (!selected) return;
 
   const std::string other_key =

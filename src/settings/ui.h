@@ -86,8 +86,10 @@ class Ui {
 
   // Shows the chooser Form2 modally with this caption and its folder tree
   // enabled; the selected folder (no trailing separator) when it ends with
-  // OK, nothing otherwise.
-  virtual std::optional<std::string> run_chooser(std::string_view caption) = 0;
+  // OK, nothing otherwise. found_roots: the simulator roots found on the disk
+  // for this simulator, offered first, the first one already selected.
+  virtual std::optional<std::string> run_chooser(std::string_view caption,
+                                                 const std::vector<std::string>& found_roots) = 0;
 
   // The progress window Form1.
   virtual void progress_animation(Animation animation) = 0;

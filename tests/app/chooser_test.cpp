@@ -2,6 +2,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeView>
 
 #include "window_fixture.h"
 
@@ -89,6 +90,37 @@ class ChooserTest : public QObject {
     });
     QCOMPARE(form.exec(), int(QDialog::Rejected));
     QVERIFY(!form.BitBtn1->isEnabled());
+  }
+
+  // The found roots head the tree, named by folder and prefix; the first is
+  // chosen with OK on. Offering none leaves the last choice alone.
+  void foundSimulatorsAreOfferedFirstWithTheFirstChosen() {
+    QTemporaryDir dir;
+    const QString in_prefix = test::make_simulator(dir, "pfx/drive_c/Games/FS9");
+    const QString elsewhere = test::make_simulator(dir, "disk/FS2004");
+    const std::vector<WinePrefix> prefixes = {{"C: of Steam 6100",
+                                               (dir.path() + "/pfx/").toStdString(),
+                                               (dir.path() + "/pfx/drive_c/").toStdString()}};
+    TForm2 form;
+    form.LsDirTree1->setEnabled(true);
+    form.show();
+    form.offer_simulators({(in_prefix + "/").toStdString(), elsewhere.toStdString()}, prefixes);
+    QCOMPARE(form.LsDirTree1->selectedFolder(), in_prefix);
+    QCOMPARE(form.LsDirTree1->currentText(), QString("FS9 (C: of Steam 6100)"));
+    QVERIFY(form.BitBtn1->isEnabled());
+
+    auto* tree = form.LsDirTree1->findChild<QTreeView*>("tree");
+    form.LsDirTree1->showPopup();
+    QCOMPARE(tree->currentIndex().row(), 0);
+    QCOMPARE(tree->model()->index(0, 0).data().toString(), QString("FS9 (C: of Steam 6100)"));
+    QCOMPARE(tree->model()->index(1, 0).data().toString(), elsewhere);
+    form.LsDirTree1->hidePopup();
+
+    form.offer_simulators({}, prefixes);
+    QCOMPARE(form.LsDirTree1->selectedFolder(), in_prefix);
+    form.LsDirTree1->showPopup();
+    QCOMPARE(tree->model()->index(0, 0).data().toString(), QString("/"));
+    form.LsDirTree1->hidePopup();
   }
 
   void layout() {

@@ -1,16 +1,53 @@
 #include "app/startup.h"
 
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
+#include "app/chooser_window.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/progress_window.h"
 #include "platform/error.h"
+#include "platform/ini_file.h"
 #include "platform/single_instance.h"
 #include "support/recording_ui.h"
+#include "widgets/file_list_view.h"
 #include "window_fixture.h"
 
 namespace wingstow {
+
+namespace {
+
+StartOptions options(const std::string& program, const std::string& locks, Ui* dialogs) {
+  StartOptions options;
+  options.program_folder = program;
+  options.lock_folder = locks;
+  options.dialogs = dialogs;
+  return options;
+}
+
+// HOME (and WINEPREFIX, unset) for one test, as they were afterwards.
+class EnvironmentScope {
+ public:
+  explicit EnvironmentScope(const QString& home)
+      : home_(qgetenv("HOME")),
+        prefix_(qgetenv("WINEPREFIX")),
+        had_prefix_(qEnvironmentVariableIsSet("WINEPREFIX")) {
+    qputenv("HOME", home.toLocal8Bit());
+    qunsetenv("WINEPREFIX");
+  }
+  ~EnvironmentScope() {
+    qputenv("HOME", home_);
+    if (had_prefix_) qputenv("WINEPREFIX", prefix_);
+  }
+
+ private:
+  QByteArray home_, prefix_;
+  bool had_prefix_;
+};
+
+}  // namespace
 
 class StartupTest : public QObject {
   Q_OBJECT
@@ -21,13 +58,13 @@ class StartupTest : public QObject {
     const std::string program = test::folder_with_sep(dir, "prog");
     const std::string locks = dir.path().toStdString() + "/run";
     test::RecordingUi first_ui;
-    auto first = start_instance({program, locks, &first_ui});
+    auto first = start_instance(options(program, locks, &first_ui));
     QVERIFY(first && first->window);
     first->window->show();
 
     const int windows_before = QApplication::topLevelWidgets().size();
     test::RecordingUi second_ui;
-    auto second = start_instance({program, locks, &second_ui});
+    auto second = start_instance(options(program, locks, &second_ui));
     QVERIFY(!second);
     QCOMPARE(second_ui.messages.size(), size_t(1));
     QCOMPARE(second_ui.messages[0].text, std::string("already running"));
@@ -38,8 +75,55 @@ class StartupTest : public QObject {
 
     // Once the first has ended, a new start goes through.
     first.reset();
-    auto third = start_instance({program, locks, &second_ui});
+    auto third = start_instance(options(program, locks, &second_ui));
     QVERIFY(third && third->window);
+  }
+
+  // A home with one Wine prefix holding FS2004: the start finds it, both
+  // drives lists show its drive_c, and pressing FS 2004 opens the chooser on
+  // the simulator, OK enabled, nothing stored until OK.
+  void startFindsTheSimulatorInAWinePrefix() {
+    QTemporaryDir dir;
+    const QString wine = dir.path() + "/home/.wine";
+    const QString sim = test::make_simulator(
+        dir, "home/.wine/drive_c/Program Files (x86)/Microsoft Games/Flight Simulator 9");
+    for (const QString& file : {wine + "/system.reg", sim + "/fs9.exe"}) {
+      QFile f(file);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    EnvironmentScope home(dir.path() + "/home");
+    const std::string program = test::folder_with_sep(dir, "prog");
+    const std::string ini = program + "planeyard.ini";
+    test::RecordingUi ui;
+    auto started = start_instance(options(program, dir.path().toStdString() + "/run", &ui));
+    QVERIFY(started);
+    Tutil& w = *started->window;
+    w.show();
+    QVERIFY(QTest::qWaitFor([&] { return w.activated(); }));
+
+    QCOMPARE(w.shared().wine_prefixes.size(), size_t(1));
+    FileListView* list = w.LsFilelistView_util;
+    const int last = list->itemCount() - 1;
+    QCOMPARE(list->itemCaption(last), QString("C: of ~/.wine"));
+    QCOMPARE(list->itemPath(last), wine + "/drive_c/");
+
+    // Read inside the chooser, checked once it has closed.
+    QString offered;
+    bool ok_enabled = false;
+    std::string stored_before_ok;
+    test::on_next_modal([&](QWidget*) {
+      offered = w.Form2->LsDirTree1->selectedFolder();
+      ok_enabled = w.Form2->BitBtn1->isEnabled();
+      stored_before_ok = platform::IniFile(ini).read("main_path", "fs_path_2004", "valeur");
+      w.Form2->BitBtn1->click();
+    });
+    QTest::mouseClick(w.fs2004x, Qt::LeftButton);
+    QCOMPARE(offered, sim);
+    QVERIFY(ok_enabled);
+    QCOMPARE(stored_before_ok, std::string("valeur"));
+    QCOMPARE(platform::IniFile(ini).read("main_path", "fs_path_2004", "valeur"),
+             (sim + "/").toStdString());
+    QVERIFY(ui.messages.empty());
   }
 
   void errorBoxFullStopRule() {

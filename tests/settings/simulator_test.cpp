@@ -63,6 +63,21 @@ TEST_F(SimulatorTest, FirstPressCreatesWorkingFoldersAndAsksForTheFolder) {
   EXPECT_TRUE(ui.folders_shown.empty());
 }
 
+TEST_F(SimulatorTest, ChooserIsOfferedOnlyTheRootsFoundForItsSimulator) {
+  shared.simulator_roots = {
+      {"fs2004", "/p1/FS9/"}, {"fs2002", "/p1/FS2002/"}, {"fs2004", "/p2/Flight Simulator 9/"}};
+  select_simulator(shared, ui, "fs2004");  // cancelled: nothing stored
+  select_simulator(shared, ui, "fs2002");
+  shared.simulator_roots.clear();
+  select_simulator(shared, ui, "fs2004");
+
+  const std::vector<std::vector<std::string>> offered = {
+      {"/p1/FS9/", "/p2/Flight Simulator 9/"}, {"/p1/FS2002/"}, {}};
+  EXPECT_EQ(ui.chooser_found_roots, offered);
+  EXPECT_EQ(setting("fs_path_2004"), "valeur");
+  EXPECT_EQ(setting("fs_path_2002"), "valeur");
+}
+
 TEST_F(SimulatorTest, ConfirmedFolderIsStoredWithTrailingSeparatorAndWindowGetsReady) {
   const std::string sim = make_simulator("FS2002");
   tree.make_file("prog/unzip_fs2002/cessna.txt", "x\r\n");

@@ -62,8 +62,10 @@ Answer RecordingUi::message(MessageKind kind, std::string_view text, Buttons but
   return buttons == Buttons::yes_no ? Answer::yes : Answer::ok;
 }
 
-std::optional<std::string> RecordingUi::run_chooser(std::string_view caption) {
+std::optional<std::string> RecordingUi::run_chooser(std::string_view caption,
+                                                    const std::vector<std::string>& found_roots) {
   chooser_captions.emplace_back(caption);
+  chooser_found_roots.push_back(found_roots);
   if (chooser_results.empty()) return std::nullopt;
   auto result = chooser_results.front();
   chooser_results.pop_front();

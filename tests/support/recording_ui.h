@@ -36,6 +36,7 @@ class RecordingUi : public Ui {
   std::vector<std::string> pages;
   std::vector<std::string> catalogue_entries;
   std::vector<std::string> chooser_captions;
+  std::vector<std::vector<std::string>> chooser_found_roots;  // one list a showing
   std::vector<std::string> progress;  // "animation copy", "start", "caption X", ...
   // Answers of the next text inputs (passwords); when none is left, Cancel.
   std::deque<std::optional<std::string>> inputs;
@@ -127,7 +128,8 @@ class RecordingUi : public Ui {
     auto it = texts.find(std::string(control));
     return it == texts.end() ? std::string() : it->second;
   }
-  std::optional<std::string> run_chooser(std::string_view caption) override;
+  std::optional<std::string> run_chooser(std::string_view caption,
+                                         const std::vector<std::string>& found_roots) override;
   void progress_animation(Animation animation) override;
   void progress_start() override { progress.emplace_back("start"); }
   void progress_stop() override { progress.emplace_back("stop"); }
