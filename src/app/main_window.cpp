@@ -51,6 +51,10 @@ const QColor menu_colour(240, 240, 240);
 
 QString qs(std::string_view text) { return QString::fromUtf8(text.data(), int(text.size())); }
 
+// Where a list entry or a text box keeps the bytes of the path it shows.
+constexpr int path_bytes_role = Qt::UserRole;
+constexpr const char* text_bytes_property = "wingstow_text_bytes";
+
 // A check box glyph for "Check all" (ticked) and "Uncheck all" (empty).
 QIcon check_icon(bool ticked) {
   QPixmap pixmap(16, 16);
@@ -69,9 +73,10 @@ QIcon check_icon(bool ticked) {
 
 }  // namespace
 
-Tutil::Tutil(std::string program_folder, Ui* dialogs)
+Tutil::Tutil(std::string program_folder, Ui* dialogs, std::string help_folder)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       shared_(std::move(program_folder)),
+      help_folder_(help_folder.empty() ? shared_.program_folder : std::move(help_folder)),
       dialogs_(dialogs),
       ZipMaster1(*this) {
   setObjectName("util");
@@ -476,7 +481,7 @@ bool Tutil::browse_to(FlatButton* button, const std::string& folder, const char*
   for (auto* other : {FlatButton1, FlatButton2, FlatButton3})
     other->setColor(other == button ? active_caption : button_shadow);
   PageControl1->setCurrentWidget(TabSheet1);
-  LsFilelistView_util->setDirectory(qs(folder));
+  LsFilelistView_util->setDirectoryBytes(folder);
   return true;
 }
 
@@ -528,14 +533,13 @@ void Tutil::promptClick() { LsFilelistView_util->setMultiSelect(prompt->isChecke
 void Tutil::SpeedButton40Click() {
   if (!help_window) help_window = new HelpWindow(this);
   // Looked up beside the program, whatever the current folder.
-  help_window->open(qs(shared_.program_folder + "airplane.html"));
+  help_window->open(qs(help_folder_ + "airplane.html"));
 }
 
 void Tutil::SpeedButton9Click() {
-  AboutBox about(
-      {application_title, "3.9", "Use it at your own risk.", "wingstow@example.org", "Home Page",
-       QUrl::fromLocalFile(qs(shared_.program_folder + "airplane.html")).toString()},
-      isVisible() ? this : nullptr);
+  AboutBox about({application_title, "3.9", "Use it at your own risk.", "wingstow@example.org",
+                  "Home Page", QUrl::fromLocalFile(qs(help_folder_ + "airplane.html")).toString()},
+                 isVisible() ? this : nullptr);
   about.exec();
 }
 
@@ -637,9 +641,11 @@ void Tutil::set_enabled(std::string_view name, bool enabled) {
 
 void Tutil::set_text(std::string_view name, std::string_view text) {
   QWidget* widget = control(name);
-  if (auto* edit = qobject_cast<QLineEdit*>(widget))
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
     edit->setText(qs(text));
-  else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+    // The bytes, for text_of while the text stays as set (a path).
+    edit->setProperty(text_bytes_property, QByteArray(text.data(), qsizetype(text.size())));
+  } else if (auto* button = qobject_cast<QAbstractButton*>(widget))
     button->setText(qs(text));
   else if (auto* label = qobject_cast<QLabel*>(widget))
     label->setText(qs(text));
@@ -647,19 +653,19 @@ void Tutil::set_text(std::string_view name, std::string_view text) {
     widget->setWindowTitle(qs(text));
 }
 
-void Tutil::show_folder(std::string_view folder) { LsFilelistView_util->setDirectory(qs(folder)); }
-
-std::string Tutil::list_directory() { return LsFilelistView_util->directory().toStdString(); }
-
-std::string Tutil::list_selected_item() {
-  return LsFilelistView_util->selectedItem().toStdString();
+// Paths cross to and from the file list as bytes: a name that is not UTF-8
+// would not come back from a QString as it went in.
+void Tutil::show_folder(std::string_view folder) {
+  LsFilelistView_util->setDirectoryBytes(std::string(folder));
 }
+
+std::string Tutil::list_directory() { return LsFilelistView_util->directoryBytes(); }
+
+std::string Tutil::list_selected_item() { return LsFilelistView_util->selectedItemBytes(); }
 
 int Tutil::list_count() { return LsFilelistView_util->itemCount(); }
 
-std::string Tutil::list_item_path(int index) {
-  return LsFilelistView_util->itemPath(index).toStdString();
-}
+std::string Tutil::list_item_path(int index) { return LsFilelistView_util->itemPathBytes(index); }
 
 std::string Tutil::list_item_caption(int index) {
   return LsFilelistView_util->itemCaption(index).toStdString();
@@ -708,16 +714,19 @@ void Tutil::set_active_page(std::string_view page) {
   PageControl1->setCurrentWidget(control(page));
 }
 
+// Each entry keeps the record's path as bytes beside the text shown: a
+// record named in Latin-1 must be read and removed under its own name.
 void Tutil::set_catalogue(const std::vector<std::string>& entries) {
-  QStringList sorted;
-  for (const auto& entry : entries) sorted << qs(entry);
-  std::stable_sort(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) < 0;
+  std::vector<std::pair<QString, const std::string*>> sorted;
+  for (const auto& entry : entries) sorted.emplace_back(qs(entry), &entry);
+  std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+    return a.first.compare(b.first, Qt::CaseInsensitive) < 0;
   });
   const QSignalBlocker quiet(ListBox2);
   ListBox2->clear();
-  for (const auto& entry : sorted) {
-    auto* item = new QListWidgetItem(entry, ListBox2);
+  for (const auto& [text, path] : sorted) {
+    auto* item = new QListWidgetItem(text, ListBox2);
+    item->setData(path_bytes_role, QByteArray::fromStdString(*path));
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
   }
@@ -726,7 +735,7 @@ void Tutil::set_catalogue(const std::vector<std::string>& entries) {
 std::vector<std::string> Tutil::catalogue() {
   std::vector<std::string> entries;
   for (int i = 0; i < ListBox2->count(); ++i)
-    entries.push_back(ListBox2->item(i)->text().toStdString());
+    entries.push_back(ListBox2->item(i)->data(path_bytes_role).toByteArray().toStdString());
   return entries;
 }
 
@@ -749,8 +758,11 @@ void Tutil::set_found_list(const std::vector<std::string>& names) {
 }
 
 std::string Tutil::text_of(std::string_view name) {
-  if (auto* edit = qobject_cast<QLineEdit*>(control(name))) return edit->text().toStdString();
-  return {};
+  auto* edit = qobject_cast<QLineEdit*>(control(name));
+  if (!edit) return {};
+  const QByteArray set = edit->property(text_bytes_property).toByteArray();
+  if (!set.isNull() && qs(set.toStdString()) == edit->text()) return set.toStdString();
+  return edit->text().toStdString();
 }
 
 std::optional<std::string> Tutil::run_chooser(std::string_view caption,

@@ -40,8 +40,9 @@ class Tutil : public QWidget, public Ui {
  public:
   // program_folder: home of the settings file and the working folders, with
   // its trailing separator. dialogs: when given, messages go there instead of
-  // message boxes.
-  explicit Tutil(std::string program_folder, Ui* dialogs = nullptr);
+  // message boxes. help_folder: where airplane.html lies (beside the
+  // executable); empty: program_folder.
+  explicit Tutil(std::string program_folder, Ui* dialogs = nullptr, std::string help_folder = {});
   ~Tutil() override;
 
   Shared& shared() { return shared_; }
@@ -146,6 +147,7 @@ class Tutil : public QWidget, public Ui {
   void find_simulators();
 
   Shared shared_;
+  std::string help_folder_;
   Ui* dialogs_;
   ZipMaster ZipMaster1;
   bool activated_ = false;

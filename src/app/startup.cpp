@@ -2,7 +2,9 @@
 
 #include "app/main_window.h"
 #include "app/message_box.h"
+#include "platform/files.h"
 #include "platform/single_instance.h"
+#include "settings/shared.h"
 
 namespace wingstow {
 
@@ -23,8 +25,17 @@ std::unique_ptr<Instance> start_instance(const StartOptions& options) {
       show_message_box(nullptr, MessageKind::plain, "already running", Buttons::ok);
     return nullptr;
   }
-  instance->window = std::make_unique<Tutil>(options.program_folder, options.dialogs);
+  instance->window =
+      std::make_unique<Tutil>(options.program_folder, options.dialogs, options.executable_folder);
   return instance;
+}
+
+StartOptions production_options() {
+  StartOptions options;
+  options.executable_folder = platform::executable_folder();
+  options.program_folder =
+      choose_program_folder(options.executable_folder, UserEnvironment::current());
+  return options;
 }
 
 }  // namespace wingstow

@@ -24,10 +24,16 @@ struct Instance {
 };
 
 struct StartOptions {
-  std::string program_folder;  // with trailing separator
-  std::string lock_folder;     // empty: the user's runtime folder
-  Ui* dialogs = nullptr;       // tests: where messages go instead of boxes
+  std::string program_folder;     // with trailing separator
+  std::string lock_folder;        // empty: the user's runtime folder
+  Ui* dialogs = nullptr;          // tests: where messages go instead of boxes
+  std::string executable_folder;  // home of the help page; empty: program_folder
 };
+
+// The options of a real start, decided once: the executable's folder, and
+// the program folder choose_program_folder() gives for it and the user's
+// environment.
+StartOptions production_options();
 
 // Takes the instance lock and builds the windows. When another instance runs,
 // the user is told "already running" and nothing is created.

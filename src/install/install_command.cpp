@@ -123,7 +123,7 @@ void extract_inner_archives(Shared& shared, ZipMaster& zip, const std::string& p
 
 void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
   const std::string tag = ui.simulator_tag();
-  if (ui.list_directory() != shared.unzip_path) {
+  if (!same_path(ui.list_directory(), shared.unzip_path)) {
     ui.message(MessageKind::information,
                "Install to fs is only possible from the unzip path directory", Buttons::ok);
     return;

@@ -39,9 +39,10 @@ void LsFilelistView_utilClick(Shared& shared, Ui& ui) {
   const bool folder = platform::folder_exists(selected);
   const bool zip = ends_with(selected, "zip") || ends_with(selected, "ZIP");
 
-  ui.set_enabled("SpeedButton5", !parent && !drive && directory == shared.download_path && zip);
+  ui.set_enabled("SpeedButton5",
+                 !parent && !drive && zip && same_path(directory, shared.download_path));
 
-  if (!parent && !drive && folder && directory == shared.unzip_path) {
+  if (!parent && !drive && folder && same_path(directory, shared.unzip_path)) {
     ui.set_text("Edit1", selection_size_text(ui));
     ui.set_enabled("SpeedButton7", true);
     ui.clear_picture("AdvImage3");

@@ -44,7 +44,7 @@ bool listed_in_catalogue(Ui& ui, const std::string& package_name) {
 }
 
 void check_already_installed(Shared& shared, Ui& ui) {
-  if (ui.list_directory() != shared.unzip_path) return;
+  if (!same_path(ui.list_directory(), shared.unzip_path)) return;
   const std::string package_name = last_path_part(ui.list_selected_item(), 0);
   if (!listed_in_catalogue(ui, package_name)) return;
   // An install that was cut short or could not copy everything is finished
@@ -69,7 +69,7 @@ void check_executable(Shared& shared, Ui& ui) {
 
 void SpeedButton12Click(Shared& shared, Ui& ui) {
   ui.set_enabled("SpeedButton7", false);
-  if (ui.list_directory() != shared.unzip_path) return;
+  if (!same_path(ui.list_directory(), shared.unzip_path)) return;
   ui.set_wait_cursor(true);
   const bool multi = ui.prompt_checked();
   ui.set_list_multi_select(true);
@@ -83,7 +83,7 @@ void SpeedButton12Click(Shared& shared, Ui& ui) {
 void mark_installed(Shared& shared, Ui& ui) {
   ui.list_refresh();
   ui.set_list_multi_select(true);
-  if (ui.list_directory() != shared.unzip_path) return;
+  if (!same_path(ui.list_directory(), shared.unzip_path)) return;
   for_each_package(ui, {caption_no_aircraft, caption_self_installable},
                    [&](int i, const std::string& path) {
                      if (listed_in_catalogue(ui, last_path_part(path, 0)))

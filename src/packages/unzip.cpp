@@ -109,7 +109,7 @@ std::string package_name_for_archive(const std::string& archive_path) {
 
 void SpeedButton5Click(Shared& shared, Ui& ui, ZipMaster& zip) {
   shared.unzip_cancel_flag = 0;
-  if (ui.list_directory() != shared.download_path) {
+  if (!same_path(ui.list_directory(), shared.download_path)) {
     ui.message(MessageKind::information,
                "Install to fs is only possible from the download path directory", Buttons::ok);
     return;

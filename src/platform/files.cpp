@@ -384,20 +384,27 @@ std::int64_t free_bytes(std::string_view path) {
   return static_cast<std::int64_t>(blocks * size);
 }
 
-std::string program_folder() {
+std::string executable_folder() {
+  // The link gives the bytes; Qt's own answer goes through a QString, which
+  // cannot hold a folder name that is not UTF-8.
   std::string folder;
-  if (QCoreApplication::instance() != nullptr) {
+  std::string buffer(PATH_MAX, '\0');
+  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (n > 0) {
+    buffer.resize(static_cast<std::size_t>(n));
+    folder = buffer.substr(0, buffer.rfind('/'));
+  } else if (QCoreApplication::instance() != nullptr) {
     folder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
-  } else {
-    std::string buffer(PATH_MAX, '\0');
-    const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (n > 0) {
-      buffer.resize(static_cast<std::size_t>(n));
-      folder = buffer.substr(0, buffer.rfind('/'));
-    }
   }
   if (folder.empty() || folder.back() != '/') folder += '/';
   return folder;
+}
+
+bool folder_writable(std::string_view folder) {
+  const std::string real = resolve(folder);
+  struct stat st;
+  if (real.empty() || ::stat(real.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  return ::faccessat(AT_FDCWD, real.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 }  // namespace wingstow::platform

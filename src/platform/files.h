@@ -104,7 +104,13 @@ bool write_all(int fd, const void* data, std::size_t size);
 // when it cannot be asked.
 std::int64_t free_bytes(std::string_view path);
 
-// Folder of the running executable, with its trailing separator.
-std::string program_folder();
+// Folder of the running executable, with its trailing separator, in the
+// file system's bytes.
+std::string executable_folder();
+
+// True when this process may create entries in folder, as the kernel answers
+// access(W_OK) for the effective user: false on a read-only mount or without
+// write permission, true for root on any writable mount.
+bool folder_writable(std::string_view folder);
 
 }  // namespace wingstow::platform

@@ -2,11 +2,13 @@
 
 #include "platform/files.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QStandardPaths>
 #include <QStorageInfo>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -88,6 +90,34 @@ bool remove_at(int parent, const char* name) {
   return ::unlinkat(parent, name, AT_REMOVEDIR) == 0 && emptied;
 }
 
+// Qt takes file names as QString, which cannot carry a name that is not
+// UTF-8: such an item is moved into the home trash here, as the trash
+// specification describes (info file first, then a rename that replaces
+// nothing). Across file systems it fails, as Qt's own move does.
+bool trash_by_rename(const std::string& real, const std::string& trash) {
+  const std::string name = real.substr(real.rfind('/') + 1);
+  const QByteArray info_text =
+      "[Trash Info]\nPath=" + QByteArray::fromStdString(real).toPercentEncoding("/") +
+      "\nDeletionDate=" + QDateTime::currentDateTime().toString(Qt::ISODate).left(19).toLatin1() +
+      "\n";
+  for (int number = 1; number < 1000; ++number) {
+    const std::string candidate = number == 1 ? name : name + "." + std::to_string(number);
+    const std::string info = trash + "/info/" + candidate + ".trashinfo";
+    const int fd = ::open(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return false;
+    const bool written = write_all(fd, info_text.constData(), std::size_t(info_text.size()));
+    ::close(fd);
+    if (written && ::renameat2(AT_FDCWD, real.c_str(), AT_FDCWD,
+                               (trash + "/files/" + candidate).c_str(), RENAME_NOREPLACE) == 0)
+      return true;
+    const int error = errno;
+    ::unlink(info.c_str());
+    if (!written || error != EEXIST) return false;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<std::string> trash_folders() {
@@ -141,7 +171,9 @@ bool move_to_trash(std::string_view path) {
   // the current folder.
   const auto trash = home_trash();
   if (!make_path(trash + "/files") || !make_path(trash + "/info")) return false;
-  QFile::moveToTrash(QFile::decodeName(QByteArray::fromStdString(real)));
+  const QString name = QFile::decodeName(QByteArray::fromStdString(real));
+  if (QFile::encodeName(name).toStdString() != real) return trash_by_rename(real, trash);
+  QFile::moveToTrash(name);
   // Trust the disk rather than the answer: across devices Qt may fail after
   // saying little, and the item must be gone to count as trashed.
   return ::lstat(real.c_str(), &st) != 0 && errno == ENOENT;

@@ -70,7 +70,10 @@ void ListBox2Click(Shared& shared, Ui& ui) {
   const auto entries = ui.catalogue();
   if (index < 0 || index >= static_cast<int>(entries.size())) return;
   const std::string& entry = entries[static_cast<std::size_t>(index)];
-  show_record_picture(shared, ui, parent_folder(entry) + last_path_part(entry, 4));
+  // The package folder may differ from its record's name in letter case; the
+  // pictures found must carry the disk's spelling to be opened.
+  show_record_picture(shared, ui,
+                      platform::resolve(parent_folder(entry) + last_path_part(entry, 4)));
 }
 
 void Edit3Change(Ui& ui) {
@@ -86,7 +89,8 @@ void SpeedButton1Click(Shared& shared, Ui& ui) {
   check_all(ui, false);
   const std::string tag = ui.simulator_tag();
   const std::string folder =
-      tag.empty() ? std::string() : shared.program_folder + "unzip_" + tag + platform::sep;
+      tag.empty() ? std::string()
+                  : platform::resolve(shared.program_folder + "unzip_" + tag) + platform::sep;
   ui.set_found_list({});
   const std::string wanted = ascii_lower(ui.text_of("Edit3"));
   const auto entries = ui.catalogue();
@@ -103,7 +107,7 @@ void SpeedButton1Click(Shared& shared, Ui& ui) {
     }
     if (!matched) continue;
     for (std::size_t i = 0; i < entries.size(); ++i) {
-      if (entries[i] != record) continue;
+      if (!same_path(entries[i], record)) continue;
       found.push_back(last_path_part(entries[i], 4));
       ui.set_catalogue_checked(static_cast<int>(i), true);
     }

@@ -2,7 +2,50 @@
 
 #include <utility>
 
+#include "platform/environment.h"
+#include "platform/files.h"
+
 namespace wingstow {
+namespace {
+
+std::string with_separator(std::string folder) {
+  if (folder.empty() || folder.back() != platform::sep) folder += platform::sep;
+  return folder;
+}
+
+std::string normalised(std::string_view path) {
+  std::string out = platform::resolve(path);
+  std::string tidy;
+  tidy.reserve(out.size());
+  for (char c : out)
+    if (c != platform::sep || tidy.empty() || tidy.back() != platform::sep) tidy += c;
+  if (tidy.size() > 1 && tidy.back() == platform::sep) tidy.pop_back();
+  return tidy;
+}
+
+}  // namespace
+
+bool same_path(std::string_view a, std::string_view b) {
+  return a == b || normalised(a) == normalised(b);
+}
+
+UserEnvironment UserEnvironment::current() {
+  return {platform::environment_variable("XDG_DATA_HOME"), platform::home_folder()};
+}
+
+std::string choose_program_folder(const std::string& executable_folder,
+                                  const UserEnvironment& environment,
+                                  const std::function<bool(const std::string&)>& writable) {
+  const std::string executable = with_separator(executable_folder);
+  if (writable(executable)) return executable;
+  std::string data = environment.xdg_data_home;
+  if (data.empty() || data.front() != platform::sep) {
+    // Nowhere better to go: the working folders will say why they cannot be made.
+    if (environment.home.empty()) return executable;
+    data = with_separator(environment.home) + ".local" + platform::sep + "share";
+  }
+  return with_separator(data) + "wingstow" + platform::sep;
+}
 
 Shared::Shared(std::string folder)
     : program_folder(std::move(folder)),

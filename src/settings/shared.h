@@ -4,10 +4,13 @@
 // by reference to the engine routines.
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "install/find_file.h"
+#include "platform/files.h"
 #include "platform/ini_file.h"
 #include "settings/wine.h"
 
@@ -38,6 +41,30 @@ struct InstallReport {
     refusals.clear();
   }
 };
+
+// True when a and b name the same entry once both are spelled as on disk
+// (platform::resolve): a working folder may be "Download_FS2004" while the
+// program asks for "download_fs2004". Repeated and trailing separators
+// aside; the bytes are compared as they are, whatever their encoding.
+bool same_path(std::string_view a, std::string_view b);
+
+// What the choice of the program folder depends on besides the executable.
+struct UserEnvironment {
+  std::string xdg_data_home;  // $XDG_DATA_HOME, empty when unset
+  std::string home;           // the user's home folder, empty when unknown
+
+  // The running process's.
+  static UserEnvironment current();
+};
+
+// The program folder, with its trailing separator: the executable's folder
+// when the user can write there (a portable copy, today's layout), otherwise
+// $XDG_DATA_HOME/wingstow, or home/.local/share/wingstow when XDG_DATA_HOME is
+// unset or not absolute (as the base directory rules ask). The folder is not
+// made here; the working folders are made with it.
+std::string choose_program_folder(
+    const std::string& executable_folder, const UserEnvironment& environment,
+    const std::function<bool(const std::string&)>& writable = platform::folder_writable);
 
 struct Shared {
   // program_folder: the folder of the settings file and the working folders,

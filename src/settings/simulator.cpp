@@ -1,6 +1,10 @@
 #include "settings/simulator.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <utility>
 
 #include "platform/error.h"
 #include "platform/files.h"
@@ -26,12 +30,33 @@ void set_all(Ui& ui, const std::array<std::string_view, N>& controls, bool enabl
   for (auto control : controls) ui.set_enabled(control, enabled);
 }
 
+// Creates folder and the missing folders above it; on failure, the path
+// that could not be made and errno.
+std::optional<std::pair<std::string, int>> create_folder_chain(const std::string& folder) {
+  if (platform::folder_exists(folder)) return std::nullopt;
+  std::string path = folder;
+  while (path.size() > 1 && path.back() == platform::sep) path.pop_back();
+  const auto cut = path.rfind(platform::sep);
+  if (cut != std::string::npos && cut > 0)
+    if (auto failure = create_folder_chain(path.substr(0, cut))) return failure;
+  if (platform::create_folder(path)) return std::nullopt;
+  return std::make_pair(path, errno);
+}
+
+// The program folder itself may still be missing: the user's data folder is
+// made on the first start.
 void create_working_folders(const Shared& shared) {
   for (auto name : working_folders) {
     const std::string folder = shared.program_folder + std::string(name);
-    if (!platform::folder_exists(folder) && !platform::create_folder(folder))
-      throw Error("Impossible de créer " + folder);
+    if (const auto failure = create_folder_chain(folder))
+      throw Error("Impossible de créer " + folder + " (" + failure->first + ": " +
+                  std::strerror(failure->second) + ")");
   }
+}
+
+// The working folder as the disk spells it, with its trailing separator.
+std::string working_folder(const Shared& shared, const std::string& name) {
+  return platform::resolve(shared.program_folder + name) + platform::sep;
 }
 
 // Stores the simulator folder and brings the window up to date with it; a
@@ -64,8 +89,9 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
   if (tag == "fs2004" || tag == "fs2002") {
     const std::string year(tag.substr(2));
     shared.fs_path_key = "fs_path_" + year;
-    shared.download_path = shared.program_folder + "download_fs" + year + platform::sep;
-    shared.unzip_path = shared.program_folder + "unzip_fs" + year + platform::sep;
+    // Spelled as on disk, so that the file list's folder compares equal.
+    shared.download_path = working_folder(shared, "download_fs" + year);
+    shared.unzip_path = working_folder(shared, "unzip_fs" + year);
     ui.set_text("edit_download", shared.download_path);
     ui.set_text("edit_unzip", shared.unzip_path);
   }

@@ -53,6 +53,10 @@ const QString FileListView::parent_caption = QStringLiteral(" Parent");
 namespace {
 
 constexpr int kind_role = Qt::UserRole;
+// The entry's full path in the file system's bytes, on the path column: the
+// column's text is for display, and a name that is not UTF-8 does not survive
+// a QString.
+constexpr int path_role = Qt::UserRole + 1;
 
 // Hot tracking: the row under the mouse is drawn underlined.
 class HoverUnderlineDelegate : public QStyledItemDelegate {
@@ -68,11 +72,6 @@ class HoverUnderlineDelegate : public QStyledItemDelegate {
 
 QString with_separator(QString path) {
   if (!path.endsWith(QLatin1Char(platform::sep))) path += QLatin1Char(platform::sep);
-  return path;
-}
-
-QString without_separator(QString path) {
-  while (path.size() > 1 && path.endsWith(QLatin1Char(platform::sep))) path.chop(1);
   return path;
 }
 
@@ -95,6 +94,13 @@ QString time_text(const QLocale& locale, const QDateTime& time) {
          locale.toString(time.time(), QLocale::ShortFormat);
 }
 
+QDateTime modified_time(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 +
+                                        st.st_mtim.tv_nsec / 1000000);
+}
+
 QString attributes_text(std::uint32_t attributes) {
   QString text;
   if (attributes & platform::attr_read_only) text += QLatin1Char('R');
@@ -114,6 +120,86 @@ bool name_less(const platform::DirEntry& a, const platform::DirEntry& b) {
 // --- File operations behind the actions -------------------------------------
 
 std::string local(const QString& path) { return path.toStdString(); }
+
+// For display only: bytes that are not UTF-8 show as replacement characters.
+QString shown(const std::string& path) { return QString::fromStdString(path); }
+
+std::string with_separator(std::string path) {
+  if (path.empty() || path.back() != platform::sep) path += platform::sep;
+  return path;
+}
+
+std::string without_separator(std::string path) {
+  while (path.size() > 1 && path.back() == platform::sep) path.pop_back();
+  return path;
+}
+
+// The last part of a path, trailing separators aside.
+std::string name_part(const std::string& path) {
+  const std::string trimmed = without_separator(path);
+  const auto cut = trimmed.rfind(platform::sep);
+  return cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
+}
+
+// The folder part of a path, with its separator; empty when there is none.
+std::string folder_part(const std::string& path) {
+  const std::string trimmed = without_separator(path);
+  const auto cut = trimmed.rfind(platform::sep);
+  return cut == std::string::npos ? std::string() : trimmed.substr(0, cut + 1);
+}
+
+bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
+  const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return fold(x) == fold(y); });
+}
+
+// What QDir::cleanPath(QFileInfo(path).absoluteFilePath()) gives, on bytes:
+// absolute, without "." and "..", without repeated separators.
+std::string clean_absolute(const std::string& path) {
+  std::string full = path;
+  if (full.empty() || full.front() != platform::sep) {
+    const std::filesystem::path current = std::filesystem::current_path();
+    full = current.native() + platform::sep + full;
+  }
+  std::vector<std::string> parts;
+  std::size_t at = 0;
+  while (at <= full.size()) {
+    auto end = full.find(platform::sep, at);
+    if (end == std::string::npos) end = full.size();
+    const std::string part = full.substr(at, end - at);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    at = end + 1;
+  }
+  std::string clean;
+  for (const auto& part : parts) clean += platform::sep + part;
+  return clean.empty() ? std::string(1, platform::sep) : clean;
+}
+
+std::string path_of(const QTreeWidgetItem* item) {
+  return item->data(FileListView::path_column, path_role).toByteArray().toStdString();
+}
+
+// A file URL carrying the path's bytes, percent-encoded.
+QUrl file_url(const std::string& path) {
+  return QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"));
+}
+
+// The bytes of a local file URL's path.
+std::string url_path(const QUrl& url) {
+  return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
+// realpath(), or empty when the path cannot be followed.
+std::string real_path(const std::string& path) {
+  std::error_code error;
+  const auto real = std::filesystem::canonical(path, error);
+  return error ? std::string() : real.native();
+}
 
 QString error_text(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
@@ -143,25 +229,25 @@ bool rename_no_replace(const std::string& from, const std::string& to) {
 }
 
 // As file managers name a duplicate: before the extension for files.
-QString copy_name(const QString& name, bool folder, int number) {
-  QString base = name;
-  QString extension;
-  const qsizetype dot = folder ? -1 : name.lastIndexOf(QLatin1Char('.'));
-  if (dot > 0) {
-    base = name.left(dot);
-    extension = name.mid(dot);
+std::string copy_name(const std::string& name, bool folder, int number) {
+  std::string base = name;
+  std::string extension;
+  const auto dot = folder ? std::string::npos : name.rfind('.');
+  if (dot != std::string::npos && dot > 0) {
+    base = name.substr(0, dot);
+    extension = name.substr(dot);
   }
-  QString copy = base + QStringLiteral(" - Copy");
-  if (number > 1) copy += QStringLiteral(" (%1)").arg(number);
+  std::string copy = base + " - Copy";
+  if (number > 1) copy += " (" + std::to_string(number) + ")";
   return copy + extension;
 }
 
 // folder ends with its separator.
-QString free_name(const QString& folder, const QString& name, bool is_folder) {
-  if (!taken(local(folder + name))) return name;
+std::string free_name(const std::string& folder, const std::string& name, bool is_folder) {
+  if (!taken(folder + name)) return name;
   for (int number = 1;; ++number) {
-    const QString candidate = copy_name(name, is_folder, number);
-    if (!taken(local(folder + candidate))) return candidate;
+    const std::string candidate = copy_name(name, is_folder, number);
+    if (!taken(folder + candidate)) return candidate;
   }
 }
 
@@ -230,9 +316,9 @@ bool move_tree(const std::string& from, const std::string& to, QStringList& fail
   return true;
 }
 
-bool inside(const QString& path, const QString& folder) {
+bool inside(const std::string& path, const std::string& folder) {
   if (path == folder) return true;
-  return path.startsWith(with_separator(folder));
+  return path.starts_with(with_separator(folder));
 }
 
 // Closing while a search runs only stops the search: the search loop still
@@ -255,18 +341,18 @@ class FindFileDialog : public QDialog {
 
 // Walks folder and its subfolders depth-first, in name order, without
 // entering linked folders; found returns false to stop the walk.
-void walk_files(const QString& folder, const QString& mask,
-                const std::function<bool(const QString&)>& found) {
+void walk_files(const std::string& folder, const QString& mask,
+                const std::function<bool(const std::string&)>& found) {
   const std::string pattern = local(mask.isEmpty() ? QStringLiteral("*.*") : mask);
-  std::vector<QString> pending{with_separator(folder)};
+  std::vector<std::string> pending{with_separator(folder)};
   while (!pending.empty()) {
-    const QString current = pending.back();
+    const std::string current = pending.back();
     pending.pop_back();
-    std::vector<QString> subfolders;
+    std::vector<std::string> subfolders;
     for (const platform::DirEntry& entry :
-         platform::find_entries(local(current), "*.*", platform::attr_any)) {
+         platform::find_entries(current, "*.*", platform::attr_any)) {
       if (entry.name == "." || entry.name == "..") continue;
-      const QString path = current + QString::fromStdString(entry.name);
+      const std::string path = current + entry.name;
       if (entry.attributes & platform::attr_directory) {
         if (!entry.link) subfolders.push_back(path);
       } else if (platform::wildcard_match(pattern, entry.name) && !found(path)) {
@@ -326,33 +412,42 @@ FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
     box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.exec();
   };
-  openFile = [](const QString& path) { return platform::open_with_default(local(path)); };
   create_actions();
 
   current_directory = drives_text;
+  directory_bytes = local(drives_text);
   fill();
 }
 
-void FileListView::setDirectory(const QString& folder) {
-  if (folder.compare(drives_text, Qt::CaseInsensitive) == 0) {
+void FileListView::setDirectory(const QString& folder) { setDirectoryBytes(local(folder)); }
+
+void FileListView::setDirectoryBytes(const std::string& folder) {
+  if (equal_ignoring_ascii_case(folder, local(drives_text))) {
     if (current_directory == drives_text) return;
     current_directory = drives_text;
+    directory_bytes = local(drives_text);
     fill();
     return;
   }
-  if (folder.isEmpty()) return;
-  const QString wanted = with_separator(
-      QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(folder).absoluteFilePath())));
-  if (wanted.compare(current_directory, Qt::CaseInsensitive) == 0) return;
-  const std::string resolved = platform::resolve(wanted.toStdString());
+  if (folder.empty()) return;
+  const std::string wanted = with_separator(clean_absolute(folder));
+  if (current_directory != drives_text && equal_ignoring_ascii_case(wanted, directory_bytes))
+    return;
+  const std::string resolved = platform::resolve(wanted);
   if (!platform::folder_exists(resolved)) return;
-  current_directory = with_separator(QString::fromStdString(resolved));
+  directory_bytes = with_separator(resolved);
+  current_directory = shown(directory_bytes);
   fill();
 }
 
 QString FileListView::itemPath(int index) const {
   const QTreeWidgetItem* item = topLevelItem(index);
   return item ? item->text(path_column) : QString();
+}
+
+std::string FileListView::itemPathBytes(int index) const {
+  const QTreeWidgetItem* item = topLevelItem(index);
+  return item ? path_of(item) : std::string();
 }
 
 QString FileListView::itemCaption(int index) const {
@@ -390,10 +485,10 @@ void FileListView::oneLevelUp() {
     setDirectory(drives_text);
     return;
   }
-  const QString folder = without_separator(current_directory);
-  const qsizetype cut = folder.lastIndexOf(QLatin1Char(platform::sep));
-  if (cut < 0) return;
-  setDirectory(folder.left(cut + 1));
+  const std::string folder = without_separator(directory_bytes);
+  const auto cut = folder.rfind(platform::sep);
+  if (cut == std::string::npos) return;
+  setDirectoryBytes(folder.substr(0, cut + 1));
 
   QTreeWidgetItem* entry = find_entry(folder, Qt::CaseSensitive);
   if (!entry) entry = find_entry(folder, Qt::CaseInsensitive);
@@ -405,18 +500,20 @@ void FileListView::refresh() { fill(); }
 QStringList FileListView::findFiles(const QString& mask) const {
   QStringList matches;
   if (current_directory == drives_text) return matches;
-  walk_files(current_directory, mask, [&](const QString& path) {
-    matches << path;
+  walk_files(directory_bytes, mask, [&](const std::string& path) {
+    matches << shown(path);
     return true;
   });
   return matches;
 }
 
-void FileListView::showFile(const QString& path) {
-  const QFileInfo info(path);
-  setDirectory(info.absolutePath());
+void FileListView::showFile(const QString& path) { showFileBytes(local(path)); }
+
+void FileListView::showFileBytes(const std::string& path) {
+  const std::string absolute = clean_absolute(path);
+  setDirectoryBytes(folder_part(absolute));
   if (current_directory == drives_text) return;
-  const QString wanted = current_directory + info.fileName();
+  const std::string wanted = directory_bytes + name_part(absolute);
   QTreeWidgetItem* entry = find_entry(wanted, Qt::CaseSensitive);
   if (!entry) {
     // Listed before the file came; or the same folder in other letter case.
@@ -432,12 +529,14 @@ void FileListView::copySelection() { put_on_clipboard(false); }
 void FileListView::cutSelection() { put_on_clipboard(true); }
 
 void FileListView::put_on_clipboard(bool cut) {
-  const QStringList paths = highlighted_paths();
-  if (paths.isEmpty()) return;
+  const std::vector<std::string> paths = highlighted_paths();
+  if (paths.empty()) return;
   QList<QUrl> urls;
+  QStringList texts;
   QByteArray gnome = cut ? QByteArrayLiteral("cut") : QByteArrayLiteral("copy");
-  for (const QString& path : paths) {
-    urls << QUrl::fromLocalFile(path);
+  for (const std::string& path : paths) {
+    urls << file_url(path);
+    texts << shown(path);
     gnome += '\n' + urls.back().toEncoded();
   }
   auto* data = new QMimeData;
@@ -445,7 +544,7 @@ void FileListView::put_on_clipboard(bool cut) {
   data->setData(QStringLiteral("x-special/gnome-copied-files"), gnome);
   // KDE's own cut marker, for Dolphin.
   if (cut) data->setData(QStringLiteral("application/x-kde-cutselection"), QByteArrayLiteral("1"));
-  data->setText(paths.join(QLatin1Char('\n')));
+  data->setText(texts.join(QLatin1Char('\n')));
   QGuiApplication::clipboard()->setMimeData(data);
 }
 
@@ -453,36 +552,39 @@ void FileListView::paste() {
   if (current_directory == drives_text) return;
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();
   if (!data) return;
-  QStringList sources;
+  std::vector<std::string> sources;
   for (const QUrl& url : data->urls())
-    if (url.isLocalFile()) sources << without_separator(QDir::cleanPath(url.toLocalFile()));
-  if (sources.isEmpty()) return;
+    if (url.isLocalFile()) sources.push_back(without_separator(clean_absolute(url_path(url))));
+  if (sources.empty()) return;
   const QByteArray gnome = data->data(QStringLiteral("x-special/gnome-copied-files"));
   const bool cut = gnome == "cut" || gnome.startsWith("cut\n") ||
                    data->data(QStringLiteral("application/x-kde-cutselection")).startsWith('1');
 
-  const QString target_folder = QFileInfo(current_directory).canonicalFilePath();
+  const std::string target_folder = real_path(directory_bytes);
   QStringList failures;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  for (const QString& source : sources) {
-    const QFileInfo info(source);
-    if (!info.exists() && !info.isSymLink()) {
-      failures << failure_line(source, error_text(ENOENT));
+  for (const std::string& source : sources) {
+    struct stat own;
+    if (::lstat(source.c_str(), &own) != 0) {
+      failures << failure_line(shown(source), error_text(ENOENT));
       continue;
     }
-    const bool real_folder = info.isDir() && !info.isSymLink();
-    if (real_folder && inside(target_folder, info.canonicalFilePath())) {
-      failures << failure_line(source, QStringLiteral("the destination is inside this folder"));
+    struct stat st;
+    const bool is_folder = ::stat(source.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    const bool real_folder = is_folder && !S_ISLNK(own.st_mode);
+    if (real_folder && inside(target_folder, real_path(source))) {
+      failures << failure_line(shown(source),
+                               QStringLiteral("the destination is inside this folder"));
       continue;
     }
     // Moving an entry into the folder that holds it changes nothing.
-    if (cut && QFileInfo(info.absolutePath()).canonicalFilePath() == target_folder) continue;
-    const QString target =
-        current_directory + free_name(current_directory, info.fileName(), info.isDir());
+    if (cut && real_path(folder_part(source)) == target_folder) continue;
+    const std::string target =
+        directory_bytes + free_name(directory_bytes, name_part(source), is_folder);
     if (cut)
-      move_tree(local(source), local(target), failures);
+      move_tree(source, target, failures);
     else
-      copy_tree(local(source), local(target), failures);
+      copy_tree(source, target, failures);
   }
   QApplication::restoreOverrideCursor();
   // What was cut is gone from where the clipboard says it is.
@@ -510,7 +612,7 @@ void FileListView::newFolder() {
   for (int number = 1;; ++number) {
     name =
         number == 1 ? QStringLiteral("New Folder") : QStringLiteral("New Folder (%1)").arg(number);
-    const std::string path = local(current_directory + name);
+    const std::string path = directory_bytes + local(name);
     if (taken(path)) continue;
     if (platform::create_folder(path)) break;
     if (errno != EEXIST) {
@@ -520,7 +622,7 @@ void FileListView::newFolder() {
     }
   }
   refresh();
-  if (QTreeWidgetItem* entry = find_entry(current_directory + name, Qt::CaseSensitive)) {
+  if (QTreeWidgetItem* entry = find_entry(directory_bytes + local(name), Qt::CaseSensitive)) {
     highlight_entry(entry);
     renameCurrent();
   }
@@ -534,18 +636,18 @@ void FileListView::selectAllEntries() {
 }
 
 void FileListView::deleteSelection() {
-  const QStringList paths = highlighted_paths();
-  if (paths.isEmpty()) return;
+  const std::vector<std::string> paths = highlighted_paths();
+  if (paths.empty()) return;
   const QString question =
       paths.size() == 1
-          ? QStringLiteral("Move '%1' to the trash?").arg(QFileInfo(paths.front()).fileName())
+          ? QStringLiteral("Move '%1' to the trash?").arg(shown(name_part(paths.front())))
           : QStringLiteral("Move %1 items to the trash?").arg(paths.size());
   if (!confirm(question)) return;
   QStringList failures;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  for (const QString& path : paths)
-    if (!platform::move_to_trash(local(path)))
-      failures << failure_line(path, QStringLiteral("could not be moved to the trash"));
+  for (const std::string& path : paths)
+    if (!platform::move_to_trash(path))
+      failures << failure_line(shown(path), QStringLiteral("could not be moved to the trash"));
   QApplication::restoreOverrideCursor();
   refresh();
   report(QStringLiteral("Could not delete:"), failures);
@@ -554,11 +656,11 @@ void FileListView::deleteSelection() {
 void FileListView::renameCurrent() {
   QTreeWidgetItem* item = rename_target();
   if (!item || state() == QAbstractItemView::EditingState) return;
-  renaming_path = item->text(path_column);
+  renaming_path = path_of(item);
   renaming_caption = item->text(name_column);
   committed_name.reset();
   // The owner may have put its own caption there; the editor edits the name.
-  item->setText(name_column, QFileInfo(renaming_path).fileName());
+  item->setText(name_column, shown(name_part(renaming_path)));
   // Editable only for the length of this edit: no click or key opens an
   // editor on its own.
   item->setFlags(item->flags() | Qt::ItemIsEditable);
@@ -570,6 +672,7 @@ void FileListView::renameCurrent() {
 void FileListView::findFile() {
   if (current_directory == drives_text) return;
   const QString root = current_directory;
+  const std::string root_bytes = directory_bytes;
 
   auto* dialog = new FindFileDialog(this);
   dialog->setObjectName(QStringLiteral("findFileDialog"));
@@ -616,9 +719,10 @@ void FileListView::findFile() {
     matches->clear();
     QElapsedTimer since_events;
     since_events.start();
-    walk_files(root, mask->text().trimmed(), [&](const QString& path) {
-      auto* item = new QListWidgetItem(QDir::toNativeSeparators(path.mid(root.size())), matches);
-      item->setData(Qt::UserRole, path);
+    walk_files(root_bytes, mask->text().trimmed(), [&](const std::string& path) {
+      auto* item = new QListWidgetItem(
+          QDir::toNativeSeparators(shown(path.substr(root_bytes.size()))), matches);
+      item->setData(Qt::UserRole, QByteArray::fromStdString(path));
       // A whole drive takes a while: the dialog stays live and can stop it.
       if (since_events.elapsed() > 50) {
         QCoreApplication::processEvents();
@@ -634,11 +738,11 @@ void FileListView::findFile() {
                         .arg(dialog->stop ? QStringLiteral(" (stopped)") : QString()));
   });
   connect(matches, &QListWidget::itemActivated, dialog, [this, dialog](QListWidgetItem* item) {
-    const QString path = item->data(Qt::UserRole).toString();
+    const std::string path = item->data(Qt::UserRole).toByteArray().toStdString();
     dialog->stop = true;
     dialog->searching = false;
     dialog->accept();
-    showFile(path);
+    showFileBytes(path);
   });
   dialog->show();
   mask->setFocus(Qt::OtherFocusReason);
@@ -737,7 +841,7 @@ void FileListView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void FileListView::commitData(QWidget* editor) {
-  if (renaming_path.isEmpty()) {
+  if (renaming_path.empty()) {
     QTreeWidget::commitData(editor);
     return;
   }
@@ -747,7 +851,7 @@ void FileListView::commitData(QWidget* editor) {
 }
 
 void FileListView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
-  if (renaming_path.isEmpty()) {
+  if (renaming_path.empty()) {
     QTreeWidget::closeEditor(editor, hint);
     return;
   }
@@ -756,7 +860,7 @@ void FileListView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHi
       hint == QAbstractItemDelegate::EditPreviousItem)
     hint = QAbstractItemDelegate::SubmitModelCache;
   QTreeWidget::closeEditor(editor, hint);
-  const QString source = std::exchange(renaming_path, {});
+  const std::string source = std::exchange(renaming_path, {});
   const QString caption = std::exchange(renaming_caption, {});
   const std::optional<QString> name = std::exchange(committed_name, std::nullopt);
   if (QTreeWidgetItem* item = itemFromIndex(renaming_index)) {
@@ -817,7 +921,7 @@ bool FileListView::from_editor() const {
 
 void FileListView::update_actions() {
   const bool folder = current_directory != drives_text;
-  const bool entries = !highlighted_paths().isEmpty();
+  const bool entries = !highlighted_paths().empty();
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();
   const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
   const bool files_on_clipboard =
@@ -850,9 +954,9 @@ QList<QTreeWidgetItem*> FileListView::highlighted_entries() const {
   return entries;
 }
 
-QStringList FileListView::highlighted_paths() const {
-  QStringList paths;
-  for (const QTreeWidgetItem* item : highlighted_entries()) paths << item->text(path_column);
+std::vector<std::string> FileListView::highlighted_paths() const {
+  std::vector<std::string> paths;
+  for (const QTreeWidgetItem* item : highlighted_entries()) paths.push_back(path_of(item));
   return paths;
 }
 
@@ -862,28 +966,28 @@ QTreeWidgetItem* FileListView::rename_target() const {
   return entries.contains(currentItem()) ? currentItem() : entries.front();
 }
 
-void FileListView::finish_rename(const QString& source, const QString& name,
+void FileListView::finish_rename(const std::string& source, const QString& name,
                                  const QString& caption) {
-  const QFileInfo info(source);
-  if (name == info.fileName()) {
+  // The editor showed the name as text; unchanged text keeps the bytes.
+  const QString old_name = shown(name_part(source));
+  if (name == old_name) {
     if (QTreeWidgetItem* item = find_entry(source, Qt::CaseSensitive))
       item->setText(name_column, caption);
     return;
   }
-  const QString target = with_separator(info.path()) + name;
+  const std::string target = folder_part(source) + local(name);
   QString problem;
   if (name.trimmed().isEmpty() || name.contains(QLatin1Char('/')) || name == QStringLiteral(".") ||
       name == QStringLiteral("..")) {
     problem = QStringLiteral("'%1' is not a valid name.").arg(name);
-  } else if (lexists(local(target)) || (platform::exists(local(target)) &&
-                                        platform::resolve(local(target)) != local(source))) {
+  } else if (lexists(target) || (platform::exists(target) && platform::resolve(target) != source)) {
     // Taken by another entry, letter case aside; the entry itself may
     // change its letter case.
     problem = QStringLiteral("'%1' already exists.").arg(name);
-  } else if (!rename_no_replace(local(source), local(target))) {
+  } else if (!rename_no_replace(source, target)) {
     const int error = errno;
-    problem = QStringLiteral("Could not rename '%1' to '%2': %3")
-                  .arg(info.fileName(), name, error_text(error));
+    problem =
+        QStringLiteral("Could not rename '%1' to '%2': %3").arg(old_name, name, error_text(error));
   }
   if (!problem.isEmpty()) {
     if (QTreeWidgetItem* item = find_entry(source, Qt::CaseSensitive))
@@ -957,12 +1061,12 @@ void FileListView::fill_drives() {
 }
 
 void FileListView::fill_folder() {
-  add_entry(EntryKind::parent, parent_caption, current_directory + QStringLiteral(".."));
+  add_path_entry(EntryKind::parent, parent_caption, directory_bytes + "..");
 
   std::vector<platform::DirEntry> folders;
   std::vector<platform::DirEntry> files;
   for (platform::DirEntry& entry :
-       platform::find_entries(current_directory.toStdString(), "*.*", platform::attr_any)) {
+       platform::find_entries(directory_bytes, "*.*", platform::attr_any)) {
     if (entry.name == "." || entry.name == "..") continue;
     ((entry.attributes & platform::attr_directory) ? folders : files).push_back(std::move(entry));
   }
@@ -971,12 +1075,13 @@ void FileListView::fill_folder() {
 
   const QLocale locale;
   const auto add = [&](const platform::DirEntry& entry, bool folder) {
-    const QString name = QString::fromStdString(entry.name);
-    const QString path = current_directory + name;
-    QTreeWidgetItem* item = add_entry(folder ? EntryKind::folder : EntryKind::file, name, path);
+    const QString name = shown(entry.name);
+    const std::string path = directory_bytes + entry.name;
+    QTreeWidgetItem* item =
+        add_path_entry(folder ? EntryKind::folder : EntryKind::file, name, path);
     if (!folder) item->setText(size_column, size_text(entry.size));
     item->setText(type_column, type_text(name, folder));
-    item->setText(modified_column, time_text(locale, QFileInfo(path).lastModified()));
+    item->setText(modified_column, time_text(locale, modified_time(path)));
     item->setText(attributes_column, attributes_text(entry.attributes));
   };
   for (const platform::DirEntry& entry : folders) add(entry, true);
@@ -985,6 +1090,11 @@ void FileListView::fill_folder() {
 
 QTreeWidgetItem* FileListView::add_entry(EntryKind kind, const QString& caption,
                                          const QString& path) {
+  return add_path_entry(kind, caption, local(path));
+}
+
+QTreeWidgetItem* FileListView::add_path_entry(EntryKind kind, const QString& caption,
+                                              const std::string& path) {
   QStyle::StandardPixmap icon = QStyle::SP_FileIcon;
   switch (kind) {
     case EntryKind::drive:
@@ -1003,38 +1113,44 @@ QTreeWidgetItem* FileListView::add_entry(EntryKind kind, const QString& caption,
   item->setText(name_column, caption);
   item->setIcon(name_column, style()->standardIcon(icon));
   item->setData(name_column, kind_role, static_cast<int>(kind));
-  item->setText(path_column, path);
+  item->setText(path_column, shown(path));
+  item->setData(path_column, path_role, QByteArray::fromStdString(path));
   item->setTextAlignment(size_column, Qt::AlignRight | Qt::AlignVCenter);
   return item;
 }
 
-QTreeWidgetItem* FileListView::find_entry(const QString& path, Qt::CaseSensitivity cs) const {
+QTreeWidgetItem* FileListView::find_entry(const std::string& path, Qt::CaseSensitivity cs) const {
   for (int i = 0; i < topLevelItemCount(); ++i) {
     QTreeWidgetItem* item = topLevelItem(i);
-    if (kind_of(item) != EntryKind::parent && item->text(path_column).compare(path, cs) == 0)
-      return item;
+    if (kind_of(item) == EntryKind::parent) continue;
+    const std::string own = path_of(item);
+    if (cs == Qt::CaseSensitive ? own == path : equal_ignoring_ascii_case(own, path)) return item;
   }
   return nullptr;
 }
 
 void FileListView::open_entry(const QTreeWidgetItem* item) {
-  const QString path = item->text(path_column);
+  const std::string path = path_of(item);
   switch (kind_of(item)) {
     case EntryKind::parent:
       oneLevelUp();
       break;
     case EntryKind::drive:
     case EntryKind::folder:
-      setDirectory(path);
+      setDirectoryBytes(path);
       break;
     case EntryKind::file:
-      if (openFile) openFile(path);
+      if (openFile)
+        openFile(shown(path));
+      else
+        platform::open_with_default(path);
       break;
   }
 }
 
 void FileListView::raise_click(const QTreeWidgetItem* item) {
   selected_item = item->text(path_column);
+  selected_bytes = path_of(item);
   emit listClick();
 }
 

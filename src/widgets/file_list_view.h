@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/shell.h"
@@ -51,6 +52,14 @@ class FileListView : public QTreeWidget {
   // and so is the value already held (letter case aside).
   void setDirectory(const QString& folder);
 
+  // The same paths in the file system's bytes. A name that is not UTF-8
+  // shows with a replacement character in the texts above, yet these give
+  // it back as it lies on disk; the engine works with these.
+  std::string directoryBytes() const { return directory_bytes; }
+  void setDirectoryBytes(const std::string& folder);
+  std::string selectedItemBytes() const { return selected_bytes; }
+  std::string itemPathBytes(int index) const;
+
   // Drives beyond the platform's (the Wine prefixes' drive_c), listed after
   // them in the drives list.
   void setExtraDrives(std::vector<platform::Drive> drives);
@@ -81,11 +90,12 @@ class FileListView : public QTreeWidget {
   // Lists the folder holding path and highlights path's entry there, which
   // raises the click event.
   void showFile(const QString& path);
+  void showFileBytes(const std::string& path);
 
   // The dialogs the actions open, replaceable so that callers (and tests)
   // can answer without a modal loop. confirm gets a yes/no question;
   // warn a message listing what failed; openFile a file to hand to the
-  // desktop's default program.
+  // desktop's default program (when empty, the desktop gets the file's bytes).
   std::function<bool(const QString& question)> confirm;
   std::function<void(const QString& message)> warn;
   std::function<bool(const QString& path)> openFile;
@@ -151,10 +161,10 @@ class FileListView : public QTreeWidget {
   bool from_editor() const;
   void update_actions();
   QList<QTreeWidgetItem*> highlighted_entries() const;
-  QStringList highlighted_paths() const;
+  std::vector<std::string> highlighted_paths() const;
   QTreeWidgetItem* rename_target() const;
   void put_on_clipboard(bool cut);
-  void finish_rename(const QString& source, const QString& name, const QString& caption);
+  void finish_rename(const std::string& source, const QString& name, const QString& caption);
   void highlight_entry(QTreeWidgetItem* entry);
   void report(const QString& heading, const QStringList& failures);
   void fill();
@@ -163,13 +173,17 @@ class FileListView : public QTreeWidget {
   bool is_drive_root(const QString& folder) const;
   void fill_folder();
   QTreeWidgetItem* add_entry(EntryKind kind, const QString& caption, const QString& path);
-  QTreeWidgetItem* find_entry(const QString& path, Qt::CaseSensitivity cs) const;
+  QTreeWidgetItem* add_path_entry(EntryKind kind, const QString& caption, const std::string& path);
+  // ASCII letters only when ignoring case, as the platform's look-ups.
+  QTreeWidgetItem* find_entry(const std::string& path, Qt::CaseSensitivity cs) const;
   void open_entry(const QTreeWidgetItem* item);
   void raise_click(const QTreeWidgetItem* item);
   static EntryKind kind_of(const QTreeWidgetItem* item);
 
   QString current_directory;
   QString selected_item;
+  std::string directory_bytes;
+  std::string selected_bytes;
   std::vector<platform::Drive> extra_drives;
   // Set between a double click that opened an entry and the button's release.
   bool opened_by_double_click = false;
@@ -179,7 +193,7 @@ class FileListView : public QTreeWidget {
   // The entry in the rename editor, its path and the caption it had; the
   // name committed waits for the editor to close.
   QPersistentModelIndex renaming_index;
-  QString renaming_path;
+  std::string renaming_path;
   QString renaming_caption;
   std::optional<QString> committed_name;
 };

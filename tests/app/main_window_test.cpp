@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
+#include <filesystem>
 
 #include "app/chooser_window.h"
 #include "app/progress_window.h"
@@ -18,6 +19,7 @@
 #include "platform/ini_file.h"
 #include "support/recording_ui.h"
 #include "support/temp_tree.h"
+#include "support/zip_builder.h"
 #include "widgets/file_list_view.h"
 #include "widgets/flat_button.h"
 #include "widgets/gradient_panel.h"
@@ -281,7 +283,8 @@ class MainWindowTest : public QObject {
     QTest::mouseClick(w->fs2002x, Qt::LeftButton);
     QCOMPARE(recorder.messages.size(), size_t(1));
     QVERIFY(recorder.messages[0].kind == MessageKind::application_error);
-    QCOMPARE(recorder.messages[0].text, "Impossible de créer " + program + "download_fs2002.");
+    QCOMPARE(recorder.messages[0].text, "Impossible de créer " + program + "download_fs2002 (" +
+                                            program + "download_fs2002: File exists)");
     QVERIFY(w->isEnabled());
     QVERIFY(!platform::exists(program + "planeyard.ini"));
     // The caption and colour changes made before the failure remain.
@@ -300,6 +303,75 @@ class MainWindowTest : public QObject {
     QVERIFY(w->Edit2->text().endsWith(" Mb"));
     QVERIFY(w->Edit1->text().isEmpty());
     for (auto* b : {w->SpeedButton5, w->SpeedButton7, w->SpeedButton8}) QVERIFY(!b->isEnabled());
+  }
+
+  // A package named in Latin-1, in working folders spelled in capitals, goes
+  // through the window's file list and catalogue under its own bytes: it is
+  // unzipped, installed, found and removed.
+  void latin1PackageInCapitalFoldersGoesInAndOut() {
+    // The airplane's folder goes to the trash: the test's own. QTemporaryDir
+    // cannot remove names that are not UTF-8, so the test does.
+    struct Restore {
+      std::string folder;
+      QByteArray home = qgetenv("HOME"), data = qgetenv("XDG_DATA_HOME");
+      ~Restore() {
+        qputenv("HOME", home);
+        data.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", data);
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+      }
+    } restore{dir->path().toStdString()};
+    qputenv("HOME", QByteArray::fromStdString(test::folder_with_sep(*dir, "home")));
+    qputenv("XDG_DATA_HOME",
+            QByteArray::fromStdString(test::folder_with_sep(*dir, "home") + ".local/share"));
+    const std::string fs = test::make_simulator(*dir, "FS9").toStdString() + "/";
+    write_setting("fs_path_2004", fs);
+    write_setting("fs_start", "fs2004");
+    const std::string download = test::folder_with_sep(*dir, "prog/Download_FS2004");
+    const std::string unzip = test::folder_with_sep(*dir, "prog/UNZIP_FS2004");
+    const std::string name = "Caf\xe9";
+    test::write_zip(download + name + ".zip",
+                    {{"Plane/aircraft.cfg", "[fltsim.0]"}, {"Gauges/cafe.gau", "gauge"}});
+    auto w = start();
+    auto* list = w->LsFilelistView_util;
+    const auto click = [list](const std::string& path) {
+      for (int i = 0; i < list->itemCount(); ++i) {
+        if (list->itemPathBytes(i) != path) continue;
+        const QRect rect = list->visualItemRect(list->topLevelItem(i));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, rect.center().y()));
+        return true;
+      }
+      return false;
+    };
+
+    QTest::mouseClick(w->FlatButton2, Qt::LeftButton);
+    QCOMPARE(list->directoryBytes(), download);
+    QVERIFY(click(download + name + ".zip"));
+    QVERIFY(w->SpeedButton5->isEnabled());
+    QTest::mouseClick(w->SpeedButton5, Qt::LeftButton);
+    QVERIFY(platform::file_exists(unzip + name + "/Plane/aircraft.cfg"));
+
+    QTest::mouseClick(w->FlatButton3, Qt::LeftButton);
+    QVERIFY(click(unzip + name));
+    QVERIFY(w->SpeedButton7->isEnabled());
+    QTest::mouseClick(w->SpeedButton7, Qt::LeftButton);
+    QVERIFY(platform::file_exists(fs + "Gauges/cafe.gau"));
+    QCOMPARE(test::read_file(unzip + name + ".txt"),
+             fs + "aircraft/" + name + "\r\n" + fs + "gauges/cafe.gau\r\n");
+    QCOMPARE(w->ListBox2->count(), 1);
+    QVERIFY(recorder.messages.empty());
+
+    QTest::keyClicks(w->Edit3, "GAUGES");
+    QTest::mouseClick(w->SpeedButton1, Qt::LeftButton);
+    QCOMPARE(w->ListBox2->item(0)->checkState(), Qt::Checked);
+    QCOMPARE(w->ListBox3->count(), 1);
+    QTest::mouseClick(w->SpeedButton8, Qt::LeftButton);
+    QCOMPARE(recorder.message_texts(),
+             (std::vector<std::string>{"Are you really sure ? ", "End of  delete from fs2004"}));
+    QVERIFY(!platform::exists(fs + "Gauges/cafe.gau"));
+    QVERIFY(!platform::exists(fs + "Aircraft/" + name));
+    QVERIFY(!platform::exists(unzip + name + ".txt"));
+    QCOMPARE(w->ListBox2->count(), 0);
   }
 };
 

@@ -3,14 +3,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextBrowser>
 
 #include "app/chooser_window.h"
+#include "app/help_window.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/progress_window.h"
 #include "platform/error.h"
 #include "platform/ini_file.h"
 #include "platform/single_instance.h"
+#include "settings/shared.h"
 #include "support/recording_ui.h"
 #include "widgets/file_list_view.h"
 #include "window_fixture.h"
@@ -124,6 +127,32 @@ class StartupTest : public QObject {
     QCOMPARE(platform::IniFile(ini).read("main_path", "fs_path_2004", "valeur"),
              (sim + "/").toStdString());
     QVERIFY(ui.messages.empty());
+  }
+
+  // Installed for the whole system, the settings live in the user's data
+  // folder while the help page stays beside the executable.
+  void helpPageIsFoundBesideTheExecutable() {
+    QTemporaryDir dir;
+    const std::string executable = test::folder_with_sep(dir, "opt/wingstow");
+    QFile page(QString::fromStdString(executable + "airplane.html"));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<html><body><h1>Wingstow help page</h1></body></html>");
+    page.close();
+    const std::string data = dir.path().toStdString() + "/data/";
+    StartOptions start = options(
+        choose_program_folder(executable, {data, ""}, [](const std::string&) { return false; }),
+        dir.path().toStdString() + "/run", nullptr);
+    start.executable_folder = executable;
+    test::RecordingUi ui;
+    start.dialogs = &ui;
+    auto started = start_instance(start);
+    QVERIFY(started);
+    Tutil& w = *started->window;
+    QCOMPARE(w.shared().ini_path, data + "wingstow/planeyard.ini");
+    w.show();
+    QTest::mouseClick(w.SpeedButton40, Qt::LeftButton);
+    QVERIFY(w.help_window && w.help_window->isVisible());
+    QVERIFY(w.help_window->browser()->toPlainText().contains("Wingstow help page"));
   }
 
   void errorBoxFullStopRule() {

@@ -10,6 +10,7 @@
 
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 namespace wingstow::platform {
 namespace {
@@ -261,11 +262,29 @@ TEST(FreeBytes, AsksTheFileSystemOfAnExistingPath) {
   EXPECT_EQ(free_bytes("/tmp/no such folder/really not"), -1);
 }
 
-TEST(ProgramFolder, IsTheFolderOfThisExecutable) {
-  const auto folder = program_folder();
+TEST(ExecutableFolder, IsTheFolderOfThisExecutable) {
+  const auto folder = executable_folder();
   ASSERT_FALSE(folder.empty());
   EXPECT_EQ(folder.back(), '/');
   EXPECT_TRUE(fs::exists(folder + "platform_tests"));
+}
+
+// The kernel's answer for this process: a folder without write permission is
+// still writable for root, which is why the program folder's choice is tested
+// with an injected answer and this test follows whoever runs it.
+TEST(FolderWritable, FollowsTheKernelsAnswerForThisUser) {
+  TempTree tree;
+  const std::string open = tree.make_folder("open");
+  const std::string locked = tree.make_folder("locked");
+  ASSERT_EQ(::chmod(locked.c_str(), 0555), 0);
+  tree.make_file("file");
+
+  EXPECT_TRUE(folder_writable(open));
+  EXPECT_TRUE(folder_writable(tree.path("OPEN")));  // letter case aside
+  EXPECT_EQ(folder_writable(locked), ::geteuid() == 0);
+  EXPECT_FALSE(folder_writable(tree.path("file")));
+  EXPECT_FALSE(folder_writable(tree.path("missing")));
+  ::chmod(locked.c_str(), 0755);
 }
 
 }  // namespace

@@ -3,10 +3,16 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
+#include "install/install_command.h"
+#include "packages/file_list_click.h"
+#include "packages/unzip.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "support/recording_ui.h"
 #include "support/temp_tree.h"
+#include "support/zip_builder.h"
 
 namespace wingstow {
 namespace {
@@ -179,7 +185,8 @@ TEST_F(SimulatorTest, WorkingFolderThatCannotBeCreatedStopsEverything) {
     select_simulator(shared, ui, "fs2002");
     FAIL() << "no error";
   } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Impossible de créer " + program + "unzip_fs2002");
+    EXPECT_EQ(std::string(e.what()), "Impossible de créer " + program + "unzip_fs2002 (" + program +
+                                         "unzip_fs2002: File exists)");
   }
   EXPECT_TRUE(ui.texts.empty());
   EXPECT_TRUE(ui.chooser_captions.empty());
@@ -276,6 +283,98 @@ TEST_F(SimulatorTest, CatalogueListsOrdinaryTxtFilesDirectlyInTheUnzipFolder) {
   shared.unzip_path = tree.make_folder("empty");
   refresh_catalogue(shared, ui);
   EXPECT_TRUE(ui.catalogue_entries.empty());
+}
+
+// Working folders spelled otherwise on disk (made by hand, or by an older
+// copy) are the program's own: the paths take the disk's spelling, so the
+// file list's folder, in whatever spelling it was reached, is the working
+// folder, and Unzip and Install go ahead from it.
+TEST_F(SimulatorTest, WorkingFoldersInCapitalsAreUsedAsSpelledOnDisk) {
+  namespace fs = std::filesystem;
+  const std::string sim = make_simulator("FS9") + "/";
+  shared.settings_file.write("main_path", "fs_path_2004", sim);
+  const std::string download = tree.make_folder("prog/Download_FS2004");
+  const std::string unzip = tree.make_folder("prog/UNZIP_fs2004");
+  test::write_zip(download + "pack.zip", {{"Plane/aircraft.cfg", "[fltsim.0]"}});
+  ui.tag = "fs2004";
+
+  select_simulator(shared, ui, "fs2004");
+  EXPECT_EQ(shared.download_path, download);
+  EXPECT_EQ(shared.unzip_path, unzip);
+  EXPECT_EQ(ui.texts["edit_unzip"], unzip);
+  EXPECT_FALSE(fs::exists(program + "download_fs2004"));  // no second folder made
+  EXPECT_FALSE(fs::exists(program + "unzip_fs2004"));
+
+  const auto click = [&](const std::string& folder, const std::string& name) {
+    ui.directory = folder;
+    ui.list_refresh();
+    ui.click(name);
+    LsFilelistView_utilClick(shared, ui);
+  };
+  for (const std::string& folder : {download, program + "download_fs2004/"}) {
+    ui.enabled.clear();
+    click(folder, "pack.zip");
+    EXPECT_EQ(ui.enabled_state("SpeedButton5"), true) << folder;
+  }
+  ZipMaster zip(ui);
+  SpeedButton5Click(shared, ui, zip);
+  EXPECT_TRUE(fs::exists(unzip + "pack/Plane/aircraft.cfg"));
+
+  click(program + "unzip_fs2004/", "pack");
+  EXPECT_EQ(ui.enabled_state("SpeedButton7"), true);
+  SpeedButton7Click(shared, ui, zip);
+  EXPECT_TRUE(fs::exists(sim + "aircraft/pack/aircraft.cfg"));
+  EXPECT_TRUE(fs::exists(unzip + "pack.txt"));
+  for (const auto& text : ui.message_texts())
+    EXPECT_EQ(text.find("only possible"), std::string::npos);
+}
+
+// The program folder in the user's data folder does not exist before the
+// first start: it is made with the working folders, and when it cannot be,
+// the message names the path that failed and why.
+TEST_F(SimulatorTest, MissingProgramFolderIsMadeOrTheFailureExplained) {
+  Shared fresh(tree.path("data/wingstow/"));
+  select_simulator(fresh, ui, "fs2004");
+  EXPECT_TRUE(platform::folder_exists(tree.path("data/wingstow/unzip_fs2004")));
+
+  tree.make_file("blocked", "a file where a folder should be");
+  Shared blocked(tree.path("blocked/wingstow/"));
+  try {
+    select_simulator(blocked, ui, "fs2004");
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()), "Impossible de créer " + tree.path("blocked/wingstow/") +
+                                         "download_fs2002 (" + tree.path("blocked") +
+                                         ": File exists)");
+  }
+}
+
+TEST(ProgramFolder, PortableWhenWritableElseTheUsersDataFolder) {
+  struct Case {
+    bool writable;
+    UserEnvironment environment;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {true, {"/data", "/home/u"}, "/opt/ws/"},
+      {false, {"/data", "/home/u"}, "/data/wingstow/"},
+      {false, {"/data/", "/home/u"}, "/data/wingstow/"},
+      // Unset or relative: the default of the base directory rules.
+      {false, {"", "/home/u"}, "/home/u/.local/share/wingstow/"},
+      {false, {"data", "/home/u/"}, "/home/u/.local/share/wingstow/"},
+      // No home either: the executable's folder, whose failure will be told.
+      {false, {"", ""}, "/opt/ws/"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> asked;
+    const auto writable = [&](const std::string& folder) {
+      asked.push_back(folder);
+      return c.writable;
+    };
+    EXPECT_EQ(choose_program_folder("/opt/ws", c.environment, writable), c.expected)
+        << c.environment.xdg_data_home << "|" << c.environment.home;
+    EXPECT_EQ(asked, std::vector<std::string>{"/opt/ws/"});
+  }
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "platform/shell.h"
@@ -28,6 +30,7 @@ class FileListViewTest : public QObject {
   void one_level_up();
   void opening_entries();
   void extra_drives();
+  void names_as_bytes();
 
  private:
   int row(const QString& caption) const;
@@ -253,6 +256,42 @@ void FileListViewTest::extra_drives() {
   view->setDirectory(root);
   view->oneLevelUp();
   QCOMPARE(view->directory(), QFileInfo(temp->path()).path() + '/');
+}
+
+// A folder and a file named in Latin-1 show with a replacement character,
+// yet the paths the view gives back, and the folders it opens, are the disk's
+// bytes.
+void FileListViewTest::names_as_bytes() {
+  const std::string base = root.toStdString();
+  const std::string folder = base + "Caf\xe9";
+  const std::string file = folder + "/na\xefve.txt";
+  struct Cleanup {
+    std::string folder;
+    ~Cleanup() { std::filesystem::remove_all(folder); }  // QTemporaryDir cannot
+  } cleanup{folder};
+  QVERIFY(std::filesystem::create_directory(folder));
+  QVERIFY(std::ofstream(file).good());
+
+  view->setDirectoryBytes(base);
+  const auto row_of = [this](const std::string& path) {
+    for (int i = 0; i < view->itemCount(); ++i)
+      if (view->itemPathBytes(i) == path) return i;
+    return -1;
+  };
+  const int folder_row = row_of(folder);
+  QVERIFY(folder_row >= 0);
+  double_click(folder_row);
+  QCOMPARE(view->directoryBytes(), folder + "/");
+  const int file_row = row_of(file);
+  QVERIFY(file_row >= 0);
+  click(file_row);
+  QCOMPARE(view->selectedItemBytes(), file);
+
+  view->oneLevelUp();
+  QCOMPARE(view->directoryBytes(), base);
+  QCOMPARE(view->selectedItemBytes(), folder);
+  view->showFileBytes(file);
+  QCOMPARE(view->selectedItemBytes(), file);
 }
 
 QTEST_MAIN(FileListViewTest)
