@@ -159,7 +159,8 @@ bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
 std::string clean_absolute(const std::string& path) {
   std::string full = path;
   if (full.empty() || full.front() != platform::sep) {
-    const std::filesystem::path current = std::filesystem::current_path();
+    std::error_code error;  // a current folder gone leaves the path relative to "/"
+    const std::filesystem::path current = std::filesystem::current_path(error);
     full = current.native() + platform::sep + full;
   }
   std::vector<std::string> parts;
