@@ -482,7 +482,7 @@ void FileListView::setMultiSelect(bool multi) {
 
 void FileListView::oneLevelUp() {
   if (current_directory == drives_text) return;
-  if (is_drive_root(current_directory)) {
+  if (is_drive_root(directory_bytes)) {
     setDirectory(drives_text);
     return;
   }
@@ -1041,12 +1041,12 @@ std::vector<platform::Drive> FileListView::all_drives() const {
 
 // Every entry of the drives list leads back to it, the home folder and a
 // prefix's drive_c too, though they are not the roots of their volumes.
-bool FileListView::is_drive_root(const QString& folder) const {
+bool FileListView::is_drive_root(const std::string& folder) const {
   const auto trimmed = [](std::string path) {
     while (path.size() > 1 && path.back() == platform::sep) path.pop_back();
     return path;
   };
-  const std::string wanted = trimmed(local(folder));
+  const std::string wanted = trimmed(folder);
   if (platform::is_drive_root(wanted)) return true;
   const auto list = all_drives();
   return std::any_of(list.begin(), list.end(),

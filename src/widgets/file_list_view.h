@@ -170,7 +170,7 @@ class FileListView : public QTreeWidget {
   void fill();
   void fill_drives();
   std::vector<platform::Drive> all_drives() const;
-  bool is_drive_root(const QString& folder) const;
+  bool is_drive_root(const std::string& folder) const;
   void fill_folder();
   QTreeWidgetItem* add_entry(EntryKind kind, const QString& caption, const QString& path);
   QTreeWidgetItem* add_path_entry(EntryKind kind, const QString& caption, const std::string& path);
