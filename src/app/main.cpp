@@ -1,10 +1,24 @@
 #include <QApplication>
 
+#include <cstdio>
+
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/startup.h"
 
 int main(int argc, char** argv) {
+  // Before any window: --help and --version need no display.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const auto command = wingstow::parse_command_line(arguments);
+  using Action = wingstow::CommandLine::Action;
+  if (command.action != Action::run) {
+    std::FILE* out = command.action == Action::error ? stderr : stdout;
+    std::fputs(command.text.c_str(), out);
+    return command.action == Action::error ? 2 : 0;
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(wingstow::application_title);
   QApplication::setApplicationVersion("3.9");
