@@ -1,24 +1,35 @@
-// Extraction of ZipMaster: every entry is streamed in chunks into a
-// temporary file beside its target and renamed into place only when it is
-// complete and sound. Folders are walked with descriptors that refuse
+// Extraction of ZipMaster. Worker threads, each with its own handle on the
+// archive, read entries and write them into temporary files beside their
+// targets; the calling thread reports every entry in archive order, asks the
+// user what must be asked, and gives each file its final name only when it is
+// complete and sound. Deflated entries are inflated whole in memory, or in
+// chunks when large; folders are walked with descriptors that refuse
 // symbolic links, so nothing lands outside the extract directory.
 
 #include <fcntl.h>
+#include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <list>
 #include <memory>
+#include <mutex>
+#include <numeric>
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -35,6 +46,19 @@ namespace {
 
 constexpr std::size_t chunk_size = 64 * 1024;
 constexpr int password_tries = 3;
+// The window is served at least this often while the workers write.
+constexpr auto pump_interval = std::chrono::milliseconds(15);
+// How far past the entry being reported a worker may go: each finished entry
+// waits with its temporary file open until its turn comes.
+constexpr std::size_t look_ahead = 128;
+// Small entries are settled in batches: a worker wakes the calling thread
+// for the entry it waits on only when that entry is large, or when entries
+// further on are done too; otherwise the next pump finds them.
+constexpr std::size_t wake_after = 16;
+constexpr std::uint64_t wake_size = 1024 * 1024;
+constexpr std::size_t none = static_cast<std::size_t>(-1);
+
+std::atomic<std::uint64_t> listings{0};
 // Refused entries named in the box besides the first; the status line has
 // every one.
 constexpr std::size_t listed_refusals = 5;
@@ -85,9 +109,21 @@ class Fd {
 // them, so that an eviction never closes a folder still being written.
 using SharedFd = std::shared_ptr<const Fd>;
 
+struct InflaterFree {
+  void operator()(libdeflate_decompressor* inflater) const {
+    libdeflate_free_decompressor(inflater);
+  }
+};
+using Inflater = std::unique_ptr<libdeflate_decompressor, InflaterFree>;
+
 struct OpenedArchive {
   Archive archive;
   std::uint64_t file_size = 0;
+  // Which file was opened, and as it was then, so that every worker reads
+  // the very file the plan was made from.
+  dev_t device = 0;
+  ino_t inode = 0;
+  timespec modified{};
   int error = ZIP_ER_OK;  // ZIP_ER_NOENT when the file is missing
   bool special = false;   // a folder, pipe, socket or device: never read
 };
@@ -97,8 +133,9 @@ struct OpenedArchive {
 // open does not wait; fstat then judges what was really opened. Links are
 // followed: reading through one writes nothing.
 // CHECKCONS: without it libzip accepts duplicate names and local headers that
-// disagree with the central directory.
-OpenedArchive open_archive(const std::string& path) {
+// disagree with the central directory. It reads every local header, so a
+// file already checked under the same identity is opened again without it.
+OpenedArchive open_archive(const std::string& path, bool check = true) {
   OpenedArchive result;
   const std::string real = platform::resolve(path);
   struct stat st;
@@ -119,8 +156,11 @@ OpenedArchive open_archive(const std::string& path) {
   }
   ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
   result.file_size = static_cast<std::uint64_t>(st.st_size);
+  result.device = st.st_dev;
+  result.inode = st.st_ino;
+  result.modified = st.st_mtim;
   int error = ZIP_ER_OK;
-  result.archive.reset(zip_fdopen(fd.get(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
+  result.archive.reset(zip_fdopen(fd.get(), ZIP_RDONLY | (check ? ZIP_CHECKCONS : 0), &error));
   if (result.archive)
     fd.release();  // libzip owns it now
   else
@@ -199,6 +239,7 @@ bool is_symlink_entry(zip_t* archive, zip_uint64_t index) {
 class FolderNames {
  public:
   void read(int dir) {
+    listings.fetch_add(1, std::memory_order_relaxed);
     // A descriptor of its own, so the listing starts at the beginning.
     const int listing = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing < 0) return;
@@ -229,6 +270,9 @@ class FolderNames {
     if (std::find(spellings.begin(), spellings.end(), wanted) != spellings.end()) return wanted;
     return *std::min_element(spellings.begin(), spellings.end());
   }
+
+  // Whether anything of that name, in any case, is in the folder.
+  bool holds(const std::string& name) const { return by_folded_.contains(folded(name)); }
 
  private:
   std::unordered_map<std::string, std::vector<std::string>> by_folded_;
@@ -270,6 +314,18 @@ std::string system_error(int error) { return std::strerror(error); }
 
 std::string libzip_error(zip_error_t* error) { return zip_error_strerror(error); }
 
+std::string libzip_error(int code) {
+  zip_error_t error;
+  zip_error_init_with_code(&error, code);
+  std::string text = zip_error_strerror(&error);
+  zip_error_fini(&error);
+  return text;
+}
+
+std::uint32_t crc_of(std::uint32_t crc, const unsigned char* data, std::size_t size) {
+  return libdeflate_crc32(crc, data, size);
+}
+
 // Why an entry was not extracted; error is the errno of a failed write.
 struct Refusal {
   std::string why;
@@ -278,6 +334,16 @@ struct Refusal {
 
 Refusal write_failure(int error) {
   return {"it cannot be written (" + system_error(error) + ")", error};
+}
+
+Refusal damaged(const std::string& why) { return {"it is damaged (" + why + ")"}; }
+
+Refusal too_long(std::uint64_t size) {
+  return {"it holds more data than its declared size of " + std::to_string(size) + " bytes"};
+}
+
+Refusal too_short(std::uint64_t found, std::uint64_t size) {
+  return damaged(std::to_string(found) + " of its " + std::to_string(size) + " bytes found");
 }
 
 // After these no later entry can be written either: going on would repeat
@@ -300,7 +366,13 @@ Fd open_base(const std::string& folder, bool& is_link) {
 
 class ZipMaster::Extraction {
  public:
-  explicit Extraction(ZipMaster& owner) : owner_(owner), buffer_(chunk_size) {}
+  explicit Extraction(ZipMaster& owner)
+      : owner_(owner),
+        archive_(owner.zip_file_name_),
+        dir_names_(owner.ExtrDirNames),
+        overwrite_(owner.ExtrOverWrite),
+        whole_limit_(owner.WholeEntryLimit) {}
+  ~Extraction() { stop_workers(); }
 
   int run();
 
@@ -310,32 +382,73 @@ class ZipMaster::Extraction {
     std::string name;  // printable
     Target target;
     std::uint64_t size = 0;
+    std::uint64_t packed_size = 0;  // of the compressed data
+    std::int32_t method = -1;       // compression; -1 when unknown
     std::uint32_t crc = 0;
     std::time_t mtime = 0;
-    bool encrypted = false;
+    bool encrypted = false;  // done on the calling thread, which asks for the password
   };
 
-  // Thrown by the callbacks when the cancel request is seen; unwinding
-  // removes the partly written entry.
+  // Thrown on the calling thread when the cancel request is seen; unwinding
+  // removes the partly written entries.
   struct Stopped {};
   // Thrown when the disk refuses every further write.
   struct WriteStopped {
     std::string name;
     Refusal refusal;
   };
-
-  struct Copied {
-    std::string failure;  // why the data cannot be kept; empty when sound
-    int error = 0;        // errno of a failed write
-    bool crc_error = false;
-    std::uint32_t crc = 0;  // of the data read
-  };
+  // Thrown when a worker finds the archive changed or gone.
+  struct Unreadable {};
 
   // An opened folder below the extract directory; key is its path on disk
   // relative to it ("" for the directory itself).
   struct Folder {
     SharedFd fd;
     std::string key;
+  };
+
+  // What reads and inflates entries: one per thread, libzip handles being
+  // no more shareable than the buffers.
+  struct Reader {
+    Archive own;  // empty for the calling thread's, which is opened_'s
+    zip_t* archive = nullptr;
+    Inflater inflater;
+    std::vector<unsigned char> in = std::vector<unsigned char>(chunk_size);
+    std::vector<unsigned char> out = std::vector<unsigned char>(chunk_size);
+    // An entry inflated in memory, then its compressed data: sized once for
+    // the largest, its pages used only as far as an entry needs them.
+    std::unique_ptr<unsigned char[]> whole;
+  };
+
+  // Where the bytes written of an entry go as they are written.
+  class Sink {
+   public:
+    virtual ~Sink() = default;
+    // false once the extraction is to stop.
+    virtual bool written(std::uint64_t bytes) = 0;
+    virtual bool stopping() const = 0;
+  };
+  class WorkerSink;
+  class CallerSink;
+
+  // An entry read and written, not yet under its final name.
+  struct Result {
+    std::optional<Refusal> refusal;
+    SharedFd dir;  // keeps temp's folder open
+    std::unique_ptr<platform::TempFile> temp;
+    std::string file;              // its name on disk
+    FolderNames* names = nullptr;  // of its folder
+    std::uint32_t crc = 0;         // of the data written
+    bool crc_error = false;
+    bool cancelled = false;
+    std::exception_ptr error;
+  };
+
+  // An entry handed to a worker; guarded by state_mutex_.
+  struct Slot {
+    std::vector<std::uint64_t> written;  // bytes written, not yet reported
+    bool done = false;
+    Result result;
   };
 
   int fail(int code, MessageKind kind, const std::string& text);
@@ -346,25 +459,102 @@ class ZipMaster::Extraction {
   void processed(const Job& job, std::uint64_t bytes);
 
   std::optional<std::vector<Job>> plan();
-  void extract(const Job& job);
-  std::optional<Refusal> write_entry(const Job& job);
-  FolderNames& names_of(const std::string& key, int fd);
-  std::optional<Folder> open_folders(std::span<const std::string> parts, Refusal& refusal);
-  EntryStream open_entry(const Job& job, std::string& why);
-  Copied copy(const Job& job, EntryStream stream, int out);
+  void order_conflicts();
+  void start_workers();
+  void stop_workers();
+  void work(Reader& reader);
+  Result await(std::size_t index);
+  void settle(const Job& job, Result result);
+  std::optional<Refusal> commit(const Job& job, Result& result);
+
+  Result execute(Reader& reader, const Job& job, Sink& sink);
+  void write_data(Reader& reader, const Job& job, Sink& sink, Result& result);
+  bool whole_in_memory(const Job& job) const;
+  bool open_temp(Result& result);
+  bool write_out(Result& result, const unsigned char* data, std::size_t size, Sink& sink);
+  EntryStream open_raw(Reader& reader, const Job& job, Result& result);
+  void inflate_whole(Reader& reader, const Job& job, Sink& sink, Result& result);
+  void inflate_chunks(Reader& reader, const Job& job, Sink& sink, Result& result);
+  void copy_stored(Reader& reader, const Job& job, Sink& sink, Result& result);
+  void copy_stream(Reader& reader, const Job& job, Sink& sink, Result& result);
+  EntryStream open_entry(zip_t* archive, const Job& job, std::string& why);
   bool keep_despite_crc(const Job& job, std::uint32_t found);
 
+  FolderNames& names_of(const std::string& key, int fd);
+  std::optional<Folder> open_folders(std::span<const std::string> parts, Refusal& refusal);
+
   ZipMaster& owner_;
-  std::vector<unsigned char> buffer_;
+  const std::string archive_;  // as named when the extraction began
+  const bool dir_names_;
+  const bool overwrite_;
+  const std::uint64_t whole_limit_;
   OpenedArchive opened_;
+  std::vector<Job> jobs_;
+
+  // The folders met so far, shared by the workers.
+  std::mutex folders_mutex_;
   SharedFd base_;
   FolderCache folders_;
   std::unordered_map<std::string, FolderNames> names_;  // by folder key
-  std::optional<std::string> password_;                 // the last one that opened an entry
-  std::uint64_t reported_ = 0;  // bytes of the current entry reported as processed
+
+  // The work handed out. An entry that writes where an earlier one writes
+  // waits until that one is settled, so that the later still wins.
+  std::mutex state_mutex_;
+  std::condition_variable settled_;  // wakes workers
+  std::condition_variable posted_;   // wakes the calling thread
+  std::vector<Slot> slots_;
+  std::vector<std::size_t> after_;  // the earlier entry to wait for, or none
+  std::size_t next_ = 0;            // the first entry no worker has taken
+  std::size_t cursor_ = 0;          // the first entry not settled
+  std::size_t window_waiters_ = 0;  // workers waiting for the calling thread to catch up
+  std::size_t chain_waiters_ = 0;   // workers waiting for an earlier entry to be settled
+  std::atomic<bool> stop_{false};
+  bool broken_ = false;  // a worker could not open the archive
+  std::vector<std::unique_ptr<Reader>> readers_;
+  std::vector<std::thread> workers_;
+
+  Reader caller_;                        // the calling thread's, for encrypted entries
+  std::optional<std::string> password_;  // the last one that opened an entry
+  std::uint64_t reported_ = 0;           // bytes of the current entry reported as processed
   bool incomplete_ = false;
   std::size_t refused_ = 0;
   std::vector<std::pair<std::string, std::string>> refusals_;  // the first few
+};
+
+// Posts what a worker wrote for the calling thread to report.
+class ZipMaster::Extraction::WorkerSink : public Sink {
+ public:
+  WorkerSink(Extraction& extraction, std::size_t index) : x_(extraction), index_(index) {}
+  bool written(std::uint64_t bytes) override {
+    if (bytes == 0) return !stopping();
+    const std::lock_guard lock(x_.state_mutex_);
+    // Not worth a wake-up: the calling thread looks at least every pump_interval.
+    x_.slots_[index_].written.push_back(bytes);
+    return !stopping();
+  }
+  bool stopping() const override { return x_.stop_.load(std::memory_order_relaxed); }
+
+ private:
+  Extraction& x_;
+  std::size_t index_;
+};
+
+// Reports at once, on the calling thread.
+class ZipMaster::Extraction::CallerSink : public Sink {
+ public:
+  CallerSink(Extraction& extraction, const Job& job) : x_(extraction), job_(job) {}
+  bool written(std::uint64_t bytes) override {
+    if (bytes > 0) {
+      x_.reported_ += bytes;
+      x_.announce(1, job_.name, bytes);
+    }
+    return !stopping();
+  }
+  bool stopping() const override { return x_.owner_.cancel_requested_; }
+
+ private:
+  Extraction& x_;
+  const Job& job_;
 };
 
 int ZipMaster::Extraction::fail(int code, MessageKind kind, const std::string& text) {
@@ -422,37 +612,63 @@ int ZipMaster::Extraction::run() {
     return fail(extract_no_base_dir, MessageKind::error,
                 "Extract directory '" + owner_.ExtrBaseDir + "' must exist");
   base_ = std::make_shared<const Fd>(std::move(base));
-  opened_ = open_archive(owner_.zip_file_name_);
+  opened_ = open_archive(archive_);
   if (!opened_.archive) {
     if (opened_.error == ZIP_ER_NOENT)
       return fail(extract_no_archive, MessageKind::error, "Input file does not exist");
     if (opened_.special)
-      return fail(
-          extract_unreadable, MessageKind::error,
-          "Zip file could not be opened: '" + owner_.zip_file_name_ + "' is not a regular file");
+      return fail(extract_unreadable, MessageKind::error,
+                  "Zip file could not be opened: '" + archive_ + "' is not a regular file");
     return fail(extract_unreadable, MessageKind::error, "Zip file could not be opened");
   }
-  const auto jobs = plan();
+  auto jobs = plan();
   if (!jobs)
     return fail(extract_refused, MessageKind::error,
                 "Zip file could not be opened: its entries claim more data than the file holds");
+  jobs_ = std::move(*jobs);
+  order_conflicts();
+  start_workers();
 
   std::uint64_t total = 0;
-  for (const auto& job : *jobs) total += job.size;
+  for (const auto& job : jobs_) total += job.size;
   try {
     progress(4, {}, total);
-    progress(3, {}, jobs->size());
-    for (const auto& job : *jobs) extract(job);
+    progress(3, {}, jobs_.size());
+    for (std::size_t i = 0; i < jobs_.size(); ++i) {
+      const Job& job = jobs_[i];
+      reported_ = 0;
+      progress(0, job.name, job.size);
+      if (job.encrypted) {
+        CallerSink sink(*this, job);
+        settle(job, execute(caller_, job, sink));
+      } else {
+        settle(job, await(i));
+      }
+      bool wake = false;
+      {
+        const std::lock_guard lock(state_mutex_);
+        cursor_ = i + 1;
+        wake = chain_waiters_ > 0 || (window_waiters_ > 0 && next_ < cursor_ + look_ahead / 2);
+      }
+      if (wake) settled_.notify_all();
+    }
   } catch (const Stopped&) {
+    stop_workers();
     announce(2, {}, 0);
     return fail(extract_cancelled, MessageKind::warning, "User canceled operation");
+  } catch (const Unreadable&) {
+    stop_workers();
+    announce(2, {}, 0);
+    return fail(extract_unreadable, MessageKind::error, "Zip file could not be opened");
   } catch (const WriteStopped& stop) {
+    stop_workers();
     announce(2, {}, 0);
     return fail(extract_write_failed, MessageKind::error,
                 "'" + stop.name + "' was not extracted: " + stop.refusal.why +
                     "\nThe extraction into '" + owner_.ExtrBaseDir +
                     "' stopped there; the entries after it were not extracted either.");
   }
+  stop_workers();
   announce(2, {}, 0);
   report_refusals();
   return incomplete_ ? extract_incomplete : 0;
@@ -489,6 +705,8 @@ std::optional<std::vector<ZipMaster::Extraction::Job>> ZipMaster::Extraction::pl
       continue;
     }
     job.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+    job.packed_size = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
+    job.method = (st.valid & ZIP_STAT_COMP_METHOD) ? st.comp_method : -1;
     job.crc = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
     job.mtime = (st.valid & ZIP_STAT_MTIME) ? st.mtime : 0;
     job.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
@@ -497,51 +715,511 @@ std::optional<std::vector<ZipMaster::Extraction::Job>> ZipMaster::Extraction::pl
   return jobs;
 }
 
+// Entries that reach the same file (names equal without regard to case), or
+// a file where another entry needs a folder, are chained in archive order:
+// each waits until the one before it is settled, so that the outcome is the
+// one entry after entry would give.
+void ZipMaster::Extraction::order_conflicts() {
+  const std::size_t count = jobs_.size();
+  after_.assign(count, none);
+  std::vector<std::size_t> group(count);
+  std::iota(group.begin(), group.end(), std::size_t{0});
+  const auto find = [&](std::size_t i) {
+    while (group[i] != i) i = group[i] = group[group[i]];
+    return i;
+  };
+  const auto unite = [&](std::size_t a, std::size_t b) { group[find(a)] = find(b); };
+
+  std::unordered_map<std::string, std::size_t> files;  // folded path -> first entry
+  for (std::size_t i = 0; i < count; ++i) {
+    const Target& target = jobs_[i].target;
+    if (target.folder) continue;
+    std::string key;
+    if (dir_names_) {
+      for (const auto& part : target.parts) key += folded(part) + '/';
+    } else {
+      key = folded(target.parts.back()) + '/';
+    }
+    const auto [it, added] = files.try_emplace(std::move(key), i);
+    if (!added) unite(it->second, i);
+  }
+  if (dir_names_) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const Target& target = jobs_[i].target;
+      const std::size_t folders = target.parts.size() - (target.folder ? 0 : 1);
+      std::string key;
+      for (std::size_t k = 0; k < folders; ++k) {
+        key += folded(target.parts[k]) + '/';
+        if (const auto it = files.find(key); it != files.end()) unite(it->second, i);
+      }
+    }
+  }
+  std::unordered_map<std::size_t, std::size_t> last;  // group -> its latest entry so far
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto [it, added] = last.try_emplace(find(i), i);
+    if (!added) after_[i] = std::exchange(it->second, i);
+  }
+}
+
+// The first worker takes the handle the plan was made with, unless the
+// calling thread needs it for encrypted entries; the others open their own
+// in their thread.
+void ZipMaster::Extraction::start_workers() {
+  slots_.resize(jobs_.size());
+  std::size_t largest = 0;
+  for (const auto& job : jobs_)
+    if (whole_in_memory(job))
+      largest = std::max(largest, static_cast<std::size_t>(job.size + job.packed_size));
+  const bool encrypted =
+      std::any_of(jobs_.begin(), jobs_.end(), [](const Job& job) { return job.encrypted; });
+  if (encrypted) caller_.archive = opened_.archive.get();
+  const std::size_t count =
+      std::min<std::size_t>(std::max(owner_.Workers, 1u), std::max<std::size_t>(jobs_.size(), 1));
+  for (std::size_t i = 0; i < count; ++i) {
+    auto reader = std::make_unique<Reader>();
+    if (i == 0 && !encrypted) {
+      reader->own = std::move(opened_.archive);
+      reader->archive = reader->own.get();
+    }
+    reader->inflater.reset(libdeflate_alloc_decompressor());
+    if (!reader->inflater) throw std::bad_alloc();
+    if (largest > 0) reader->whole.reset(new unsigned char[largest]);
+    readers_.push_back(std::move(reader));
+  }
+  for (auto& reader : readers_) workers_.emplace_back([this, &r = *reader] { work(r); });
+}
+
+// Stops the workers and removes what they wrote and nobody settled.
+void ZipMaster::Extraction::stop_workers() {
+  {
+    const std::lock_guard lock(state_mutex_);
+    stop_ = true;
+  }
+  settled_.notify_all();
+  for (auto& worker : workers_) worker.join();
+  workers_.clear();
+  slots_.clear();
+}
+
+void ZipMaster::Extraction::work(Reader& reader) {
+  if (!reader.archive) {
+    OpenedArchive opened = open_archive(archive_, false);
+    if (!opened.archive || opened.device != opened_.device || opened.inode != opened_.inode ||
+        opened.file_size != opened_.file_size ||
+        opened.modified.tv_sec != opened_.modified.tv_sec ||
+        opened.modified.tv_nsec != opened_.modified.tv_nsec) {
+      const std::lock_guard lock(state_mutex_);
+      broken_ = true;
+      posted_.notify_one();
+      return;
+    }
+    reader.own = std::move(opened.archive);
+    reader.archive = reader.own.get();
+  }
+  for (;;) {
+    std::size_t index = 0;
+    {
+      std::unique_lock lock(state_mutex_);
+      for (;;) {
+        while (next_ < jobs_.size() && jobs_[next_].encrypted) ++next_;
+        if (stop_ || next_ >= jobs_.size()) return;
+        if (next_ < cursor_ + look_ahead) break;
+        ++window_waiters_;
+        settled_.wait(lock, [&] { return stop_ || next_ < cursor_ + look_ahead / 2; });
+        --window_waiters_;
+      }
+      index = next_++;
+      ++chain_waiters_;
+      settled_.wait(lock,
+                    [&] { return stop_ || after_[index] == none || after_[index] < cursor_; });
+      --chain_waiters_;
+      if (stop_) return;
+    }
+    WorkerSink sink(*this, index);
+    Result result;
+    try {
+      result = execute(reader, jobs_[index], sink);
+    } catch (...) {
+      result = {};
+      result.error = std::current_exception();
+    }
+    const std::lock_guard lock(state_mutex_);
+    slots_[index].result = std::move(result);
+    slots_[index].done = true;
+    if (index >= cursor_ + wake_after || index + 1 == jobs_.size() ||
+        (index == cursor_ && jobs_[index].size >= wake_size))
+      posted_.notify_one();
+  }
+}
+
+// Reports what a worker writes of the entry as it comes, serving the window
+// meanwhile, and then what became of it.
+ZipMaster::Extraction::Result ZipMaster::Extraction::await(std::size_t index) {
+  const Job& job = jobs_[index];
+  Slot& slot = slots_[index];
+  std::vector<std::uint64_t> written;
+  for (;;) {
+    bool done = false;
+    {
+      std::unique_lock lock(state_mutex_);
+      posted_.wait_for(lock, pump_interval,
+                       [&] { return slot.done || !slot.written.empty() || broken_; });
+      if (broken_) throw Unreadable{};
+      written.swap(slot.written);
+      done = slot.done;
+    }
+    if (written.empty() && !done) {
+      owner_.ui_.process_messages();
+      if (owner_.cancel_requested_) throw Stopped{};
+      continue;
+    }
+    for (const auto bytes : written) processed(job, bytes);
+    written.clear();
+    if (done) return std::move(slot.result);
+  }
+}
+
 // Whatever becomes of the entry, its declared size counts as processed, so
 // that the bytes reported add up to the announced total.
-void ZipMaster::Extraction::extract(const Job& job) {
-  reported_ = 0;
-  progress(0, job.name, job.size);
-  if (auto refusal = write_entry(job)) {
+void ZipMaster::Extraction::settle(const Job& job, Result result) {
+  if (result.error) std::rethrow_exception(result.error);
+  if (result.cancelled) throw Stopped{};
+  std::optional<Refusal> refusal = std::move(result.refusal);
+  if (!refusal && result.temp) refusal = commit(job, result);
+  if (refusal) {
     if (stops_extraction(refusal->error)) throw WriteStopped{job.name, std::move(*refusal)};
     refuse(job.name, refusal->why);
   }
   processed(job, job.size - std::min(reported_, job.size));
 }
 
-// Nothing when the entry was extracted, kept as it was, or declined by the
-// CRC handler; otherwise why it was not extracted.
-std::optional<Refusal> ZipMaster::Extraction::write_entry(const Job& job) {
-  const auto& parts = job.target.parts;
-  if (job.target.folder && !owner_.ExtrDirNames) return std::nullopt;
-  const std::size_t folders = !owner_.ExtrDirNames ? 0 : parts.size() - (job.target.folder ? 0 : 1);
-  Refusal refusal;
-  const auto dir = open_folders(std::span(parts).first(folders), refusal);
-  if (!dir) return refusal;
-  if (job.target.folder) return std::nullopt;
-
-  FolderNames& names = names_of(dir->key, dir->fd->get());
-  const std::string file = names.on_disk(parts.back());
-  struct stat st;
-  if (::fstatat(dir->fd->get(), file.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (S_ISDIR(st.st_mode)) return Refusal{"a folder of that name exists"};
-    if (!owner_.ExtrOverWrite) return std::nullopt;
-  }
-  std::string why;
-  EntryStream stream = open_entry(job, why);
-  if (!stream) return Refusal{why};
-  platform::TempFile temp(dir->fd->get());
-  if (temp.fd() < 0) return write_failure(temp.error());
-  const Copied copied = copy(job, std::move(stream), temp.fd());
-  if (!copied.failure.empty()) return Refusal{copied.failure, copied.error};
-  if (copied.crc_error && !keep_despite_crc(job, copied.crc)) return std::nullopt;
-  const int error = temp.commit(file, owner_.ExtrOverWrite, job.mtime);
-  if (error == EEXIST && !owner_.ExtrOverWrite) return std::nullopt;
+// Nothing when the file got its final name, was kept as it was, or was
+// declined by the CRC handler; otherwise why it was not extracted.
+std::optional<Refusal> ZipMaster::Extraction::commit(const Job& job, Result& result) {
+  if (result.crc_error && !keep_despite_crc(job, result.crc)) return std::nullopt;
+  const int error = result.temp->commit(result.file, overwrite_, job.mtime);
+  if (error == EEXIST && !overwrite_) return std::nullopt;
   if (error != 0) return write_failure(error);
-  names.add(file);
+  const std::lock_guard lock(folders_mutex_);
+  result.names->add(result.file);
   return std::nullopt;
 }
 
+// Reads the entry into a temporary file in its folder, on any thread but
+// for encrypted entries, which ask the user.
+ZipMaster::Extraction::Result ZipMaster::Extraction::execute(Reader& reader, const Job& job,
+                                                             Sink& sink) {
+  Result result;
+  const auto& parts = job.target.parts;
+  if (job.target.folder && !dir_names_) return result;
+  const std::size_t folders = !dir_names_ ? 0 : parts.size() - (job.target.folder ? 0 : 1);
+  bool known = false;
+  {
+    const std::lock_guard lock(folders_mutex_);
+    Refusal refusal;
+    const auto dir = open_folders(std::span(parts).first(folders), refusal);
+    if (!dir) {
+      result.refusal = std::move(refusal);
+      return result;
+    }
+    if (job.target.folder) return result;
+    result.dir = dir->fd;
+    result.names = &names_of(dir->key, dir->fd->get());
+    result.file = result.names->on_disk(parts.back());
+    known = result.names->holds(result.file);
+  }
+  // A name the folder's listing does not hold is free: no need to look.
+  struct stat st;
+  if (known && ::fstatat(result.dir->get(), result.file.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      result.refusal = Refusal{"a folder of that name exists"};
+      return result;
+    }
+    if (!overwrite_) return result;
+  }
+  write_data(reader, job, sink, result);
+  if (result.refusal || result.cancelled) result.temp.reset();
+  return result;
+}
+
+void ZipMaster::Extraction::write_data(Reader& reader, const Job& job, Sink& sink, Result& result) {
+  if (job.encrypted) return copy_stream(reader, job, sink, result);
+  if (job.method == ZIP_CM_STORE) return copy_stored(reader, job, sink, result);
+  if (job.method != ZIP_CM_DEFLATE) return copy_stream(reader, job, sink, result);
+  if (whole_in_memory(job)) return inflate_whole(reader, job, sink, result);
+  inflate_chunks(reader, job, sink, result);
+}
+
+bool ZipMaster::Extraction::whole_in_memory(const Job& job) const {
+  return !job.encrypted && job.method == ZIP_CM_DEFLATE && job.size <= whole_limit_ &&
+         job.packed_size <= whole_limit_ - job.size;
+}
+
+bool ZipMaster::Extraction::open_temp(Result& result) {
+  result.temp = std::make_unique<platform::TempFile>(result.dir->get());
+  if (result.temp->fd() >= 0) return true;
+  result.refusal = write_failure(result.temp->error());
+  return false;
+}
+
+// Writes in chunks, each reported; false when stopped or failed.
+bool ZipMaster::Extraction::write_out(Result& result, const unsigned char* data, std::size_t size,
+                                      Sink& sink) {
+  for (std::size_t done = 0; done < size;) {
+    const std::size_t n = std::min(chunk_size, size - done);
+    if (!platform::write_all(result.temp->fd(), data + done, n)) {
+      result.refusal = write_failure(errno);
+      return false;
+    }
+    done += n;
+    if (!sink.written(n)) {
+      result.cancelled = true;
+      return false;
+    }
+  }
+  return true;
+}
+
+// The entry's data as stored, not inflated: libzip checks no CRC on it.
+EntryStream ZipMaster::Extraction::open_raw(Reader& reader, const Job& job, Result& result) {
+  zip_error_clear(reader.archive);
+  EntryStream stream(zip_fopen_index(reader.archive, job.index, ZIP_FL_COMPRESSED));
+  if (!stream)
+    result.refusal =
+        Refusal{"it cannot be read (" + libzip_error(zip_get_error(reader.archive)) + ")"};
+  return stream;
+}
+
+// The compressed data and the entry side by side in one buffer, reused from
+// entry to entry; nothing is written unless the data inflate to exactly the
+// declared size.
+void ZipMaster::Extraction::inflate_whole(Reader& reader, const Job& job, Sink& sink,
+                                          Result& result) {
+  const auto size = static_cast<std::size_t>(job.size);
+  const auto packed = static_cast<std::size_t>(job.packed_size);
+  unsigned char* out = reader.whole.get();
+  unsigned char* in = out + size;
+  EntryStream stream = open_raw(reader, job, result);
+  if (!stream) return;
+  for (std::size_t got = 0; got < packed;) {
+    const zip_int64_t n = zip_fread(stream.get(), in + got, packed - got);
+    if (n < 0) {
+      result.refusal = damaged(libzip_error(zip_file_get_error(stream.get())));
+      return;
+    }
+    if (n == 0) {
+      result.refusal = damaged(libzip_error(ZIP_ER_EOF));
+      return;
+    }
+    got += static_cast<std::size_t>(n);
+  }
+  stream.reset();
+  if (sink.stopping()) {
+    result.cancelled = true;
+    return;
+  }
+  std::size_t produced = 0;
+  switch (libdeflate_deflate_decompress(reader.inflater.get(), in, packed, out, size, &produced)) {
+    case LIBDEFLATE_SUCCESS:
+      break;
+    case LIBDEFLATE_INSUFFICIENT_SPACE:
+      result.refusal = too_long(job.size);
+      return;
+    default:
+      result.refusal = damaged(libzip_error(ZIP_ER_COMPRESSED_DATA));
+      return;
+  }
+  if (produced != size) {
+    result.refusal = too_short(produced, job.size);
+    return;
+  }
+  result.crc = crc_of(0, out, size);
+  result.crc_error = result.crc != job.crc;
+  if (sink.stopping()) {
+    result.cancelled = true;
+    return;
+  }
+  if (open_temp(result)) write_out(result, out, size, sink);
+}
+
+// A large deflated entry, inflated chunk by chunk with zlib.
+void ZipMaster::Extraction::inflate_chunks(Reader& reader, const Job& job, Sink& sink,
+                                           Result& result) {
+  EntryStream stream = open_raw(reader, job, result);
+  if (!stream || !open_temp(result)) return;
+  z_stream zs{};
+  if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) {
+    result.refusal = Refusal{"it cannot be read (" + libzip_error(ZIP_ER_MEMORY) + ")"};
+    return;
+  }
+  const struct End {
+    z_stream& zs;
+    ~End() { inflateEnd(&zs); }
+  } end{zs};
+  std::uint64_t written = 0;
+  std::uint32_t crc = 0;
+  bool input_ended = false;
+  for (int status = Z_OK; status != Z_STREAM_END;) {
+    if (zs.avail_in == 0 && !input_ended) {
+      const zip_int64_t n = zip_fread(stream.get(), reader.in.data(), reader.in.size());
+      if (n < 0) {
+        result.refusal = damaged(libzip_error(zip_file_get_error(stream.get())));
+        return;
+      }
+      input_ended = n == 0;
+      zs.next_in = reader.in.data();
+      zs.avail_in = static_cast<uInt>(n);
+    }
+    zs.next_out = reader.out.data();
+    zs.avail_out = static_cast<uInt>(reader.out.size());
+    status = inflate(&zs, Z_NO_FLUSH);
+    if (status == Z_NEED_DICT || status == Z_DATA_ERROR || status == Z_MEM_ERROR) {
+      result.refusal = damaged(libzip_error(ZIP_ER_COMPRESSED_DATA));
+      return;
+    }
+    const std::size_t produced = reader.out.size() - zs.avail_out;
+    if (produced == 0 && input_ended && status != Z_STREAM_END) break;  // cut short
+    if (produced > job.size - written) {
+      result.refusal = too_long(job.size);
+      return;
+    }
+    crc = crc_of(crc, reader.out.data(), produced);
+    if (!write_out(result, reader.out.data(), produced, sink)) return;
+    written += produced;
+  }
+  if (written != job.size) {
+    result.refusal = too_short(written, job.size);
+    return;
+  }
+  result.crc = crc;
+  result.crc_error = crc != job.crc;
+}
+
+void ZipMaster::Extraction::copy_stored(Reader& reader, const Job& job, Sink& sink,
+                                        Result& result) {
+  if (job.packed_size > job.size) {
+    result.refusal = too_long(job.size);
+    return;
+  }
+  if (job.packed_size < job.size) {
+    result.refusal = too_short(job.packed_size, job.size);
+    return;
+  }
+  EntryStream stream = open_raw(reader, job, result);
+  if (!stream || !open_temp(result)) return;
+  std::uint64_t written = 0;
+  std::uint32_t crc = 0;
+  while (written < job.size) {
+    const zip_int64_t n = zip_fread(stream.get(), reader.in.data(), reader.in.size());
+    if (n < 0) {
+      result.refusal = damaged(libzip_error(zip_file_get_error(stream.get())));
+      return;
+    }
+    if (n == 0) break;
+    const auto bytes = static_cast<std::size_t>(n);
+    crc = crc_of(crc, reader.in.data(), bytes);
+    if (!write_out(result, reader.in.data(), bytes, sink)) return;
+    written += bytes;
+  }
+  if (written != job.size) {
+    result.refusal = too_short(written, job.size);
+    return;
+  }
+  result.crc = crc;
+  result.crc_error = crc != job.crc;
+}
+
+// Other methods and encrypted entries, through libzip, reading the entry to
+// its end so that libzip checks its CRC.
+void ZipMaster::Extraction::copy_stream(Reader& reader, const Job& job, Sink& sink,
+                                        Result& result) {
+  std::string why;
+  EntryStream stream = open_entry(reader.archive, job, why);
+  if (!stream) {
+    result.refusal = Refusal{why};
+    return;
+  }
+  if (!open_temp(result)) return;
+  std::uint32_t crc = 0;
+  std::uint64_t written = 0;
+  for (;;) {
+    const zip_int64_t n = zip_fread(stream.get(), reader.in.data(), reader.in.size());
+    if (n < 0) {
+      zip_error_t* error = zip_file_get_error(stream.get());
+      if (zip_error_code_zip(error) != ZIP_ER_CRC) {
+        result.refusal = damaged(libzip_error(error));
+        return;
+      }
+      result.crc_error = true;
+      break;
+    }
+    if (n == 0) break;
+    const auto bytes = static_cast<std::size_t>(n);
+    // libzip does not hold an entry to its declared size.
+    if (bytes > job.size - written) {
+      result.refusal = too_long(job.size);
+      return;
+    }
+    crc = crc_of(crc, reader.in.data(), bytes);
+    if (!write_out(result, reader.in.data(), bytes, sink)) return;
+    written += bytes;
+  }
+  // libzip may report the CRC only when the entry is closed.
+  if (zip_fclose(stream.release()) == ZIP_ER_CRC) result.crc_error = true;
+  result.crc = crc;
+  if (!result.crc_error && written != job.size) result.refusal = too_short(written, job.size);
+}
+
+EntryStream ZipMaster::Extraction::open_entry(zip_t* archive, const Job& job, std::string& why) {
+  zip_error_clear(archive);
+  if (!job.encrypted) {
+    EntryStream stream(zip_fopen_index(archive, job.index, 0));
+    if (!stream) why = "it cannot be read (" + libzip_error(zip_get_error(archive)) + ")";
+    return stream;
+  }
+  // The password that opened an earlier entry first, then the user's answers.
+  std::optional<std::string> password = password_;
+  int asked = 0;
+  for (;;) {
+    if (!password) {
+      if (owner_.Unattended || asked == password_tries) break;
+      ++asked;
+      password = owner_.ui_.input_text("Password", "Enter Password ", true);
+      if (!password) break;
+    }
+    zip_error_clear(archive);
+    EntryStream stream(zip_fopen_index_encrypted(archive, job.index, 0, password->c_str()));
+    if (stream) {
+      password_ = std::move(password);
+      return stream;
+    }
+    if (zip_error_code_zip(zip_get_error(archive)) != ZIP_ER_WRONGPASSWD) {
+      why = "it cannot be read (" + libzip_error(zip_get_error(archive)) + ")";
+      return {};
+    }
+    password.reset();
+  }
+  why = "no valid password was given";
+  return {};
+}
+
+// Reported here only when no handler decides.
+bool ZipMaster::Extraction::keep_despite_crc(const Job& job, std::uint32_t found) {
+  char numbers[40];
+  std::snprintf(numbers, sizeof numbers, "%08X, expected %08X", found, job.crc);
+  if (!owner_.OnCRC32Error) {
+    refuse(job.name, std::string("CRC error (found ") + numbers + ")");
+    return false;
+  }
+  bool do_extract = true;
+  owner_.OnCRC32Error(job.name, found, job.crc, do_extract);
+  owner_.ui_.process_messages();
+  if (owner_.cancel_requested_) throw Stopped{};
+  if (!do_extract) incomplete_ = true;
+  return do_extract;
+}
+
+// The caller holds folders_mutex_.
 FolderNames& ZipMaster::Extraction::names_of(const std::string& key, int fd) {
   const auto [it, added] = names_.try_emplace(key);
   if (added) it->second.read(fd);
@@ -549,7 +1227,8 @@ FolderNames& ZipMaster::Extraction::names_of(const std::string& key, int fd) {
 }
 
 // Opens (creating when missing) each folder of parts below the extract
-// directory, never through a symbolic link. On failure sets why.
+// directory, never through a symbolic link. On failure sets why. The caller
+// holds folders_mutex_.
 std::optional<ZipMaster::Extraction::Folder> ZipMaster::Extraction::open_folders(
     std::span<const std::string> parts, Refusal& refusal) {
   Folder current{base_, {}};
@@ -594,100 +1273,6 @@ std::optional<ZipMaster::Extraction::Folder> ZipMaster::Extraction::open_folders
   return current;
 }
 
-EntryStream ZipMaster::Extraction::open_entry(const Job& job, std::string& why) {
-  zip_t* archive = opened_.archive.get();
-  zip_error_clear(archive);
-  if (!job.encrypted) {
-    EntryStream stream(zip_fopen_index(archive, job.index, 0));
-    if (!stream) why = "it cannot be read (" + libzip_error(zip_get_error(archive)) + ")";
-    return stream;
-  }
-  // The password that opened an earlier entry first, then the user's answers.
-  std::optional<std::string> password = password_;
-  int asked = 0;
-  for (;;) {
-    if (!password) {
-      if (owner_.Unattended || asked == password_tries) break;
-      ++asked;
-      password = owner_.ui_.input_text("Password", "Enter Password ", true);
-      if (!password) break;
-    }
-    zip_error_clear(archive);
-    EntryStream stream(zip_fopen_index_encrypted(archive, job.index, 0, password->c_str()));
-    if (stream) {
-      password_ = std::move(password);
-      return stream;
-    }
-    if (zip_error_code_zip(zip_get_error(archive)) != ZIP_ER_WRONGPASSWD) {
-      why = "it cannot be read (" + libzip_error(zip_get_error(archive)) + ")";
-      return {};
-    }
-    password.reset();
-  }
-  why = "no valid password was given";
-  return {};
-}
-
-// Streams the entry into out, reading it to its end so that libzip checks
-// its CRC.
-ZipMaster::Extraction::Copied ZipMaster::Extraction::copy(const Job& job, EntryStream stream,
-                                                          int out) {
-  Copied result;
-  uLong crc = crc32(0L, Z_NULL, 0);
-  std::uint64_t written = 0;
-  for (;;) {
-    const zip_int64_t n = zip_fread(stream.get(), buffer_.data(), buffer_.size());
-    if (n < 0) {
-      zip_error_t* error = zip_file_get_error(stream.get());
-      if (zip_error_code_zip(error) != ZIP_ER_CRC) {
-        result.failure = "it is damaged (" + libzip_error(error) + ")";
-        return result;
-      }
-      result.crc_error = true;
-      break;
-    }
-    if (n == 0) break;
-    const auto bytes = static_cast<std::uint64_t>(n);
-    // libzip does not hold an entry to its declared size.
-    if (bytes > job.size - written) {
-      result.failure =
-          "it holds more data than its declared size of " + std::to_string(job.size) + " bytes";
-      return result;
-    }
-    if (!platform::write_all(out, buffer_.data(), static_cast<std::size_t>(n))) {
-      result.error = errno;
-      result.failure = write_failure(result.error).why;
-      return result;
-    }
-    crc = crc32(crc, buffer_.data(), static_cast<uInt>(n));
-    written += bytes;
-    processed(job, bytes);
-  }
-  // libzip may report the CRC only when the entry is closed.
-  if (zip_fclose(stream.release()) == ZIP_ER_CRC) result.crc_error = true;
-  result.crc = static_cast<std::uint32_t>(crc);
-  if (!result.crc_error && written != job.size)
-    result.failure = "it is damaged (" + std::to_string(written) + " of its " +
-                     std::to_string(job.size) + " bytes found)";
-  return result;
-}
-
-// Reported here only when no handler decides.
-bool ZipMaster::Extraction::keep_despite_crc(const Job& job, std::uint32_t found) {
-  char numbers[40];
-  std::snprintf(numbers, sizeof numbers, "%08X, expected %08X", found, job.crc);
-  if (!owner_.OnCRC32Error) {
-    refuse(job.name, std::string("CRC error (found ") + numbers + ")");
-    return false;
-  }
-  bool do_extract = true;
-  owner_.OnCRC32Error(job.name, found, job.crc, do_extract);
-  owner_.ui_.process_messages();
-  if (owner_.cancel_requested_) throw Stopped{};
-  if (!do_extract) incomplete_ = true;
-  return do_extract;
-}
-
 void ZipMaster::setZipFileName(const std::string& path) {
   zip_file_name_ = path;
   entries_.clear();
@@ -715,5 +1300,7 @@ int ZipMaster::Extract() {
   Extraction extraction(*this);
   return extraction.run();
 }
+
+std::uint64_t ZipMaster::folder_listings() { return listings.load(); }
 
 }  // namespace wingstow

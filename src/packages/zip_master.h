@@ -60,6 +60,13 @@ class ZipMaster {
   bool ExtrDirNames = true;
   // Replace existing files without asking.
   bool ExtrOverWrite = true;
+  // Threads that read, inflate and write entries while the calling thread
+  // serves the window and asks the user; 1 keeps the work on one thread.
+  unsigned Workers = 2;
+  // An entry whose data and compressed data fit together in this many bytes
+  // is inflated whole in memory; a larger one is streamed in chunks, so that
+  // memory stays bounded whatever the archive holds.
+  std::uint64_t WholeEntryLimit = 8 * 1024 * 1024;
 
   // Extracts every entry. 0 on success, -255 (doing nothing) while an
   // extraction runs, another negative code on failure. Failures are shown by
@@ -91,6 +98,10 @@ class ZipMaster {
   std::function<void(const std::string& name, std::uint32_t found, std::uint32_t expected,
                      bool& do_extract)>
       OnCRC32Error;
+
+  // Folders listed by extractions so far, all components together: each
+  // folder an extraction needs is listed once, however many entries it gets.
+  static std::uint64_t folder_listings();
 
   // The version text of the libzip linked into the program.
   static std::string library_version();
