@@ -11,7 +11,10 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstddef>
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include <dirent.h>
 
@@ -19,7 +22,6 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
-#include <functional>
 
 namespace wingstow::platform {
 
@@ -64,13 +66,6 @@ std::vector<std::string> list_names(const std::string& folder) {
   return names;
 }
 
-std::string join(std::string_view folder, std::string_view name) {
-  std::string out(folder);
-  if (!out.empty() && out.back() != '/') out += '/';
-  out += name;
-  return out;
-}
-
 // The last component, ignoring trailing separators ("/a/b/" gives "b").
 std::string_view last_name(std::string_view path) {
   while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
@@ -90,11 +85,54 @@ std::uint32_t attributes_of(std::string_view name, const struct stat& st) {
   return a;
 }
 
-// An entry is shown only when the mask allows every "special" bit it carries.
-bool admitted(std::uint32_t attributes, std::uint32_t attribute_mask) {
-  constexpr std::uint32_t special = attr_hidden | attr_system | attr_volume | attr_directory;
-  return (attributes & special & ~attribute_mask) == 0;
+std::string folded(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) c = fold(c);
+  return out;
 }
+
+// The descriptor's folder, path with its separators at the end taken off so
+// that O_NOFOLLOW applies to the folder itself.
+std::string without_trailing_separators(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  if (path.empty()) path = ".";
+  return path;
+}
+
+// Hands every name of the open folder fd but "." and ".." to visit, with
+// the kind the listing tells (DT_UNKNOWN where it tells none). Reads the
+// folder from its start, through the descriptor itself: a folder is listed
+// by one call per buffer, with no stream to open and close.
+template <class Visit>
+void read_folder(int fd, Visit&& visit) {
+  if (::lseek(fd, 0, SEEK_SET) != 0) return;
+  alignas(8) char buffer[32768];
+  for (;;) {
+    const ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return;
+    for (ssize_t at = 0; at < got;) {
+      const auto* entry = reinterpret_cast<const struct dirent64*>(buffer + at);
+      at += entry->d_reclen;
+      const std::string_view name = entry->d_name;
+      if (name != "." && name != "..") visit(name, entry->d_type);
+    }
+  }
+}
+
+struct FdCloser {
+  int fd;
+  ~FdCloser() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+CopyResult copy_failure(int error) { return CopyResult{CopyStatus::failed, error}; }
+
+constexpr CopyResult target_exists{CopyStatus::target_exists, EEXIST};
+
+// Data moves in chunks of this size, with the window's turn between them.
+constexpr std::size_t chunk_size = 1 << 20;
 
 bool stat_resolved(std::string_view path, struct stat& st) {
   const std::string real = resolve(path);
@@ -210,43 +248,175 @@ bool wildcard_match(std::string_view pattern, std::string_view name) {
   return p == pattern.size();
 }
 
-std::vector<DirEntry> find_entries(std::string_view folder, std::string_view mask,
-                                   std::uint32_t attribute_mask) {
-  std::vector<DirEntry> entries;
-  std::string real = resolve(folder);
-  if (real.empty()) real = ".";
-  DirHandle dir(opendir(real.c_str()));
-  if (!dir) return entries;
+bool admitted(std::uint32_t attributes, std::uint32_t attribute_mask) {
+  // An entry shows only when the mask allows every "special" bit it carries.
+  constexpr std::uint32_t special = attr_hidden | attr_system | attr_volume | attr_directory;
+  return (attributes & special & ~attribute_mask) == 0;
+}
 
-  // "." and ".." are listed by us rather than taken from readdir, so that they
-  // always come first and in this order.
-  for (const std::string_view dot : {std::string_view("."), std::string_view("..")}) {
-    struct stat st;
-    if (!wildcard_match(mask, dot) || ::stat(join(real, dot).c_str(), &st) != 0) continue;
-    const auto a = attributes_of(dot, st);
-    if (admitted(a, attribute_mask)) entries.push_back({std::string(dot), a, 0});
+std::vector<DirEntry> find_entries(std::string_view folder, std::string_view mask,
+                                   std::uint32_t attribute_mask, Detail detail) {
+  return Folder(folder).entries(mask, attribute_mask, detail);
+}
+
+Folder::Folder(std::string_view path, bool follow_link) {
+  const std::string real = without_trailing_separators(resolve(path));
+  fd_ = ::open(real.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow_link ? 0 : O_NOFOLLOW));
+  if (fd_ >= 0) return;
+  error_ = errno;
+  struct stat own;
+  // O_DIRECTORY answers a link with ENOTDIR; say what it is.
+  if (!follow_link && ::lstat(real.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) error_ = ELOOP;
+}
+
+Folder::Folder(const Folder& parent, std::string_view name) {
+  if (parent.fd_ < 0) {
+    error_ = parent.error_ ? parent.error_ : EBADF;
+    return;
+  }
+  const std::string own(name);
+  fd_ = ::openat(parent.fd_, own.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd_ >= 0) return;
+  error_ = errno;
+  struct stat st;
+  if (::fstatat(parent.fd_, own.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+    error_ = ELOOP;
+}
+
+Folder Folder::create(const Folder& parent, std::string_view name) {
+  Folder made;
+  const std::string own(name);
+  if (parent.fd_ < 0) {
+    made.error_ = parent.error_ ? parent.error_ : EBADF;
+  } else if (::mkdirat(parent.fd_, own.c_str(), 0777) != 0) {
+    made.error_ = errno;
+  } else {
+    made = Folder(parent, own);
+    made.created_ = made.listed_ = made.is_open();
+  }
+  return made;
+}
+
+Folder Folder::create(std::string_view path) {
+  Folder made;
+  const std::string real = without_trailing_separators(resolve(path));
+  if (::mkdir(real.c_str(), 0777) != 0) {
+    made.error_ = errno;
+    return made;
+  }
+  made = Folder(real, false);
+  made.created_ = made.listed_ = made.is_open();
+  return made;
+}
+
+Folder::Folder(Folder&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      error_(other.error_),
+      created_(other.created_),
+      listed_(other.listed_),
+      by_folded_(std::move(other.by_folded_)) {}
+
+Folder& Folder::operator=(Folder&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    error_ = other.error_;
+    created_ = other.created_;
+    listed_ = other.listed_;
+    by_folded_ = std::move(other.by_folded_);
+  }
+  return *this;
+}
+
+Folder::~Folder() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::vector<DirEntry> Folder::entries(std::string_view mask, std::uint32_t attribute_mask,
+                                      Detail detail) const {
+  std::vector<DirEntry> entries;
+  if (fd_ < 0) return entries;
+
+  // "." and ".." are listed by us rather than taken from the listing, so that
+  // they always come first and in this order.
+  for (const char* dot : {".", ".."}) {
+    if (!wildcard_match(mask, dot)) continue;
+    std::uint32_t a = attr_directory;
+    if (detail == Detail::full) {
+      struct stat st;
+      if (::fstatat(fd_, dot, &st, 0) != 0) continue;
+      a = attributes_of(dot, st);
+    }
+    if (admitted(a, attribute_mask)) entries.push_back({dot, a, 0});
   }
   const auto first_named = entries.size();
 
-  while (const dirent* e = readdir(dir.get())) {
-    const std::string_view name = e->d_name;
-    if (name == "." || name == ".." || !wildcard_match(mask, name)) continue;
-    // Links are followed; a broken link has nothing to show and is skipped.
+  read_folder(fd_, [&](std::string_view name, unsigned char type) {
+    if (!wildcard_match(mask, name)) return;
+    const std::string own(name);
     struct stat st;
-    if (::stat(join(real, name).c_str(), &st) != 0) continue;
-    const auto a = attributes_of(name, st);
-    if (!admitted(a, attribute_mask)) continue;
-    const std::uint64_t size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
-    bool link = e->d_type == DT_LNK;
-    if (e->d_type == DT_UNKNOWN) {
-      struct stat own;
-      link = ::lstat(join(real, name).c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+    bool link = type == DT_LNK;
+    if (type == DT_UNKNOWN) {
+      if (::fstatat(fd_, own.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+      link = S_ISLNK(st.st_mode);
+      type = link ? DT_LNK : DT_UNKNOWN;
+      if (!link && detail == Detail::kinds) type = IFTODT(st.st_mode);
     }
-    entries.push_back({std::string(name), a, size, link});
-  }
+    std::uint32_t a = 0;
+    std::uint64_t size = 0;
+    if (detail == Detail::full || type == DT_LNK || type == DT_UNKNOWN) {
+      // Links are followed; a broken link has nothing to show and is skipped.
+      if (::fstatat(fd_, own.c_str(), &st, 0) != 0) return;
+      a = attributes_of(name, st);
+      if (detail == Detail::full && S_ISREG(st.st_mode))
+        size = static_cast<std::uint64_t>(st.st_size);
+      if (detail == Detail::kinds) a &= ~attr_read_only;
+    } else {
+      // The kind as attributes_of gives it.
+      a = type == DT_DIR ? attr_directory : type == DT_REG ? attr_archive : attr_system;
+      if (name.size() > 1 && name.front() == '.') a |= attr_hidden;
+    }
+    if (admitted(a, attribute_mask)) entries.push_back({own, a, size, link});
+  });
   std::sort(entries.begin() + static_cast<std::ptrdiff_t>(first_named), entries.end(),
             [](const DirEntry& a, const DirEntry& b) { return name_less(a.name, b.name); });
   return entries;
+}
+
+std::optional<std::string> Folder::find(std::string_view name) {
+  if (fd_ < 0) return std::nullopt;
+  std::string wanted(name);
+  if (!created_) {
+    struct stat st;
+    if (::fstatat(fd_, wanted.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return wanted;
+  }
+  if (!listed_) {
+    read_folder(fd_, [&](std::string_view entry, unsigned char) { added_name(entry); });
+    listed_ = true;
+  }
+  // The first in enumeration order: among names equal but for case, the
+  // smallest by bytes.
+  const auto found = by_folded_.find(folded(wanted));
+  if (found == by_folded_.end()) return std::nullopt;
+  return found->second.front();
+}
+
+void Folder::added(std::string_view name) {
+  if (listed_) added_name(name);  // otherwise a later read sees it on disk
+}
+
+void Folder::added_name(std::string_view name) {
+  auto& names = by_folded_[folded(name)];
+  const auto at = std::lower_bound(names.begin(), names.end(), name);
+  if (at == names.end() || *at != name) names.insert(at, std::string(name));
+}
+
+void Folder::removed(std::string_view name) {
+  const auto found = by_folded_.find(folded(name));
+  if (found == by_folded_.end()) return;
+  auto& names = found->second;
+  names.erase(std::remove(names.begin(), names.end(), name), names.end());
+  if (names.empty()) by_folded_.erase(found);
 }
 
 bool create_folder(std::string_view path) {
@@ -260,67 +430,62 @@ bool create_folder(std::string_view path) {
 
 CopyResult copy_file(std::string_view source, std::string_view target,
                      const std::function<void()>& between_chunks) {
-  const auto failure = [](int error) { return CopyResult{CopyStatus::failed, error}; };
-  const std::string from = resolve(source);
-  const std::string to = resolve(target);
-  if (from.empty() || to.empty()) return failure(ENOENT);
-  const auto slash = to.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : to.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? to : to.substr(slash + 1);
-  if (name.empty()) return failure(EISDIR);
-
-  // Non-blocking and not through a link, so that neither a FIFO nor a link
-  // planted in a package is read.
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
-  if (in < 0) return failure(errno);
-  struct InCloser {
-    int fd;
-    ~InCloser() { ::close(fd); }
-  } in_closer{in};
-  struct stat st {};
-  if (::fstat(in, &st) != 0) return failure(errno);
-  if (S_ISDIR(st.st_mode)) return failure(EISDIR);
-  if (!S_ISREG(st.st_mode)) return failure(EINVAL);
-
+  if (target.empty()) return copy_failure(ENOENT);
+  const auto slash = target.rfind('/');
+  const std::string_view folder =
+      slash == std::string_view::npos ? std::string_view() : target.substr(0, slash + 1);
+  const std::string_view name = slash == std::string_view::npos ? target : target.substr(slash + 1);
+  if (name.empty()) return copy_failure(EISDIR);
   // The target's folder itself must not be a link: nothing is written
   // through one.
-  std::string folder_path = folder;
-  while (folder_path.size() > 1 && folder_path.back() == '/') folder_path.pop_back();
-  const int dir = ::open(folder_path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (dir < 0) {
-    const int error = errno;
-    struct stat own;
-    // O_DIRECTORY answers a link with ENOTDIR; say what it is.
-    if (::lstat(folder_path.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) return failure(ELOOP);
-    return failure(error);
-  }
-  struct DirFdCloser {
-    int fd;
-    ~DirFdCloser() { ::close(fd); }
-  } dir_closer{dir};
-  struct stat existing;
-  if (::fstatat(dir, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
-    return {CopyStatus::target_exists, EEXIST};
+  Folder to(folder, false);
+  FileCopier copier(between_chunks);
+  return copier.copy(source, to, name);
+}
 
-  TempFile temp(dir, 0666);
-  if (temp.fd() < 0) return failure(temp.error());
+FileCopier::FileCopier(std::function<void()> between_chunks)
+    : between_chunks_(std::move(between_chunks)) {}
+
+FileCopier::~FileCopier() = default;
+
+CopyResult FileCopier::copy(const Folder& from, std::string_view name, Folder& to,
+                            std::string_view target_name) {
+  if (!to.is_open()) return copy_failure(to.error());
+  if (target_name.empty()) return copy_failure(EISDIR);
+  // Checked first, so that a file already there costs one look-up.
+  if (to.find(target_name)) return target_exists;
+  if (!from.is_open()) return copy_failure(from.error());
+  // Non-blocking and not through a link, so that neither a FIFO nor a link
+  // planted in a package is read.
+  const int in = ::openat(from.fd(), std::string(name).c_str(),
+                          O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+  if (in < 0) return copy_failure(errno);
+  return copy_open(in, to, target_name);
+}
+
+CopyResult FileCopier::copy(std::string_view source, Folder& to, std::string_view target_name) {
+  if (!to.is_open()) return copy_failure(to.error());
+  if (target_name.empty()) return copy_failure(EISDIR);
+  if (to.find(target_name)) return target_exists;
+  const std::string from = resolve(source);
+  if (from.empty()) return copy_failure(ENOENT);
+  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+  if (in < 0) return copy_failure(errno);
+  return copy_open(in, to, target_name);
+}
+
+CopyResult FileCopier::copy_open(int in, Folder& to, std::string_view target_name) {
+  const FdCloser in_closer{in};
+  struct stat st {};
+  if (::fstat(in, &st) != 0) return copy_failure(errno);
+  if (S_ISDIR(st.st_mode)) return copy_failure(EISDIR);
+  if (!S_ISREG(st.st_mode)) return copy_failure(EINVAL);
+
+  const std::string name(target_name);
+  TempFile temp(to.fd(), 0666);
+  if (temp.fd() < 0) return copy_failure(temp.error());
   const int out = temp.fd();
-  int error = 0;
-  thread_local std::vector<char> buffer(1 << 20);
-  for (;;) {
-    const ssize_t n = ::read(in, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = errno;
-      break;
-    }
-    if (n == 0) break;
-    if (!write_all(out, buffer.data(), static_cast<std::size_t>(n))) {
-      error = errno;
-      break;
-    }
-    if (between_chunks) between_chunks();
-  }
+  int error = copy_data(in, out, static_cast<std::uint64_t>(st.st_size));
   if (error == 0) {
     const std::array<timespec, 2> times{st.st_atim, st.st_mtim};
     if (::futimens(out, times.data()) != 0) error = errno;
@@ -332,11 +497,64 @@ CopyResult copy_file(std::string_view source, std::string_view target,
             0)
       error = errno;
   }
-  if (error != 0) return failure(error);
+  if (error != 0) return copy_failure(error);
   error = temp.commit(name, false);
-  if (error == EEXIST) return {CopyStatus::target_exists, EEXIST};
-  if (error != 0) return failure(error);
+  if (error == EEXIST) return target_exists;
+  if (error != 0) return copy_failure(error);
+  to.added(name);
   return {CopyStatus::copied, 0};
+}
+
+// 0 or the errno. The fault seam is asked once per chunk of data, as
+// write_all asks it, whichever way the chunk goes.
+int FileCopier::copy_data(int in, int out, std::uint64_t expected) {
+  std::uint64_t copied = 0;
+  bool asked = false;  // the seam was asked for the chunk under way
+  if (kernel_copy_ && expected > 0) {
+    for (;;) {
+      if (copied < expected && !asked) {
+        if (fault_due(FaultPoint::write)) return errno;
+        asked = true;
+      }
+      const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, chunk_size, 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        const int error = errno;
+        if (copied != 0) return error;
+        // Between these file systems the kernel cannot copy: read and write,
+        // for this file and, where that will not change, for the run.
+        if (error == EXDEV || error == ENOSYS || error == EOPNOTSUPP)
+          kernel_copy_ = false;
+        else if (error != EINVAL && error != EBADF && error != EPERM && error != ETXTBSY)
+          return error;
+        break;
+      }
+      // Nothing at all from a file with a size: one whose size tells nothing
+      // (/proc), read instead.
+      if (n == 0 && copied == 0) break;
+      if (n == 0) return 0;
+      copied += static_cast<std::uint64_t>(n);
+      asked = false;
+      if (copied < expected && between_chunks_) between_chunks_();
+    }
+  }
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(chunk_size);
+  for (;;) {
+    const ssize_t n = ::read(in, buffer_.get(), chunk_size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return 0;
+    if (!asked && fault_due(FaultPoint::write)) return errno;
+    asked = false;
+    for (ssize_t done = 0; done < n;) {
+      const ssize_t w = ::write(out, buffer_.get() + done, static_cast<std::size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0) return errno;
+      done += w;
+    }
+    copied += static_cast<std::uint64_t>(n);
+    if (copied < expected && between_chunks_) between_chunks_();
+  }
 }
 
 bool delete_file(std::string_view path) {

@@ -7,9 +7,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace wingstow::platform {
@@ -63,6 +65,12 @@ struct DirEntry {
   bool link = false;
 };
 
+// What a listing reads of each entry: everything, or only what the folder
+// listing itself tells (names and kinds), so that no entry is stat'ed but
+// links (which are followed) and entries of file systems that give no kinds.
+// Such entries have size 0 and never the read-only bit.
+enum class Detail { full, kinds };
+
 // Entries of folder (with or without trailing separator) whose names match
 // mask, sorted by name without regard to case, "." and ".." first. An entry
 // is left out when it carries hidden, system, volume or directory and
@@ -70,7 +78,66 @@ struct DirEntry {
 // when attribute_mask has attr_directory and the mask matches them. A folder
 // that cannot be read gives no entries.
 std::vector<DirEntry> find_entries(std::string_view folder, std::string_view mask,
-                                   std::uint32_t attribute_mask);
+                                   std::uint32_t attribute_mask, Detail detail = Detail::full);
+
+// The rule above: whether attribute_mask lets an entry with attributes show.
+bool admitted(std::uint32_t attributes, std::uint32_t attribute_mask);
+
+// An open folder. Its entries are listed, and what lies in it opened,
+// relative to the descriptor, so that a walk through a tree resolves no path
+// twice and is never taken through a link put in the way meanwhile.
+class Folder {
+ public:
+  Folder() = default;
+  // The folder at path, found without regard to case. A link as its last
+  // component is followed only when follow_link; otherwise the folder does
+  // not open and error() is ELOOP.
+  explicit Folder(std::string_view path, bool follow_link = true);
+  // The subfolder name of parent, never through a link.
+  Folder(const Folder& parent, std::string_view name);
+  // Makes the subfolder name of parent and opens it; error() tells why not.
+  // The new folder's entries are known without reading it: those that the
+  // run puts there and tells through added().
+  static Folder create(const Folder& parent, std::string_view name);
+  // The same for the folder at path (found without regard to case; its
+  // parent must exist).
+  static Folder create(std::string_view path);
+
+  Folder(Folder&& other) noexcept;
+  Folder& operator=(Folder&& other) noexcept;
+  Folder(const Folder&) = delete;
+  Folder& operator=(const Folder&) = delete;
+  ~Folder();
+
+  bool is_open() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  int error() const { return error_; }
+
+  // As find_entries.
+  std::vector<DirEntry> entries(std::string_view mask, std::uint32_t attribute_mask,
+                                Detail detail = Detail::full) const;
+
+  // The name of the entry that name stands for here, as the disk spells it:
+  // name itself when it exists (one look-up), otherwise the first entry in
+  // enumeration order whose name matches without regard to case; nothing
+  // when none does. The folder is read at most once, at the first name
+  // missing as written, and a folder this object created is never read:
+  // later changes count as far as added() and removed() tell them.
+  std::optional<std::string> find(std::string_view name);
+  // Tells the folder that name was just made in it, or taken out of it.
+  void added(std::string_view name);
+  void removed(std::string_view name);
+
+ private:
+  void added_name(std::string_view name);
+
+  int fd_ = -1;
+  int error_ = 0;
+  bool created_ = false;
+  bool listed_ = false;
+  // Names by their letter-case folding, in enumeration order.
+  std::unordered_map<std::string, std::vector<std::string>> by_folded_;
+};
 
 // Creates one folder level; the parent must exist. False when the path
 // already exists (as anything) or cannot be created; errno tells why.
@@ -82,15 +149,40 @@ struct CopyResult {
   int error = 0;  // the system's errno for a failure; EEXIST for target_exists
 };
 
-// Copies a regular file, never overwriting: the target is created
-// exclusively. The copy keeps the modification time and the read-only state.
-// The data is written under a temporary name in the target folder and renamed
-// into place without replacing, so a failed or killed copy leaves no partial
-// target behind; neither the source nor the target folder is taken through a
-// link. between_chunks runs after
-// each chunk of a large file, so the window stays live.
+// Copies a regular file, never overwriting: a target that exists in any
+// letter case is reported before the source is opened. The copy keeps the
+// modification time and the read-only state. The data is written under a
+// temporary name in the target folder and renamed into place without
+// replacing, so a failed or killed copy leaves no partial target behind;
+// neither the source nor the target folder is taken through a link.
+// between_chunks runs between the chunks of a large file, so the window
+// stays live.
 CopyResult copy_file(std::string_view source, std::string_view target,
                      const std::function<void()>& between_chunks = {});
+
+// copy_file for many files: one buffer for the whole run, the folders held
+// open, and the kernel's own copy where the file systems allow it.
+class FileCopier {
+ public:
+  explicit FileCopier(std::function<void()> between_chunks = {});
+  FileCopier(const FileCopier&) = delete;
+  FileCopier& operator=(const FileCopier&) = delete;
+  ~FileCopier();
+
+  // The file name of the open folder from into to as target_name.
+  CopyResult copy(const Folder& from, std::string_view name, Folder& to,
+                  std::string_view target_name);
+  // The file at the path source into to as target_name.
+  CopyResult copy(std::string_view source, Folder& to, std::string_view target_name);
+
+ private:
+  CopyResult copy_open(int in, Folder& to, std::string_view target_name);
+  int copy_data(int in, int out, std::uint64_t expected);
+
+  std::function<void()> between_chunks_;
+  std::unique_ptr<char[]> buffer_;  // for read and write, made when first needed
+  bool kernel_copy_ = true;         // copy_file_range works between these file systems
+};
 
 // Deletes one file. Like the Windows service, a read-only file is refused
 // (EACCES). False on failure; errno tells why.

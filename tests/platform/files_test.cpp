@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
+#include <tuple>
 
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -150,6 +152,72 @@ TEST(FindEntries, SortsAsNtfsAndAppliesTheAttributeRule) {
   EXPECT_TRUE(find_entries(tree.path("missing"), "*", attr_any).empty());
 }
 
+// A listing of kinds alone stats nothing but links, yet tells the same
+// entries and kinds as a full one, whatever the masks.
+TEST(FindEntries, KindsAloneAgreeWithTheFullListing) {
+  TempTree tree;
+  tree.make_file("plain.cfg", "12345");
+  ::chmod(tree.make_file("Locked.bmp", "x").c_str(), 0444);
+  tree.make_file(".hidden");
+  tree.make_folder("Sub");
+  tree.make_folder(".cache");
+  fs::create_symlink(tree.path("plain.cfg"), tree.path("to_file"));
+  fs::create_symlink(tree.path("Sub"), tree.path("to_folder"));
+  fs::create_symlink(tree.path("nowhere"), tree.path("broken"));
+  ASSERT_EQ(::mkfifo(tree.path("pipe").c_str(), 0600), 0);
+
+  const auto kinds_of = [](std::vector<DirEntry> entries, bool drop_details) {
+    std::vector<std::tuple<std::string, std::uint32_t, bool>> out;
+    for (const auto& e : entries)
+      out.emplace_back(e.name, drop_details ? e.attributes & ~attr_read_only : e.attributes,
+                       e.link);
+    return out;
+  };
+  for (const std::uint32_t mask : {0u, attr_directory, attr_hidden | attr_archive, attr_system,
+                                   attr_directory | attr_hidden, attr_any}) {
+    for (const char* pattern : {"*", "*.*", "*.cfg", "to_*"}) {
+      const auto full = find_entries(tree.root(), pattern, mask);
+      const auto kinds = find_entries(tree.root(), pattern, mask, Detail::kinds);
+      EXPECT_EQ(kinds_of(kinds, false), kinds_of(full, true)) << mask << " " << pattern;
+      for (const auto& e : kinds) EXPECT_EQ(e.size, 0u) << e.name;
+    }
+  }
+}
+
+// An open folder answers letter-case questions as resolve does, reading the
+// folder once; a folder it made itself is never read at all.
+TEST(Folder, FindsNamesAsResolveDoes) {
+  TempTree tree;
+  for (auto name : {"Panel.CFG", "panel.cfg", "PANEL.cfg", "Model.mdl"}) tree.make_file(name);
+  Folder folder(tree.root());
+  ASSERT_TRUE(folder.is_open());
+  for (auto name : {"panel.cfg", "Panel.cfg", "PANEL.CFG", "model.MDL", "Model.mdl", "none"}) {
+    const std::string resolved = resolve(tree.path(name)).substr(tree.root().size());
+    const bool there = fs::exists(tree.path(resolved));
+    EXPECT_EQ(folder.find(name), there ? std::optional(resolved) : std::nullopt) << name;
+  }
+  // What the run itself adds and takes away is known without a new read.
+  tree.make_file("Extra.TXT");
+  folder.added("Extra.TXT");
+  EXPECT_EQ(folder.find("extra.txt"), "Extra.TXT");
+  folder.removed("PANEL.cfg");
+  folder.removed("Panel.CFG");
+  EXPECT_EQ(folder.find("PANEL.Cfg"), "panel.cfg");
+
+  Folder made = Folder::create(folder, "New");
+  ASSERT_TRUE(made.is_open());
+  tree.make_file("New/behind.txt");  // not the run's
+  EXPECT_EQ(made.find("behind.txt"), std::nullopt);
+  made.added("Mine.bmp");
+  EXPECT_EQ(made.find("MINE.bmp"), "Mine.bmp");
+  EXPECT_EQ(Folder::create(folder, "New").error(), EEXIST);
+
+  fs::create_directory_symlink(tree.path("New"), tree.path("Linked"));
+  EXPECT_EQ(Folder(folder, "Linked").error(), ELOOP);
+  EXPECT_EQ(Folder(tree.path("linked/"), false).error(), ELOOP);
+  EXPECT_TRUE(Folder(tree.path("linked")).is_open());
+}
+
 TEST(CreateFolder, MakesOneLevelOnly) {
   TempTree tree;
   tree.make_file("file");
@@ -169,8 +237,10 @@ TEST(CopyFile, CopiesContentTimeAndReadOnlyState) {
   ::utimes(source.c_str(), times);
   ::chmod(source.c_str(), 0444);
 
-  const auto result = copy_file(source, tree.path("copy.bin"));
+  int chunks = 0;
+  const auto result = copy_file(source, tree.path("copy.bin"), [&] { ++chunks; });
   ASSERT_EQ(result.status, CopyStatus::copied);
+  EXPECT_EQ(chunks, 3);  // between the four chunks
   EXPECT_EQ(read_file(tree.path("copy.bin")), content);
   struct stat st;
   ASSERT_EQ(::stat(tree.path("copy.bin").c_str(), &st), 0);
@@ -205,6 +275,38 @@ TEST(CopyFile, NeverOverwritesAndReportsWhy) {
   EXPECT_EQ(result.status, CopyStatus::failed);
   EXPECT_NE(result.error, 0);
   EXPECT_FALSE(fs::exists(tree.path("partial")));
+  // A file whose size says 0 is read to its end all the same.
+  ASSERT_EQ(copy_file("/proc/self/status", tree.path("status")).status, CopyStatus::copied);
+  EXPECT_NE(read_file(tree.path("status")).find("Name:"), std::string::npos);
+}
+
+// Many files through one copier: the source folder's names are copied into
+// a folder the run made or one that was there, and a name that exists there
+// in any letter case, or that an earlier file of the run took, is skipped.
+TEST(CopyFile, ManyFilesIntoNewAndExistingFolders) {
+  TempTree tree;
+  for (auto name : {"A.bmp", "a.BMP", "b.bmp", "C.cfg"})
+    tree.make_file("src/" + std::string(name), name);
+  tree.make_file("old/c.CFG", "kept");
+  const Folder from(tree.path("src"));
+  Folder old(tree.path("old"), false);
+  Folder made = Folder::create(tree.path("new"));
+  ASSERT_TRUE(made.is_open());
+  FileCopier copier;
+  for (auto* to : {&made, &old}) {
+    std::vector<CopyStatus> statuses;
+    for (auto name : {"A.bmp", "a.BMP", "b.bmp", "C.cfg"})
+      statuses.push_back(copier.copy(from, name, *to, name).status);
+    EXPECT_EQ(statuses, (std::vector<CopyStatus>{
+                            CopyStatus::copied, CopyStatus::target_exists, CopyStatus::copied,
+                            to == &made ? CopyStatus::copied : CopyStatus::target_exists}));
+  }
+  EXPECT_EQ(read_file(tree.path("new/A.bmp")), "A.bmp");
+  EXPECT_FALSE(fs::exists(tree.path("new/a.BMP")));
+  EXPECT_EQ(read_file(tree.path("old/c.CFG")), "kept");
+  EXPECT_FALSE(fs::exists(tree.path("old/C.cfg")));
+  EXPECT_EQ(copier.copy(tree.path("src/b.bmp"), made, "B.BMP").status, CopyStatus::target_exists);
+  EXPECT_EQ(copier.copy(from, "missing", made, "missing").error, ENOENT);
 }
 
 // A copy that fails at any system call leaves neither the target nor its
