@@ -38,18 +38,37 @@ const std::vector<std::string>& TFindFile::Search() {
   return results_;
 }
 
-void TFindFile::search_folder(const std::string& folder, std::uint32_t attribute_mask) {
-  for (const auto& entry : platform::find_entries(folder, FileMask, attribute_mask))
-    results_.push_back(folder + entry.name);
-  if (!InSubFolders) return;
+namespace {
+
+// One listing per folder, kinds as the listing tells them: the matches and
+// the subfolders to enter both come from it, and subfolders are opened
+// relative to their parent.
+void search_tree(const platform::Folder& dir, const std::string& folder, const std::string& mask,
+                 std::uint32_t attribute_mask, bool subfolders, std::vector<std::string>& results) {
+  const auto entries = dir.entries("*", platform::attr_any, platform::Detail::kinds);
+  for (const auto& entry : entries)
+    if (platform::admitted(entry.attributes, attribute_mask) &&
+        platform::wildcard_match(mask, entry.name))
+      results.push_back(folder + entry.name);
+  if (!subfolders) return;
   // Hidden folders are not entered; neither are linked ones, which could
   // lead back up the tree.
-  for (const auto& entry : platform::find_entries(folder, "*.*", platform::attr_directory)) {
-    if (!(entry.attributes & platform::attr_directory) || entry.name == "." || entry.name == ".." ||
-        entry.link)
+  for (const auto& entry : entries) {
+    if (!(entry.attributes & platform::attr_directory) ||
+        !platform::admitted(entry.attributes, platform::attr_directory) || entry.name == "." ||
+        entry.name == ".." || entry.link)
       continue;
-    search_folder(folder + entry.name + platform::sep, attribute_mask);
+    const platform::Folder sub(dir, entry.name);
+    if (sub.is_open())
+      search_tree(sub, folder + entry.name + platform::sep, mask, attribute_mask, true, results);
   }
+}
+
+}  // namespace
+
+void TFindFile::search_folder(const std::string& folder, std::uint32_t attribute_mask) {
+  const platform::Folder dir(folder);
+  if (dir.is_open()) search_tree(dir, folder, FileMask, attribute_mask, InSubFolders, results_);
 }
 
 }  // namespace wingstow
