@@ -1,6 +1,11 @@
 #include "install/install_aircraft.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "install/ownership.h"
@@ -40,11 +45,12 @@ void remove_stale_temporaries_below(const std::string& folder) {
       remove_stale_temporaries_below(folder + entry.name + platform::sep);
 }
 
-// The entries of an airplane folder that an install copies.
-std::vector<platform::DirEntry> airplane_entries(const std::string& source) {
+// The entries of an airplane folder that an install copies: folders and
+// files, as the folder listing tells them.
+std::vector<platform::DirEntry> airplane_entries(const platform::Folder& source) {
   std::vector<platform::DirEntry> kept;
-  for (auto& entry :
-       platform::find_entries(source, "*.*", platform::attr_directory | platform::attr_archive)) {
+  for (auto& entry : source.entries("*.*", platform::attr_directory | platform::attr_archive,
+                                    platform::Detail::kinds)) {
     const std::string& name = entry.name;
     if (name == "." || name == ".." || entry.link || left_out_of_airplane(name) ||
         has_line_break(name) || platform::is_temporary_name(name))
@@ -54,6 +60,98 @@ std::vector<platform::DirEntry> airplane_entries(const std::string& source) {
   }
   return kept;
 }
+
+// What lies at name in an open target folder, found without regard to case.
+enum class Existing { none, folder, link, other };
+
+Existing existing_entry(platform::Folder& folder, const std::string& name, std::string& found) {
+  const auto on_disk = folder.find(name);
+  if (!on_disk) return Existing::none;
+  found = *on_disk;
+  struct stat st;
+  if (::fstatat(folder.fd(), found.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return Existing::none;
+  if (S_ISLNK(st.st_mode)) return Existing::link;
+  return S_ISDIR(st.st_mode) ? Existing::folder : Existing::other;
+}
+
+// The same for a path, where no folder could be held open.
+Existing existing_path(const std::string& path) {
+  if (is_link(path)) return Existing::link;
+  if (!platform::exists(path)) return Existing::none;
+  return platform::folder_exists(path) ? Existing::folder : Existing::other;
+}
+
+// A copy of folder trees: source and target folders held open while their
+// entries are copied, one buffer for all files.
+class TreeCopy {
+ public:
+  TreeCopy(bool recurse, const std::function<void()>& between_files, InstallReport* failures)
+      : recurse_(recurse),
+        between_files_(between_files),
+        failures_(failures),
+        copier_(between_files) {}
+
+  void copy(const std::string& source, const std::string& target) {
+    if (is_link(target)) return failed(target, ELOOP);
+    platform::Folder to;
+    if (platform::folder_exists(target)) {
+      to = platform::Folder(target, false);
+    } else {
+      to = platform::Folder::create(target);
+    }
+    if (!to.is_open()) return failed(target, to.error());
+    copy(platform::Folder(source), source, to, target);
+  }
+
+ private:
+  // Paths are the callers' spelling with the source's names appended, as
+  // failures name them.
+  void copy(const platform::Folder& from, const std::string& source, platform::Folder& to,
+            const std::string& target) {
+    for (const auto& entry : airplane_entries(from)) {
+      const std::string& name = entry.name;
+      if (entry.attributes & platform::attr_directory) {
+        if (recurse_) copy_folder(from, source, to, target, name);
+        continue;
+      }
+      const auto copied = copier_.copy(from, name, to, name);
+      if (copied.status == platform::CopyStatus::failed) failed(target + name, copied.error);
+      if (between_files_) between_files_();
+    }
+  }
+
+  void copy_folder(const platform::Folder& from, const std::string& source, platform::Folder& to,
+                   const std::string& target, const std::string& name) {
+    const std::string target_folder = target + name + platform::sep;
+    std::string found;
+    platform::Folder sub;
+    switch (existing_entry(to, name, found)) {
+      case Existing::none:
+        sub = platform::Folder::create(to, name);
+        if (sub.is_open()) to.added(name);
+        break;
+      case Existing::folder:
+        sub = platform::Folder(to, found);
+        break;
+      case Existing::link:
+        return failed(target_folder, ELOOP);
+      case Existing::other:
+        return failed(target_folder, EEXIST);
+    }
+    if (!sub.is_open()) return failed(target_folder, sub.error());
+    const platform::Folder sub_source(from, name);
+    copy(sub_source, source + name + platform::sep, sub, target_folder);
+  }
+
+  void failed(const std::string& path, int error) {
+    if (failures_) report_copy_failure(*failures_, path, error);
+  }
+
+  const bool recurse_;
+  const std::function<void()>& between_files_;
+  InstallReport* failures_;
+  platform::FileCopier copier_;
+};
 
 struct Airplane {
   std::string source;  // the folder holding the "aircraft.cfg", with separator
@@ -135,30 +233,51 @@ class AircraftStep {
   }
 
   void plan_additions(const std::string& source, const std::string& target) {
-    for (const auto& entry : airplane_entries(source)) {
-      const std::string from = source + entry.name;
-      const std::string to = target + entry.name;
+    platform::Folder to(target, false);
+    plan_additions(platform::Folder(source), source, to, target);
+  }
+
+  // The folders are held open, so that a folder of thousands of files is
+  // read once, not once per file missing from it.
+  void plan_additions(const platform::Folder& from, const std::string& source, platform::Folder& to,
+                      const std::string& target) {
+    for (const auto& entry : airplane_entries(from)) {
+      const std::string from_path = source + entry.name;
+      const std::string to_path = target + entry.name;
       if (entry.attributes & platform::attr_directory) {
-        const std::string folder = to + platform::sep;
-        if (step_.lists(to)) {
-          copies_.push_back({from + platform::sep, folder, true, {}});
-        } else if (is_link(to)) {
-          report_copy_failure(shared_.install_report, to, ELOOP);
-        } else if (!platform::exists(to)) {
-          step_.add(to);
-          copies_.push_back({from + platform::sep, folder, true, to});
-        } else if (platform::folder_exists(to)) {
-          // An existing folder is never listed: removing it would take what
-          // others put there.
-          plan_additions(from + platform::sep, folder);
-        } else {
-          report_copy_failure(shared_.install_report, to, ENOTDIR);
+        const std::string folder = to_path + platform::sep;
+        if (step_.lists(to_path)) {
+          copies_.push_back({from_path + platform::sep, folder, true, {}});
+          continue;
+        }
+        std::string found;
+        switch (to.is_open() ? existing_entry(to, entry.name, found) : existing_path(to_path)) {
+          case Existing::link:
+            report_copy_failure(shared_.install_report, to_path, ELOOP);
+            break;
+          case Existing::none:
+            step_.add(to_path);
+            copies_.push_back({from_path + platform::sep, folder, true, to_path});
+            break;
+          case Existing::folder: {
+            // An existing folder is never listed: removing it would take what
+            // others put there.
+            platform::Folder sub = to.is_open() ? platform::Folder(to, found) : platform::Folder();
+            plan_additions(platform::Folder(from, entry.name), from_path + platform::sep, sub,
+                           folder);
+            break;
+          }
+          case Existing::other:
+            report_copy_failure(shared_.install_report, to_path, ENOTDIR);
+            break;
         }
         continue;
       }
-      switch (plan_file(step_, others_, to)) {
+      const FilePlan planned = to.is_open() ? plan_file(step_, others_, to_path, to, entry.name)
+                                            : plan_file(step_, others_, to_path);
+      switch (planned) {
         case FilePlan::copy:
-          copies_.push_back({from, to, false, to});
+          copies_.push_back({from_path, to_path, false, to_path});
           break;
         case FilePlan::list_only:
         case FilePlan::skip:
@@ -171,6 +290,8 @@ class AircraftStep {
     auto& report = shared_.install_report;
     const auto pump = [this] { ui_.pump(); };
     if (copy.tree) {
+      // The tree may add to a folder held open for single files.
+      open_.reset();
       const std::size_t before = report.failures.size();
       copy_folder_tree(copy.source, copy.target, true, pump, &report);
       // A folder that could not even be made holds nothing of ours.
@@ -179,13 +300,33 @@ class AircraftStep {
         step_.drop(copy.line);
       return;
     }
-    const auto copied = platform::copy_file(copy.source, copy.target, pump);
+    const auto copied = copy_file(copy.source, copy.target);
     if (copied.status == platform::CopyStatus::copied) return;
     // Something appeared there meanwhile: not ours either way.
     step_.drop(copy.line);
     if (copied.status == platform::CopyStatus::failed)
       report_copy_failure(report, copy.target, copied.error);
   }
+
+  // One planned file, through the folders of the one before when they are
+  // the same: files planned one by one lie side by side.
+  platform::CopyResult copy_file(const std::string& source, const std::string& target) {
+    const auto source_cut = source.rfind(platform::sep) + 1;
+    const auto target_cut = target.rfind(platform::sep) + 1;
+    const std::string from = source.substr(0, source_cut);
+    const std::string to = target.substr(0, target_cut);
+    if (!open_ || open_->source != from || open_->target != to)
+      open_.emplace(from, to, platform::Folder(from), platform::Folder(to, false));
+    return copier_.copy(open_->from, source.substr(source_cut), open_->to,
+                        target.substr(target_cut));
+  }
+
+  struct OpenFolders {
+    OpenFolders(std::string s, std::string t, platform::Folder f, platform::Folder o)
+        : source(std::move(s)), target(std::move(t)), from(std::move(f)), to(std::move(o)) {}
+    std::string source, target;
+    platform::Folder from, to;
+  };
 
   Shared& shared_;
   Ui& ui_;
@@ -194,6 +335,8 @@ class AircraftStep {
   StepRecord step_;
   const std::string aircraft_;
   std::vector<PlannedCopy> copies_;
+  platform::FileCopier copier_{[this] { ui_.pump(); }};
+  std::optional<OpenFolders> open_;
 };
 
 }  // namespace
@@ -256,24 +399,7 @@ void install_aircraft(Shared& shared, Ui& ui, const std::string& package_path) {
 
 void copy_folder_tree(const std::string& source, const std::string& target, bool recurse,
                       const std::function<void()>& between_files, InstallReport* failures) {
-  const auto failed = [&](const std::string& path, int error) {
-    if (failures) report_copy_failure(*failures, path, error);
-  };
-  if (is_link(target)) return failed(target, ELOOP);
-  if (!platform::folder_exists(target) && !platform::create_folder(target))
-    return failed(target, errno);
-  for (const auto& entry : airplane_entries(source)) {
-    const std::string& name = entry.name;
-    if (entry.attributes & platform::attr_directory) {
-      if (recurse)
-        copy_folder_tree(source + name + platform::sep, target + name + platform::sep, recurse,
-                         between_files, failures);
-      continue;
-    }
-    const auto copied = platform::copy_file(source + name, target + name, between_files);
-    if (copied.status == platform::CopyStatus::failed) failed(target + name, copied.error);
-    if (between_files) between_files();
-  }
+  TreeCopy(recurse, between_files, failures).copy(source, target);
 }
 
 }  // namespace wingstow

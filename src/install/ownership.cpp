@@ -81,24 +81,36 @@ void StepRecord::finish() {
   }
 }
 
-FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target) {
+namespace {
+
+FilePlan plan_present(StepRecord& step, const RecordIndex& others, const std::string& target,
+                      bool there) {
   if (step.lists(target)) {
     // The first file of that name in the package wins; a line of an earlier
     // run whose copy never happened is copied now.
-    if (step.added(target) || present(target)) return FilePlan::skip;
+    if (step.added(target) || there) return FilePlan::skip;
     return FilePlan::copy;
   }
-  switch (target_state(others, target)) {
-    case TargetState::free:
-      step.add(target);
-      return FilePlan::copy;
-    case TargetState::shared:
-      step.add(target);
-      return FilePlan::list_only;
-    case TargetState::foreign:
-      break;
+  if (!there) {
+    step.add(target);
+    return FilePlan::copy;
+  }
+  if (others.listed(target)) {
+    step.add(target);
+    return FilePlan::list_only;
   }
   return FilePlan::skip;
+}
+
+}  // namespace
+
+FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target) {
+  return plan_present(step, others, target, present(target));
+}
+
+FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target,
+                   platform::Folder& folder, std::string_view name) {
+  return plan_present(step, others, target, folder.find(name).has_value());
 }
 
 void remove_stale_temporaries(const std::string& folder) {

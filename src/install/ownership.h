@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "install/record_index.h"
+#include "platform/files.h"
 #include "settings/shared.h"
 
 namespace wingstow {
@@ -65,6 +66,10 @@ class StepRecord {
 // are this package's own: copied when still missing.
 enum class FilePlan { copy, list_only, skip };
 FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target);
+// The same for the file name of an open folder (target is its path): the
+// folder answers whether something is there.
+FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target,
+                   platform::Folder& folder, std::string_view name);
 
 // Removes the temporary files that a killed copy left in folder (those of
 // processes that no longer run), so that a resumed install leaves none.

@@ -45,9 +45,11 @@ void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
   if (!kind.subfolder.empty()) target_folder += std::string(kind.subfolder) + platform::sep;
   if (!platform::folder_exists(target_folder)) platform::create_folder(target_folder);
   remove_stale_temporaries(target_folder);
+  // Held open, so that its letter case is looked up once for all the files.
+  platform::Folder to(target_folder, false);
 
   struct Copy {
-    std::string source, target;
+    std::string source, target, name;
   };
   std::vector<Copy> copies;
   for (const auto& found : shared.Memo1) {
@@ -60,11 +62,14 @@ void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
       report_copy_failure(shared.install_report, target, EINVAL);
       continue;
     }
-    if (plan_file(step, others, target) == FilePlan::copy) copies.push_back({found, target});
+    const FilePlan planned =
+        to.is_open() ? plan_file(step, others, target, to, name) : plan_file(step, others, target);
+    if (planned == FilePlan::copy) copies.push_back({found, target, name});
   }
   step.write();
+  platform::FileCopier copier([&ui] { ui.pump(); });
   for (const auto& copy : copies) {
-    const auto copied = platform::copy_file(copy.source, copy.target, [&ui] { ui.pump(); });
+    const auto copied = copier.copy(copy.source, to, copy.name);
     if (copied.status != platform::CopyStatus::copied) step.drop(copy.target);
     if (copied.status == platform::CopyStatus::failed)
       report_copy_failure(shared.install_report, copy.target, copied.error);

@@ -199,6 +199,31 @@ TEST_F(InstallAircraftTest, ExistingAirplaneFolderIsCompletedNotOverwritten) {
   EXPECT_EQ(record("Cessna"), fs + "aircraft/Cessna/model\r\n");
 }
 
+// A Wine tree spells the folder's contents its own way: the existing
+// spellings are completed, never doubled, and the record lists what was
+// added as the package spells it.
+TEST_F(InstallAircraftTest, ExistingAirplaneFolderIsCompletedInAnyLetterCase) {
+  tree.make_file("FS9/aircraft/Cessna/Aircraft.CFG", "the user's own");
+  tree.make_file("FS9/aircraft/Cessna/Model/C172.MDL", "old model");
+  add("Cessna/aircraft.cfg", "from the package");
+  add("Cessna/model/c172.mdl", "new model");
+  add("Cessna/model/extra.mdl", "extra");
+  add("Cessna/PANEL/panel.cfg", "panel");
+
+  install_aircraft(shared, ui, package("Cessna"));
+
+  EXPECT_EQ(aircraft(), (Tree{{"Cessna/", ""},
+                              {"Cessna/Aircraft.CFG", "the user's own"},
+                              {"Cessna/Model/", ""},
+                              {"Cessna/Model/C172.MDL", "old model"},
+                              {"Cessna/Model/extra.mdl", "extra"},
+                              {"Cessna/PANEL/", ""},
+                              {"Cessna/PANEL/panel.cfg", "panel"}}));
+  EXPECT_EQ(record("Cessna"),
+            fs + "aircraft/Cessna/model/extra.mdl\r\n" + fs + "aircraft/Cessna/PANEL\r\n");
+  EXPECT_TRUE(failures().empty());
+}
+
 // The line goes in before the copy; a folder that could not even be made is
 // taken out again and reported, the package stays installed as far as it got.
 TEST_F(InstallAircraftTest, FailedAirplaneFolderIsReportedAndLeftOutOfTheRecord) {
@@ -294,6 +319,34 @@ TEST_F(CopyFolderTreeTest, LeavesOutGaugesArchivesAndHiddenEntries) {
                                     {"sub/", ""},
                                     {"sub/deeper/", ""},
                                     {"sub/deeper/f", "sub/deeper/f"}}));
+}
+
+// Into a tree that is there, in any letter case, and into one the copy
+// makes: a name taken in any case is never taken twice, and what cannot
+// become a folder is reported.
+TEST_F(CopyFolderTreeTest, CompletesWhatIsThereInAnyLetterCase) {
+  for (const char* name : {"Panel/panel.cfg", "panel/extra.cfg", "texture/A.bmp", "texture/a.BMP",
+                           "Texture/b.bmp", "Sound/s.wav", "link/l.cfg"})
+    tree.make_file("src/" + std::string(name), name);
+  tree.make_file("dst/PANEL/Panel.CFG", "kept");
+  tree.make_file("dst/sound", "a file");
+  ::symlink(tree.path("elsewhere").c_str(), tree.path("dst/LINK").c_str());
+  InstallReport report;
+
+  copy_folder_tree(source, target, true, {}, &report);
+
+  EXPECT_EQ(snapshot(target), (Tree{{"LINK", "-> " + tree.path("elsewhere")},
+                                    {"PANEL/", ""},
+                                    {"PANEL/extra.cfg", "panel/extra.cfg"},
+                                    {"PANEL/Panel.CFG", "kept"},
+                                    {"sound", "a file"},
+                                    {"Texture/", ""},
+                                    {"Texture/A.bmp", "texture/A.bmp"},
+                                    {"Texture/b.bmp", "Texture/b.bmp"}}));
+  std::vector<std::pair<std::string, int>> failed;
+  for (const auto& failure : report.failures) failed.emplace_back(failure.path, failure.error);
+  EXPECT_EQ(failed, (std::vector<std::pair<std::string, int>>{{target + "link", ELOOP},
+                                                              {target + "Sound", EEXIST}}));
 }
 
 TEST_F(CopyFolderTreeTest, WithoutRecursionOnlyTheFilesOfTheFolder) {
