@@ -1,12 +1,19 @@
 #include "removal/removal.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "install/record.h"
 #include "install/record_index.h"
+#include "platform/atomic_file.h"
 #include "platform/files.h"
 #include "platform/trash.h"
 #include "removal/ascii_case.h"
@@ -45,11 +52,6 @@ std::optional<fs::path> real_folder(std::string_view folder) {
   return path;
 }
 
-bool gone(const std::string& path) {
-  std::error_code ec;
-  return fs::symlink_status(path, ec).type() == fs::file_type::not_found;
-}
-
 // A line as it can be logged and shown: a NUL would end the text early.
 std::string printable(std::string_view line) {
   std::string text;
@@ -62,25 +64,151 @@ std::string printable(std::string_view line) {
   return text;
 }
 
+// Where record lines lead on disk, worked out for a whole run: the
+// simulator folder once, each folder the lines name once (its letter case
+// and links), and the names in it through the folder held open, so that a
+// line costs a look-up or two whatever the number of records and files.
+class LinePaths {
+ public:
+  struct Target {
+    std::string path;    // the entry, its folder's links and "." and ".." resolved
+    std::string folder;  // the folder holding it, as path has it
+    std::string name;    // its name there, as the disk spells it
+  };
+
+  explicit LinePaths(std::string_view fs_path)
+      : root_(fs_path.empty() ? std::nullopt : real_folder(fs_path)) {}
+
+  std::optional<Target> removable(std::string_view line) {
+    try {
+      if (!root_ || line.empty() || line.find('\0') != std::string_view::npos) return std::nullopt;
+      fs::path path = fs::path(std::string(line)).lexically_normal();
+      if (!path.is_absolute()) return std::nullopt;
+      if (!path.has_filename()) path = path.parent_path();  // a trailing separator
+      std::string name = path.filename().string();
+      if (name.empty() || name == "." || name == "..") return std::nullopt;
+      const Parent& parent = parent_of(path.parent_path().string());
+      if (!parent.real) return std::nullopt;
+      // The name as platform::resolve finds it, in the folder it resolved.
+      if (parent.complete)
+        if (auto on_disk = folder(*parent.real).find(name)) name = std::move(*on_disk);
+      // The folder holding the entry is taken where its links lead; the
+      // entry itself, when it is a link, goes as a link.
+      const fs::path target = fs::path(*parent.real) / name;
+      if (!below_install_folder(target)) return std::nullopt;
+      return Target{target.string(), *parent.real, std::move(name)};
+    } catch (...) {
+      return std::nullopt;
+    }
+  }
+
+  // A file was taken away.
+  void removed(const Target& target) {
+    if (const auto found = folders_.find(target.folder); found != folders_.end())
+      found->second.removed(target.name);
+  }
+
+  // A folder was taken away, or may have been, with everything below it:
+  // nothing learnt below it holds any more, nor any line's folder that led
+  // through it.
+  void folder_removed(const Target& target) {
+    removed(target);
+    parents_.clear();
+    const std::string below = target.path + '/';
+    std::erase_if(folders_, [&](const auto& entry) {
+      return entry.first == target.path || entry.first.starts_with(below);
+    });
+  }
+
+ private:
+  struct Parent {
+    std::optional<std::string> real;  // its links and letter case resolved
+    bool complete = false;            // every part of it is there
+  };
+
+  const Parent& parent_of(const std::string& written) {
+    const auto [at, fresh] = parents_.try_emplace(written);
+    if (fresh) {
+      const std::string resolved = platform::resolve(written);
+      struct stat st;
+      // platform::resolve stops at the first part that matches nothing.
+      at->second.complete = ::lstat(resolved.c_str(), &st) == 0;
+      std::error_code ec;
+      const fs::path real = fs::weakly_canonical(resolved, ec);
+      if (!ec) at->second.real = real.string();
+    }
+    return at->second;
+  }
+
+  platform::Folder& folder(const std::string& real) {
+    auto at = folders_.find(real);
+    if (at == folders_.end()) at = folders_.emplace(real, platform::Folder(real)).first;
+    return at->second;
+  }
+
+  bool below_install_folder(const fs::path& target) const {
+    auto [in_root, in_target] =
+        std::mismatch(root_->begin(), root_->end(), target.begin(), target.end());
+    if (in_root != root_->end() || in_target == target.end()) return false;
+    std::string below;
+    for (; in_target != target.end(); ++in_target) {
+      if (!below.empty()) below += '/';
+      below += in_target->string();
+    }
+    below = ascii_lower(below);
+    for (const auto folder : standard_folders)
+      if (below == folder) return false;
+    return strictly_below_install_folder(below);
+  }
+
+  const std::optional<fs::path> root_;
+  std::unordered_map<std::string, Parent> parents_;  // by the folder as the line writes it
+  std::unordered_map<std::string, platform::Folder> folders_;  // by the real folder
+};
+
 // Read-only files are refused by the delete service, except those whose
 // attributes are exactly read-only plus archive, which lose read-only first.
-bool delete_listed_file(const std::string& path) {
-  std::error_code ec;
+// own: the entry itself (lstat), neither a folder nor a link to one.
+bool delete_listed_file(const std::string& path, std::string_view name, struct stat own) {
   // A link goes as itself; the attributes read through it are its target's,
   // which may lie anywhere.
-  if (!fs::is_symlink(fs::symlink_status(path, ec))) {
-    constexpr auto read_only_archive = platform::attr_read_only | platform::attr_archive;
-    if (platform::file_attributes(path) == read_only_archive)
-      platform::set_file_attributes(path, platform::attr_archive);
+  const bool hidden = name.size() > 1 && name.front() == '.';
+  if (S_ISREG(own.st_mode) && !(own.st_mode & S_IWUSR) && !hidden &&
+      ::chmod(path.c_str(), (own.st_mode & 07777) | S_IWUSR) == 0)
+    own.st_mode |= S_IWUSR;
+  // As platform::delete_file: a read-only file is refused, root or not.
+  if (S_ISREG(own.st_mode) && !(own.st_mode & S_IWUSR)) {
+    errno = EACCES;
+    return false;
   }
-  return platform::delete_file(path);
+  return ::unlink(path.c_str()) == 0;
 }
 
 // What a run of the command carries from one record to the next.
 struct RemovalRun {
-  // Who lists what, read once; a record leaves it when it is deleted, so a
-  // shared file goes with the last record that lists it.
+  RemovalRun(RecordIndex index, const Shared& shared)
+      : owners(std::move(index)),
+        paths(shared.fs_path),
+        unzip_path(shared.unzip_path),
+        unzip(shared.unzip_path) {}
+
+  // The name in the unzip folder of a file lying directly in it.
+  std::optional<std::string> unzip_name(const std::string& path) const {
+    if (!unzip.is_open() || unzip_path.empty() || !path.starts_with(unzip_path) ||
+        path.find(platform::sep, unzip_path.size()) != std::string::npos ||
+        path.size() == unzip_path.size())
+      return std::nullopt;
+    return path.substr(unzip_path.size());
+  }
+
+  // How many records list each path, read once; a record leaves it when it
+  // is deleted, so a shared file goes with the last record that lists it.
   RecordIndex owners;
+  LinePaths paths;
+  // The records' folder, held open: the logs and marks beside the records
+  // are looked up there without a read of thousands of records each time.
+  const std::string unzip_path;
+  platform::Folder unzip;
   // The answer about folders that no trash takes, asked at most once.
   std::optional<bool> delete_for_good;
 };
@@ -93,7 +221,7 @@ class RecordRemoval {
   // False when something listed stayed, so the record stays too.
   bool remove_lines() {
     const auto lines = record_lines(record_);
-    create_record(log_);
+    create_log();
     for (const auto& line : lines) {
       remove_line(line);
       ui_.pump();
@@ -104,34 +232,71 @@ class RecordRemoval {
     return failures_ == 0;
   }
 
-  void delete_record() {
+  // True when the record is gone.
+  bool delete_record() {
     if (platform::delete_file(record_)) {
       run_.owners.forget(record_);
-      mark_install_finished(record_);  // an unfinished install is gone with it
-      return;
+      const auto name = run_.unzip_name(record_);
+      if (name) run_.unzip.removed(*name);
+      // An unfinished install is gone with it.
+      const auto marker = name ? run_.unzip.find(*name + ".installing") : std::nullopt;
+      if (!name || marker) mark_install_finished(record_);
+      if (marker) run_.unzip.removed(*marker);
+      return true;
     }
     ui_.message(MessageKind::information, "Problem encountered during the delete operation.",
                 Buttons::ok);
     append_record_line(log_, std::string(file_failure) + record_);
+    return false;
   }
 
  private:
+  // The log starts empty. A new one is made exclusively, complete the
+  // moment it has its name; one already there is emptied as records are
+  // written.
+  void create_log() {
+    const auto name = run_.unzip_name(log_);
+    if (!name) return create_record(log_);
+    if (const auto on_disk = run_.unzip.find(*name))
+      return create_record(run_.unzip_path + *on_disk);
+    const int fd = platform::create_exclusive(run_.unzip.fd(), name->c_str());
+    if (fd < 0) {
+      if (errno == EEXIST) return create_record(log_);
+      record_io_error(log_, errno);
+    }
+    ::close(fd);
+    run_.unzip.added(*name);
+  }
+
   void remove_line(const std::string& line) {
-    const auto target = removable_path(shared_.fs_path, line);
+    const auto target = run_.paths.removable(line);
     if (!target) {
       const bool folder = line.find('\0') == std::string::npos && platform::folder_exists(line);
       return fail(folder ? folder_failure : file_failure, line);
     }
-    // Already gone: an earlier run ended halfway, an install failed before
-    // copying it, or the record lists it twice.
-    if (gone(*target)) return;
-    if (platform::folder_exists(*target)) return remove_folder(*target, line);
+    struct stat own;
+    if (::lstat(target->path.c_str(), &own) != 0) {
+      // Already gone: an earlier run ended halfway, an install failed before
+      // copying it, or the record lists it twice.
+      if (errno == ENOENT || errno == ENOTDIR) return;
+      if (listed_elsewhere(line)) return;
+      return fail(file_failure, line);
+    }
+    bool folder = S_ISDIR(own.st_mode);
+    if (S_ISLNK(own.st_mode)) {
+      struct stat st;
+      folder = ::stat(target->path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    if (folder) return remove_folder(*target, line);
     if (listed_elsewhere(line)) return;
-    if (!delete_listed_file(*target)) fail(file_failure, line);
+    if (!delete_listed_file(target->path, target->name, own)) return fail(file_failure, line);
+    run_.paths.removed(*target);
   }
 
   // The folder goes whole, even when another record lists a file inside it.
-  void remove_folder(const std::string& folder, const std::string& line) {
+  void remove_folder(const LinePaths::Target& target, const std::string& line) {
+    const std::string& folder = target.path;
+    run_.paths.folder_removed(target);
     if (shell_delete_folder(folder) || gone(folder)) return;
     if (!run_.delete_for_good) {
       run_.delete_for_good = ui_.message(MessageKind::warning,
@@ -144,9 +309,15 @@ class RecordRemoval {
     fail(folder_failure, line);
   }
 
+  static bool gone(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR);
+  }
+
+  // The record being removed is not counted: a file goes while no other
+  // record lists it.
   bool listed_elsewhere(const std::string& line) const {
-    const auto& owners = run_.owners.owners(line);
-    return std::ranges::any_of(owners, [&](const std::string& owner) { return owner != record_; });
+    return run_.owners.listed_by_others(line, record_) != 0;
   }
 
   // Every failure goes to the log; the first of a record is shown in a box,
@@ -172,39 +343,9 @@ class RecordRemoval {
 }  // namespace
 
 std::optional<std::string> removable_path(std::string_view fs_path, std::string_view line) {
-  try {
-    if (fs_path.empty() || line.empty()) return std::nullopt;
-    if (line.find('\0') != std::string_view::npos) return std::nullopt;
-    const auto root = real_folder(fs_path);
-    if (!root) return std::nullopt;
-    fs::path path = fs::path(std::string(line)).lexically_normal();
-    if (!path.is_absolute()) return std::nullopt;
-    if (!path.has_filename()) path = path.parent_path();  // a trailing separator
-    path = fs::path(platform::resolve(path.string()));
-    const fs::path name = path.filename();
-    if (name.empty() || name == "." || name == "..") return std::nullopt;
-    // The folder holding the entry is taken where its links lead; the entry
-    // itself, when it is a link, goes as a link.
-    std::error_code ec;
-    const fs::path target = fs::weakly_canonical(path.parent_path(), ec) / name;
-    if (ec) return std::nullopt;
-
-    auto [in_root, in_target] =
-        std::mismatch(root->begin(), root->end(), target.begin(), target.end());
-    if (in_root != root->end() || in_target == target.end()) return std::nullopt;
-    std::string below;
-    for (; in_target != target.end(); ++in_target) {
-      if (!below.empty()) below += '/';
-      below += in_target->string();
-    }
-    below = ascii_lower(below);
-    for (const auto folder : standard_folders)
-      if (below == folder) return std::nullopt;
-    if (!strictly_below_install_folder(below)) return std::nullopt;
-    return target.string();
-  } catch (...) {
-    return std::nullopt;
-  }
+  const auto target = LinePaths(fs_path).removable(line);
+  if (!target) return std::nullopt;
+  return target->path;
 }
 
 void SpeedButton8Click(Shared& shared, Ui& ui) {
@@ -229,10 +370,10 @@ void SpeedButton8Click(Shared& shared, Ui& ui) {
         waiting = true;
         ui.set_enabled("util", false);
 
-        if (!run) run.emplace(RecordIndex::load(shared.unzip_path));
+        if (!run) run.emplace(RecordIndex::load(shared.unzip_path), shared);
         RecordRemoval removal(shared, ui, record, *run);
-        if (removal.remove_lines()) removal.delete_record();
-        if (platform::file_exists(record)) kept.push_back(package_of_record(record));
+        const bool removed = removal.remove_lines() && removal.delete_record();
+        if (!removed && platform::file_exists(record)) kept.push_back(package_of_record(record));
 
         ui.set_wait_cursor(false);
         waiting = false;

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <filesystem>
+#include <random>
+
+#include "install/record_index.h"
 #include "removal/removal_fixture.h"
 
 namespace wingstow::test {
@@ -136,6 +141,53 @@ TEST_F(CatalogueTest, ListedInOtherRecordIgnoresAsciiCaseAndTheRecordItself) {
   EXPECT_FALSE(listed_in_other_record(shared, own, beta));
   EXPECT_FALSE(listed_in_other_record(shared, fs + "sound/engine.wav", alpha));
   EXPECT_FALSE(listed_in_other_record(shared, fs + "gauges/other.gau", alpha));
+}
+
+// What "Delete from FS" counts once per run says what reading every record
+// per line said: on a generated catalogue whose records share files spelled
+// in any letter case, list some twice, and leave one after another.
+TEST_F(CatalogueTest, RecordIndexAgreesWithTheLineByLineRule) {
+  std::vector<std::string> pool;
+  for (int i = 0; i < 8; ++i)
+    pool.push_back(fs + (i % 2 ? "gauges/Panel" : "sound/Engine") + std::to_string(i) + ".gau");
+  // The path's letters in upper case where the pattern's bits say so.
+  const auto spelled = [](std::string path, unsigned pattern) {
+    for (std::size_t i = 0; i < path.size(); ++i)
+      if ((pattern >> (i % 16)) & 1u) path[i] = static_cast<char>(std::toupper(path[i]));
+    return path;
+  };
+  std::mt19937 random(2024);
+  std::vector<std::string> records;
+  for (int r = 0; r < 12; ++r) {
+    std::vector<std::string> lines;
+    for (int l = 0; l < 4; ++l) lines.push_back(spelled(pool[random() % pool.size()], random()));
+    if (r % 5 == 0) lines.push_back(lines.front());
+    // And one of its own.
+    lines.push_back(spelled(fs + "modules/own" + std::to_string(r) + ".dll", random()));
+    records.push_back(record("R" + std::to_string(r), lines));
+  }
+  std::vector<std::string> probes;
+  for (const auto& path : pool) {
+    probes.push_back(path);
+    probes.push_back(spelled(path, random()));
+  }
+  for (const int r : {0, 5, 11}) probes.push_back(fs + "MODULES/OWN" + std::to_string(r) + ".DLL");
+  probes.push_back(fs + "gauges/unlisted.gau");
+
+  RecordIndex index = RecordIndex::load(unzip);
+  const auto agree = [&](const std::string& when) {
+    for (const auto& asker : {records[0], records[5], records[11], unzip + "Gone.txt"})
+      for (const auto& probe : probes)
+        EXPECT_EQ(index.listed_by_others(probe, asker) != 0,
+                  listed_in_other_record(shared, probe, asker))
+            << when << ": " << probe << " asked by " << asker;
+  };
+  agree("all records");
+  for (const int leaving : {5, 0, 7, 3}) {
+    std::filesystem::remove(records[leaving]);
+    index.forget(records[leaving]);
+    agree("without R" + std::to_string(leaving));
+  }
 }
 
 }  // namespace

@@ -140,6 +140,26 @@ TEST_F(RemovalTest, FolderLineGoesWholeIntoTheTrash) {
 
 // Read-only plus archive (every plain file here) loses read-only and goes; a
 // hidden read-only file has other attributes and stays.
+// A line below a folder that went earlier in the run names nothing any more,
+// even where a link in that folder led elsewhere in the simulator.
+TEST_F(RemovalTest, LinesBelowAFolderThatWentAreGoneEvenThroughItsLinks) {
+  tree.make_file("FS9/aircraft/Alpha/aircraft.cfg", "a");
+  const auto first = tree.make_file("FS9/gauges/first.gau", "1");
+  const auto second = tree.make_file("FS9/gauges/second.gau", "2");
+  fs::create_directory_symlink(fs + "gauges", fs + "aircraft/Alpha/linked");
+  record("Alpha", {fs + "aircraft/Alpha/linked/first.gau", fs + "aircraft/Alpha",
+                   fs + "aircraft/Alpha/linked/second.gau"});
+  catalogue({"Alpha"});
+
+  SpeedButton8Click(shared, ui);
+
+  EXPECT_TRUE(messages_between_confirmation_and_end().empty());
+  EXPECT_FALSE(fs::exists(first));
+  EXPECT_TRUE(in_trash("Alpha"));
+  EXPECT_EQ(read_file(second), "2");
+  EXPECT_FALSE(has_record("Alpha"));
+}
+
 TEST_F(RemovalTest, ReadOnlyFileGoesOnlyWithExactlyTheArchiveAttributeBesides) {
   const auto plain = tree.make_file("FS9/gauges/locked.gau", "l");
   const auto hidden = tree.make_file("FS9/gauges/.hidden.gau", "h");
