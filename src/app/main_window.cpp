@@ -718,17 +718,24 @@ void Tutil::set_active_page(std::string_view page) {
 // record named in Latin-1 must be read and removed under its own name.
 void Tutil::set_catalogue(const std::vector<std::string>& entries) {
   std::vector<std::pair<QString, const std::string*>> sorted;
+  sorted.reserve(entries.size());
   for (const auto& entry : entries) sorted.emplace_back(qs(entry), &entry);
-  std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+  const auto before = [](const auto& a, const auto& b) {
     return a.first.compare(b.first, Qt::CaseInsensitive) < 0;
-  });
+  };
+  // The records come sorted as the folder listing sorts them, which is this
+  // order for ASCII names: a check instead of a sort of thousands.
+  if (!std::is_sorted(sorted.begin(), sorted.end(), before))
+    std::stable_sort(sorted.begin(), sorted.end(), before);
   const QSignalBlocker quiet(ListBox2);
   ListBox2->clear();
   for (const auto& [text, path] : sorted) {
-    auto* item = new QListWidgetItem(text, ListBox2);
+    // Complete before it joins the list, so that the list is told once.
+    auto* item = new QListWidgetItem(text);
     item->setData(path_bytes_role, QByteArray::fromStdString(*path));
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
+    ListBox2->addItem(item);
   }
 }
 

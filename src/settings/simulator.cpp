@@ -162,7 +162,9 @@ std::string free_space_text(const Shared& shared) { return size_text(free_space_
 
 void refresh_catalogue(Shared& shared, Ui& ui) {
   std::vector<std::string> records;
-  for (const auto& entry : platform::find_entries(shared.unzip_path, "*.txt", 0))
+  // Names and kinds are all it needs: no record is stat'ed.
+  for (const auto& entry :
+       platform::find_entries(shared.unzip_path, "*.txt", 0, platform::Detail::kinds))
     records.push_back(shared.unzip_path + entry.name);
   ui.set_catalogue(records);
 }

@@ -1094,25 +1094,37 @@ QTreeWidgetItem* FileListView::add_entry(EntryKind kind, const QString& caption,
   return add_path_entry(kind, caption, local(path));
 }
 
+const QIcon& FileListView::kind_icon(EntryKind kind) {
+  if (kind_icons_style != style()) {
+    kind_icons_style = style();
+    kind_icons = {};
+  }
+  QIcon& icon = kind_icons[static_cast<std::size_t>(kind)];
+  if (icon.isNull()) {
+    QStyle::StandardPixmap pixmap = QStyle::SP_FileIcon;
+    switch (kind) {
+      case EntryKind::drive:
+        pixmap = QStyle::SP_DriveHDIcon;
+        break;
+      case EntryKind::parent:
+        pixmap = QStyle::SP_FileDialogToParent;
+        break;
+      case EntryKind::folder:
+        pixmap = QStyle::SP_DirIcon;
+        break;
+      case EntryKind::file:
+        break;
+    }
+    icon = style()->standardIcon(pixmap);
+  }
+  return icon;
+}
+
 QTreeWidgetItem* FileListView::add_path_entry(EntryKind kind, const QString& caption,
                                               const std::string& path) {
-  QStyle::StandardPixmap icon = QStyle::SP_FileIcon;
-  switch (kind) {
-    case EntryKind::drive:
-      icon = QStyle::SP_DriveHDIcon;
-      break;
-    case EntryKind::parent:
-      icon = QStyle::SP_FileDialogToParent;
-      break;
-    case EntryKind::folder:
-      icon = QStyle::SP_DirIcon;
-      break;
-    case EntryKind::file:
-      break;
-  }
   auto* item = new QTreeWidgetItem(this);
   item->setText(name_column, caption);
-  item->setIcon(name_column, style()->standardIcon(icon));
+  item->setIcon(name_column, kind_icon(kind));
   item->setData(name_column, kind_role, static_cast<int>(kind));
   item->setText(path_column, shown(path));
   item->setData(path_column, path_role, QByteArray::fromStdString(path));

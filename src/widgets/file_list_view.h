@@ -7,10 +7,12 @@
 // The list carries its own file actions (clipboard, rename, new folder,
 // trash, find), on keys and in its context menu.
 
+#include <QIcon>
 #include <QPersistentModelIndex>
 #include <QString>
 #include <QStringList>
 #include <QTreeWidget>
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -174,6 +176,10 @@ class FileListView : public QTreeWidget {
   void fill_folder();
   QTreeWidgetItem* add_entry(EntryKind kind, const QString& caption, const QString& path);
   QTreeWidgetItem* add_path_entry(EntryKind kind, const QString& caption, const std::string& path);
+  // The icon of a kind of entry, asked of the style once: a style makes its
+  // standard icons anew on every request, which is what a folder of
+  // thousands of entries spent its time on.
+  const QIcon& kind_icon(EntryKind kind);
   // ASCII letters only when ignoring case, as the platform's look-ups.
   QTreeWidgetItem* find_entry(const std::string& path, Qt::CaseSensitivity cs) const;
   void open_entry(const QTreeWidgetItem* item);
@@ -185,6 +191,8 @@ class FileListView : public QTreeWidget {
   std::string directory_bytes;
   std::string selected_bytes;
   std::vector<platform::Drive> extra_drives;
+  std::array<QIcon, 4> kind_icons;
+  const QStyle* kind_icons_style = nullptr;  // the style they came from
   // Set between a double click that opened an entry and the button's release.
   bool opened_by_double_click = false;
 

@@ -2,6 +2,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
@@ -31,6 +33,7 @@ class FileListViewTest : public QObject {
   void opening_entries();
   void extra_drives();
   void names_as_bytes();
+  void icons_by_kind();
 
  private:
   int row(const QString& caption) const;
@@ -292,6 +295,32 @@ void FileListViewTest::names_as_bytes() {
   QCOMPARE(view->selectedItemBytes(), folder);
   view->showFileBytes(file);
   QCOMPARE(view->selectedItemBytes(), file);
+}
+
+// Every entry of a kind shows the one icon the list's style gives that kind,
+// asked of the style once, and a new style's once more.
+void FileListViewTest::icons_by_kind() {
+  view->setDirectory(root);
+  QMap<int, qint64> icon_of_kind;
+  for (int i = 0; i < view->itemCount(); ++i) {
+    const QTreeWidgetItem* item = view->topLevelItem(i);
+    const int kind = item->data(FileListView::name_column, Qt::UserRole).toInt();
+    const QIcon icon = item->icon(FileListView::name_column);
+    QVERIFY(!icon.isNull());
+    QCOMPARE(icon.cacheKey(), icon_of_kind.value(kind, icon.cacheKey()));
+    icon_of_kind[kind] = icon.cacheKey();
+  }
+  QCOMPARE(icon_of_kind.size(), 3);  // the parent, folders, files
+  const auto file_icon = [&] {
+    return view->topLevelItem(row("zeta.txt"))->icon(FileListView::name_column).cacheKey();
+  };
+  const qint64 before = file_icon();
+
+  std::unique_ptr<QStyle> other(QStyleFactory::create("Fusion"));
+  view->setStyle(other.get());
+  view->refresh();
+  QVERIFY(file_icon() != before);
+  view->setStyle(nullptr);
 }
 
 QTEST_MAIN(FileListViewTest)
