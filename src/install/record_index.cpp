@@ -79,9 +79,7 @@ void RecordIndex::add_line(Id id, std::string_view line) {
   key_.assign(line);
   for (char& c : key_)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  auto found = paths_.find(key_);
-  if (found == paths_.end()) found = paths_.emplace(key_, Path{}).first;
-  paths_of_[id].push_back(&*found);
+  paths_of_[id].push_back(&*paths_.try_emplace(key_).first);
 }
 
 void RecordIndex::end_record(Id id) {

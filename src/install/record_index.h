@@ -16,6 +16,12 @@ namespace wingstow {
 class RecordIndex {
  public:
   RecordIndex() = default;
+  // Each record keeps pointers into the index's own table: moved, never
+  // copied.
+  RecordIndex(RecordIndex&&) = default;
+  RecordIndex& operator=(RecordIndex&&) = default;
+  RecordIndex(const RecordIndex&) = delete;
+  RecordIndex& operator=(const RecordIndex&) = delete;
 
   // The records lying directly in unzip_path ("*.txt" regular files, links
   // left out), all but except (the record being written or removed,
