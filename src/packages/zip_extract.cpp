@@ -59,6 +59,7 @@ constexpr std::size_t look_ahead = 128;
 constexpr std::size_t wake_after = 16;
 constexpr std::uint64_t wake_size = 1024 * 1024;
 constexpr std::size_t none = static_cast<std::size_t>(-1);
+constexpr unsigned max_workers = 2;
 
 std::atomic<std::uint64_t> listings{0};
 // Refused entries named in the box besides the first; the status line has
@@ -775,8 +776,8 @@ void ZipMaster::Extraction::start_workers() {
   const bool encrypted =
       std::any_of(jobs_.begin(), jobs_.end(), [](const Job& job) { return job.encrypted; });
   if (encrypted) caller_.archive = opened_.archive.get();
-  const std::size_t count =
-      std::min<std::size_t>(std::max(owner_.Workers, 1u), std::max<std::size_t>(jobs_.size(), 1));
+  const std::size_t count = std::min<std::size_t>(std::clamp(owner_.Workers, 1u, max_workers),
+                                                  std::max<std::size_t>(jobs_.size(), 1));
   for (std::size_t i = 0; i < count; ++i) {
     auto reader = std::make_unique<Reader>();
     if (i == 0 && !encrypted) {

@@ -61,7 +61,8 @@ class ZipMaster {
   // Replace existing files without asking.
   bool ExtrOverWrite = true;
   // Threads that read, inflate and write entries while the calling thread
-  // serves the window and asks the user; 1 keeps the work on one thread.
+  // serves the window and asks the user: 1 keeps the work on one thread;
+  // more than 2 count as 2, each holding an entry inflated in memory.
   unsigned Workers = 2;
   // An entry whose data and compressed data fit together in this many bytes
   // is inflated whole in memory; a larger one is streamed in chunks, so that
