@@ -364,19 +364,23 @@ std::vector<DirEntry> Folder::entries(std::string_view mask, std::uint32_t attri
     }
     std::uint32_t a = 0;
     std::uint64_t size = 0;
+    std::int64_t modified_ms = 0;
     if (detail == Detail::full || type == DT_LNK || type == DT_UNKNOWN) {
       // Links are followed; a broken link has nothing to show and is skipped.
       if (::fstatat(fd_, own.c_str(), &st, 0) != 0) return;
       a = attributes_of(name, st);
-      if (detail == Detail::full && S_ISREG(st.st_mode))
-        size = static_cast<std::uint64_t>(st.st_size);
-      if (detail == Detail::kinds) a &= ~attr_read_only;
+      if (detail == Detail::full) {
+        if (S_ISREG(st.st_mode)) size = static_cast<std::uint64_t>(st.st_size);
+        modified_ms = std::int64_t(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+      } else {
+        a &= ~attr_read_only;
+      }
     } else {
       // The kind as attributes_of gives it.
       a = type == DT_DIR ? attr_directory : type == DT_REG ? attr_archive : attr_system;
       if (name.size() > 1 && name.front() == '.') a |= attr_hidden;
     }
-    if (admitted(a, attribute_mask)) entries.push_back({own, a, size, link});
+    if (admitted(a, attribute_mask)) entries.push_back({own, a, size, link, modified_ms});
   });
   std::sort(entries.begin() + static_cast<std::ptrdiff_t>(first_named), entries.end(),
             [](const DirEntry& a, const DirEntry& b) { return name_less(a.name, b.name); });

@@ -63,6 +63,8 @@ struct DirEntry {
   // Reached through a symbolic link. Walks through a tree do not descend into
   // linked folders: a Wine prefix links "z:" to the file system root.
   bool link = false;
+  // Last modification, milliseconds since the epoch (0 from listings of kinds).
+  std::int64_t modified_ms = 0;
 };
 
 // What a listing reads of each entry: everything, or only what the folder

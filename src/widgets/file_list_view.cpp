@@ -33,6 +33,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -86,19 +87,19 @@ QString type_text(const QString& name, bool folder) {
   return suffix.isEmpty() ? QStringLiteral("File") : suffix.toUpper() + QStringLiteral(" File");
 }
 
-// Short date and short time; the locale's short date-time format carries
-// seconds in some locales.
-QString time_text(const QLocale& locale, const QDateTime& time) {
-  if (!time.isValid()) return {};
-  return locale.toString(time.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-         locale.toString(time.time(), QLocale::ShortFormat);
-}
-
-QDateTime modified_time(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return {};
-  return QDateTime::fromMSecsSinceEpoch(qint64(st.st_mtim.tv_sec) * 1000 +
-                                        st.st_mtim.tv_nsec / 1000000);
+// Short date and short time, local; the locale's short date-time format
+// carries seconds in some locales. The C library takes the time apart with
+// the time zone it read once, where QDateTime reads it again for each of
+// thousands of entries.
+QString time_text(const QLocale& locale, std::int64_t modified_ms) {
+  const std::time_t seconds = static_cast<std::time_t>(
+      modified_ms >= 0 ? modified_ms / 1000 : -((-modified_ms + 999) / 1000));
+  std::tm local{};
+  if (!::localtime_r(&seconds, &local)) return {};
+  const QDate date(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  const QTime time(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59));
+  return locale.toString(date, QLocale::ShortFormat) + QLatin1Char(' ') +
+         locale.toString(time, QLocale::ShortFormat);
 }
 
 QString attributes_text(std::uint32_t attributes) {
@@ -1082,7 +1083,7 @@ void FileListView::fill_folder() {
         add_path_entry(folder ? EntryKind::folder : EntryKind::file, name, path);
     if (!folder) item->setText(size_column, size_text(entry.size));
     item->setText(type_column, type_text(name, folder));
-    item->setText(modified_column, time_text(locale, modified_time(path)));
+    item->setText(modified_column, time_text(locale, entry.modified_ms));
     item->setText(attributes_column, attributes_text(entry.attributes));
   };
   for (const platform::DirEntry& entry : folders) add(entry, true);

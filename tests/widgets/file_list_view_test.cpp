@@ -1,3 +1,5 @@
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -34,6 +36,7 @@ class FileListViewTest : public QObject {
   void extra_drives();
   void names_as_bytes();
   void icons_by_kind();
+  void modified_times();
 
  private:
   int row(const QString& caption) const;
@@ -321,6 +324,23 @@ void FileListViewTest::icons_by_kind() {
   view->refresh();
   QVERIFY(file_icon() != before);
   view->setStyle(nullptr);
+}
+
+// The Modified column shows the file's local time in the locale's short
+// formats, for a time in summer and one in winter.
+void FileListViewTest::modified_times() {
+  const QLocale locale;
+  for (const QDateTime& when : {QDateTime(QDate(2003, 7, 14), QTime(15, 42, 30)),
+                                QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59))}) {
+    const std::string path = (root + "zeta.txt").toStdString();
+    const timespec times[2] = {{when.toSecsSinceEpoch(), 0}, {when.toSecsSinceEpoch(), 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    view->setDirectory(root);
+    view->refresh();
+    QCOMPARE(view->topLevelItem(row("zeta.txt"))->text(FileListView::modified_column),
+             locale.toString(when.date(), QLocale::ShortFormat) + ' ' +
+                 locale.toString(when.time(), QLocale::ShortFormat));
+  }
 }
 
 QTEST_MAIN(FileListViewTest)
