@@ -807,7 +807,7 @@ TEST_F(ZipExtractTest, OneOrTwoWorkersGiveTheSameTreeAndMessages) {
     std::vector<Entry> entries;
     std::function<void(std::string&)> damage;
     int result;
-    std::function<void()> check;  // of the tree left
+    std::function<void()> check = {};  // of the tree left
   };
   const std::string text = "Stored text whose CRC the archive remembers.";
   const std::vector<Case> cases = {
