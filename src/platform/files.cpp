@@ -105,7 +105,7 @@ std::string without_trailing_separators(std::string path) {
 // by one call per buffer, with no stream to open and close.
 template <class Visit>
 void read_folder(int fd, Visit&& visit) {
-  if (::lseek(fd, 0, SEEK_SET) != 0) return;
+  ::lseek(fd, 0, SEEK_SET);  // a descriptor just opened is there already
   alignas(8) char buffer[32768];
   for (;;) {
     const ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
