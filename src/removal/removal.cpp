@@ -1,5 +1,6 @@
 #include "removal/removal.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -173,8 +174,9 @@ bool delete_listed_file(const std::string& path, std::string_view name, struct s
   // A link goes as itself; the attributes read through it are its target's,
   // which may lie anywhere.
   const bool hidden = name.size() > 1 && name.front() == '.';
+  // Not through a link either, should one have taken the file's place.
   if (S_ISREG(own.st_mode) && !(own.st_mode & S_IWUSR) && !hidden &&
-      ::chmod(path.c_str(), (own.st_mode & 07777) | S_IWUSR) == 0)
+      ::fchmodat(AT_FDCWD, path.c_str(), (own.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW) == 0)
     own.st_mode |= S_IWUSR;
   // As platform::delete_file: a read-only file is refused, root or not.
   if (S_ISREG(own.st_mode) && !(own.st_mode & S_IWUSR)) {
