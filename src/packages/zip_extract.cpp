@@ -349,6 +349,18 @@ Refusal too_short(std::uint64_t found, std::uint64_t size) {
   return damaged(std::to_string(found) + " of its " + std::to_string(size) + " bytes found");
 }
 
+// The end of an entry's data: all of it there, and its CRC known.
+template <typename Job, typename Result>
+void check_length_and_crc(const Job& job, std::uint64_t written, std::uint32_t crc,
+                          Result& result) {
+  if (written != job.size) {
+    result.refusal = too_short(written, job.size);
+    return;
+  }
+  result.crc = crc;
+  result.crc_error = crc != job.crc;
+}
+
 // After these no later entry can be written either: going on would repeat
 // the same failure for every entry left.
 bool stops_extraction(int error) { return error == ENOSPC || error == EDQUOT || error == EROFS; }
@@ -1093,12 +1105,7 @@ void ZipMaster::Extraction::inflate_chunks(Reader& reader, const Job& job, Sink&
     if (!write_out(result, reader.out.data(), produced, sink)) return;
     written += produced;
   }
-  if (written != job.size) {
-    result.refusal = too_short(written, job.size);
-    return;
-  }
-  result.crc = crc;
-  result.crc_error = crc != job.crc;
+  check_length_and_crc(job, written, crc, result);
 }
 
 void ZipMaster::Extraction::copy_stored(Reader& reader, const Job& job, Sink& sink,
@@ -1127,12 +1134,7 @@ void ZipMaster::Extraction::copy_stored(Reader& reader, const Job& job, Sink& si
     if (!write_out(result, reader.in.data(), bytes, sink)) return;
     written += bytes;
   }
-  if (written != job.size) {
-    result.refusal = too_short(written, job.size);
-    return;
-  }
-  result.crc = crc;
-  result.crc_error = crc != job.crc;
+  check_length_and_crc(job, written, crc, result);
 }
 
 // Other methods and encrypted entries, through libzip, reading the entry to

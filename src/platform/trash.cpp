@@ -91,9 +91,9 @@ bool remove_at(int parent, const char* name) {
 }
 
 // Qt takes file names as QString, which cannot carry a name that is not
-// UTF-8: such an item is moved into the home trash here, as the trash
-// specification describes (info file first, then a rename that replaces
-// nothing). Across file systems it fails, as Qt's own move does.
+// UTF-8: such an item is moved into the home trash here, the freedesktop.org
+// way (info file first, then a rename that replaces nothing). Across file systems it fails, as Qt's
+// own move does.
 bool trash_by_rename(const std::string& real, const std::string& trash) {
   const std::string name = real.substr(real.rfind('/') + 1);
   const QByteArray info_text =
