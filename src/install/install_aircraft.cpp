@@ -173,7 +173,7 @@ class AircraftStep {
       : shared_(shared),
         ui_(ui),
         record_(record_path(shared)),
-        others_(RecordIndex::load(shared.unzip_path, record_)),
+        others_(other_records(shared)),
         step_(record_, false),
         aircraft_(shared.fs_path + "aircraft" + platform::sep) {}
 
@@ -331,7 +331,7 @@ class AircraftStep {
   Shared& shared_;
   Ui& ui_;
   const std::string record_;
-  const RecordIndex others_;
+  const RecordIndex& others_;
   StepRecord step_;
   const std::string aircraft_;
   std::vector<PlannedCopy> copies_;

@@ -139,6 +139,7 @@ void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
     const std::string package = ui.list_item_path(i);
     shared.abort_flag = 0;
     shared.install_report.clear();
+    shared.other_records.reset();
     ui.set_enabled("SpeedButton7", false);
     // Only package folders are installed: the finder would search a file
     // entry's previous folder, and the parent entry is no package.

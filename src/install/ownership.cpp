@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "install/record.h"
@@ -123,6 +124,16 @@ void remove_stale_temporaries(const std::string& folder) {
     if (pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
       ::unlink((real + (real.ends_with('/') ? "" : "/") + entry.name).c_str());
   }
+}
+
+const RecordIndex& other_records(Shared& shared) {
+  const std::string record = record_path(shared);
+  if (!shared.other_records || shared.other_records_of != record) {
+    shared.other_records =
+        std::make_shared<const RecordIndex>(RecordIndex::load(shared.unzip_path, record));
+    shared.other_records_of = record;
+  }
+  return *shared.other_records;
 }
 
 void report_copy_failure(InstallReport& report, const std::string& target, int error) {

@@ -75,6 +75,10 @@ FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::strin
 // processes that no longer run), so that a resumed install leaves none.
 void remove_stale_temporaries(const std::string& folder);
 
+// The records other than the package's own, read once per package (the
+// install command forgets them when the next package starts).
+const RecordIndex& other_records(Shared& shared);
+
 // Adds a copy failure to the package's report.
 void report_copy_failure(InstallReport& report, const std::string& target, int error);
 

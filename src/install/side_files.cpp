@@ -39,7 +39,7 @@ void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
   if (shared.Memo1.empty()) return;
   const std::string record = record_path(shared);
   StepRecord step(record, true);
-  const RecordIndex others = RecordIndex::load(shared.unzip_path, record);
+  const RecordIndex& others = other_records(shared);
 
   std::string target_folder = shared.fs_path + std::string(kind.folder) + platform::sep;
   if (!kind.subfolder.empty()) target_folder += std::string(kind.subfolder) + platform::sep;

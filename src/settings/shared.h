@@ -10,9 +10,12 @@
 #include <vector>
 
 #include "install/find_file.h"
+#include "install/record_index.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 #include "settings/wine.h"
+
+#include <memory>
 
 namespace wingstow {
 
@@ -96,6 +99,10 @@ struct Shared {
 
   // The package being installed.
   InstallReport install_report;
+  // The other records, read once per package: they do not change while one
+  // package goes in. other_records_of names the record they leave out.
+  std::shared_ptr<const RecordIndex> other_records;
+  std::string other_records_of;
 
   // Scratch lists through which search results are passed by index.
   std::vector<std::string> Memo1;
