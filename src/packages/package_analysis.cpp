@@ -4,7 +4,9 @@
 
 #include "install/path_helpers.h"
 #include "install/record.h"
+#include "packages/zip_master.h"
 #include "platform/files.h"
+#include "removal/ascii_case.h"
 
 namespace wingstow {
 namespace {
@@ -29,6 +31,27 @@ std::size_t search_package(Shared& shared, const std::string& package) {
   shared.FindFile1.setPath(package);
   shared.Memo1 = shared.FindFile1.Search();
   return shared.Memo1.size();
+}
+
+// True when an archive inside the package lists an aircraft.cfg: Install
+// extracts such inner archives, so the package does bring an airplane.
+bool inner_archive_holds_aircraft(Shared& shared, Ui& ui, const std::string& package) {
+  shared.FindFile1.FileMask = "*.zip";
+  search_package(shared, package);
+  const std::vector<std::string> archives = shared.Memo1;
+  for (const std::string& archive : archives) {
+    ZipMaster probe(ui);
+    probe.Unattended = true;
+    probe.setZipFileName(archive);
+    for (const std::string& entry : probe.entries()) {
+      const auto slash = entry.find_last_of("/\\");
+      const std::string_view name = slash == std::string::npos
+                                        ? std::string_view(entry)
+                                        : std::string_view(entry).substr(slash + 1);
+      if (ascii_lower(name) == "aircraft.cfg") return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -78,6 +101,25 @@ void SpeedButton12Click(Shared& shared, Ui& ui) {
   mark_no_aircraft(shared, ui);
   ui.set_wait_cursor(false);
   ui.set_list_multi_select(multi);
+  ui.status(mark_summary(ui));
+}
+
+std::string mark_summary(Ui& ui) {
+  int packages = 0, installed = 0, self_installable = 0, no_aircraft = 0;
+  for (int i = 0; i < ui.list_count(); ++i) {
+    const std::string path = ui.list_item_path(i);
+    if (is_parent_entry(path) || !platform::folder_exists(path)) continue;
+    ++packages;
+    const std::string caption = ui.list_item_caption(i);
+    installed += caption == caption_already_installed;
+    self_installable += caption == caption_self_installable;
+    no_aircraft += caption == caption_no_aircraft;
+  }
+  return std::to_string(packages) + " package(s): " + std::to_string(installed) +
+         " already installed, " + std::to_string(self_installable) + " self installable, " +
+         std::to_string(no_aircraft) + " without aircraft.cfg, " +
+         std::to_string(packages - installed - self_installable - no_aircraft) +
+         " ready to install";
 }
 
 void mark_installed(Shared& shared, Ui& ui) {
@@ -102,13 +144,15 @@ void mark_self_installable(Shared& shared, Ui& ui) {
 }
 
 void mark_no_aircraft(Shared& shared, Ui& ui) {
-  shared.FindFile1.FileMask = "aircraft.cfg";
   shared.FindFile1.InSubFolders = true;
-  for_each_package(ui, {caption_already_installed, caption_self_installable},
-                   [&](int i, const std::string& path) {
-                     if (search_package(shared, path) == 0)
-                       ui.set_list_item_caption(i, caption_no_aircraft);
-                   });
+  for_each_package(
+      ui, {caption_already_installed, caption_self_installable},
+      [&](int i, const std::string& path) {
+        // The look into inner archives searches with its own mask.
+        shared.FindFile1.FileMask = "aircraft.cfg";
+        if (search_package(shared, path) == 0 && !inner_archive_holds_aircraft(shared, ui, path))
+          ui.set_list_item_caption(i, caption_no_aircraft);
+      });
 }
 
 }  // namespace wingstow

@@ -30,6 +30,11 @@ void check_executable(Shared& shared, Ui& ui);
 void SpeedButton12Click(Shared& shared, Ui& ui);
 void mark_installed(Shared& shared, Ui& ui);
 void mark_self_installable(Shared& shared, Ui& ui);
+// A package whose airplane lies in an inner archive is not marked: Install
+// extracts that archive first.
 void mark_no_aircraft(Shared& shared, Ui& ui);
+// The status line after a marking pass: how many package folders got which
+// mark, and how many are left to install.
+std::string mark_summary(Ui& ui);
 
 }  // namespace wingstow

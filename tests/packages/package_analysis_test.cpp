@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "packages/packages_fixture.h"
+#include "support/zip_builder.h"
 
 namespace wingstow {
 namespace {
@@ -134,6 +135,11 @@ class MarkingTest : public PackageAnalysisTest {
     add("Installed.txt", "record");
     add("Legacy", "a file named like a record");
     add("notes.txt");
+    // The airplane in an inner archive (in any letter case), as Install finds it.
+    tree.make_folder("prog/unzip_fs2004/Inner");
+    tree.make_folder("prog/unzip_fs2004/Docs");
+    test::write_zip(unzip + "Inner/cub.zip", {{"Cub/AIRCRAFT.CFG", "[fltsim.0]"}});
+    test::write_zip(unzip + "Docs/manual.zip", {{"manual.txt", "read me"}});
     catalogue({"Installed", "Legacy"});
     open(unzip);
   }
@@ -151,6 +157,11 @@ TEST_F(MarkingTest, EachPackageGetsOneMarkByPriority) {
   EXPECT_EQ(caption_of("NoPlane"), caption_no_aircraft);
   EXPECT_EQ(caption_of("Empty"), caption_no_aircraft);
   EXPECT_EQ(caption_of("Ready"), "Ready");
+  EXPECT_EQ(caption_of("Inner"), "Inner");
+  EXPECT_EQ(caption_of("Docs"), caption_no_aircraft);
+  EXPECT_EQ(ui.statuses.back(),
+            "8 package(s): 1 already installed, 2 self installable, 3 without aircraft.cfg, 2 "
+            "ready to install");
   // Files keep their names, the installation records among them.
   EXPECT_EQ(caption_of("Installed.txt"), "Installed.txt");
   EXPECT_EQ(caption_of("Legacy"), "Legacy");
