@@ -350,9 +350,26 @@ std::optional<std::string> removable_path(std::string_view fs_path, std::string_
   return target->path;
 }
 
+std::string removal_question(Ui& ui, std::string_view tag) {
+  std::vector<std::string> names;
+  const auto entries = ui.catalogue();
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    if (ui.catalogue_checked(static_cast<int>(i))) names.push_back(package_of_record(entries[i]));
+  std::string text = "Are you really sure ? \n";
+  if (names.empty()) return text + "No airplane is checked: nothing will be removed.";
+  constexpr std::size_t named = 10;
+  text += "Remove from " + std::string(tag) + ": ";
+  for (std::size_t i = 0; i < names.size() && i < named; ++i)
+    text += (i == 0 ? "" : ", ") + names[i];
+  if (names.size() > named) text += " and " + std::to_string(names.size() - named) + " more";
+  return text +
+         ". Their airplane folders go to the trash; their gauges, sounds and other side files "
+         "are deleted.";
+}
+
 void SpeedButton8Click(Shared& shared, Ui& ui) {
   const std::string tag = ui.simulator_tag();
-  if (ui.message(MessageKind::warning, "Are you really sure ? ", Buttons::yes_no) != Answer::yes)
+  if (ui.message(MessageKind::warning, removal_question(ui, tag), Buttons::yes_no) != Answer::yes)
     return;
   ui.progress_animation(Animation::delete_file);
   ui.progress_start();

@@ -23,6 +23,10 @@ namespace wingstow {
 // after putting the window back as it was.
 void SpeedButton8Click(Shared& shared, Ui& ui);
 
+// The question before a removal: "Are you really sure ? ", then a line naming
+// the checked airplanes and what becomes of their files.
+std::string removal_question(Ui& ui, std::string_view tag);
+
 // What a record line may remove: the path of the entry it names, with its
 // folder's links and "." and ".." resolved, when that entry lies below the
 // simulator folder fs_path, strictly below one of the folders the installers

@@ -366,8 +366,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(w->ListBox2->item(0)->checkState(), Qt::Checked);
     QCOMPARE(w->ListBox3->count(), 1);
     QTest::mouseClick(w->SpeedButton8, Qt::LeftButton);
+    const std::string question = "Are you really sure ? \nRemove from fs2004: " + name +
+                                 ". Their airplane folders go to the trash; their gauges, sounds "
+                                 "and other side files are deleted.";
     QCOMPARE(recorder.message_texts(),
-             (std::vector<std::string>{"Are you really sure ? ", "End of  delete from fs2004"}));
+             (std::vector<std::string>{question, "End of  delete from fs2004"}));
     QVERIFY(!platform::exists(fs + "Gauges/cafe.gau"));
     QVERIFY(!platform::exists(fs + "Aircraft/" + name));
     QVERIFY(!platform::exists(unzip + name + ".txt"));

@@ -80,8 +80,11 @@ class RemovalWindowTest : public QObject {
     QVERIFY(w.SpeedButton8->isEnabled());
 
     QTest::mouseClick(w.SpeedButton8, Qt::LeftButton);
+    const std::string question =
+        "Are you really sure ? \nRemove from fs2004: alpha, Zulu. Their airplane folders go to "
+        "the trash; their gauges, sounds and other side files are deleted.";
     QCOMPARE(recorder.message_texts(),
-             (std::vector<std::string>{"Are you really sure ? ", "End of  delete from fs2004"}));
+             (std::vector<std::string>{question, "End of  delete from fs2004"}));
     QCOMPARE(w.ListBox2->count(), 1);
     QCOMPARE(w.ListBox2->item(0)->text(), QString::fromStdString(unzip + "Mooney.txt"));
     QVERIFY(!platform::exists(fs + "Gauges/zulu.gau"));
