@@ -1,0 +1,134 @@
+#include "packages/import_archives.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "install/path_helpers.h"
+#include "platform/files.h"
+#include "removal/ascii_case.h"
+
+namespace wingstow {
+namespace {
+
+struct Fd {
+  int fd;
+  explicit Fd(const std::string& path)
+      : fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+};
+
+// Reads up to size bytes; fewer only at the end of the file.
+ssize_t read_full(int fd, char* data, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::read(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
+// Why a path cannot be taken as an archive; empty when it can. A pipe or a
+// device is never opened, so nothing here blocks.
+std::string refusal(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
+  if (S_ISDIR(st.st_mode)) return "a folder, not a ZIP archive";
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  if (!ascii_lower(path).ends_with(".zip"))
+    return "not a ZIP archive (its name does not end in .zip)";
+  Fd file(path);
+  if (file.fd < 0) return std::strerror(errno);
+  std::array<char, 4> magic{};
+  const ssize_t n = read_full(file.fd, magic.data(), magic.size());
+  if (n < 0) return std::strerror(errno);
+  // A local header, or the end record of an empty archive.
+  if (n < 4 || magic[0] != 'P' || magic[1] != 'K' ||
+      !((magic[2] == 3 && magic[3] == 4) || (magic[2] == 5 && magic[3] == 6)))
+    return "not a ZIP archive";
+  return {};
+}
+
+bool same_content(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  if (sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino) return true;
+  if (!S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) return false;
+  Fd fa(a), fb(b);
+  if (fa.fd < 0 || fb.fd < 0) return false;
+  std::array<char, 64 * 1024> ba, bb;
+  for (;;) {
+    const ssize_t na = read_full(fa.fd, ba.data(), ba.size());
+    const ssize_t nb = read_full(fb.fd, bb.data(), bb.size());
+    if (na < 0 || nb < 0 || na != nb) return false;
+    if (na == 0) return true;
+    if (std::memcmp(ba.data(), bb.data(), static_cast<std::size_t>(na)) != 0) return false;
+  }
+}
+
+}  // namespace
+
+ImportOutcome import_archives(const std::string& download_folder,
+                              const std::vector<std::string>& archives,
+                              const std::function<void()>& between_chunks) {
+  ImportOutcome outcome;
+  for (const std::string& archive : archives) {
+    if (const std::string why = refusal(archive); !why.empty()) {
+      outcome.failures.push_back(archive + ": " + why);
+      continue;
+    }
+    std::string target = download_folder;
+    if (!target.empty() && target.back() != platform::sep) target += platform::sep;
+    target += last_path_part(archive, 0);
+    const auto copied = platform::copy_file(archive, target, between_chunks);
+    if (copied.status == platform::CopyStatus::copied) {
+      outcome.arrived.push_back(target);
+      ++outcome.copied;
+      continue;
+    }
+    if (copied.status == platform::CopyStatus::target_exists) {
+      // The name may be taken in another letter case.
+      const std::string there = platform::resolve(target);
+      if (same_content(archive, there)) {
+        outcome.arrived.push_back(there);
+        continue;
+      }
+      outcome.failures.push_back(archive + ": another file named " + last_path_part(there, 0) +
+                                 " is already in the download folder");
+      continue;
+    }
+    outcome.failures.push_back(archive + ": " + std::strerror(copied.error));
+  }
+  return outcome;
+}
+
+void report_import(Ui& ui, const std::string& download_folder, const ImportOutcome& outcome) {
+  const std::size_t already = outcome.arrived.size() - outcome.copied;
+  std::string text = std::to_string(outcome.copied) + " archive(s) copied into " + download_folder;
+  if (already > 0) text += ", " + std::to_string(already) + " already there";
+  if (!outcome.failures.empty())
+    text += ", " + std::to_string(outcome.failures.size()) + " not copied";
+  ui.status(text);
+  if (outcome.failures.empty()) return;
+  constexpr std::size_t listed = 10;
+  std::string message = std::to_string(outcome.failures.size()) +
+                        " archive(s) could not be copied into " + download_folder + ":";
+  for (std::size_t i = 0; i < outcome.failures.size() && i < listed; ++i)
+    message += "\n" + outcome.failures[i];
+  if (outcome.failures.size() > listed)
+    message += "\n... and " + std::to_string(outcome.failures.size() - listed) + " more";
+  ui.message(MessageKind::warning, message, Buttons::ok);
+}
+
+}  // namespace wingstow
