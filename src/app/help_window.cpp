@@ -1,11 +1,26 @@
 #include "app/help_window.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "settings/shared.h"
+
 namespace wingstow {
+
+QString help_page_file(const QString& file) {
+  const QFileInfo beside(file);
+  if (beside.isReadable()) return file;
+  // The engine takes folders as the file system spells them, in bytes.
+  const std::string data =
+      installed_data_folder(QFile::encodeName(beside.absolutePath()).toStdString());
+  if (data.empty()) return file;
+  const QString installed =
+      QFile::decodeName(QByteArray::fromStdString(data + "help/")) + beside.fileName();
+  return QFileInfo(installed).isReadable() ? installed : file;
+}
 
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("HelpWindow");
@@ -20,13 +35,13 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 void HelpWindow::open(const QString& file) {
-  file_ = file;
-  if (QFileInfo(file).isReadable()) {
-    browser_->setSource(QUrl::fromLocalFile(file));
+  file_ = help_page_file(file);
+  if (QFileInfo(file_).isReadable()) {
+    browser_->setSource(QUrl::fromLocalFile(file_));
   } else {
     browser_->setHtml(QString("<h2>Help not found</h2><p>The help file <b>%1</b> cannot be "
                               "read.</p>")
-                          .arg(file.toHtmlEscaped()));
+                          .arg(file_.toHtmlEscaped()));
   }
   show();
   raise();

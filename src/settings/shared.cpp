@@ -33,11 +33,24 @@ UserEnvironment UserEnvironment::current() {
   return {platform::environment_variable("XDG_DATA_HOME"), platform::home_folder()};
 }
 
+std::string installed_data_folder(const std::string& executable_folder) {
+  std::string folder = executable_folder;
+  while (folder.size() > 1 && folder.back() == platform::sep) folder.pop_back();
+  const auto last = folder.rfind(platform::sep);
+  if (last == std::string::npos || folder.compare(last + 1, std::string::npos, "bin") != 0)
+    return {};
+  const std::string data =
+      folder.substr(0, last + 1) + "share" + platform::sep + "wingstow" + platform::sep;
+  return platform::folder_exists(data) ? data : std::string{};
+}
+
 std::string choose_program_folder(const std::string& executable_folder,
                                   const UserEnvironment& environment,
                                   const std::function<bool(const std::string&)>& writable) {
   const std::string executable = with_separator(executable_folder);
-  if (writable(executable)) return executable;
+  // An installed copy's bin folder may well be writable (a prefix in the
+  // home folder), but settings and downloads do not belong beside programs.
+  if (installed_data_folder(executable).empty() && writable(executable)) return executable;
   std::string data = environment.xdg_data_home;
   if (data.empty() || data.front() != platform::sep) {
     // Nowhere better to go: the working folders will say why they cannot be made.

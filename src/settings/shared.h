@@ -60,11 +60,18 @@ struct UserEnvironment {
   static UserEnvironment current();
 };
 
+// The read-only data folder of an installed copy, with its trailing
+// separator: <prefix>/share/wingstow/ when the executable lies in
+// <prefix>/bin/ and that folder exists (what the install rules lay out).
+// Empty for a build-tree or portable copy.
+std::string installed_data_folder(const std::string& executable_folder);
+
 // The program folder, with its trailing separator: the executable's folder
-// when the user can write there (a portable copy, today's layout), otherwise
-// $XDG_DATA_HOME/wingstow, or home/.local/share/wingstow when XDG_DATA_HOME is
-// unset or not absolute (as the base directory rules ask). The folder is not
-// made here; the working folders are made with it.
+// when the user can write there and the copy is not an installed one (a
+// portable copy, the build tree), otherwise $XDG_DATA_HOME/wingstow, or
+// home/.local/share/wingstow when XDG_DATA_HOME is unset or not absolute (as
+// the base directory rules ask). The folder is not made here; the working
+// folders are made with it.
 std::string choose_program_folder(
     const std::string& executable_folder, const UserEnvironment& environment,
     const std::function<bool(const std::string&)>& writable = platform::folder_writable);

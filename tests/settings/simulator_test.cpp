@@ -377,5 +377,44 @@ TEST(ProgramFolder, PortableWhenWritableElseTheUsersDataFolder) {
   }
 }
 
+// An installed copy (<prefix>/bin beside <prefix>/share/wingstow) keeps its
+// settings in the user's data folder even when bin is writable, as it is
+// for a prefix in the home folder; anything else looks like a build tree or
+// a portable copy and keeps them beside the executable.
+TEST(ProgramFolder, InstalledCopyUsesTheDataFolderWhateverBinAllows) {
+  TempTree tree;
+  tree.make_folder("installed/bin");
+  tree.make_folder("installed/share/wingstow/help");
+  tree.make_folder("build/bin");
+  tree.make_folder("build/share");
+  tree.make_folder("lib/lib/wingstow");
+  tree.make_folder("lib/share/wingstow");
+  tree.make_folder("plain/bin");
+  tree.make_file("plain/share/wingstow", "a file, not the data folder");
+  struct Case {
+    std::string executable;
+    std::string data;  // installed_data_folder's answer; empty: a portable copy
+  };
+  const Case cases[] = {
+      {"installed/bin/", "installed/share/wingstow/"},
+      {"installed/bin", "installed/share/wingstow/"},
+      {"installed/bin//", "installed/share/wingstow/"},
+      {"build/bin/", ""},
+      {"lib/lib/wingstow/", ""},
+      {"plain/bin/", ""},
+  };
+  const UserEnvironment environment{tree.path("xdg"), "/home/u"};
+  for (const auto& c : cases) {
+    const std::string executable = tree.path(c.executable);
+    EXPECT_EQ(installed_data_folder(executable), c.data.empty() ? "" : tree.path(c.data))
+        << c.executable;
+    const std::string expected = c.data.empty() ? executable : tree.path("xdg/wingstow/");
+    EXPECT_EQ(
+        choose_program_folder(executable, environment, [](const std::string&) { return true; }),
+        expected)
+        << c.executable;
+  }
+}
+
 }  // namespace
 }  // namespace wingstow

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks what lands there: the
+# exact list of files, the desktop entry, the AppStream metadata and the
+# manual page as their own validators see them, and that the installed
+# program answers --version without a display.
+# Usage: check_install.sh CMAKE BUILD_DIR VERSION
+# Exit 77 (skipped) when a validator is missing and nothing else failed.
+set -uo pipefail
+
+cmake=$1
+build=$2
+version=$3
+id=io.github.wingstow.Wingstow
+
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/wingstow-install.XXXXXX") || exit 1
+trap 'rm -rf "$prefix"' EXIT
+
+failures=0
+missing=()
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+if ! log=$("$cmake" --install "$build" --prefix "$prefix" 2>&1); then
+  echo "$log"
+  echo "FAIL: cmake --install $build --prefix $prefix (is the wingstow target built?)"
+  exit 1
+fi
+
+# Everything the rules install, and nothing else.
+expected="bin/wingstow
+share/applications/$id.desktop
+share/icons/hicolor/256x256/apps/$id.png
+share/icons/hicolor/48x48/apps/$id.png
+share/icons/hicolor/scalable/apps/$id.svg
+share/man/man1/wingstow.1
+share/metainfo/$id.metainfo.xml
+share/wingstow/help/airplane.html"
+actual=$(cd "$prefix" && find . \( -type f -o -type l \) | sed 's|^\./||' | LC_ALL=C sort)
+if [ "$actual" != "$(LC_ALL=C sort <<<"$expected")" ]; then
+  fail "installed files differ from the expected list"
+  diff <(LC_ALL=C sort <<<"$expected") <(echo "$actual") | sed 's/^/  /'
+fi
+[ -x "$prefix/bin/wingstow" ] || fail "$prefix/bin/wingstow is not executable"
+
+# The PNGs are the sizes their folders claim (width and height from the
+# IHDR chunk, big-endian at bytes 16 and 20).
+for size in 48 256; do
+  png=$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png
+  [ -f "$png" ] || continue
+  read -r -a bytes <<<"$(od -An -tu1 -j16 -N8 "$png")"
+  width=$(((bytes[0] << 24) | (bytes[1] << 16) | (bytes[2] << 8) | bytes[3]))
+  height=$(((bytes[4] << 24) | (bytes[5] << 16) | (bytes[6] << 8) | bytes[7]))
+  if [ "$width" != "$size" ] || [ "$height" != "$size" ]; then
+    fail "$png is ${width}x${height}, not ${size}x${size}"
+  fi
+done
+
+# The desktop entry and the metadata name what was installed.
+desktop=$prefix/share/applications/$id.desktop
+metainfo=$prefix/share/metainfo/$id.metainfo.xml
+if [ -f "$desktop" ]; then
+  grep -qx "Exec=wingstow %F" "$desktop" || fail "$desktop: Exec is not 'wingstow %F'"
+  grep -qx "Icon=$id" "$desktop" || fail "$desktop: Icon is not $id"
+  grep -qx "MimeType=application/zip;" "$desktop" || fail "$desktop: no application/zip"
+  if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
+  else
+    missing+=(desktop-file-validate)
+  fi
+fi
+if [ -f "$metainfo" ]; then
+  grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
+    fail "$metainfo: the launchable is not $id.desktop"
+  grep -q "<release version=\"$version\"" "$metainfo" ||
+    fail "$metainfo: no release entry for version $version"
+  if command -v appstreamcli >/dev/null; then
+    # Pedantic remarks are shown but pass; only errors and warnings fail.
+    appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate $metainfo"
+  else
+    missing+=(appstreamcli)
+  fi
+fi
+
+manpage=$prefix/share/man/man1/wingstow.1
+if [ -f "$manpage" ]; then
+  if command -v groff >/dev/null; then
+    warnings=$(groff -man -Tutf8 -ww -z "$manpage" 2>&1)
+    [ -z "$warnings" ] || fail "groff warns on $manpage:"$'\n'"$warnings"
+  else
+    echo "note: groff is missing, the manual page is not rendered"
+  fi
+fi
+
+# The installed program answers without a display.
+answer=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$prefix/bin/wingstow" --version 2>&1)
+status=$?
+if [ "$status" != 0 ] || [ "$answer" != "wingstow $version" ]; then
+  fail "$prefix/bin/wingstow --version gave status $status and '$answer'"
+fi
+
+if ((failures)); then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+if ((${#missing[@]})); then
+  echo "SKIPPED: ${missing[*]} not installed (tools/install-deps installs them);" \
+    "every other check passed"
+  exit 77
+fi
+echo "install layout OK"
