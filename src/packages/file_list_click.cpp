@@ -14,6 +14,19 @@ bool ends_with(const std::string& text, std::string_view end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// The wait cursor for as long as a folder is measured and searched, however
+// that ends.
+class WaitCursor {
+ public:
+  explicit WaitCursor(Ui& ui) : ui_(ui) { ui_.set_wait_cursor(true); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+  ~WaitCursor() { ui_.set_wait_cursor(false); }
+
+ private:
+  Ui& ui_;
+};
+
 }  // namespace
 
 std::string selection_size_text(Ui& ui) {
@@ -42,8 +55,11 @@ void LsFilelistView_utilClick(Shared& shared, Ui& ui) {
   ui.set_enabled("SpeedButton5",
                  !parent && !drive && zip && same_path(directory, shared.download_path));
 
-  if (!parent && !drive && folder && same_path(directory, shared.unzip_path)) {
+  if (!parent && !drive && folder) {
+    // A package of thousands of files takes a while to measure.
+    const WaitCursor waiting(ui);
     ui.set_text("Edit1", selection_size_text(ui));
+    if (!same_path(directory, shared.unzip_path)) return;
     ui.set_enabled("SpeedButton7", true);
     ui.clear_picture("AdvImage3");
     ui.clear_picture("AdvImage1");
@@ -51,10 +67,6 @@ void LsFilelistView_utilClick(Shared& shared, Ui& ui) {
     show_package_pictures(shared, ui);
     check_already_installed(shared, ui);
     check_executable(shared, ui);
-    return;
-  }
-  if (!parent && !drive && folder) {
-    ui.set_text("Edit1", selection_size_text(ui));
     return;
   }
   ui.set_text("Edit1", "");

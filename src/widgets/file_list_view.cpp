@@ -2,49 +2,28 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDateTime>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMetaProperty>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPersistentModelIndex>
 #include <QPointer>
-#include <QPushButton>
 #include <QStyle>
 #include <QStyledItemDelegate>
-#include <QUrl>
-#include <QVBoxLayout>
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <utility>
-
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include "platform/files.h"
 #include "platform/shell.h"
-#include "platform/trash.h"
+#include "widgets/file_operations.h"
 
 namespace wingstow {
 
@@ -58,6 +37,21 @@ constexpr int kind_role = Qt::UserRole;
 // column's text is for display, and a name that is not UTF-8 does not survive
 // a QString.
 constexpr int path_role = Qt::UserRole + 1;
+// On the name column, once the owner has given an entry a caption of its
+// own: the caption the list gave it, and the owner's.
+constexpr int own_caption_role = Qt::UserRole + 2;
+constexpr int caption_role = Qt::UserRole + 3;
+// Between an entry's name and the caption its owner gave it.
+const QString caption_gap = QStringLiteral("   ");
+
+using file_operations::clean_absolute;
+using file_operations::equal_ignoring_ascii_case;
+using file_operations::folder_part;
+using file_operations::local;
+using file_operations::name_part;
+using file_operations::shown;
+using file_operations::with_separator;
+using file_operations::without_separator;
 
 // Hot tracking: the row under the mouse is drawn underlined.
 class HoverUnderlineDelegate : public QStyledItemDelegate {
@@ -118,252 +112,8 @@ bool name_less(const platform::DirEntry& a, const platform::DirEntry& b) {
   return order != 0 ? order < 0 : left < right;
 }
 
-// --- File operations behind the actions -------------------------------------
-
-std::string local(const QString& path) { return path.toStdString(); }
-
-// For display only: bytes that are not UTF-8 show as replacement characters.
-QString shown(const std::string& path) { return QString::fromStdString(path); }
-
-std::string with_separator(std::string path) {
-  if (path.empty() || path.back() != platform::sep) path += platform::sep;
-  return path;
-}
-
-std::string without_separator(std::string path) {
-  while (path.size() > 1 && path.back() == platform::sep) path.pop_back();
-  return path;
-}
-
-// The last part of a path, trailing separators aside.
-std::string name_part(const std::string& path) {
-  const std::string trimmed = without_separator(path);
-  const auto cut = trimmed.rfind(platform::sep);
-  return cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
-}
-
-// The folder part of a path, with its separator; empty when there is none.
-std::string folder_part(const std::string& path) {
-  const std::string trimmed = without_separator(path);
-  const auto cut = trimmed.rfind(platform::sep);
-  return cut == std::string::npos ? std::string() : trimmed.substr(0, cut + 1);
-}
-
-bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
-  const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return fold(x) == fold(y); });
-}
-
-// What QDir::cleanPath(QFileInfo(path).absoluteFilePath()) gives, on bytes:
-// absolute, without "." and "..", without repeated separators.
-std::string clean_absolute(const std::string& path) {
-  std::string full = path;
-  if (full.empty() || full.front() != platform::sep) {
-    std::error_code error;  // a current folder gone leaves the path relative to "/"
-    const std::filesystem::path current = std::filesystem::current_path(error);
-    full = current.native() + platform::sep + full;
-  }
-  std::vector<std::string> parts;
-  std::size_t at = 0;
-  while (at <= full.size()) {
-    auto end = full.find(platform::sep, at);
-    if (end == std::string::npos) end = full.size();
-    const std::string part = full.substr(at, end - at);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    at = end + 1;
-  }
-  std::string clean;
-  for (const auto& part : parts) clean += platform::sep + part;
-  return clean.empty() ? std::string(1, platform::sep) : clean;
-}
-
 std::string path_of(const QTreeWidgetItem* item) {
   return item->data(FileListView::path_column, path_role).toByteArray().toStdString();
-}
-
-// A file URL carrying the path's bytes, percent-encoded.
-QUrl file_url(const std::string& path) {
-  return QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"));
-}
-
-// The bytes of a local file URL's path.
-std::string url_path(const QUrl& url) {
-  return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
-}
-
-// realpath(), or empty when the path cannot be followed.
-std::string real_path(const std::string& path) {
-  std::error_code error;
-  const auto real = std::filesystem::canonical(path, error);
-  return error ? std::string() : real.native();
-}
-
-QString error_text(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-QString failure_line(const QString& path, const QString& why) {
-  return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), why);
-}
-
-bool lexists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
-}
-
-// Taken as written, or by a name differing only in case: Wine would see
-// both as the same file.
-bool taken(const std::string& path) { return lexists(path) || platform::exists(path); }
-
-// rename() that never replaces the target; plain rename() stays race-free
-// enough where the file system lacks RENAME_NOREPLACE.
-bool rename_no_replace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  if (lexists(to)) {
-    errno = EEXIST;
-    return false;
-  }
-  return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
-// As file managers name a duplicate: before the extension for files.
-std::string copy_name(const std::string& name, bool folder, int number) {
-  std::string base = name;
-  std::string extension;
-  const auto dot = folder ? std::string::npos : name.rfind('.');
-  if (dot != std::string::npos && dot > 0) {
-    base = name.substr(0, dot);
-    extension = name.substr(dot);
-  }
-  std::string copy = base + " - Copy";
-  if (number > 1) copy += " (" + std::to_string(number) + ")";
-  return copy + extension;
-}
-
-// folder ends with its separator.
-std::string free_name(const std::string& folder, const std::string& name, bool is_folder) {
-  if (!taken(folder + name)) return name;
-  for (int number = 1;; ++number) {
-    const std::string candidate = copy_name(name, is_folder, number);
-    if (!taken(folder + candidate)) return candidate;
-  }
-}
-
-// Links are copied as links: following them could copy a whole drive (a
-// Wine prefix links z: to /) or loop forever. made tells whether to itself
-// was created, whatever became of its content.
-bool copy_tree(const std::string& from, const std::string& to, QStringList& failures,
-               bool* made = nullptr) {
-  const auto fail = [&](const QString& why) {
-    failures << failure_line(QString::fromStdString(from), why);
-    return false;
-  };
-  struct stat st;
-  if (::lstat(from.c_str(), &st) != 0) return fail(error_text(errno));
-  if (S_ISLNK(st.st_mode)) {
-    std::error_code error;
-    const auto target = std::filesystem::read_symlink(from, error);
-    if (!error) std::filesystem::create_symlink(target, to, error);
-    if (error) return fail(QString::fromStdString(error.message()));
-    if (made) *made = true;
-    return true;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    if (!platform::create_folder(to)) return fail(error_text(errno));
-    if (made) *made = true;
-    std::error_code error;
-    std::vector<std::string> names;
-    for (std::filesystem::directory_iterator it(from, error), end; !error && it != end;
-         it.increment(error))
-      names.push_back(it->path().filename().string());
-    if (error) return fail(QString::fromStdString(error.message()));
-    bool ok = true;
-    for (const auto& name : names)
-      ok = copy_tree(from + '/' + name, to + '/' + name, failures) && ok;
-    return ok;
-  }
-  if (!S_ISREG(st.st_mode)) return fail(QStringLiteral("not a regular file"));
-  // A failed copy_file leaves nothing behind.
-  const platform::CopyResult result = platform::copy_file(from, to);
-  if (result.status != platform::CopyStatus::copied) return fail(error_text(result.error));
-  if (made) *made = true;
-  return true;
-}
-
-// Within one file system a rename; across, a copy whose original goes only
-// once the whole copy is there.
-bool move_tree(const std::string& from, const std::string& to, QStringList& failures) {
-  if (rename_no_replace(from, to)) return true;
-  if (errno != EXDEV) {
-    failures << failure_line(QString::fromStdString(from), error_text(errno));
-    return false;
-  }
-  std::error_code error;
-  bool made = false;
-  if (!copy_tree(from, to, failures, &made)) {
-    // Half a copy beside an intact original would only confuse; what is
-    // removed is only what this copy created.
-    if (made) std::filesystem::remove_all(to, error);
-    return false;
-  }
-  std::filesystem::remove_all(from, error);
-  if (error) {
-    failures << failure_line(QString::fromStdString(from), QString::fromStdString(error.message()));
-    return false;
-  }
-  return true;
-}
-
-bool inside(const std::string& path, const std::string& folder) {
-  if (path == folder) return true;
-  return path.starts_with(with_separator(folder));
-}
-
-// Closing while a search runs only stops the search: the search loop still
-// uses the dialog.
-class FindFileDialog : public QDialog {
- public:
-  using QDialog::QDialog;
-
-  bool searching = false;
-  bool stop = false;
-
-  void reject() override {
-    if (searching) {
-      stop = true;
-      return;
-    }
-    QDialog::reject();
-  }
-};
-
-// Walks folder and its subfolders depth-first, in name order, without
-// entering linked folders; found returns false to stop the walk.
-void walk_files(const std::string& folder, const QString& mask,
-                const std::function<bool(const std::string&)>& found) {
-  const std::string pattern = local(mask.isEmpty() ? QStringLiteral("*.*") : mask);
-  std::vector<std::string> pending{with_separator(folder)};
-  while (!pending.empty()) {
-    const std::string current = pending.back();
-    pending.pop_back();
-    std::vector<std::string> subfolders;
-    for (const platform::DirEntry& entry :
-         platform::find_entries(current, "*.*", platform::attr_any)) {
-      if (entry.name == "." || entry.name == "..") continue;
-      const std::string path = current + entry.name;
-      if (entry.attributes & platform::attr_directory) {
-        if (!entry.link) subfolders.push_back(path);
-      } else if (platform::wildcard_match(pattern, entry.name) && !found(path)) {
-        return;
-      }
-    }
-    for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
-      pending.push_back(with_separator(*it));
-  }
 }
 
 }  // namespace
@@ -424,6 +174,7 @@ FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
 void FileListView::setDirectory(const QString& folder) { setDirectoryBytes(local(folder)); }
 
 void FileListView::setDirectoryBytes(const std::string& folder) {
+  if (pasting) return;
   if (equal_ignoring_ascii_case(folder, local(drives_text))) {
     if (current_directory == drives_text) return;
     current_directory = drives_text;
@@ -454,11 +205,15 @@ std::string FileListView::itemPathBytes(int index) const {
 
 QString FileListView::itemCaption(int index) const {
   const QTreeWidgetItem* item = topLevelItem(index);
-  return item ? item->text(name_column) : QString();
+  return item ? caption_of(item) : QString();
 }
 
 void FileListView::setItemCaption(int index, const QString& caption) {
-  if (QTreeWidgetItem* item = topLevelItem(index)) item->setText(name_column, caption);
+  QTreeWidgetItem* item = topLevelItem(index);
+  if (!item) return;
+  keep_own_caption(item);
+  item->setData(name_column, caption_role, caption);
+  show_caption(item);
 }
 
 bool FileListView::itemHighlighted(int index) const {
@@ -482,7 +237,7 @@ void FileListView::setMultiSelect(bool multi) {
 }
 
 void FileListView::oneLevelUp() {
-  if (current_directory == drives_text) return;
+  if (pasting || current_directory == drives_text) return;
   if (is_drive_root(directory_bytes)) {
     setDirectory(drives_text);
     return;
@@ -497,12 +252,14 @@ void FileListView::oneLevelUp() {
   if (entry) highlight_entry(entry);
 }
 
-void FileListView::refresh() { fill(); }
+void FileListView::refresh() {
+  if (!pasting) fill();
+}
 
 QStringList FileListView::findFiles(const QString& mask) const {
   QStringList matches;
   if (current_directory == drives_text) return matches;
-  walk_files(directory_bytes, mask, [&](const std::string& path) {
+  file_operations::walk_files(directory_bytes, mask, [&](const std::string& path) {
     matches << shown(path);
     return true;
   });
@@ -512,6 +269,7 @@ QStringList FileListView::findFiles(const QString& mask) const {
 void FileListView::showFile(const QString& path) { showFileBytes(local(path)); }
 
 void FileListView::showFileBytes(const std::string& path) {
+  if (pasting) return;
   const std::string absolute = clean_absolute(path);
   setDirectoryBytes(folder_part(absolute));
   if (current_directory == drives_text) return;
@@ -532,67 +290,34 @@ void FileListView::cutSelection() { put_on_clipboard(true); }
 
 void FileListView::put_on_clipboard(bool cut) {
   const std::vector<std::string> paths = highlighted_paths();
-  if (paths.empty()) return;
-  QList<QUrl> urls;
-  QStringList texts;
-  QByteArray gnome = cut ? QByteArrayLiteral("cut") : QByteArrayLiteral("copy");
-  for (const std::string& path : paths) {
-    urls << file_url(path);
-    texts << shown(path);
-    gnome += '\n' + urls.back().toEncoded();
-  }
-  auto* data = new QMimeData;
-  data->setUrls(urls);
-  data->setData(QStringLiteral("x-special/gnome-copied-files"), gnome);
-  // KDE's own cut marker, for Dolphin.
-  if (cut) data->setData(QStringLiteral("application/x-kde-cutselection"), QByteArrayLiteral("1"));
-  data->setText(texts.join(QLatin1Char('\n')));
-  QGuiApplication::clipboard()->setMimeData(data);
+  if (!pasting && !paths.empty()) file_operations::put_on_clipboard(paths, cut);
 }
 
 void FileListView::paste() {
-  if (current_directory == drives_text) return;
-  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-  if (!data) return;
-  std::vector<std::string> sources;
-  for (const QUrl& url : data->urls())
-    if (url.isLocalFile()) sources.push_back(without_separator(clean_absolute(url_path(url))));
-  if (sources.empty()) return;
-  const QByteArray gnome = data->data(QStringLiteral("x-special/gnome-copied-files"));
-  const bool cut = gnome == "cut" || gnome.startsWith("cut\n") ||
-                   data->data(QStringLiteral("application/x-kde-cutselection")).startsWith('1');
-
-  const std::string target_folder = real_path(directory_bytes);
-  QStringList failures;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  for (const std::string& source : sources) {
-    struct stat own;
-    if (::lstat(source.c_str(), &own) != 0) {
-      failures << failure_line(shown(source), error_text(ENOENT));
-      continue;
+  if (pasting || current_directory == drives_text) return;
+  const file_operations::ClipboardFiles files = file_operations::clipboard_files();
+  if (files.sources.empty()) return;
+  // The hooks and the folder as they are now: while events are pumped the
+  // owner may change the hooks, or even take the list away.
+  const file_operations::PasteProgress progress{progressStarted, progressStep, progressFinished};
+  const std::string folder = directory_bytes;
+  const QPointer<FileListView> alive(this);
+  struct Pasting {
+    QPointer<FileListView> view;
+    explicit Pasting(FileListView* list) : view(list) { view->pasting = true; }
+    ~Pasting() {
+      if (view) view->pasting = false;
     }
-    struct stat st;
-    const bool is_folder = ::stat(source.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    const bool real_folder = is_folder && !S_ISLNK(own.st_mode);
-    if (real_folder && inside(target_folder, real_path(source))) {
-      failures << failure_line(shown(source),
-                               QStringLiteral("the destination is inside this folder"));
-      continue;
-    }
-    // Moving an entry into the folder that holds it changes nothing.
-    if (cut && real_path(folder_part(source)) == target_folder) continue;
-    const std::string target =
-        directory_bytes + free_name(directory_bytes, name_part(source), is_folder);
-    if (cut)
-      move_tree(source, target, failures);
-    else
-      copy_tree(source, target, failures);
+  };
+  file_operations::PasteOutcome outcome;
+  {
+    const Pasting running(this);
+    outcome = file_operations::paste_files(files, folder, progress);
   }
-  QApplication::restoreOverrideCursor();
-  // What was cut is gone from where the clipboard says it is.
-  if (cut) QGuiApplication::clipboard()->clear();
+  if (!alive) return;
+  if (files.cut) file_operations::clipboard_after_cut(outcome);
   refresh();
-  report(QStringLiteral("Could not paste:"), failures);
+  tell(file_operations::paste_report(outcome));
 }
 
 void FileListView::openCurrent() {
@@ -609,22 +334,14 @@ void FileListView::viewSelection() {
 }
 
 void FileListView::newFolder() {
-  if (current_directory == drives_text) return;
-  QString name;
-  for (int number = 1;; ++number) {
-    name =
-        number == 1 ? QStringLiteral("New Folder") : QStringLiteral("New Folder (%1)").arg(number);
-    const std::string path = directory_bytes + local(name);
-    if (taken(path)) continue;
-    if (platform::create_folder(path)) break;
-    if (errno != EEXIST) {
-      const int error = errno;
-      warn(QStringLiteral("Could not create the folder '%1': %2").arg(name, error_text(error)));
-      return;
-    }
+  if (pasting || current_directory == drives_text) return;
+  const file_operations::NewFolder made = file_operations::create_new_folder(directory_bytes);
+  if (made.path.empty()) {
+    warn(made.problem);
+    return;
   }
   refresh();
-  if (QTreeWidgetItem* entry = find_entry(directory_bytes + local(name), Qt::CaseSensitive)) {
+  if (QTreeWidgetItem* entry = find_entry(made.path, Qt::CaseSensitive)) {
     highlight_entry(entry);
     renameCurrent();
   }
@@ -639,29 +356,19 @@ void FileListView::selectAllEntries() {
 
 void FileListView::deleteSelection() {
   const std::vector<std::string> paths = highlighted_paths();
-  if (paths.empty()) return;
-  const QString question =
-      paths.size() == 1
-          ? QStringLiteral("Move '%1' to the trash?").arg(shown(name_part(paths.front())))
-          : QStringLiteral("Move %1 items to the trash?").arg(paths.size());
-  if (!confirm(question)) return;
-  QStringList failures;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  for (const std::string& path : paths)
-    if (!platform::move_to_trash(path))
-      failures << failure_line(shown(path), QStringLiteral("could not be moved to the trash"));
-  QApplication::restoreOverrideCursor();
+  if (pasting || paths.empty() || !confirm(file_operations::trash_question(paths))) return;
+  const QStringList failures = file_operations::move_to_trash(paths);
   refresh();
-  report(QStringLiteral("Could not delete:"), failures);
+  tell(file_operations::failure_report(QStringLiteral("Could not delete:"), failures));
 }
 
 void FileListView::renameCurrent() {
   QTreeWidgetItem* item = rename_target();
-  if (!item || state() == QAbstractItemView::EditingState) return;
+  if (pasting || !item || state() == QAbstractItemView::EditingState) return;
   renaming_path = path_of(item);
-  renaming_caption = item->text(name_column);
   committed_name.reset();
   // The owner may have put its own caption there; the editor edits the name.
+  keep_own_caption(item);
   item->setText(name_column, shown(name_part(renaming_path)));
   // Editable only for the length of this edit: no click or key opens an
   // editor on its own.
@@ -672,82 +379,9 @@ void FileListView::renameCurrent() {
 }
 
 void FileListView::findFile() {
-  if (current_directory == drives_text) return;
-  const QString root = current_directory;
-  const std::string root_bytes = directory_bytes;
-
-  auto* dialog = new FindFileDialog(this);
-  dialog->setObjectName(QStringLiteral("findFileDialog"));
-  dialog->setWindowTitle(QStringLiteral("Find File"));
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
-  dialog->setModal(true);
-  dialog->resize(460, 320);
-
-  auto* mask = new QLineEdit(dialog);
-  mask->setObjectName(QStringLiteral("mask"));
-  mask->setPlaceholderText(QStringLiteral("*.cfg"));
-  auto* find = new QPushButton(QStringLiteral("&Find"), dialog);
-  find->setObjectName(QStringLiteral("find"));
-  find->setDefault(true);
-  auto* matches = new QListWidget(dialog);
-  matches->setObjectName(QStringLiteral("matches"));
-  auto* status =
-      new QLabel(QStringLiteral("Searching in %1").arg(QDir::toNativeSeparators(root)), dialog);
-  status->setObjectName(QStringLiteral("status"));
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
-
-  auto* label = new QLabel(QStringLiteral("File &name:"), dialog);
-  label->setBuddy(mask);
-  auto* row = new QHBoxLayout;
-  row->addWidget(label);
-  row->addWidget(mask, 1);
-  row->addWidget(find);
-  auto* layout = new QVBoxLayout(dialog);
-  layout->addLayout(row);
-  layout->addWidget(matches, 1);
-  layout->addWidget(status);
-  layout->addWidget(buttons);
-
-  connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-  connect(find, &QPushButton::clicked, dialog, [=] {
-    if (dialog->searching) {
-      dialog->stop = true;
-      return;
-    }
-    const QPointer<FindFileDialog> alive(dialog);
-    dialog->searching = true;
-    dialog->stop = false;
-    find->setText(QStringLiteral("&Stop"));
-    matches->clear();
-    QElapsedTimer since_events;
-    since_events.start();
-    walk_files(root_bytes, mask->text().trimmed(), [&](const std::string& path) {
-      auto* item = new QListWidgetItem(
-          QDir::toNativeSeparators(shown(path.substr(root_bytes.size()))), matches);
-      item->setData(Qt::UserRole, QByteArray::fromStdString(path));
-      // A whole drive takes a while: the dialog stays live and can stop it.
-      if (since_events.elapsed() > 50) {
-        QCoreApplication::processEvents();
-        since_events.restart();
-      }
-      return alive && !dialog->stop;
-    });
-    if (!alive) return;
-    dialog->searching = false;
-    find->setText(QStringLiteral("&Find"));
-    status->setText(QStringLiteral("%1 file(s) found%2")
-                        .arg(matches->count())
-                        .arg(dialog->stop ? QStringLiteral(" (stopped)") : QString()));
-  });
-  connect(matches, &QListWidget::itemActivated, dialog, [this, dialog](QListWidgetItem* item) {
-    const std::string path = item->data(Qt::UserRole).toByteArray().toStdString();
-    dialog->stop = true;
-    dialog->searching = false;
-    dialog->accept();
-    showFileBytes(path);
-  });
-  dialog->show();
-  mask->setFocus(Qt::OtherFocusReason);
+  if (pasting || current_directory == drives_text) return;
+  file_operations::open_find_dialog(this, directory_bytes,
+                                    [this](const std::string& path) { showFileBytes(path); });
 }
 
 bool FileListView::event(QEvent* event) {
@@ -863,14 +497,13 @@ void FileListView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHi
     hint = QAbstractItemDelegate::SubmitModelCache;
   QTreeWidget::closeEditor(editor, hint);
   const std::string source = std::exchange(renaming_path, {});
-  const QString caption = std::exchange(renaming_caption, {});
   const std::optional<QString> name = std::exchange(committed_name, std::nullopt);
   if (QTreeWidgetItem* item = itemFromIndex(renaming_index)) {
     item->setFlags(item->flags() & ~Qt::ItemIsEditable);
-    if (!name) item->setText(name_column, caption);
+    if (!name) show_caption(item);
   }
   renaming_index = QPersistentModelIndex();
-  if (name) finish_rename(source, *name, caption);
+  if (name) finish_rename(source, *name);
 }
 
 void FileListView::create_actions() {
@@ -924,20 +557,17 @@ bool FileListView::from_editor() const {
 void FileListView::update_actions() {
   const bool folder = current_directory != drives_text;
   const bool entries = !highlighted_paths().empty();
-  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-  const QList<QUrl> urls = data ? data->urls() : QList<QUrl>();
-  const bool files_on_clipboard =
-      std::any_of(urls.cbegin(), urls.cend(), [](const QUrl& url) { return url.isLocalFile(); });
+  // A paste under way takes no other action, nor a second paste.
   const auto set = [this](void (FileListView::*run)(), bool enabled) {
     for (const FileAction& action : file_actions)
-      if (action.run == run) action.action->setEnabled(enabled);
+      if (action.run == run) action.action->setEnabled(enabled && !pasting);
   };
   set(&FileListView::openCurrent, currentItem() != nullptr);
   set(&FileListView::viewSelection, !selectedItems().isEmpty());
   set(&FileListView::oneLevelUp, folder);
   set(&FileListView::cutSelection, entries);
   set(&FileListView::copySelection, entries);
-  set(&FileListView::paste, folder && files_on_clipboard);
+  set(&FileListView::paste, folder && file_operations::files_on_clipboard());
   set(&FileListView::deleteSelection, entries);
   set(&FileListView::renameCurrent, rename_target() != nullptr);
   set(&FileListView::newFolder, folder);
@@ -968,37 +598,19 @@ QTreeWidgetItem* FileListView::rename_target() const {
   return entries.contains(currentItem()) ? currentItem() : entries.front();
 }
 
-void FileListView::finish_rename(const std::string& source, const QString& name,
-                                 const QString& caption) {
+void FileListView::finish_rename(const std::string& source, const QString& name) {
   // The editor showed the name as text; unchanged text keeps the bytes.
-  const QString old_name = shown(name_part(source));
-  if (name == old_name) {
-    if (QTreeWidgetItem* item = find_entry(source, Qt::CaseSensitive))
-      item->setText(name_column, caption);
-    return;
-  }
-  const std::string target = folder_part(source) + local(name);
-  QString problem;
-  if (name.trimmed().isEmpty() || name.contains(QLatin1Char('/')) || name == QStringLiteral(".") ||
-      name == QStringLiteral("..")) {
-    problem = QStringLiteral("'%1' is not a valid name.").arg(name);
-  } else if (lexists(target) || (platform::exists(target) && platform::resolve(target) != source)) {
-    // Taken by another entry, letter case aside; the entry itself may
-    // change its letter case.
-    problem = QStringLiteral("'%1' already exists.").arg(name);
-  } else if (!rename_no_replace(source, target)) {
-    const int error = errno;
-    problem =
-        QStringLiteral("Could not rename '%1' to '%2': %3").arg(old_name, name, error_text(error));
-  }
-  if (!problem.isEmpty()) {
-    if (QTreeWidgetItem* item = find_entry(source, Qt::CaseSensitive))
-      item->setText(name_column, caption);
-    warn(problem);
+  const file_operations::RenameResult renamed = name == shown(name_part(source))
+                                                    ? file_operations::RenameResult{}
+                                                    : file_operations::rename_entry(source, name);
+  if (renamed.target.empty() || !renamed.problem.isEmpty()) {
+    if (QTreeWidgetItem* item = find_entry(source, Qt::CaseSensitive)) show_caption(item);
+    tell(renamed.problem);
     return;
   }
   refresh();
-  if (QTreeWidgetItem* entry = find_entry(target, Qt::CaseSensitive)) highlight_entry(entry);
+  if (QTreeWidgetItem* entry = find_entry(renamed.target, Qt::CaseSensitive))
+    highlight_entry(entry);
 }
 
 void FileListView::highlight_entry(QTreeWidgetItem* entry) {
@@ -1008,14 +620,42 @@ void FileListView::highlight_entry(QTreeWidgetItem* entry) {
   raise_click(entry);
 }
 
-void FileListView::report(const QString& heading, const QStringList& failures) {
-  if (failures.isEmpty()) return;
-  // A message box taller than the screen cannot be answered.
-  constexpr qsizetype shown = 15;
-  QStringList lines = failures.mid(0, shown);
-  if (failures.size() > shown)
-    lines << QStringLiteral("... and %1 more").arg(failures.size() - shown);
-  warn(heading + QLatin1Char('\n') + lines.join(QLatin1Char('\n')));
+void FileListView::tell(const QString& message) {
+  if (!message.isEmpty()) warn(message);
+}
+
+QString FileListView::own_caption(const QTreeWidgetItem* item) {
+  const QVariant own = item->data(name_column, own_caption_role);
+  return own.isValid() ? own.toString() : item->text(name_column);
+}
+
+QString FileListView::caption_of(const QTreeWidgetItem* item) {
+  const QVariant caption = item->data(name_column, caption_role);
+  return caption.isValid() ? caption.toString() : own_caption(item);
+}
+
+void FileListView::keep_own_caption(QTreeWidgetItem* item) {
+  // Set aside only once the text may change: most entries never need it.
+  if (!item->data(name_column, own_caption_role).isValid())
+    item->setData(name_column, own_caption_role, item->text(name_column));
+}
+
+void FileListView::show_caption(QTreeWidgetItem* item) {
+  const QString own = own_caption(item);
+  const QString caption = caption_of(item);
+  // The owner's caption goes beside the name rather than over it, so that
+  // the entry it marks stays known.
+  const QString text = caption == own ? own : own + caption_gap + caption;
+  item->setText(name_column, text);
+  item->setToolTip(name_column, caption == own ? QString() : text);
+  if (caption == own) return;
+  const QModelIndex index = indexFromItem(item, name_column);
+  QStyleOptionViewItem option;
+  initViewItemOption(&option);
+  const int wanted = itemDelegateForIndex(index)->sizeHint(option, index).width();
+  if (wanted <= columnWidth(name_column)) return;
+  if (!name_width_before_captions) name_width_before_captions = columnWidth(name_column);
+  setColumnWidth(name_column, wanted);
 }
 
 void FileListView::fill() {
@@ -1023,6 +663,9 @@ void FileListView::fill() {
   renaming_path.clear();
   committed_name.reset();
   clear();
+  // The owners' captions are gone, and so is the room they took.
+  if (name_width_before_captions)
+    setColumnWidth(name_column, *std::exchange(name_width_before_captions, std::nullopt));
   if (current_directory == drives_text)
     fill_drives();
   else

@@ -4,8 +4,9 @@
 // size, type, time and attributes. Folders are read synchronously on the UI
 // thread so that what the list shows is known the moment a call returns.
 //
-// The list carries its own file actions (clipboard, rename, new folder,
-// trash, find), on keys and in its context menu.
+// The list carries its own file actions (clipboard, paste, rename, new
+// folder, trash, find), on keys and in its context menu; what they do to the
+// disk lives in widgets/file_operations.h.
 
 #include <QIcon>
 #include <QPersistentModelIndex>
@@ -71,6 +72,9 @@ class FileListView : public QTreeWidget {
 
   int itemCount() const { return topLevelItemCount(); }
   QString itemPath(int index) const;
+  // An entry's caption: the list's own (the name, a drive's label) until the
+  // owner gives it another, which the name column shows after the own one,
+  // "Piper_Cub   ##### already installed #####", until the next listing.
   QString itemCaption(int index) const;
   void setItemCaption(int index, const QString& caption);
   bool itemHighlighted(int index) const;
@@ -102,6 +106,20 @@ class FileListView : public QTreeWidget {
   std::function<void(const QString& message)> warn;
   std::function<bool(const QString& path)> openFile;
 
+  // A paste's progress, in bytes of file data, for the owner's progress
+  // window and Cancel button. progressStarted comes once the clipboard's
+  // items are measured; progressStep after every file and between the
+  // chunks of a large one, and answering false cancels the paste before its
+  // next file; progressFinished once at the end, before any message. Unset,
+  // a step only pumps events (user input excluded) and never cancels.
+  std::function<void(qint64 total_bytes)> progressStarted;
+  std::function<bool(qint64 done_bytes)> progressStep;
+  std::function<void()> progressFinished;
+
+  // While a paste runs, every action, a second paste, a refresh and a change
+  // of folder are refused.
+  bool isPasting() const { return pasting; }
+
  public slots:
   // The actions apply to the highlighted folders and files; " Parent" and
   // drives are never copied, moved, renamed or deleted.
@@ -112,7 +130,9 @@ class FileListView : public QTreeWidget {
   void cutSelection();
   // Ctrl+V: copies (after a cut: moves) the clipboard's files and folders
   // into the listed folder. Nothing is overwritten: a taken name becomes
-  // "name - Copy", "name - Copy (2)", ...
+  // "name - Copy", "name - Copy (2)", ... Events are pumped between files;
+  // a cancelled paste leaves every item pasted whole or not at all, and one
+  // message tells what was not pasted.
   void paste();
   // Ctrl+O: what Enter does with the current entry.
   void openCurrent();
@@ -166,9 +186,15 @@ class FileListView : public QTreeWidget {
   std::vector<std::string> highlighted_paths() const;
   QTreeWidgetItem* rename_target() const;
   void put_on_clipboard(bool cut);
-  void finish_rename(const std::string& source, const QString& name, const QString& caption);
+  void finish_rename(const std::string& source, const QString& name);
   void highlight_entry(QTreeWidgetItem* entry);
-  void report(const QString& heading, const QStringList& failures);
+  // warn(), unless there is nothing to say.
+  void tell(const QString& message);
+  static QString own_caption(const QTreeWidgetItem* item);
+  static QString caption_of(const QTreeWidgetItem* item);
+  static void keep_own_caption(QTreeWidgetItem* item);
+  // The name column's text from the captions, the column widened to show it.
+  void show_caption(QTreeWidgetItem* item);
   void fill();
   void fill_drives();
   std::vector<platform::Drive> all_drives() const;
@@ -198,12 +224,15 @@ class FileListView : public QTreeWidget {
 
   std::vector<FileAction> file_actions;
 
-  // The entry in the rename editor, its path and the caption it had; the
-  // name committed waits for the editor to close.
+  // The entry in the rename editor and its path; the name committed waits
+  // for the editor to close.
   QPersistentModelIndex renaming_index;
   std::string renaming_path;
-  QString renaming_caption;
   std::optional<QString> committed_name;
+
+  // The name column's width before owners' captions widened it.
+  std::optional<int> name_width_before_captions;
+  bool pasting = false;
 };
 
 }  // namespace wingstow

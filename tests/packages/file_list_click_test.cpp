@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "packages/packages_fixture.h"
+#include "platform/error.h"
 
 namespace wingstow {
 namespace {
@@ -175,6 +176,29 @@ TEST_F(FileListClickTest, PackageFolderClickAppliesTheChecksInOrder) {
 
   EXPECT_EQ(ui.statuses, (std::vector<std::string>{"", " Already installed!", executable_text}));
   EXPECT_EQ(ui.enabled_state("SpeedButton7"), false);
+}
+
+// Measuring and searching a folder shows the wait cursor, taken back however
+// the click ends; a file's click measures nothing.
+TEST_F(FileListClickTest, WaitCursorWhileAFolderIsMeasured) {
+  add("Pack/Plane/aircraft.cfg");
+  add("Pack.txt", "record");
+  tree.make_file("prog/download_fs2004/Extras/big.bin");
+
+  click_in(unzip, "Pack.txt");
+  EXPECT_TRUE(ui.wait_cursor.empty());
+  click("Pack");
+  click_in(download, "Extras");
+  EXPECT_EQ(ui.wait_cursor, (std::vector<bool>{true, false, true, false}));
+
+  struct FailingUi : test::RecordingUi {
+    void status(std::string_view) override { throw Error("status line gone"); }
+  } failing;
+  failing.directory = unzip;
+  failing.list_refresh();
+  failing.click("Pack");
+  EXPECT_THROW(LsFilelistView_utilClick(shared, failing), Error);
+  EXPECT_EQ(failing.wait_cursor, (std::vector<bool>{true, false}));
 }
 
 class SelectionSizeTest : public FileListClickTest {

@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -21,6 +22,7 @@
 
 #include <sys/stat.h>
 
+#include "platform/faults.h"
 #include "widgets/file_list_view.h"
 
 using wingstow::FileListView;
@@ -38,6 +40,7 @@ class FileListActionsTest : public QObject {
   void new_folder();
   void delete_to_the_trash();
   void copy_and_paste();
+  void paste_progress_cancel_and_failures();
   void paste_into_itself_is_refused();
   void cut_and_paste_moves();
   void cut_and_paste_across_file_systems();
@@ -197,6 +200,7 @@ void FileListActionsTest::rename_with_the_editor() {
   QTest::keyClick(editor(), Qt::Key_Escape);
   QTRY_VERIFY(!editing());
   QCOMPARE(view->itemCaption(row("Shown")), QStringLiteral("Shown"));
+  QCOMPARE(entry("Shown")->text(FileListView::name_column), QStringLiteral("renamed.txt   Shown"));
   QVERIFY(QFile::exists(root + "src/renamed.txt"));
   QVERIFY(!QFile::exists(root + "src/other.txt"));
   QVERIFY(!(entry("Shown")->flags() & Qt::ItemIsEditable));
@@ -355,6 +359,91 @@ void FileListActionsTest::copy_and_paste() {
   QVERIFY(!data_after || !data_after->hasUrls());
 }
 
+// A paste reports its bytes as it goes and takes nothing else meanwhile; a
+// cancel leaves each item pasted whole or not at all, a failed file leaves
+// no part of itself, and one message tells what was not pasted.
+void FileListActionsTest::paste_progress_cancel_and_failures() {
+  const QString src = root + "src/";
+  view->setMultiSelect(true);
+  view->setDirectory(src);
+  highlight({"Sub", "a.txt", "b.cfg"});
+  view->copySelection();
+
+  const QStringList everything{"Sub",           "Sub/deep", "Sub/deep/x.cfg",
+                               "Sub/inner.cfg", "a.txt",    "b.cfg"};
+  struct Case {
+    int cancel_at;  // the step answered with a cancel; 0 for none
+    int failing_write;
+    QStringList left;  // what the target holds afterwards, hidden entries too
+    QString warning;
+  };
+  const Case cases[] = {
+      {0, 0, everything, {}},
+      {1,
+       0,
+       {},
+       "Paste cancelled: 0 of 3 items pasted.\nNot pasted:\n" + src + "Sub\n" + src + "a.txt\n" +
+           src + "b.cfg"},
+      {3, 0, everything.mid(0, 5),
+       "Paste cancelled: 2 of 3 items pasted.\nNot pasted:\n" + src + "b.cfg"},
+      {0,
+       1,
+       {"Sub", "Sub/deep", "Sub/inner.cfg", "a.txt", "b.cfg"},
+       "Could not paste:\n" + src + "Sub/deep/x.cfg: " + qt_error_string(ENOSPC)},
+  };
+  for (const Case& test : cases) {
+    const QString target =
+        root + QString("target%1%2/").arg(test.cancel_at).arg(test.failing_write);
+    QVERIFY(QDir().mkpath(target));
+    view->setDirectory(target);
+    warnings.clear();
+    qint64 total = -1;
+    int starts = 0, finishes = 0;
+    bool disturbed = false, half_shown = false;
+    QList<qint64> steps;
+    view->progressStarted = [&](qint64 bytes) {
+      total = bytes;
+      ++starts;
+    };
+    view->progressStep = [&](qint64 done) {
+      steps << done;
+      // Neither a second paste, nor a refresh, nor another folder.
+      view->paste();
+      view->refresh();
+      view->setDirectory(src);
+      disturbed =
+          disturbed || !view->isPasting() || view->directory() != target || view->itemCount() != 1;
+      // A folder under way has no name of its own yet.
+      half_shown = half_shown || (QFileInfo::exists(target + "Sub") && steps.size() < 2);
+      return steps.size() != test.cancel_at;
+    };
+    view->progressFinished = [&] { ++finishes; };
+    wingstow::platform::FaultScope faults;
+    if (test.failing_write)
+      wingstow::platform::inject_fault(wingstow::platform::FaultPoint::write, test.failing_write,
+                                       ENOSPC);
+    view->paste();
+
+    QCOMPARE(total, qint64(8));
+    QCOMPARE(steps, (QList<qint64>{1, 6, 7, 8}).mid(0, test.cancel_at ? test.cancel_at : 4));
+    QCOMPARE(starts, 1);
+    QCOMPARE(finishes, 1);
+    QVERIFY(!disturbed && !view->isPasting());
+    QVERIFY(!half_shown);
+    QStringList left;
+    QDirIterator it(target, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) left << it.next().mid(target.size());
+    left.sort();
+    QCOMPARE(left, test.left);
+    QCOMPARE(warnings, test.warning.isEmpty() ? QStringList() : QStringList{test.warning});
+    if (left.contains("Sub/inner.cfg")) QCOMPARE(read(target + "Sub/inner.cfg"), "inner");
+    // The sources are all there, and the list shows what was pasted.
+    QCOMPARE(read(src + "Sub/deep/x.cfg") + read(src + "a.txt") + read(src + "b.cfg"), "xAB");
+    QCOMPARE(view->itemCount(), 1 + int(left.filter(QRegularExpression("^[^/]+$")).size()));
+  }
+}
+
 void FileListActionsTest::paste_into_itself_is_refused() {
   view->setDirectory(root + "src");
   highlight({"Sub"});
@@ -436,6 +525,9 @@ void FileListActionsTest::cut_and_paste_across_file_systems() {
   QVERIFY(warnings[0].contains("pipe"));
   QCOMPARE(read(far + "Broken/kept.txt"), QByteArray("kept"));
   QVERIFY(!QFileInfo::exists(root + "dst/Broken"));
+  // What stayed stays cut, for another paste to finish the move.
+  QCOMPARE(QGuiApplication::clipboard()->mimeData()->urls(),
+           QList<QUrl>{QUrl::fromLocalFile(far + "Broken")});
 }
 
 void FileListActionsTest::keys_reach_the_actions() {

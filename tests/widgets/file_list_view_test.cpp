@@ -117,12 +117,25 @@ void FileListViewTest::listing_and_refresh() {
   QCOMPARE(view->topLevelItem(row("alpha"))->text(5), root + "alpha");
   QCOMPARE(view->itemPath(row(".hidden")), root + ".hidden");
 
+  // An owner's caption shows beside the name, in a column wide enough for
+  // both, until the next listing.
   const int alpha = row("alpha");
-  view->setItemCaption(alpha, "Installed: alpha");
+  const int width = view->columnWidth(FileListView::name_column);
+  const QString mark = "##### already installed #####";
+  view->setItemCaption(alpha, mark);
   view->setItemHighlighted(alpha, true);
-  QCOMPARE(view->itemCaption(alpha), QStringLiteral("Installed: alpha"));
+  QCOMPARE(view->itemCaption(alpha), mark);
+  const QTreeWidgetItem* marked = view->topLevelItem(alpha);
+  QCOMPARE(marked->text(FileListView::name_column), "alpha   " + mark);
+  QVERIFY(view->columnWidth(FileListView::name_column) >
+          view->fontMetrics().horizontalAdvance("alpha   " + mark));
+  view->setItemCaption(alpha, "alpha");
+  QCOMPARE(marked->text(FileListView::name_column), QStringLiteral("alpha"));
+  view->setItemCaption(alpha, mark);
   view->refresh();
   QCOMPARE(view->itemCaption(alpha), QStringLiteral("alpha"));
+  QCOMPARE(view->topLevelItem(alpha)->text(FileListView::name_column), QStringLiteral("alpha"));
+  QCOMPARE(view->columnWidth(FileListView::name_column), width);
   QVERIFY(view->selectedItems().isEmpty());
 }
 
