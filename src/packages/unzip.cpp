@@ -57,7 +57,14 @@ void remove_package_folder(Ui& ui, const std::string& folder) {
 // would take for the whole.
 bool package_usable(int result) { return result == 0 || result == ZipMaster::extract_incomplete; }
 
-void unzip_highlighted(Shared& shared, Ui& ui, ZipMaster& zip) {
+// What a run did, for the status line at its end.
+struct UnzipCounts {
+  int unzipped = 0;
+  int already = 0;
+  int failed = 0;
+};
+
+void unzip_highlighted(Shared& shared, Ui& ui, ZipMaster& zip, UnzipCounts& counts) {
   for (int i = 0; i < ui.list_count(); ++i) {
     if (shared.unzip_cancel_flag == 1) break;
     if (!ui.list_item_highlighted(i)) continue;
@@ -71,6 +78,7 @@ void unzip_highlighted(Shared& shared, Ui& ui, ZipMaster& zip) {
       remove_package_folder(ui, folder);
     if (platform::folder_exists(folder)) {
       ui.status("Airplane  Already uncompressed!");
+      ++counts.already;
       continue;
     }
     if (!platform::create_folder(folder)) throw Error("Directory could not be created !");
@@ -88,13 +96,16 @@ void unzip_highlighted(Shared& shared, Ui& ui, ZipMaster& zip) {
     } catch (const std::exception&) {
       remove_package_folder(ui, folder);
       ui.message(MessageKind::information, "Problem encountered while extracting !", Buttons::ok);
+      ++counts.failed;
       continue;
     }
     if (!package_usable(result)) {
       remove_package_folder(ui, folder);
+      if (result != ZipMaster::extract_cancelled) ++counts.failed;
       continue;
     }
     platform::delete_file(marker);
+    ++counts.unzipped;
     ui.set_list_item_highlighted(i, false);
   }
 }
@@ -129,7 +140,17 @@ void SpeedButton5Click(Shared& shared, Ui& ui, ZipMaster& zip) {
       ui.set_enabled("SpeedButton10", false);
     }
   } restore{ui};
-  unzip_highlighted(shared, ui, zip);
+  UnzipCounts counts;
+  unzip_highlighted(shared, ui, zip, counts);
+  // One archive already there keeps its own status; anything more is counted.
+  if (counts.unzipped == 0 && counts.failed == 0 && shared.unzip_cancel_flag == 0 &&
+      counts.already > 0)
+    return;
+  std::string text = shared.unzip_cancel_flag == 1 ? "Unzip cancelled: " : "End of unzip: ";
+  text += std::to_string(counts.unzipped) + " package(s) unzipped into " + shared.unzip_path;
+  if (counts.already > 0) text += ", " + std::to_string(counts.already) + " already uncompressed";
+  if (counts.failed > 0) text += ", " + std::to_string(counts.failed) + " failed";
+  ui.status(text);
 }
 
 void SpeedButton10Click(Shared& shared, Ui& ui, ZipMaster& zip) {

@@ -117,7 +117,11 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
   for (const SimulatorRoot& root : shared.simulator_roots)
     if (root.tag == tag) found.push_back(root.root);
   const auto selected = ui.run_chooser("Set the main " + std::string(tag) + " path", found);
-  if (!selected) return;
+  if (!selected) {
+    ui.status("No " + std::string(tag) +
+              " folder chosen: press \"Set main FS path\" (the drive button) to choose it");
+    return;
+  }
 
   const std::string other_key =
       shared.fs_path_key == "fs_path_2002" ? "fs_path_2004" : "fs_path_2002";

@@ -121,7 +121,8 @@ TEST_F(UnzipTest, DottedArchiveNameGivesUnderscoredPackageFolder) {
   EXPECT_EQ(read_file(unzip + "pack_mk1_2/readme.txt"), "read me");
   EXPECT_FALSE(highlighted("pack.mk1.2.zip"));
   EXPECT_TRUE(ui.messages.empty());
-  EXPECT_TRUE(ui.statuses.empty());
+  EXPECT_EQ(ui.statuses,
+            std::vector<std::string>{"End of unzip: 1 package(s) unzipped into " + unzip});
   expect_window_restored();
   // The bar runs from 1 to the end over the archive and falls back to 1.
   ASSERT_FALSE(ui.progress_bar.empty());
@@ -139,6 +140,7 @@ TEST_F(UnzipTest, SecondUnzipSaysAlreadyUncompressedAndExtractsNothing) {
   std::filesystem::remove(unzip + "pack_mk1_2/Plane/aircraft.cfg");
   const auto bar_events = ui.progress_bar.size();
   ui.click("pack.mk1.2.zip");
+  ui.statuses.clear();
 
   run();
 
@@ -252,16 +254,21 @@ TEST_F(UnzipTest, CancelDuringTheSecondOfThreeArchives) {
   EXPECT_EQ(archives, 2);
   EXPECT_EQ(shared.unzip_cancel_flag, 1);
   EXPECT_EQ(ui.message_texts(), std::vector<std::string>{"User canceled operation"});
+  EXPECT_EQ(ui.statuses,
+            std::vector<std::string>{"Unzip cancelled: 1 package(s) unzipped into " + unzip});
   expect_window_restored();
 
   ui.on_process_messages = nullptr;
+  ui.statuses.clear();
   run();
 
   EXPECT_EQ(read_file(unzip + "b/two.txt"), "second");
   EXPECT_EQ(read_file(unzip + "c/two.txt"), "second");
   EXPECT_FALSE(highlighted("b.zip"));
   EXPECT_FALSE(highlighted("c.zip"));
-  EXPECT_TRUE(ui.statuses.empty());  // not "Airplane  Already uncompressed!"
+  // Not "Airplane  Already uncompressed!": the taken-back package is new again.
+  EXPECT_EQ(ui.statuses,
+            std::vector<std::string>{"End of unzip: 2 package(s) unzipped into " + unzip});
 }
 
 // A new run starts uncancelled, also after a Cancel pressed while idle.

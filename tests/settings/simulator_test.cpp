@@ -67,6 +67,9 @@ TEST_F(SimulatorTest, FirstPressCreatesWorkingFoldersAndAsksForTheFolder) {
   EXPECT_EQ(setting("fs_path_2002"), "valeur");
   EXPECT_EQ(shared.fs_version, "fs2002");
   EXPECT_TRUE(ui.folders_shown.empty());
+  // The window says how to go on.
+  EXPECT_EQ(ui.statuses.back(),
+            "No fs2002 folder chosen: press \"Set main FS path\" (the drive button) to choose it");
 }
 
 TEST_F(SimulatorTest, ChooserIsOfferedOnlyTheRootsFoundForItsSimulator) {
