@@ -1,11 +1,14 @@
 #include "app/command_line.h"
 
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 namespace wingstow {
 
-CommandLine parse_command_line(const QStringList& arguments) {
+CommandLine parse_command_line(const QStringList& arguments, const QString& working_folder) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Installs and removes airplane add-ons for the FS2002 and FS2004 flight simulators.");
@@ -13,6 +16,8 @@ CommandLine parse_command_line(const QStringList& arguments) {
   const QCommandLineOption version({"v", "version"}, "Shows the version and exits.");
   parser.addOption(help);
   parser.addOption(version);
+  parser.addPositionalArgument("FILE.zip", "ZIP archives to copy into the download folder.",
+                               "[FILE.zip...]");
 
   CommandLine result;
   const QString program =
@@ -24,22 +29,28 @@ CommandLine parse_command_line(const QStringList& arguments) {
                       .toStdString();
     return result;
   }
-  if (!parser.positionalArguments().isEmpty()) {
-    result.action = CommandLine::Action::error;
-    result.text = (program + ": unexpected argument '" + parser.positionalArguments().first() +
-                   "'\nTry '" + program + " --help' for more information.\n")
-                      .toStdString();
-    return result;
+  const QDir base(working_folder.isEmpty() ? QDir::currentPath() : working_folder);
+  for (const QString& argument : parser.positionalArguments()) {
+    // A file manager may hand over a file:// address instead of a path.
+    const QUrl url(argument);
+    const QString path = url.isLocalFile() ? url.toLocalFile() : argument;
+    result.archives.push_back(
+        QFile::encodeName(QDir::cleanPath(base.absoluteFilePath(path))).toStdString());
   }
   if (parser.isSet(help)) {
     result.action = CommandLine::Action::help;
     // The parser's own text names the program as QCoreApplication knows it;
     // there is none yet, so the usage line is written here.
-    result.text = ("Usage: " + program + " [options]\n" + parser.applicationDescription() +
-                   "\n\nOptions:\n"
-                   "  -h, --help     Shows this help and exits.\n"
-                   "  -v, --version  Shows the version and exits.\n")
-                      .toStdString();
+    result.text =
+        ("Usage: " + program + " [options] [FILE.zip...]\n" + parser.applicationDescription() +
+         "\n\nOptions:\n"
+         "  -h, --help     Shows this help and exits.\n"
+         "  -v, --version  Shows the version and exits.\n"
+         "\nArguments:\n"
+         "  FILE.zip       ZIP archives to copy (never move, never over another file)\n"
+         "                 into the download folder of the selected simulator. When\n"
+         "                 Wingstow already runs, its window receives them.\n")
+            .toStdString();
   } else if (parser.isSet(version)) {
     result.action = CommandLine::Action::version;
     result.text = "wingstow 3.9\n";

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <string>
+#include <vector>
 
 namespace wingstow {
 
@@ -13,9 +14,13 @@ struct CommandLine {
   enum class Action { run, help, version, error };
   Action action = Action::run;
   std::string text;  // what to print for help, version or an error
+  // ZIP archives to copy into the download folder, as absolute paths in the
+  // file system's bytes; with run only.
+  std::vector<std::string> archives;
 };
 
-// arguments: as the process got them, the program's name first.
-CommandLine parse_command_line(const QStringList& arguments);
+// arguments: as the process got them, the program's name first. Relative
+// archive paths are taken from working_folder (empty: the current folder).
+CommandLine parse_command_line(const QStringList& arguments, const QString& working_folder = {});
 
 }  // namespace wingstow

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(wingstow::application_title);
   QApplication::setApplicationVersion("3.9");
 
-  auto instance = wingstow::start_instance(wingstow::production_options());
+  auto instance = wingstow::start_instance(wingstow::production_options(), command.archives);
   if (!instance) return 0;
   instance->window->show();
   return QApplication::exec();

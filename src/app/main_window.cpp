@@ -4,14 +4,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
@@ -28,6 +33,7 @@
 #include "app/progress_window.h"
 #include "install/install_command.h"
 #include "packages/file_list_click.h"
+#include "packages/import_archives.h"
 #include "packages/package_analysis.h"
 #include "packages/unzip.h"
 #include "platform/files.h"
@@ -86,6 +92,9 @@ Tutil::Tutil(std::string program_folder, Ui* dialogs, std::string help_folder)
   setFont(font);
   setFixedSize(416, 554);
   move(508, 124);
+  keep_on_screen();
+  // Archives dropped anywhere on the window go to the download folder.
+  setAcceptDrops(true);
 
   build_toolbar();
   build_pages();
@@ -114,6 +123,104 @@ Tutil::Tutil(std::string program_folder, Ui* dialogs, std::string help_folder)
   on_click(SpeedButton7, &Tutil::SpeedButton7Click);
   on_click(SpeedButton12, &Tutil::SpeedButton12Click);
   on_click(SpeedButton8, &Tutil::SpeedButton8Click);
+
+  // The text boxes would take a dropped file's name as text.
+  for (auto* edit : findChildren<QLineEdit*>()) edit->setAcceptDrops(false);
+  auto* help_key = new QShortcut(QKeySequence(Qt::Key_F1), this);
+  connect(help_key, &QShortcut::activated, this,
+          [this] { guarded([this] { SpeedButton40Click(); }); });
+  auto* quit_key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+  connect(quit_key, &QShortcut::activated, this,
+          [this] { guarded([this] { SpeedButton6Click(); }); });
+}
+
+QPoint Tutil::kept_on_screen(const QRect& frame, const QRect& available) {
+  const int x =
+      std::max(available.left(), std::min(frame.left(), available.right() + 1 - frame.width()));
+  const int y =
+      std::max(available.top(), std::min(frame.top(), available.bottom() + 1 - frame.height()));
+  return {x, y};
+}
+
+void Tutil::keep_on_screen() {
+  const QRect asked(pos(), size());
+  QScreen* screen = QGuiApplication::screenAt(asked.center());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  // Before the first showing the frame is not known: the title bar is
+  // allowed for by the style's measure of it.
+  QSize frame = frameGeometry().size();
+  if (frame == size()) frame += QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight));
+  move(kept_on_screen(QRect(pos(), frame), screen->availableGeometry()));
+}
+
+void Tutil::bring_to_front() {
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+}
+
+void Tutil::receive_archives(const std::vector<std::string>& archives) {
+  if (archives.empty()) return;
+  pending_archives_.insert(pending_archives_.end(), archives.begin(), archives.end());
+  told_to_choose_ = false;
+  QTimer::singleShot(0, this, [this] { import_pending(); });
+}
+
+void Tutil::import_pending() {
+  // A command running (or pumping events) finishes first; guarded() calls
+  // back here when it ends.
+  if (pending_archives_.empty() || !activated_ || command_depth_ > 0 ||
+      QApplication::activeModalWidget())
+    return;
+  if (shared_.fs_version.empty() || shared_.download_path.empty()) {
+    if (!told_to_choose_) {
+      told_to_choose_ = true;
+      status(choose_simulator_first);
+      message(MessageKind::information, choose_simulator_first, Buttons::ok);
+    }
+    return;
+  }
+  const std::vector<std::string> archives = std::exchange(pending_archives_, {});
+  guarded([this, &archives] {
+    const ImportOutcome outcome =
+        import_archives(shared_.download_path, archives, [this] { pump(); });
+    FlatButton2Click();
+    if (same_path(LsFilelistView_util->directoryBytes(), shared_.download_path)) {
+      bool first = true;
+      for (int i = 0; i < LsFilelistView_util->itemCount(); ++i) {
+        const std::string path = LsFilelistView_util->itemPathBytes(i);
+        if (std::find(outcome.arrived.begin(), outcome.arrived.end(), path) ==
+            outcome.arrived.end())
+          continue;
+        // The first is clicked, as the user would, so that Unzip takes them.
+        if (first) LsFilelistView_util->showFileBytes(path);
+        first = false;
+        LsFilelistView_util->setItemHighlighted(i, true);
+      }
+    }
+    report_import(*this, shared_.download_path, outcome);
+  });
+}
+
+void Tutil::dragEnterEvent(QDragEnterEvent* event) {
+  const auto urls = event->mimeData()->urls();
+  if (std::any_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+    event->acceptProposedAction();
+}
+
+void Tutil::dragMoveEvent(QDragMoveEvent* event) { event->acceptProposedAction(); }
+
+void Tutil::dropEvent(QDropEvent* event) {
+  std::vector<std::string> archives;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) archives.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+  if (archives.empty()) return;
+  // Copied, never moved, whatever the source offered.
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  receive_archives(archives);
 }
 
 Tutil::~Tutil() {
@@ -407,6 +514,15 @@ void Tutil::closeEvent(QCloseEvent* event) {
 }
 
 void Tutil::guarded(const std::function<void()>& handler) {
+  if (command_depth_ == 0) status({});
+  struct Depth {
+    Tutil* window;
+    explicit Depth(Tutil* w) : window(w) { ++window->command_depth_; }
+    ~Depth() {
+      if (--window->command_depth_ == 0 && !window->pending_archives_.empty())
+        QTimer::singleShot(0, window, [w = window] { w->import_pending(); });
+    }
+  } depth(this);
   std::string failure;
   try {
     handler();
@@ -516,14 +632,29 @@ void Tutil::BtnRefreshClick() {
 }
 
 void Tutil::SpeedButton11Click() {
-  platform::empty_trash([this](std::size_t items) {
-    const std::string text =
-        items == 1 ? std::string("Are you sure you want to permanently delete this item?")
-                   : "Are you sure you want to permanently delete these " + std::to_string(items) +
-                         " items?";
-    return message(MessageKind::confirmation, text, Buttons::yes_no) == Answer::yes;
+  std::size_t count = 0;
+  bool agreed = false;
+  const bool emptied = platform::empty_trash([this, &count, &agreed](std::size_t items) {
+    count = items;
+    std::string text = items == 1
+                           ? std::string("Are you sure you want to permanently delete this item?")
+                           : "Are you sure you want to permanently delete these " +
+                                 std::to_string(items) + " items?";
+    text += "\nThis empties the desktop's whole trash (" + std::to_string(items) +
+            " item(s)), not only what Wingstow put there.";
+    agreed = message(MessageKind::confirmation, text, Buttons::yes_no) == Answer::yes;
+    return agreed;
   });
   Edit2->setText(qs(free_space_text(shared_)));
+  if (count == 0)
+    status("The trash is already empty");
+  else if (!agreed)
+    status("The trash was left as it was");
+  else if (emptied)
+    status("The trash was emptied: " + std::to_string(count) + " item(s) deleted for good");
+  else
+    status("The trash could not be emptied completely: " +
+           std::to_string(platform::trash_item_count()) + " item(s) are still in it");
 }
 
 void Tutil::Btn1LevelUpClick() { LsFilelistView_util->oneLevelUp(); }

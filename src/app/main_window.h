@@ -3,6 +3,8 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "packages/zip_master.h"
 #include "settings/shared.h"
@@ -50,8 +52,25 @@ class Tutil : public QWidget, public Ui {
   bool activated() const { return activated_; }
 
   // Runs a handler so that no exception crosses the event loop: a failure
-  // restores the window and is shown in the application's error box.
+  // restores the window and is shown in the application's error box. The
+  // status line is cleared when a command starts, so that a status never
+  // outlives the command it told about.
   void guarded(const std::function<void()>& handler);
+
+  // Shows the window, unminimised, in front of the others.
+  void bring_to_front();
+  // Archives from outside (command line, a later start, a drop): copied into
+  // the download folder of the selected simulator, which is then listed with
+  // them highlighted. They wait while a command runs or no simulator is
+  // selected (the user is told to choose one).
+  void receive_archives(const std::vector<std::string>& archives);
+  // Archives waiting for a simulator to be selected.
+  const std::vector<std::string>& pending_archives() const { return pending_archives_; }
+
+  // Where a window of this frame goes so that all of it lies on the screen
+  // area available: where it is when it fits, else moved as little as may be
+  // (to the top left corner when it is larger).
+  static QPoint kept_on_screen(const QRect& frame, const QRect& available);
 
   // Ui
   Answer message(MessageKind kind, std::string_view text, Buttons buttons) override;
@@ -130,6 +149,9 @@ class Tutil : public QWidget, public Ui {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   // While an Unzip run lets window messages through, only Cancel takes input.
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -145,6 +167,8 @@ class Tutil : public QWidget, public Ui {
   bool browse_to(FlatButton* button, const std::string& folder, const char* invalid_message);
   // The Wine prefixes and the simulators in them, offered as drives.
   void find_simulators();
+  void import_pending();
+  void keep_on_screen();
 
   Shared shared_;
   std::string help_folder_;
@@ -152,6 +176,9 @@ class Tutil : public QWidget, public Ui {
   ZipMaster ZipMaster1;
   bool activated_ = false;
   bool unzipping_ = false;
+  int command_depth_ = 0;  // guarded() calls running, nested by event pumping
+  std::vector<std::string> pending_archives_;
+  bool told_to_choose_ = false;  // for the archives waiting now
 
  public:
   // Controls, by their names.

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/instance_channel.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "platform/files.h"
@@ -10,15 +11,22 @@ namespace wingstow {
 
 Instance::Instance() = default;
 Instance::~Instance() {
-  // The window goes before the lock, so a new start sees no window left.
+  // The door closes first, then the window goes, both before the lock, so a
+  // new start sees nothing left.
+  channel.reset();
   window.reset();
 }
 
-std::unique_ptr<Instance> start_instance(const StartOptions& options) {
+std::unique_ptr<Instance> start_instance(const StartOptions& options,
+                                         const std::vector<std::string>& archives) {
   auto instance = std::make_unique<Instance>();
   instance->lock =
       std::make_unique<platform::SingleInstance>(instance_lock_name, options.lock_folder);
+  const QString socket = InstanceChannel::socket_path_for(instance->lock->path());
   if (!instance->lock->acquire()) {
+    // The running window comes to the front with the archives; should it
+    // not answer, the archives stay where they are.
+    InstanceChannel::send(socket, archives);
     if (options.dialogs)
       options.dialogs->message(MessageKind::plain, "already running", Buttons::ok);
     else
@@ -27,6 +35,18 @@ std::unique_ptr<Instance> start_instance(const StartOptions& options) {
   }
   instance->window =
       std::make_unique<Tutil>(options.program_folder, options.dialogs, options.executable_folder);
+  Tutil* window = instance->window.get();
+  instance->channel = std::make_unique<InstanceChannel>(socket);
+  if (instance->channel->listen()) {
+    QObject::connect(instance->channel.get(), &InstanceChannel::received, window,
+                     [window](const std::vector<std::string>& handed) {
+                       window->bring_to_front();
+                       window->receive_archives(handed);
+                     });
+  } else {
+    instance->channel.reset();
+  }
+  window->receive_archives(archives);
   return instance;
 }
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "settings/ui.h"
 
@@ -10,6 +11,7 @@ namespace wingstow {
 namespace platform {
 class SingleInstance;
 }
+class InstanceChannel;
 class Tutil;
 
 inline constexpr const char* instance_lock_name = "MonMutexhangarkit";
@@ -21,6 +23,9 @@ struct Instance {
   ~Instance();
   std::unique_ptr<platform::SingleInstance> lock;
   std::unique_ptr<Tutil> window;
+  // Where later starts hand their archives over; null when the socket could
+  // not be made (the program runs on, later starts only hear "already running").
+  std::unique_ptr<InstanceChannel> channel;
 };
 
 struct StartOptions {
@@ -35,8 +40,10 @@ struct StartOptions {
 // environment.
 StartOptions production_options();
 
-// Takes the instance lock and builds the windows. When another instance runs,
-// the user is told "already running" and nothing is created.
-std::unique_ptr<Instance> start_instance(const StartOptions& options);
+// Takes the instance lock and builds the windows, which receive the archives
+// once shown. When another instance runs, the archives go to it, it comes to
+// the front, the user is told "already running" and nothing is created.
+std::unique_ptr<Instance> start_instance(const StartOptions& options,
+                                         const std::vector<std::string>& archives = {});
 
 }  // namespace wingstow

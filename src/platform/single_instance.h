@@ -24,6 +24,10 @@ class SingleInstance {
   // holds (nothing, garbage, a dead process's number).
   bool acquire();
 
+  // The lock file's path; its folder holds the instance's other runtime
+  // files (the socket a later start talks to).
+  const std::string& path() const { return path_; }
+
  private:
   std::string path_;
   std::unique_ptr<QLockFile> lock_;

@@ -1,5 +1,6 @@
 // The command line is read before any window: help and version answer
-// without a display, anything else unknown is refused.
+// without a display, unknown options are refused, and the other arguments
+// are archives, made absolute.
 
 #include <QtTest/QtTest>
 
@@ -20,26 +21,43 @@ class CommandLineTest : public QObject {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("action");
     QTest::addColumn<QString>("text_start");
-    QTest::newRow("nothing") << QStringList{"wingstow"} << int(Action::run) << QString();
-    QTest::newRow("help") << QStringList{"wingstow", "--help"} << int(Action::help)
-                          << QString("Usage: wingstow [options]\n");
-    QTest::newRow("short help") << QStringList{"wingstow", "-h"} << int(Action::help)
-                                << QString("Usage: wingstow [options]\n");
+    QTest::addColumn<QStringList>("archives");
+    const QString usage("Usage: wingstow [options] [FILE.zip...]\n");
+    QTest::newRow("nothing") << QStringList{"wingstow"} << int(Action::run) << QString()
+                             << QStringList{};
+    QTest::newRow("help") << QStringList{"wingstow", "--help"} << int(Action::help) << usage
+                          << QStringList{};
+    QTest::newRow("short help") << QStringList{"wingstow", "-h"} << int(Action::help) << usage
+                                << QStringList{};
     QTest::newRow("version") << QStringList{"wingstow", "--version"} << int(Action::version)
-                             << QString("wingstow 3.9\n");
-    QTest::newRow("unknown option") << QStringList{"wingstow", "--frobnicate"} << int(Action::error)
-                                    << QString("wingstow: Unknown option 'frobnicate'.");
-    QTest::newRow("argument") << QStringList{"wingstow", "plane.zip"} << int(Action::error)
-                              << QString("wingstow: unexpected argument 'plane.zip'");
+                             << QString("wingstow 3.9\n") << QStringList{};
+    QTest::newRow("unknown option")
+        << QStringList{"wingstow", "--frobnicate"} << int(Action::error)
+        << QString("wingstow: Unknown option 'frobnicate'.") << QStringList{};
+    QTest::newRow("archives") << QStringList{"wingstow",
+                                             "plane.zip",
+                                             "../up/Two Words.ZIP",
+                                             "/abs/c.zip",
+                                             "file:///from%20manager/d.zip",
+                                             "--",
+                                             "-dash.zip"}
+                              << int(Action::run) << QString()
+                              << QStringList{"/work/here/plane.zip", "/work/up/Two Words.ZIP",
+                                             "/abs/c.zip", "/from manager/d.zip",
+                                             "/work/here/-dash.zip"};
   }
 
   void actionsAndTexts() {
     QFETCH(QStringList, arguments);
     QFETCH(int, action);
     QFETCH(QString, text_start);
-    const auto command = parse_command_line(arguments);
+    QFETCH(QStringList, archives);
+    const auto command = parse_command_line(arguments, "/work/here");
     QCOMPARE(int(command.action), action);
     QVERIFY2(QString::fromStdString(command.text).startsWith(text_start), command.text.c_str());
+    QStringList got;
+    for (const auto& archive : command.archives) got << QString::fromStdString(archive);
+    QCOMPARE(got, archives);
   }
 };
 

@@ -4,17 +4,22 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
 #include <filesystem>
 
 #include "app/chooser_window.h"
+#include "app/help_window.h"
 #include "app/progress_window.h"
+#include "packages/import_archives.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 #include "support/recording_ui.h"
@@ -375,6 +380,64 @@ class MainWindowTest : public QObject {
     QVERIFY(!platform::exists(fs + "Aircraft/" + name));
     QVERIFY(!platform::exists(unzip + name + ".txt"));
     QCOMPARE(w->ListBox2->count(), 0);
+  }
+
+  // Archives dropped before a simulator is chosen wait, and the user is told;
+  // choosing FS 2004 brings them into its download folder, highlighted.
+  void droppedArchivesWaitForASimulator() {
+    const std::string fs = test::make_simulator(*dir, "FS9").toStdString() + "/";
+    write_setting("fs_path_2004", fs);  // no fs_start: nothing selected yet
+    const std::string home = test::folder_with_sep(*dir, "home");
+    test::write_zip(home + "Cub.zip", {{"Cub/aircraft.cfg", "x"}});
+    auto w = start();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(home + "Cub.zip"))});
+    const auto offered = Qt::CopyAction | Qt::MoveAction;
+    QDragEnterEvent enter(QPoint(200, 200), offered, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(w.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(200, 200), offered, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(w.get(), &drop);
+    QCOMPARE(drop.dropAction(), Qt::CopyAction);
+
+    QVERIFY(QTest::qWaitFor([&] { return !recorder.messages.empty(); }));
+    QCOMPARE(recorder.message_texts(), std::vector<std::string>{choose_simulator_first});
+    QCOMPARE(w->StatusBar1->currentMessage(), QString(choose_simulator_first));
+    QCOMPARE(w->pending_archives().size(), size_t(1));
+
+    QTest::mouseClick(w->fs2004x, Qt::LeftButton);
+    const std::string download = w->shared().download_path;
+    QVERIFY(QTest::qWaitFor([&] { return w->pending_archives().empty(); }));
+    QCOMPARE(test::read_file(download + "Cub.zip"), test::read_file(home + "Cub.zip"));
+    QVERIFY(platform::file_exists(home + "Cub.zip"));
+    QCOMPARE(w->LsFilelistView_util->selectedItemBytes(), download + "Cub.zip");
+    QCOMPARE(w->StatusBar1->currentMessage().toStdString(), "1 archive(s) copied into " + download);
+    QCOMPARE(recorder.messages.size(), size_t(1));
+
+    // The next command starts on a clear status line.
+    QTest::mouseClick(w->BtnRefresh, Qt::LeftButton);
+    QVERIFY(w->StatusBar1->currentMessage().isEmpty());
+  }
+
+  void windowIsKeptOnTheScreen() {
+    const QRect frame(508, 124, 416, 584);
+    QCOMPARE(Tutil::kept_on_screen(frame, {0, 0, 1920, 1080}), QPoint(508, 124));
+    QCOMPARE(Tutil::kept_on_screen(frame, {0, 0, 800, 600}), QPoint(384, 16));
+    QCOMPARE(Tutil::kept_on_screen(frame, {0, 0, 400, 500}), QPoint(0, 0));
+    QCOMPARE(Tutil::kept_on_screen(frame, {1920, 30, 1280, 1024}), QPoint(1920, 124));
+    // The offscreen screen is smaller than the specified place allows.
+    Tutil w(program, &recorder);
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(available.contains(QRect(w.pos(), w.size())));
+  }
+
+  void keysOpenTheHelpAndExit() {
+    auto w = start();
+    QTest::keyClick(w.get(), Qt::Key_F1);
+    QVERIFY(w->help_window && w->help_window->isVisible());
+    QTest::keyClick(w.get(), Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!w->isVisible());
+    QVERIFY(!w->help_window->isVisible());
   }
 };
 

@@ -4,6 +4,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTextBrowser>
+#include <thread>
 
 #include "app/chooser_window.h"
 #include "app/help_window.h"
@@ -15,6 +16,8 @@
 #include "platform/single_instance.h"
 #include "settings/shared.h"
 #include "support/recording_ui.h"
+#include "support/temp_tree.h"
+#include "support/zip_builder.h"
 #include "widgets/file_list_view.h"
 #include "window_fixture.h"
 
@@ -28,6 +31,21 @@ StartOptions options(const std::string& program, const std::string& locks, Ui* d
   options.lock_folder = locks;
   options.dialogs = dialogs;
   return options;
+}
+
+// A later start runs while the first one's event loop answers it, as two
+// processes would.
+std::unique_ptr<Instance> start_beside(const StartOptions& start,
+                                       const std::vector<std::string>& archives) {
+  std::unique_ptr<Instance> result;
+  bool done = false;
+  std::thread later([&] {
+    result = start_instance(start, archives);
+    done = true;
+  });
+  while (!done) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  later.join();
+  return result;
 }
 
 // HOME (and WINEPREFIX, unset) for one test, as they were afterwards.
@@ -67,7 +85,7 @@ class StartupTest : public QObject {
 
     const int windows_before = QApplication::topLevelWidgets().size();
     test::RecordingUi second_ui;
-    auto second = start_instance(options(program, locks, &second_ui));
+    auto second = start_beside(options(program, locks, &second_ui), {});
     QVERIFY(!second);
     QCOMPARE(second_ui.messages.size(), size_t(1));
     QCOMPARE(second_ui.messages[0].text, std::string("already running"));
@@ -80,6 +98,53 @@ class StartupTest : public QObject {
     first.reset();
     auto third = start_instance(options(program, locks, &second_ui));
     QVERIFY(third && third->window);
+  }
+
+  // "wingstow a.zip b.zip" while Wingstow runs: the running window gets them
+  // in its download folder, highlighted; a name taken by another file is
+  // left alone and reported.
+  void laterStartHandsItsArchivesOver() {
+    QTemporaryDir dir;
+    const std::string program = test::folder_with_sep(dir, "prog");
+    const std::string fs = test::make_simulator(dir, "FS9").toStdString() + "/";
+    platform::IniFile ini(program + "planeyard.ini");
+    ini.write("main_path", "fs_path_2004", fs);
+    ini.write("main_path", "fs_start", "fs2004");
+    const std::string locks = dir.path().toStdString() + "/run";
+    const std::string home = test::folder_with_sep(dir, "home");
+    test::write_zip(home + "Cub.zip", {{"Cub/aircraft.cfg", "new"}});
+    test::write_zip(home + "Clash.zip", {{"Clash/aircraft.cfg", "mine"}});
+    test::RecordingUi first_ui;
+    auto first = start_instance(options(program, locks, &first_ui));
+    QVERIFY(first && first->channel);
+    first->window->show();
+    Tutil& w = *first->window;
+    QVERIFY(QTest::qWaitFor([&] { return w.activated(); }));
+    const std::string download = w.shared().download_path;
+    test::write_zip(download + "Clash.zip", {{"Clash/aircraft.cfg", "theirs"}});
+    const std::string theirs = test::read_file(download + "Clash.zip");
+    w.showMinimized();
+
+    test::RecordingUi second_ui;
+    QVERIFY(
+        !start_beside(options(program, locks, &second_ui), {home + "Cub.zip", home + "Clash.zip"}));
+    QCOMPARE(second_ui.message_texts(), std::vector<std::string>{"already running"});
+
+    QVERIFY(QTest::qWaitFor([&] { return platform::file_exists(download + "Cub.zip"); }));
+    QVERIFY(QTest::qWaitFor([&] { return !first_ui.messages.empty(); }));
+    QVERIFY(!w.isMinimized());
+    QCOMPARE(test::read_file(download + "Cub.zip"), test::read_file(home + "Cub.zip"));
+    QCOMPARE(test::read_file(download + "Clash.zip"), theirs);
+    QVERIFY(platform::file_exists(home + "Cub.zip"));  // copied, not moved
+    QCOMPARE(first_ui.messages.size(), size_t(1));
+    QVERIFY(first_ui.messages[0].text.find(home + "Clash.zip: another file named Clash.zip") !=
+            std::string::npos);
+    FileListView* list = w.LsFilelistView_util;
+    QCOMPARE(list->directoryBytes(), download);
+    for (int i = 0; i < list->itemCount(); ++i)
+      QCOMPARE(list->itemHighlighted(i), list->itemPathBytes(i) == download + "Cub.zip");
+    QCOMPARE(list->selectedItemBytes(), download + "Cub.zip");
+    QVERIFY(w.SpeedButton5->isEnabled());  // Unzip takes them from here
   }
 
   // A home with one Wine prefix holding FS2004: the start finds it, both
