@@ -110,8 +110,9 @@ class FileListView : public QTreeWidget {
   // window and Cancel button. progressStarted comes once the clipboard's
   // items are measured; progressStep after every file and between the
   // chunks of a large one, and answering false cancels the paste before its
-  // next file; progressFinished once at the end, before any message. Unset,
-  // a step only pumps events (user input excluded) and never cancels.
+  // next file; progressFinished once after progressStarted, whatever the
+  // end, before any message. Unset, a step only pumps events (user input
+  // excluded) and never cancels.
   std::function<void(qint64 total_bytes)> progressStarted;
   std::function<bool(qint64 done_bytes)> progressStep;
   std::function<void()> progressFinished;

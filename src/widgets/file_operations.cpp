@@ -183,15 +183,9 @@ std::string temporary_name(const std::string& folder) {
   }
 }
 
-// An entry of a folder being pasted, as lstat sees it.
-struct SourceEntry {
-  std::string name;
-  struct stat st;
-};
-
-// The entries of an open folder in name order, links as links (broken ones
-// too); false with errno set when the folder cannot be read.
-bool list_entries(const platform::Folder& folder, std::vector<SourceEntry>& entries) {
+// The names in an open folder, in byte order, links (broken ones too)
+// among them; false with errno set when the folder cannot be read.
+bool list_entries(const platform::Folder& folder, std::vector<std::string>& names) {
   // A descriptor of its own, so that the folder's offset stays untouched.
   const int fd = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
@@ -203,18 +197,12 @@ bool list_entries(const platform::Folder& folder, std::vector<SourceEntry>& entr
   }
   errno = 0;
   while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    SourceEntry source{name, {}};
-    // Gone since the listing: nothing to paste.
-    if (::fstatat(folder.fd(), name.c_str(), &source.st, AT_SYMLINK_NOFOLLOW) == 0)
-      entries.push_back(std::move(source));
-    errno = 0;
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
   }
   const int error = errno;
   ::closedir(dir);
-  std::sort(entries.begin(), entries.end(),
-            [](const SourceEntry& a, const SourceEntry& b) { return a.name < b.name; });
+  std::sort(names.begin(), names.end());
   errno = error;
   return error == 0;
 }
@@ -244,10 +232,10 @@ class PasteRun {
     if (S_ISREG(st.st_mode)) return st.st_size;
     if (!S_ISDIR(st.st_mode)) return 0;
     const platform::Folder folder(from, name);
-    std::vector<SourceEntry> entries;
-    list_entries(folder, entries);
+    std::vector<std::string> names;
+    list_entries(folder, names);
     qint64 bytes = 0;
-    for (const SourceEntry& entry : entries) bytes += measure(folder, entry.name);
+    for (const std::string& entry : names) bytes += measure(folder, entry);
     return bytes;
   }
 
@@ -359,19 +347,18 @@ class PasteRun {
       return true;
     }
     const platform::Folder folder(from, name);
-    std::vector<SourceEntry> entries;
+    std::vector<std::string> names;
     if (!folder.is_open()) return refuse(path, error_text(folder.error()));
-    if (!list_entries(folder, entries)) return refuse(path, error_text(errno));
+    if (!list_entries(folder, names)) return refuse(path, error_text(errno));
     platform::Folder copy_folder = platform::Folder::create(to, target_name);
     if (!copy_folder.is_open()) return refuse(path, error_text(copy_folder.error()));
     to.added(target_name);
     if (made) *made = true;
     bool whole = true;
-    for (const SourceEntry& entry : entries) {
+    for (const std::string& entry : names) {
       if (cancelled_) return false;
-      whole = copy(folder, entry.name, path + platform::sep + entry.name, copy_folder, entry.name,
-                   nullptr) &&
-              whole;
+      whole =
+          copy(folder, entry, path + platform::sep + entry, copy_folder, entry, nullptr) && whole;
     }
     return whole;
   }
@@ -458,7 +445,7 @@ PasteOutcome paste_files(const ClipboardFiles& files, const std::string& folder,
   const WaitCursor cursor;
   PasteRun run(progress, outcome.failures);
   struct stat target_st;
-  const dev_t target_device = ::stat(target_folder.c_str(), &target_st) == 0 ? target_st.st_dev : 0;
+  const dev_t target_device = ::fstat(to.fd(), &target_st) == 0 ? target_st.st_dev : 0;
   qint64 total = 0;
   for (const std::string& source : sources) {
     struct stat st;

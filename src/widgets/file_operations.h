@@ -56,7 +56,8 @@ bool files_on_clipboard();
 // The owner's view of a paste, in bytes of file data. started comes once,
 // before the first file; step after every file and between the chunks of a
 // large one, and a false answer cancels the paste before its next file;
-// finished comes once at the end, whatever the end, before any message.
+// finished comes once after started, whatever the end, before any message.
+// Without step, events are pumped (user input excluded) and nothing cancels.
 struct PasteProgress {
   std::function<void(qint64 total_bytes)> started;
   std::function<bool(qint64 done_bytes)> step;
