@@ -124,6 +124,8 @@ Tutil::Tutil(std::string program_folder, Ui* dialogs, std::string help_folder)
   on_click(SpeedButton12, &Tutil::SpeedButton12Click);
   on_click(SpeedButton8, &Tutil::SpeedButton8Click);
 
+  wire_paste_progress();
+
   // The text boxes would take a dropped file's name as text.
   for (auto* edit : findChildren<QLineEdit*>()) edit->setAcceptDrops(false);
   auto* help_key = new QShortcut(QKeySequence(Qt::Key_F1), this);
@@ -132,6 +134,45 @@ Tutil::Tutil(std::string program_folder, Ui* dialogs, std::string help_folder)
   auto* quit_key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
   connect(quit_key, &QShortcut::activated, this,
           [this] { guarded([this] { SpeedButton6Click(); }); });
+}
+
+// A paste of the file list shows the install's progress window, lets
+// events through between files and is stopped by Cancel, the only control
+// that takes input meanwhile (the unzip's filter).
+void Tutil::wire_paste_progress() {
+  FileListView* list = LsFilelistView_util;
+  // The list's questions and reports are the window's boxes.
+  list->confirm = [this](const QString& question) {
+    return message(MessageKind::confirmation, question.toStdString(), Buttons::yes_no) ==
+           Answer::yes;
+  };
+  list->warn = [this](const QString& text) {
+    message(MessageKind::warning, text.toStdString(), Buttons::ok);
+  };
+  list->progressStarted = [this](qint64 total) {
+    paste_total_ = std::max<qint64>(total, 1);
+    paste_cancel_ = false;
+    unzipping_ = true;
+    qApp->installEventFilter(this);
+    SpeedButton10->setEnabled(true);
+    progress_animation(Animation::copy_files);
+    progress_caption("Paste into " + LsFilelistView_util->directoryBytes());
+    progress_start();
+    progress_show();
+  };
+  list->progressStep = [this](qint64 done) {
+    set_progress_bar(100, static_cast<int>(std::min<qint64>(done * 100 / paste_total_, 100)));
+    QCoreApplication::processEvents();
+    return !paste_cancel_;
+  };
+  list->progressFinished = [this] {
+    qApp->removeEventFilter(this);
+    unzipping_ = false;
+    SpeedButton10->setEnabled(false);
+    progress_stop();
+    progress_close();
+    set_progress_bar(100, 0);
+  };
 }
 
 QPoint Tutil::kept_on_screen(const QRect& frame, const QRect& available) {
@@ -668,9 +709,10 @@ void Tutil::SpeedButton40Click() {
 }
 
 void Tutil::SpeedButton9Click() {
-  AboutBox about({application_title, "3.9", "Use it at your own risk.", "wingstow@example.org",
-                  "Home Page", QUrl::fromLocalFile(qs(help_folder_ + "airplane.html")).toString()},
-                 isVisible() ? this : nullptr);
+  AboutBox about(
+      {application_title, "3.9", "Use it at your own risk.", "wingstow@example.org", "Home Page",
+       QUrl::fromLocalFile(help_page_file(qs(help_folder_ + "airplane.html"))).toString()},
+      isVisible() ? this : nullptr);
   about.exec();
 }
 
@@ -708,7 +750,14 @@ void Tutil::SpeedButton5Click() {
   wingstow::SpeedButton5Click(shared_, *this, ZipMaster1);
 }
 
-void Tutil::SpeedButton10Click() { wingstow::SpeedButton10Click(shared_, *this, ZipMaster1); }
+void Tutil::SpeedButton10Click() {
+  if (LsFilelistView_util->isPasting()) {
+    paste_cancel_ = true;
+    SpeedButton10->setEnabled(false);
+    return;
+  }
+  wingstow::SpeedButton10Click(shared_, *this, ZipMaster1);
+}
 
 void Tutil::SpeedButton7Click() { wingstow::SpeedButton7Click(shared_, *this, ZipMaster1); }
 

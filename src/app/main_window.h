@@ -169,6 +169,7 @@ class Tutil : public QWidget, public Ui {
   void find_simulators();
   void import_pending();
   void keep_on_screen();
+  void wire_paste_progress();
 
   Shared shared_;
   std::string help_folder_;
@@ -176,6 +177,8 @@ class Tutil : public QWidget, public Ui {
   ZipMaster ZipMaster1;
   bool activated_ = false;
   bool unzipping_ = false;
+  bool paste_cancel_ = false;
+  qint64 paste_total_ = 1;
   int command_depth_ = 0;  // guarded() calls running, nested by event pumping
   std::vector<std::string> pending_archives_;
   bool told_to_choose_ = false;  // for the archives waiting now

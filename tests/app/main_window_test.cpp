@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -429,6 +430,47 @@ class MainWindowTest : public QObject {
     Tutil w(program, &recorder);
     const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
     QVERIFY(available.contains(QRect(w.pos(), w.size())));
+  }
+
+  // A paste of the file list shows the progress window and stops at Cancel,
+  // the only control that takes input meanwhile.
+  void pasteShowsProgressAndStopsAtCancel() {
+    const std::string source = test::folder_with_sep(*dir, "big");
+    for (int i = 0; i < 40; ++i)
+      test::write_file(source + "file" + std::to_string(i) + ".bin", std::string(64 * 1024, 'x'));
+    const std::string target = test::folder_with_sep(*dir, "target");
+    Tutil w(program, &recorder);
+    w.show();
+    FileListView* list = w.LsFilelistView_util;
+    list->setDirectoryBytes(target);
+    auto* data = new QMimeData;
+    data->setUrls({QUrl::fromLocalFile(QString::fromStdString(source).chopped(1))});
+    QGuiApplication::clipboard()->setMimeData(data);
+
+    bool shown = false;
+    int steps = 0;
+    const auto step = list->progressStep;
+    list->progressStep = [&](qint64 done) {
+      if (++steps == 3) {
+        shown = w.Form1->isVisible() && w.SpeedButton10->isEnabled();
+        QTest::mouseClick(w.SpeedButton10, Qt::LeftButton);
+      }
+      return step(done);
+    };
+    list->paste();
+
+    QVERIFY(shown);
+    QVERIFY(!w.Form1->isVisible());
+    QVERIFY(!w.SpeedButton10->isEnabled());
+    QVERIFY(!list->isPasting());
+    // Whole or nothing: the cancelled folder is not there under its name.
+    QVERIFY(!platform::exists(target + "big"));
+    QCOMPARE(recorder.messages.size(), size_t(1));
+    QVERIFY2(recorder.messages[0].text.starts_with("Paste cancelled"),
+             recorder.messages[0].text.c_str());
+    // Input reaches the window again.
+    QTest::mouseClick(w.BtnRefresh, Qt::LeftButton);
+    QVERIFY(platform::exists(source + "file39.bin"));
   }
 
   void keysOpenTheHelpAndExit() {
