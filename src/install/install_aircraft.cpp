@@ -10,6 +10,7 @@
 
 #include "install/ownership.h"
 #include "install/path_helpers.h"
+#include "install/plan.h"
 #include "install/record.h"
 #include "install/record_index.h"
 #include "install/side_files.h"
@@ -174,12 +175,22 @@ class AircraftStep {
         ui_(ui),
         record_(record_path(shared)),
         others_(other_records(shared)),
-        step_(record_, false),
+        step_(step_record_of(shared, false)),
         aircraft_(shared.fs_path + "aircraft" + platform::sep) {}
 
   void run(const std::vector<Airplane>& airplanes) {
     const bool resumed = platform::file_exists(record_);
     for (const auto& airplane : airplanes) plan(airplane);
+    if (InstallPlan* dry = shared_.dry_run) {
+      step_.write(true);
+      for (const auto& copy : copies_) {
+        if (copy.tree)
+          plan_tree(*dry, platform::Folder(copy.source), copy.source, copy.target);
+        else
+          dry->copy(copy.source, copy.target);
+      }
+      return;
+    }
     mark_install_started(record_);
     try {
       step_.write(true);
@@ -226,6 +237,7 @@ class AircraftStep {
       copies_.push_back({airplane.source, folder, true, target});
     } else if (platform::folder_exists(target)) {
       // Not ours: completed, and only what the copy adds is listed.
+      if (shared_.dry_run) shared_.dry_run->keep(target, {}, true);
       plan_additions(airplane.source, folder);
     } else {
       report_copy_failure(report, target, ENOTDIR);
@@ -273,8 +285,10 @@ class AircraftStep {
         }
         continue;
       }
+      const bool listed_before = step_.lists(to_path);
       const FilePlan planned = to.is_open() ? plan_file(step_, others_, to_path, to, entry.name)
                                             : plan_file(step_, others_, to_path);
+      if (shared_.dry_run) note_kept(*shared_.dry_run, others_, to_path, planned, listed_before);
       switch (planned) {
         case FilePlan::copy:
           copies_.push_back({from_path, to_path, false, to_path});
@@ -283,6 +297,21 @@ class AircraftStep {
         case FilePlan::skip:
           break;
       }
+    }
+  }
+
+  // The files a tree copy would make: those missing from the target, which
+  // the copy never overwrites.
+  void plan_tree(InstallPlan& dry, const platform::Folder& from, const std::string& source,
+                 const std::string& target) {
+    for (const auto& entry : airplane_entries(from)) {
+      if (entry.attributes & platform::attr_directory) {
+        plan_tree(dry, platform::Folder(from, entry.name), source + entry.name + platform::sep,
+                  target + entry.name + platform::sep);
+        continue;
+      }
+      if (!platform::exists(target + entry.name))
+        dry.copy(source + entry.name, target + entry.name);
     }
   }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <utility>
 
+#include "install/plan.h"
 #include "install/record.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
@@ -46,6 +47,15 @@ StepRecord::StepRecord(std::string record, bool must_exist) : record_(std::move(
   for (const auto& line : lines_) keys_.insert(ascii_lower(line));
 }
 
+StepRecord::StepRecord(std::vector<std::string>* memory) : memory_(memory), lines_(*memory) {
+  for (const auto& line : lines_) keys_.insert(ascii_lower(line));
+}
+
+StepRecord step_record_of(Shared& shared, bool must_exist) {
+  if (shared.dry_run) return StepRecord(&shared.dry_run->lines);
+  return StepRecord(record_path(shared), must_exist);
+}
+
 bool StepRecord::lists(std::string_view line) const { return keys_.count(ascii_lower(line)) != 0; }
 
 bool StepRecord::added(std::string_view line) const { return added_.count(ascii_lower(line)) != 0; }
@@ -68,7 +78,10 @@ void StepRecord::drop(const std::string& line) {
 
 void StepRecord::write(bool always) {
   if (!changed_ && !always) return;
-  write_record(record_, lines_);
+  if (memory_)
+    *memory_ = lines_;
+  else
+    write_record(record_, lines_);
   changed_ = false;
 }
 

@@ -35,6 +35,8 @@ class StepRecord {
   // The record as it stands; an absent record starts empty when
   // must_exist is false, and is an Error otherwise.
   StepRecord(std::string record, bool must_exist);
+  // A dry run's record: it starts from and writes to lines in memory.
+  explicit StepRecord(std::vector<std::string>* memory);
 
   // Whether the record lists line already (letter case ignored).
   bool lists(std::string_view line) const;
@@ -55,6 +57,7 @@ class StepRecord {
 
  private:
   std::string record_;
+  std::vector<std::string>* memory_ = nullptr;
   std::vector<std::string> lines_;
   std::unordered_set<std::string> keys_;
   std::unordered_set<std::string> added_;
@@ -78,6 +81,9 @@ void remove_stale_temporaries(const std::string& folder);
 // The records other than the package's own, read once per package (the
 // install command forgets them when the next package starts).
 const RecordIndex& other_records(Shared& shared);
+
+// The step record of an install, or of its dry run.
+StepRecord step_record_of(Shared& shared, bool must_exist);
 
 // Adds a copy failure to the package's report.
 void report_copy_failure(InstallReport& report, const std::string& target, int error);

@@ -4,6 +4,7 @@
 
 #include "install/ownership.h"
 #include "install/path_helpers.h"
+#include "install/plan.h"
 #include "install/record.h"
 #include "install/record_index.h"
 #include "platform/files.h"
@@ -37,14 +38,16 @@ void search(Shared& shared, const std::string& folder, std::string_view mask, bo
 void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
                    const std::string& skip_folder) {
   if (shared.Memo1.empty()) return;
-  const std::string record = record_path(shared);
-  StepRecord step(record, true);
+  StepRecord step = step_record_of(shared, true);
   const RecordIndex& others = other_records(shared);
+  InstallPlan* dry = shared.dry_run;
 
   std::string target_folder = shared.fs_path + std::string(kind.folder) + platform::sep;
   if (!kind.subfolder.empty()) target_folder += std::string(kind.subfolder) + platform::sep;
-  if (!platform::folder_exists(target_folder)) platform::create_folder(target_folder);
-  remove_stale_temporaries(target_folder);
+  if (!dry) {
+    if (!platform::folder_exists(target_folder)) platform::create_folder(target_folder);
+    remove_stale_temporaries(target_folder);
+  }
   // Held open, so that its letter case is looked up once for all the files.
   platform::Folder to(target_folder, false);
 
@@ -62,11 +65,17 @@ void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
       report_copy_failure(shared.install_report, target, EINVAL);
       continue;
     }
+    const bool listed_before = step.lists(target);
     const FilePlan planned =
         to.is_open() ? plan_file(step, others, target, to, name) : plan_file(step, others, target);
+    if (dry) note_kept(*dry, others, target, planned, listed_before);
     if (planned == FilePlan::copy) copies.push_back({found, target, name});
   }
   step.write();
+  if (dry) {
+    for (const auto& copy : copies) dry->copy(copy.source, copy.target);
+    return;
+  }
   platform::FileCopier copier([&ui] { ui.pump(); });
   for (const auto& copy : copies) {
     const auto copied = copier.copy(copy.source, to, copy.name);

@@ -19,6 +19,8 @@
 
 namespace wingstow {
 
+struct InstallPlan;  // install/plan.h
+
 inline TFindFile make_main_finder() {
   TFindFile finder;
   finder.FileAttr = {};
@@ -110,6 +112,9 @@ struct Shared {
   // package goes in. other_records_of names the record they leave out.
   std::shared_ptr<const RecordIndex> other_records;
   std::string other_records_of;
+  // Set during a dry run of Install: the steps decide as they would and note
+  // here what they would do, writing nothing anywhere.
+  InstallPlan* dry_run = nullptr;
 
   // Scratch lists through which search results are passed by index.
   std::vector<std::string> Memo1;

@@ -1,0 +1,175 @@
+#include "install/plan.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "install/install_command.h"
+#include "install/install_steps.h"
+#include "install/path_helpers.h"
+#include "install/record.h"
+#include "platform/files.h"
+
+namespace wingstow {
+namespace {
+
+// The install's Ui during a dry run: what it would say or ask becomes a
+// note, questions are taken as answered yes, and nothing is shown.
+class NoteUi : public Ui {
+ public:
+  NoteUi(InstallPlan& plan, std::string tag) : plan_(plan), tag_(std::move(tag)) {}
+
+  Answer message(MessageKind, std::string_view text, Buttons buttons) override {
+    plan_.notes.emplace_back(text);
+    return buttons == Buttons::yes_no ? Answer::yes : Answer::ok;
+  }
+  void status(std::string_view text) override {
+    if (!text.empty()) plan_.notes.emplace_back(text);
+  }
+  void set_enabled(std::string_view, bool) override {}
+  void set_text(std::string_view, std::string_view) override {}
+  void show_folder(std::string_view) override {}
+  std::string list_directory() override { return {}; }
+  std::string list_selected_item() override { return {}; }
+  int list_count() override { return 0; }
+  std::string list_item_path(int) override { return {}; }
+  std::string list_item_caption(int) override { return {}; }
+  void set_list_item_caption(int, std::string_view) override {}
+  bool list_item_highlighted(int) override { return false; }
+  void set_list_item_highlighted(int, bool) override {}
+  void list_refresh() override {}
+  void set_list_multi_select(bool) override {}
+  void load_picture(std::string_view, std::string_view) override {}
+  void clear_picture(std::string_view) override {}
+  void set_picture_list(const std::vector<std::string>&) override {}
+  void set_progress_bar(int, int) override {}
+  void set_wait_cursor(bool) override {}
+  void set_active_page(std::string_view) override {}
+  void set_catalogue(const std::vector<std::string>&) override {}
+  std::vector<std::string> catalogue() override { return {}; }
+  bool catalogue_checked(int) override { return false; }
+  void set_catalogue_checked(int, bool) override {}
+  int catalogue_index() override { return -1; }
+  void set_found_list(const std::vector<std::string>&) override {}
+  std::string text_of(std::string_view) override { return {}; }
+  std::optional<std::string> run_chooser(std::string_view,
+                                         const std::vector<std::string>&) override {
+    return std::nullopt;
+  }
+  void progress_animation(Animation) override {}
+  void progress_start() override {}
+  void progress_stop() override {}
+  void progress_caption(std::string_view) override {}
+  void progress_show() override {}
+  void progress_close() override {}
+  bool prompt_checked() override { return false; }
+  std::string simulator_tag() override { return tag_; }
+  std::optional<std::string> input_text(std::string_view, std::string_view, bool) override {
+    return std::nullopt;
+  }
+  void pump() override {}
+  void process_messages() override {}
+
+ private:
+  InstallPlan& plan_;
+  std::string tag_;
+};
+
+// Puts the plan on shared for its lifetime, and takes it off however the
+// run ends.
+struct DryRunScope {
+  Shared& shared;
+  DryRunScope(Shared& s, InstallPlan& plan) : shared(s) { shared.dry_run = &plan; }
+  ~DryRunScope() { shared.dry_run = nullptr; }
+};
+
+}  // namespace
+
+void InstallPlan::copy(const std::string& source, const std::string& target) {
+  struct stat st;
+  const std::int64_t size = ::stat(source.c_str(), &st) == 0 ? std::int64_t(st.st_size) : 0;
+  copies.push_back({source, target, size});
+  bytes_needed += size;
+}
+
+void InstallPlan::keep(const std::string& target, std::vector<std::string> owners, bool folder) {
+  kept.push_back({target, std::move(owners), folder});
+}
+
+void note_kept(InstallPlan& plan, const RecordIndex& others, const std::string& target,
+               FilePlan planned, bool listed_before) {
+  if (planned == FilePlan::list_only)
+    plan.keep(target, others.owners(target));
+  else if (planned == FilePlan::skip && !listed_before)
+    plan.keep(target, {});
+}
+
+std::string kept_owner_text(const KeptTarget& kept) {
+  if (kept.folder) return "simulator/user folder, completed: only what is added is recorded";
+  if (kept.owners.empty()) return "simulator/user file, left alone and not recorded";
+  std::string text = "shared with";
+  for (std::size_t i = 0; i < kept.owners.size(); ++i)
+    text += (i ? ", " : " ") + package_of_record(kept.owners[i]);
+  return text + ": recorded, not copied";
+}
+
+InstallPlan plan_install(Shared& shared, const std::string& package_folder) {
+  InstallPlan plan;
+  plan.package = package_folder;
+  while (plan.package.size() > 1 && plan.package.back() == platform::sep) plan.package.pop_back();
+  shared.record_name = last_path_part(plan.package, 0) + ".txt";
+  plan.record = record_path(shared);
+  plan.resumed = platform::file_exists(plan.record) && install_unfinished(plan.record);
+  if (plan.resumed) plan.lines = record_lines(plan.record);
+  plan.bytes_free = platform::free_bytes(shared.fs_path);
+
+  NoteUi ui(plan, shared.fs_version);
+  DryRunScope scope(shared, plan);
+  shared.abort_flag = 0;
+  shared.install_report.clear();
+  shared.other_records.reset();
+  check_self_installer(shared, ui, plan.package);
+  if (shared.abort_flag != 0) {
+    plan.refused = true;
+    return plan;
+  }
+  // Install extracts inner archives into the package before its steps; a
+  // dry run leaves the package as it is.
+  shared.FindFile1.setPath(plan.package);
+  shared.FindFile1.InSubFolders = true;
+  shared.FindFile1.FileMask = "*.zip";
+  shared.FindFile1.FileAttr = {};
+  for (const std::string& archive : shared.FindFile1.Search())
+    plan.notes.push_back("The inner archive " + archive +
+                         " is extracted by Install; its files are not in this plan");
+  for (InstallStep step : install_steps) {
+    if (shared.abort_flag != 0) break;
+    step(shared, ui, plan.package);
+  }
+  // The airplane step refuses a package already installed or without airplane.
+  if (shared.abort_flag != 0 && plan.copies.empty() && plan.lines.empty()) plan.refused = true;
+  plan.refusals = shared.install_report.refusals;
+  plan.failures = shared.install_report.failures;
+  shared.install_report.clear();
+  shared.other_records.reset();
+  return plan;
+}
+
+std::vector<std::string> plan_text(const InstallPlan& plan) {
+  std::vector<std::string> text;
+  for (const auto& note : plan.notes) text.push_back("note: " + note);
+  for (const auto& copy : plan.copies) text.push_back("copy " + copy.source + " -> " + copy.target);
+  for (const auto& kept : plan.kept)
+    text.push_back("exists " + kept.target + ": " + kept_owner_text(kept));
+  for (const auto& refusal : plan.refusals) text.push_back("refused: " + refusal);
+  for (const auto& failure : plan.failures)
+    text.push_back("fails " + failure.path + ": " + std::strerror(failure.error));
+  for (const auto& line : plan.lines) text.push_back("record " + line);
+  text.push_back(std::to_string(plan.copies.size()) + " file(s), " +
+                 std::to_string(plan.bytes_needed) + " bytes needed, " +
+                 std::to_string(plan.bytes_free) + " bytes free" +
+                 (plan.bytes_needed > plan.bytes_free ? ": NOT ENOUGH SPACE" : ""));
+  return text;
+}
+
+}  // namespace wingstow
