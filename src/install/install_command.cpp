@@ -69,13 +69,11 @@ void report_install_problems(Shared& shared, Ui& ui, const std::string& package_
   ui.message(stopped.empty() ? MessageKind::warning : MessageKind::error, text, Buttons::ok);
 }
 
-void check_free_space(Shared& shared, Ui& ui) {
+void check_free_space(Shared& shared, Ui& ui, const std::vector<std::string>& packages) {
   std::int64_t needed = 0;
-  for (int i = 0; i < ui.list_count(); ++i) {
-    const std::string path = ui.list_item_path(i);
+  for (const auto& path : packages) {
     // The parent entry is no package; it would measure the tree above.
-    if (ui.list_item_highlighted(i) && !is_parent_entry(path))
-      needed += folder_size(path, true) / 1024;
+    if (!is_parent_entry(path)) needed += folder_size(path, true) / 1024;
   }
   if (free_space_kb(shared) < needed)
     ui.message(MessageKind::warning,
@@ -121,26 +119,21 @@ void extract_inner_archives(Shared& shared, ZipMaster& zip, const std::string& p
   }
 }
 
-void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
+void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
+                      const std::vector<std::string>& packages, const InstallDone& done) {
   const std::string tag = ui.simulator_tag();
-  if (!same_path(ui.list_directory(), shared.unzip_path)) {
-    ui.message(MessageKind::information,
-               "Install to fs is only possible from the unzip path directory", Buttons::ok);
-    return;
-  }
-  check_free_space(shared, ui);
+  check_free_space(shared, ui, packages);
 
-  int last = -1;
   bool working = false;
   std::vector<std::string> incomplete;
-  for (int i = 0; i < ui.list_count(); ++i) {
-    if (!ui.list_item_highlighted(i)) continue;
-    last = i;
-    const std::string package = ui.list_item_path(i);
+  for (std::size_t i = 0; i < packages.size(); ++i) {
+    const std::string& package = packages[i];
     shared.abort_flag = 0;
     shared.install_report.clear();
     shared.other_records.reset();
     ui.set_enabled("SpeedButton7", false);
+    InstallResult result = InstallResult::not_installed;
+    bool stop = false;
     // Only package folders are installed: the finder would search a file
     // entry's previous folder, and the parent entry is no package.
     if (platform::folder_exists(package) && !is_parent_entry(package)) {
@@ -173,7 +166,10 @@ void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
         // Everything copied: the install is no longer one to resume.
         if (stopped.empty() && shared.abort_flag == 0 && shared.install_report.failures.empty())
           mark_install_finished(record_path(shared));
+        if (stopped.empty() && shared.abort_flag == 0 && shared.install_report.empty())
+          result = InstallResult::installed;
         if (!shared.install_report.empty()) {
+          result = InstallResult::incomplete;
           const auto& report = shared.install_report;
           std::string what = last_path_part(package, 0);
           if (!report.failures.empty())
@@ -181,10 +177,11 @@ void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
           incomplete.push_back(what);
           report_install_problems(shared, ui, package, stopped);
         }
-        if (!stopped.empty()) break;  // a record that cannot be written ends the command
+        stop = !stopped.empty();  // a record that cannot be written ends the command
       }
     }
-    ui.set_list_item_highlighted(i, false);
+    if (done) done(i, result);
+    if (stop) break;
   }
 
   ui.progress_stop();
@@ -199,11 +196,31 @@ void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
   ui.set_enabled("util", true);
   if (working) ui.set_wait_cursor(false);
   refresh_catalogue(shared, ui);
-  ui.list_refresh();
-  if (last >= 0 && last < ui.list_count()) ui.set_list_item_highlighted(last, true);
   ui.set_text("Edit2", free_space_text(shared));
   ui.clear_picture("AdvImage1");
   ui.set_picture_list({});
+}
+
+void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
+  if (!same_path(ui.list_directory(), shared.unzip_path)) {
+    ui.message(MessageKind::information,
+               "Install to fs is only possible from the unzip path directory", Buttons::ok);
+    return;
+  }
+  std::vector<std::string> packages;
+  std::vector<int> items;
+  for (int i = 0; i < ui.list_count(); ++i) {
+    if (!ui.list_item_highlighted(i)) continue;
+    packages.push_back(ui.list_item_path(i));
+    items.push_back(i);
+  }
+  int last = -1;  // the last entry the run reached
+  install_packages(shared, ui, zip, packages, [&](std::size_t index, InstallResult) {
+    last = items[index];
+    ui.set_list_item_highlighted(last, false);
+  });
+  ui.list_refresh();
+  if (last >= 0 && last < ui.list_count()) ui.set_list_item_highlighted(last, true);
 }
 
 }  // namespace wingstow

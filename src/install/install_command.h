@@ -1,10 +1,14 @@
 #pragma once
 
-// "Install to FS": installs the highlighted package folders of the unzip
-// folder, package by package, step by step, skipping the rest of a package
-// as soon as a step refuses it.
+// "Install to FS": installs package folders of the unzip folder, package by
+// package, step by step, skipping the rest of a package as soon as a step
+// refuses it. The window installs its highlighted entries, wingstow-cli the
+// packages it is given.
 
+#include <cstddef>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "packages/zip_master.h"
 #include "settings/shared.h"
@@ -12,6 +16,25 @@
 
 namespace wingstow {
 
+// What became of one package of a run: everything copied; installed in
+// part (the package's message tells what failed or was refused); or nothing
+// done (no package folder, its own installer, no airplane, already
+// installed, or the user said no).
+enum class InstallResult { installed, incomplete, not_installed };
+
+// Told once for each package the run reached, by its index in the packages
+// given; a record that cannot be written ends the run there.
+using InstallDone = std::function<void(std::size_t index, InstallResult result)>;
+
+// Installs the packages (full paths of package folders) into fs_path, warns
+// first when they need more room than is left, and ends with the catalogue
+// read again and the end on the status line.
+void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
+                      const std::vector<std::string>& packages, const InstallDone& done = {});
+
+// The window's Install to FS: the highlighted entries of the unzip folder;
+// each loses its highlight as it is done, and the last one is highlighted
+// again in the list read afresh.
 void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip);
 
 // The one message of a package whose install was not whole: the first failed
@@ -25,9 +48,9 @@ std::string install_problems_text(const InstallReport& report, const std::string
 void report_install_problems(Shared& shared, Ui& ui, const std::string& package_path,
                              const std::string& stopped = {});
 
-// Warns when the highlighted packages need more room than the simulator's
-// file system has left; the install goes on all the same.
-void check_free_space(Shared& shared, Ui& ui);
+// Warns when the packages need more room than the simulator's file system
+// has left; the install goes on all the same.
+void check_free_space(Shared& shared, Ui& ui, const std::vector<std::string>& packages);
 
 // Sets abort_flag when the package brings its own installer program.
 void check_self_installer(Shared& shared, Ui& ui, const std::string& package_path);

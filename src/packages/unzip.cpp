@@ -64,50 +64,40 @@ struct UnzipCounts {
   int failed = 0;
 };
 
-void unzip_highlighted(Shared& shared, Ui& ui, ZipMaster& zip, UnzipCounts& counts) {
-  for (int i = 0; i < ui.list_count(); ++i) {
-    if (shared.unzip_cancel_flag == 1) break;
-    if (!ui.list_item_highlighted(i)) continue;
-    ui.set_enabled("SpeedButton10", true);
-    const std::string archive = ui.list_item_path(i);
-    zip.setZipFileName(archive);
-    const std::string folder = shared.unzip_path + package_name_for_archive(archive);
-    const std::string marker = folder + platform::sep + unzip_marker;
-    // A folder still marked is what a killed Unzip left: extracted again.
-    if (platform::folder_exists(folder) && platform::file_exists(marker))
-      remove_package_folder(ui, folder);
-    if (platform::folder_exists(folder)) {
-      ui.status("Airplane  Already uncompressed!");
-      ++counts.already;
-      continue;
-    }
-    if (!platform::create_folder(folder)) throw Error("Directory could not be created !");
-    // From here the folder is this run's own: a failure takes it back, and
-    // the archive stays highlighted for another try.
-    if (const int error = platform::write_file_atomically(marker, {})) {
-      remove_package_folder(ui, folder);
-      throw Error("Directory could not be created ! (" + folder + ": " + std::strerror(error) +
-                  ")");
-    }
-    zip.ExtrBaseDir = folder + platform::sep;
-    int result = 0;
-    try {
-      result = zip.Extract();
-    } catch (const std::exception&) {
-      remove_package_folder(ui, folder);
-      ui.message(MessageKind::information, "Problem encountered while extracting !", Buttons::ok);
-      ++counts.failed;
-      continue;
-    }
-    if (!package_usable(result)) {
-      remove_package_folder(ui, folder);
-      if (result != ZipMaster::extract_cancelled) ++counts.failed;
-      continue;
-    }
-    platform::delete_file(marker);
-    ++counts.unzipped;
-    ui.set_list_item_highlighted(i, false);
+UnzipResult unzip_one(Shared& shared, Ui& ui, ZipMaster& zip, const std::string& archive) {
+  ui.set_enabled("SpeedButton10", true);
+  zip.setZipFileName(archive);
+  const std::string folder = shared.unzip_path + package_name_for_archive(archive);
+  const std::string marker = folder + platform::sep + unzip_marker;
+  // A folder still marked is what a killed Unzip left: extracted again.
+  if (platform::folder_exists(folder) && platform::file_exists(marker))
+    remove_package_folder(ui, folder);
+  if (platform::folder_exists(folder)) {
+    ui.status("Airplane  Already uncompressed!");
+    return UnzipResult::already_unzipped;
   }
+  if (!platform::create_folder(folder)) throw Error("Directory could not be created !");
+  // From here the folder is this run's own: a failure takes it back, and
+  // the archive stays as it was for another try.
+  if (const int error = platform::write_file_atomically(marker, {})) {
+    remove_package_folder(ui, folder);
+    throw Error("Directory could not be created ! (" + folder + ": " + std::strerror(error) + ")");
+  }
+  zip.ExtrBaseDir = folder + platform::sep;
+  int result = 0;
+  try {
+    result = zip.Extract();
+  } catch (const std::exception&) {
+    remove_package_folder(ui, folder);
+    ui.message(MessageKind::information, "Problem encountered while extracting !", Buttons::ok);
+    return UnzipResult::failed;
+  }
+  if (!package_usable(result)) {
+    remove_package_folder(ui, folder);
+    return result == ZipMaster::extract_cancelled ? UnzipResult::cancelled : UnzipResult::failed;
+  }
+  platform::delete_file(marker);
+  return UnzipResult::unzipped;
 }
 
 }  // namespace
@@ -116,6 +106,55 @@ std::string package_name_for_archive(const std::string& archive_path) {
   std::string name = last_path_part(archive_path, 4);
   std::replace(name.begin(), name.end(), '.', '_');
   return name;
+}
+
+bool unzipped_already(const Shared& shared, const std::string& archive_path) {
+  const std::string folder = shared.unzip_path + package_name_for_archive(archive_path);
+  return platform::folder_exists(folder) &&
+         !platform::file_exists(folder + platform::sep + unzip_marker);
+}
+
+void unzip_archives(Shared& shared, Ui& ui, ZipMaster& zip,
+                    const std::vector<std::string>& archives, const UnzipDone& done) {
+  shared.unzip_cancel_flag = 0;
+  ui.set_wait_cursor(true);
+  set_guarded(ui, false);
+  // The window comes back however the run ends.
+  struct Restore {
+    Ui& ui;
+    ~Restore() {
+      set_guarded(ui, true);
+      ui.set_wait_cursor(false);
+      ui.set_enabled("SpeedButton10", false);
+    }
+  } restore{ui};
+  UnzipCounts counts;
+  for (std::size_t i = 0; i < archives.size() && shared.unzip_cancel_flag != 1; ++i) {
+    const UnzipResult result = unzip_one(shared, ui, zip, archives[i]);
+    switch (result) {
+      case UnzipResult::unzipped:
+        ++counts.unzipped;
+        break;
+      case UnzipResult::already_unzipped:
+        ++counts.already;
+        break;
+      case UnzipResult::failed:
+        ++counts.failed;
+        break;
+      case UnzipResult::cancelled:
+        break;
+    }
+    if (done) done(i, result);
+  }
+  // One archive already there keeps its own status; anything more is counted.
+  if (counts.unzipped == 0 && counts.failed == 0 && shared.unzip_cancel_flag == 0 &&
+      counts.already > 0)
+    return;
+  std::string text = shared.unzip_cancel_flag == 1 ? "Unzip cancelled: " : "End of unzip: ";
+  text += std::to_string(counts.unzipped) + " package(s) unzipped into " + shared.unzip_path;
+  if (counts.already > 0) text += ", " + std::to_string(counts.already) + " already uncompressed";
+  if (counts.failed > 0) text += ", " + std::to_string(counts.failed) + " failed";
+  ui.status(text);
 }
 
 void SpeedButton5Click(Shared& shared, Ui& ui, ZipMaster& zip) {
@@ -129,28 +168,16 @@ void SpeedButton5Click(Shared& shared, Ui& ui, ZipMaster& zip) {
     ui.message(MessageKind::information, "Select a valid zip file", Buttons::ok);
     return;
   }
-  ui.set_wait_cursor(true);
-  set_guarded(ui, false);
-  // The window comes back however the run ends.
-  struct Restore {
-    Ui& ui;
-    ~Restore() {
-      set_guarded(ui, true);
-      ui.set_wait_cursor(false);
-      ui.set_enabled("SpeedButton10", false);
-    }
-  } restore{ui};
-  UnzipCounts counts;
-  unzip_highlighted(shared, ui, zip, counts);
-  // One archive already there keeps its own status; anything more is counted.
-  if (counts.unzipped == 0 && counts.failed == 0 && shared.unzip_cancel_flag == 0 &&
-      counts.already > 0)
-    return;
-  std::string text = shared.unzip_cancel_flag == 1 ? "Unzip cancelled: " : "End of unzip: ";
-  text += std::to_string(counts.unzipped) + " package(s) unzipped into " + shared.unzip_path;
-  if (counts.already > 0) text += ", " + std::to_string(counts.already) + " already uncompressed";
-  if (counts.failed > 0) text += ", " + std::to_string(counts.failed) + " failed";
-  ui.status(text);
+  std::vector<std::string> archives;
+  std::vector<int> items;
+  for (int i = 0; i < ui.list_count(); ++i) {
+    if (!ui.list_item_highlighted(i)) continue;
+    archives.push_back(ui.list_item_path(i));
+    items.push_back(i);
+  }
+  unzip_archives(shared, ui, zip, archives, [&](std::size_t index, UnzipResult result) {
+    if (result == UnzipResult::unzipped) ui.set_list_item_highlighted(items[index], false);
+  });
 }
 
 void SpeedButton10Click(Shared& shared, Ui& ui, ZipMaster& zip) {

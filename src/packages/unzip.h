@@ -1,11 +1,15 @@
 #pragma once
 
-// The Unzip command: every highlighted archive of the download folder goes
-// into a package folder of its own under the unzip folder, with progress in
-// ProgressBar1 and a Cancel button that stays live.
+// The Unzip command: each archive goes into a package folder of its own
+// under the unzip folder, with progress in ProgressBar1 and a Cancel button
+// that stays live. The window unzips its highlighted archives, wingstow-cli
+// the archives it is given.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "packages/zip_master.h"
 #include "settings/shared.h"
@@ -16,11 +20,28 @@ namespace wingstow {
 // "spitfire.mk2.zip" -> "spitfire_mk2".
 std::string package_name_for_archive(const std::string& archive_path);
 
-// Throws Error "Directory could not be created !" when a package folder
-// cannot be made; the window is restored first. A package folder whose
-// extraction fails as a whole (cancelled, not an archive, disk full) is
-// removed again, and its archive stays highlighted, so that the next Unzip
-// extracts it afresh.
+// Whether the archive's package folder lies complete in unzip_path; one that
+// an interrupted Unzip left is not, and the next Unzip extracts it again.
+bool unzipped_already(const Shared& shared, const std::string& archive_path);
+
+// What became of one archive of a run.
+enum class UnzipResult { unzipped, already_unzipped, failed, cancelled };
+
+// Told once for each archive the run reached, by its index in the archives
+// given; the archives after a cancel are not reached.
+using UnzipDone = std::function<void(std::size_t index, UnzipResult result)>;
+
+// Unzips the archives (full paths) into unzip_path, in order, and ends with a
+// count on the status line. Throws Error "Directory could not be created !"
+// when a package folder cannot be made; the window is restored first. A
+// package folder whose extraction fails as a whole (cancelled, not an
+// archive, disk full) is removed again, so that the next Unzip extracts it
+// afresh.
+void unzip_archives(Shared& shared, Ui& ui, ZipMaster& zip,
+                    const std::vector<std::string>& archives, const UnzipDone& done = {});
+
+// The window's Unzip: the highlighted archives of the download folder; each
+// one unzipped loses its highlight, the others keep it for another try.
 void SpeedButton5Click(Shared& shared, Ui& ui, ZipMaster& zip);
 void SpeedButton10Click(Shared& shared, Ui& ui, ZipMaster& zip);
 

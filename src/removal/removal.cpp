@@ -350,27 +350,25 @@ std::optional<std::string> removable_path(std::string_view fs_path, std::string_
   return target->path;
 }
 
-std::string removal_question(Ui& ui, std::string_view tag) {
-  std::vector<std::string> names;
-  const auto entries = ui.catalogue();
-  for (std::size_t i = 0; i < entries.size(); ++i)
-    if (ui.catalogue_checked(static_cast<int>(i))) names.push_back(package_of_record(entries[i]));
+std::string removal_question(const std::vector<std::string>& records, std::string_view tag) {
   std::string text = "Are you really sure ? \n";
-  if (names.empty()) return text + "No airplane is checked: nothing will be removed.";
+  if (records.empty()) return text + "No airplane is checked: nothing will be removed.";
   constexpr std::size_t named = 10;
   text += "Remove from " + std::string(tag) + ": ";
-  for (std::size_t i = 0; i < names.size() && i < named; ++i)
-    text += (i == 0 ? "" : ", ") + names[i];
-  if (names.size() > named) text += " and " + std::to_string(names.size() - named) + " more";
+  for (std::size_t i = 0; i < records.size() && i < named; ++i)
+    text += (i == 0 ? "" : ", ") + package_of_record(records[i]);
+  if (records.size() > named) text += " and " + std::to_string(records.size() - named) + " more";
   return text +
          ". Their airplane folders go to the trash; their gauges, sounds and other side files "
          "are deleted.";
 }
 
-void SpeedButton8Click(Shared& shared, Ui& ui) {
+bool remove_records(Shared& shared, Ui& ui, const std::vector<std::string>& records,
+                    const RemovalDone& done) {
   const std::string tag = ui.simulator_tag();
-  if (ui.message(MessageKind::warning, removal_question(ui, tag), Buttons::yes_no) != Answer::yes)
-    return;
+  if (ui.message(MessageKind::warning, removal_question(records, tag), Buttons::yes_no) !=
+      Answer::yes)
+    return false;
   ui.progress_animation(Animation::delete_file);
   ui.progress_start();
   ui.progress_show();
@@ -379,28 +377,27 @@ void SpeedButton8Click(Shared& shared, Ui& ui) {
   std::optional<RemovalRun> run;
   std::vector<std::string> kept;  // packages that stay installed after a failure
   try {
-    const auto entries = ui.catalogue();
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      if (ui.catalogue_checked(static_cast<int>(i))) {
-        const std::string& record = entries[i];
-        ui.progress_caption("delete " + record + " <---- " + tag);
-        ui.set_enabled("SpeedButton8", false);
-        ui.set_wait_cursor(true);
-        waiting = true;
-        ui.set_enabled("util", false);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+      const std::string& record = records[i];
+      ui.progress_caption("delete " + record + " <---- " + tag);
+      ui.set_enabled("SpeedButton8", false);
+      ui.set_wait_cursor(true);
+      waiting = true;
+      ui.set_enabled("util", false);
 
-        if (!run) run.emplace(RecordIndex::load(shared.unzip_path), shared);
-        RecordRemoval removal(shared, ui, record, *run);
-        const bool removed = removal.remove_lines() && removal.delete_record();
-        if (!removed && platform::file_exists(record)) kept.push_back(package_of_record(record));
+      if (!run) run.emplace(RecordIndex::load(shared.unzip_path), shared);
+      RecordRemoval removal(shared, ui, record, *run);
+      const bool removed = removal.remove_lines() && removal.delete_record();
+      const bool stayed = !removed && platform::file_exists(record);
+      if (stayed) kept.push_back(package_of_record(record));
 
-        ui.set_wait_cursor(false);
-        waiting = false;
-        ui.progress_stop();
-        ui.list_refresh();
-        ui.set_text("Edit2", free_space_text(shared));
-      }
+      ui.set_wait_cursor(false);
+      waiting = false;
+      ui.progress_stop();
+      ui.list_refresh();
+      ui.set_text("Edit2", free_space_text(shared));
       ui.clear_picture("AdvImage2");
+      if (done) done(i, !stayed);
     }
     refresh_catalogue(shared, ui);
     // The end is not told as a success when something stayed.
@@ -421,6 +418,15 @@ void SpeedButton8Click(Shared& shared, Ui& ui) {
   }
   ui.progress_close();
   ui.set_enabled("util", true);
+  return true;
+}
+
+void SpeedButton8Click(Shared& shared, Ui& ui) {
+  std::vector<std::string> records;
+  const auto entries = ui.catalogue();
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    if (ui.catalogue_checked(static_cast<int>(i))) records.push_back(entries[i]);
+  remove_records(shared, ui, records);
 }
 
 }  // namespace wingstow

@@ -1,31 +1,45 @@
 #pragma once
 
-// "Delete from FS": removes the airplanes checked in the catalogue, record
-// by record, line by line, and the records of those removed completely.
+// "Delete from FS": removes installed packages, record by record, line by
+// line, and the records of those removed completely. The window removes the
+// airplanes checked in the catalogue, wingstow-cli the packages it is given.
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/shared.h"
 #include "settings/ui.h"
 
 namespace wingstow {
 
-// The command. Every failure is written to the record's error log (the
-// record's path + ".err"); the first of a record is shown in a box, the
-// others on the status line. A record with a failure stays; a line whose
-// path is gone already counts as removed, so an interrupted run can be run
-// again to its end. A file that another record lists stays until the last
-// record listing it goes. A folder that no trash takes is deleted for good
-// only when the user agrees, asked once per run.
+// Told once for each record the run reached, by its index in the records
+// given: removed is false when something listed stayed, and the record with it.
+using RemovalDone = std::function<void(std::size_t index, bool removed)>;
+
+// The command over records (full paths in unzip_path), after the question
+// removal_question() asks; false when the answer was not Yes and nothing was
+// done. Every failure is written to the record's error log (the record's
+// path + ".err"); the first of a record is shown in a box, the others on the
+// status line. A record with a failure stays; a line whose path is gone
+// already counts as removed, so an interrupted run can be run again to its
+// end. A file that another record lists stays until the last record listing
+// it goes. A folder that no trash takes is deleted for good only when the
+// user agrees, asked once per run.
 // Throws Error when a record cannot be read or its log cannot be written,
 // after putting the window back as it was.
+bool remove_records(Shared& shared, Ui& ui, const std::vector<std::string>& records,
+                    const RemovalDone& done = {});
+
+// The window's Delete from FS: the records checked in the catalogue.
 void SpeedButton8Click(Shared& shared, Ui& ui);
 
 // The question before a removal: "Are you really sure ? ", then a line naming
-// the checked airplanes and what becomes of their files.
-std::string removal_question(Ui& ui, std::string_view tag);
+// the airplanes of the records and what becomes of their files.
+std::string removal_question(const std::vector<std::string>& records, std::string_view tag);
 
 // What a record line may remove: the path of the entry it names, with its
 // folder's links and "." and ".." resolved, when that entry lies below the
