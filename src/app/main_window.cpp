@@ -215,7 +215,9 @@ void Tutil::import_pending() {
   if (pending_archives_.empty() || !activated_ || command_depth_ > 0 ||
       QApplication::activeModalWidget())
     return;
-  if (shared_.fs_version.empty() || shared_.download_path.empty()) {
+  // A simulator counts once its folder is set: the window is locked before.
+  if (shared_.fs_version.empty() || shared_.download_path.empty() ||
+      !platform::folder_exists(shared_.fs_path)) {
     if (!told_to_choose_) {
       told_to_choose_ = true;
       status(choose_simulator_first);
@@ -228,6 +230,8 @@ void Tutil::import_pending() {
     const ImportOutcome outcome =
         import_archives(shared_.download_path, archives, [this] { pump(); });
     FlatButton2Click();
+    // Already listed, the folder is not read again by the browse.
+    LsFilelistView_util->refresh();
     if (same_path(LsFilelistView_util->directoryBytes(), shared_.download_path)) {
       bool first = true;
       for (int i = 0; i < LsFilelistView_util->itemCount(); ++i) {

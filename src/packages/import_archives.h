@@ -34,6 +34,7 @@ void report_import(Ui& ui, const std::string& download_folder, const ImportOutco
 
 // Said when archives arrive before a simulator is chosen.
 inline constexpr const char* choose_simulator_first =
-    "Choose FS 2002 or FS 2004 first: the archives are then copied into its download folder.";
+    "Choose the simulator first (FS 2002 or FS 2004, and its folder): the archives are then "
+    "copied into its download folder.";
 
 }  // namespace wingstow

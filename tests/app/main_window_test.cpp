@@ -415,6 +415,20 @@ class MainWindowTest : public QObject {
     QCOMPARE(w->StatusBar1->currentMessage().toStdString(), "1 archive(s) copied into " + download);
     QCOMPARE(recorder.messages.size(), size_t(1));
 
+    // A second drop while the download folder is listed shows the new one.
+    test::write_zip(home + "Beech.zip", {{"Beech/aircraft.cfg", "y"}});
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(home + "Beech.zip"))});
+    QDragEnterEvent enter_again(QPoint(200, 200), offered, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(w.get(), &enter_again);
+    QDropEvent again(QPointF(200, 200), offered, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(w.get(), &again);
+    QVERIFY(QTest::qWaitFor([&] { return platform::file_exists(download + "Beech.zip"); }));
+    QVERIFY(QTest::qWaitFor([&] { return w->pending_archives().empty(); }));
+    FileListView* list = w->LsFilelistView_util;
+    QCOMPARE(list->selectedItemBytes(), download + "Beech.zip");
+    for (int i = 0; i < list->itemCount(); ++i)
+      QCOMPARE(list->itemHighlighted(i), list->itemPathBytes(i) == download + "Beech.zip");
+
     // The next command starts on a clear status line.
     QTest::mouseClick(w->BtnRefresh, Qt::LeftButton);
     QVERIFY(w->StatusBar1->currentMessage().isEmpty());
