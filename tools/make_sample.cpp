@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <string>
 
@@ -81,8 +82,54 @@ QByteArray zip_bytes(const std::string& scratch, const Files& files) {
   return bytes;
 }
 
-QByteArray config(const char* title) {
-  return QByteArray("[fltsim.0]\r\ntitle=") + title + "\r\nsim=airplane\r\n";
+// Writes files below root; false when one cannot be written.
+bool write_tree(const QString& root, const Files& files) {
+  for (const auto& [name, content] : files) {
+    const QString path = root + "/" + QString::fromStdString(name);
+    QDir().mkpath(path.left(path.lastIndexOf('/')));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) return false;
+  }
+  return true;
+}
+
+// The aircraft.cfg of an airplane whose liveries share model, panel and
+// sound, the first one with the plain texture folder, the others with
+// texture.<suffix>.
+QByteArray config(const char* air,
+                  std::initializer_list<std::pair<const char*, const char*>> liveries) {
+  QByteArray text;
+  int n = 0;
+  for (const auto& [title, texture] : liveries)
+    text += "[fltsim." + QByteArray::number(n++) + "]\r\ntitle=" + title + "\r\nsim=" + air +
+            "\r\nmodel=\r\npanel=\r\nsound=\r\ntexture=" + texture + "\r\n\r\n";
+  return text + "[General]\r\natc_type=" + air + "\r\n";
+}
+
+// A panel of one window and a virtual cockpit, each naming these gauges.
+QByteArray panel(std::initializer_list<const char*> gauges) {
+  QByteArray lines;
+  int n = 0;
+  for (const char* gauge : gauges) {
+    const QByteArray number = QByteArray::number(n).rightJustified(2, '0');
+    lines +=
+        "gauge" + number + "=" + gauge + ", " + QByteArray::number(20 + 70 * n) + ",10,60,60\r\n";
+    ++n;
+  }
+  return "[Window Titles]\r\nWindow00=Main Panel\r\n\r\n[Window00]\r\n" + lines +
+         "\r\n[Vcockpit01]\r\ntexture=$vc01\r\n" + lines;
+}
+
+QByteArray alias(const char* target) { return QByteArray("[fltsim]\r\nalias=") + target + "\r\n"; }
+
+// What every airplane folder holds besides its aircraft.cfg: the flight
+// model, a model and its texture folders.
+void add_airplane_parts(Files& files, const std::string& folder, const char* air,
+                        std::initializer_list<const char*> textures) {
+  files[folder + air + ".air"] = text("air");
+  files[folder + "model/" + air + ".mdl"] = text("model");
+  files[folder + "model/model.cfg"] = QByteArray("[models]\r\nnormal=") + air + "\r\n";
+  for (const char* texture : textures) files[folder + texture + "/" + air + "_t.bmp"] = text("BM");
 }
 
 }  // namespace
@@ -101,23 +148,51 @@ int main(int argc, char** argv) {
                           "FS9/Modules", "FS9/Flights/MyFlts", "downloads"})
     QDir().mkpath(root + "/" + sub);
 
-  const Files cessna = {
-      {"Cessna172/Aircraft/C172/aircraft.cfg", config("Cessna 172 Skyhawk")},
-      {"Cessna172/Aircraft/C172/model/c172.mdl", text("model")},
-      {"Cessna172/Aircraft/C172/panel/panel.cfg", text("[Window Titles]\r\n")},
-      {"Cessna172/Aircraft/C172/panel/c172_radio.gau", text("gauge")},
-      {"Cessna172/Aircraft/C172/sound/sound.cfg", text("[fltsim]\r\n")},
-      {"Cessna172/Aircraft/C172/sound/c172_idle.wav", text("RIFF")},
+  // Stock airplanes and gauges, as the simulator comes with them.
+  Files stock = {
+      {"Aircraft/c172/aircraft.cfg",
+       config("Cessna172SP", {{"Cessna Skyhawk 172SP", ""}, {"Cessna Skyhawk 172SP Paint1", "1"}})},
+      {"Aircraft/c172/panel/panel.cfg", panel({"Cessna!Airspeed", "Cessna172!Attitude"})},
+      {"Aircraft/c172/sound/sound.cfg", text("[ENGINE_GENERIC]\r\nfilename=c172_eng\r\n")},
+      {"Aircraft/c172/sound/c172_eng.wav", text("RIFF")},
+      {"Aircraft/beech_baron_58/aircraft.cfg", config("Beech_Baron_58", {{"Beech Baron 58", ""}})},
+      {"Aircraft/beech_baron_58/panel/panel.cfg",
+       panel({"Bendix_King_Radio!Com", "Cessna!Airspeed"})},
+      {"Aircraft/beech_baron_58/sound/sound.cfg",
+       text("[ENGINE_GENERIC]\r\nfilename=baron_eng\r\n")},
+      {"Aircraft/beech_baron_58/sound/baron_eng.wav", text("RIFF")},
+      {"Gauges/Cessna.gau", text("gauge")},
+      {"Gauges/Cessna172.gau", text("gauge")},
+      {"Gauges/Bendix_King_Radio.cab", text("cab")},
+  };
+  add_airplane_parts(stock, "Aircraft/c172/", "Cessna172SP", {"texture", "texture.1"});
+  add_airplane_parts(stock, "Aircraft/beech_baron_58/", "Beech_Baron_58", {"texture"});
+
+  // The two layouts of real packages: one airplane deep inside the archive,
+  // with its gauges beside it; and two airplanes side by side, the one's
+  // panel and sound taken from the other and from a stock airplane.
+  const std::string c172 = "Cessna172/Aircraft/C172/";
+  Files cessna = {
+      {c172 + "aircraft.cfg",
+       config("c172", {{"Cessna 172 Skyhawk", ""}, {"Cessna 172 Skyhawk Red", "red"}})},
+      {c172 + "panel/panel.cfg",
+       panel({"c172_radio!Radio", "cessna_panel!Attitude", "Cessna!Airspeed"})},
+      {c172 + "panel/c172_radio.gau", text("gauge")},
+      {c172 + "sound/sound.cfg", text("[ENGINE_GENERIC]\r\nfilename=c172_idle\r\n")},
+      {c172 + "sound/c172_idle.wav", text("RIFF")},
       {"Cessna172/Gauges/cessna_panel.gau", text("gauge")},
       {"Cessna172/Sounds/cessna_engine.wav", text("RIFF")},
       {"Cessna172/Cessna172.jpg", jpeg(QColor(120, 170, 230), "Cessna 172 Skyhawk")},
       {"Cessna172/screens/cockpit.jpg", jpeg(QColor(230, 180, 120), "Cessna 172 cockpit")},
   };
-  const Files twins = {
-      {"Pack/Baron/aircraft.cfg", config("Beech Baron")},
-      {"Pack/Baron/panel/panel.cfg", text("[Window Titles]\r\n")},
-      {"Pack/Bonanza/aircraft.cfg", config("Beech Bonanza")},
-      {"Pack/Bonanza/panel/panel.cfg", text("[Window Titles]\r\n")},
+  add_airplane_parts(cessna, c172, "c172", {"texture", "texture.red"});
+  Files twins = {
+      {"Pack/Baron/aircraft.cfg", config("baron", {{"Beech Baron", ""}})},
+      {"Pack/Baron/panel/panel.cfg", panel({"Bendix_King_Radio!Com", "Cessna!Airspeed"})},
+      {"Pack/Baron/sound/sound.cfg", alias("beech_baron_58\\sound")},
+      {"Pack/Bonanza/aircraft.cfg", config("bonanza", {{"Beech Bonanza", ""}})},
+      {"Pack/Bonanza/panel/panel.cfg", alias("Baron\\panel")},
+      {"Pack/Bonanza/sound/sound.cfg", alias("Baron\\sound")},
       {"Pack/effects/fx_baron_smoke.fx", text("[Library Effect]\r\n")},
       {"Pack/effects/texture/fx_smoke.bmp", text("BM")},
       {"Pack/flights/baron_demo.flt", text("[Main]\r\n")},
@@ -126,6 +201,8 @@ int main(int argc, char** argv) {
       {"Pack/beech.jpg", jpeg(QColor(90, 90, 160), "Beech Baron and Bonanza")},
       {"Pack/logo.gif", gif()},
   };
+  add_airplane_parts(twins, "Pack/Baron/", "baron", {"texture"});
+  add_airplane_parts(twins, "Pack/Bonanza/", "bonanza", {"texture"});
   const Files self_installer = {
       {"Setup/setup.exe", text("MZ")},
       {"Setup/readme.txt", text("Run setup.exe to install.")},
@@ -135,17 +212,20 @@ int main(int argc, char** argv) {
       {"Scenery/scenery/airport.bgl", text("bgl")},
   };
   const std::string scratch = downloads + ".inner.zip";
-  const Files inner = {
-      {"Piper/aircraft.cfg", config("Piper Cub")},
+  Files inner = {
+      {"Piper/aircraft.cfg", config("cub", {{"Piper Cub", ""}})},
+      {"Piper/panel/panel.cfg", panel({"cub!Airspeed"})},
       {"Piper/panel/cub.gau", text("gauge")},
+      {"Piper/sound/sound.cfg", alias("c172\\sound")},
   };
+  add_airplane_parts(inner, "Piper/", "cub", {"texture"});
   const Files wrapped = {
       {"readme.txt", text("The airplane is inside the inner archive.")},
       {"piper_cub_inner.zip", zip_bytes(scratch, inner)},
       {"cub.jpg", jpeg(QColor(250, 220, 90), "Piper Cub")},
   };
 
-  bool ok = write_zip(downloads + "cessna172.zip", cessna) &&
+  bool ok = write_tree(root + "/FS9", stock) && write_zip(downloads + "cessna172.zip", cessna) &&
             write_zip(downloads + "beech.twin.pack.zip", twins) &&
             write_zip(downloads + "self_installer.zip", self_installer) &&
             write_zip(downloads + "scenery_only.ZIP", scenery) &&

@@ -1,0 +1,297 @@
+// The airplane check on small airplanes made for each case, on a package
+// before and after install, and on the sample the sample tool makes.
+
+#include "check/airplane_check.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "check/check_json.h"
+#include "install/install_aircraft.h"
+#include "install/side_files.h"
+#include "platform/error.h"
+#include "support/recording_ui.h"
+#include "support/simulator_fixture.h"
+#include "support/temp_tree.h"
+#include "support/zip_builder.h"
+
+namespace wingstow {
+namespace {
+
+using test::TempTree;
+using Files = std::map<std::string, std::string>;
+
+// Markers among the contents: a folder, an entry taken away, a named pipe.
+const std::string folder = "<folder>";
+const std::string removed = "<removed>";
+const std::string fifo = "<fifo>";
+
+// A clean airplane FS9/Aircraft/Test: aircraft.cfg with the usual keys on
+// lines 2 (title) to 7 (texture), what they name, a panel whose gauge lies
+// in the simulator's gauges folder, and a sound.
+Files clean_airplane() {
+  return {{"FS9/Aircraft/Test/aircraft.cfg",
+           "[fltsim.0]\r\ntitle=Test Plane\r\nsim=plane\r\nmodel=\r\npanel=\r\nsound=\r\n"
+           "texture=\r\n"},
+          {"FS9/Aircraft/Test/plane.air", "air"},
+          {"FS9/Aircraft/Test/model/plane.mdl", "mdl"},
+          {"FS9/Aircraft/Test/texture/plane.bmp", "BM"},
+          {"FS9/Aircraft/Test/panel/panel.cfg", "[Window00]\r\ngauge00=Cessna!Airspeed, 1,2\r\n"},
+          {"FS9/Aircraft/Test/sound/sound.cfg", "[fltsim]\r\n"},
+          {"FS9/Aircraft/Other/aircraft.cfg", "[fltsim.0]\r\ntitle=Other Plane\r\n"},
+          {"FS9/Gauges/Cessna.gau", "gauge"}};
+}
+
+struct Expected {
+  Problem problem;
+  std::string file;  // the end of the finding's file
+  int line;
+  std::string missing;  // part of the text
+  std::size_t looked_in = 1;
+};
+
+struct Case {
+  const char* name;
+  Files changes;
+  std::vector<Expected> expected;
+  std::size_t notes = 0;
+};
+
+const std::string cfg = "FS9/Aircraft/Test/aircraft.cfg";
+const std::string panel_cfg = "FS9/Aircraft/Test/panel/panel.cfg";
+
+std::string with_key(const std::string& key, const std::string& value) {
+  Files base = clean_airplane();
+  std::string text = base[cfg];
+  const auto at = text.find("\r\n" + key + "=") + 2;
+  return text.replace(at, text.find("\r\n", at) - at, key + "=" + value);
+}
+
+void make(const TempTree& tree, const Files& files) {
+  for (const auto& [path, content] : files) {
+    if (content == removed) {
+      test::remove_tree(tree.path(path));
+    } else if (content == folder) {
+      tree.make_folder(path);
+    } else if (content == fifo) {
+      test::remove_tree(tree.path(path));
+      ASSERT_EQ(::mkfifo(tree.path(path).c_str(), 0600), 0);
+    } else {
+      tree.make_file(path, content);
+    }
+  }
+}
+
+TEST(AirplaneCheck, OneFaultPerAirplane) {
+  const std::string huge =
+      "[fltsim.0]\r\ntitle=Test Plane\r\n" + std::string(5 * 1024 * 1024, ';') + "\r\n";
+  const std::string utf16 = [] {
+    const std::string text = "[FltSim.0]\r\ntitle=Test Plane\r\nmodel=F16\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char c : text) bytes += {c, '\0'};
+    return bytes;
+  }();
+  const std::vector<Case> cases = {
+      {"clean", {}, {}},
+      {"missing model.X",
+       {{cfg, with_key("model", "F16")}},
+       {{Problem::missing_folder, "aircraft.cfg", 4,
+         "folder \"model.F16\" (model=F16) is missing"}}},
+      {"missing texture.X",
+       {{cfg, with_key("texture", "red")}},
+       {{Problem::missing_folder, "aircraft.cfg", 7, "\"texture.red\""}}},
+      {"missing .air",
+       {{"FS9/Aircraft/Test/plane.air", removed}},
+       {{Problem::missing_air_file, "aircraft.cfg", 3, "file \"plane.air\" (sim=plane)"}}},
+      {"duplicate title across two airplanes",
+       {{"FS9/Aircraft/Other/aircraft.cfg", "[fltsim.0]\r\ntitle=  test PLANE \r\n"}},
+       {{Problem::duplicate_title, "aircraft.cfg", 2, "Other/aircraft.cfg", 0}}},
+      {"duplicate title within one airplane",
+       {{cfg, clean_airplane()[cfg] + "[fltsim.1]\r\ntitle=Test Plane\r\n"}},
+       {{Problem::duplicate_title, "aircraft.cfg", 9, "[fltsim.0] of this file", 0}}},
+      {"panel alias to a missing airplane",
+       {{panel_cfg, "[fltsim]\r\nalias=Ghost\\panel\r\n"}},
+       {{Problem::missing_alias_target, "panel.cfg", 2, "\"Ghost\\panel\""}}},
+      {"sound alias to an airplane that is there",
+       {{"FS9/Aircraft/Test/sound/sound.cfg", "[fltsim]\r\nalias=other\\SOUND\r\n"},
+        {"FS9/Aircraft/Other/Sound", folder}},
+       {}},
+      {"gauge found in the panel folder as .cab",
+       {{panel_cfg, "[Window00]\r\ngauge00=Radio!Com\r\n"},
+        {"FS9/Aircraft/Test/panel/Radio.cab", "cab"}},
+       {}},
+      {"gauge found as a folder in gauges",
+       {{panel_cfg, "[VCockpit01]\r\ngauge00=Folded\r\n"}, {"FS9/Gauges/Folded", folder}},
+       {}},
+      {"gauge missing everywhere, one finding for all its lines",
+       {{panel_cfg,
+         "[Window Titles]\r\nwindow00=Main\r\n[Window00]\r\ngauge00=Nowhere!a\r\n"
+         "gauge01=Cessna!b\r\n[Window01]\r\ngauge00=nowhere!c\r\n"}},
+       {{Problem::missing_gauge, "panel.cfg", 4, "gauge \"Nowhere\" is missing (used on 2 lines)",
+         6}}},
+      {"letter case never counts",
+       {{cfg, removed},
+        {"FS9/Aircraft/Test/AIRCRAFT.CFG",
+         "[FLTSIM.0]\r\nTitle=Test Plane\r\nSIM=PLANE\r\nModel=F16\r\nPANEL=\r\nsound=\r\n"
+         "Texture=Red\r\n"},
+        {"FS9/Aircraft/Test/Model.f16", folder},
+        {"FS9/Aircraft/Test/TEXTURE.RED", folder},
+        {panel_cfg, removed},
+        {"FS9/Aircraft/Test/panel/Panel.CFG",
+         "[WINDOW00]\r\nGAUGE00=cessna!x\r\n[fltsim]\r\n[vcockpit01]\r\ngauge00=BIG!y\r\n"},
+        {"FS9/Gauges/big.GAU", "gauge"}},
+       {}},
+      {"blanks, comments, LF, a byte-order mark",
+       {{cfg,
+         "\xEF\xBB\xBF// made by hand\n[ fltsim.0 ] ; first\ntitle = Test Plane ; ours\n"
+         "sim = plane\nmodel = F16 // the jet\n"},
+        {"FS9/Aircraft/Test/model.F16", folder}},
+       {}},
+      {"UTF-16", {{cfg, utf16}, {"FS9/Aircraft/Test/model.F16", folder}}, {}},
+      {"huge file read in part", {{cfg, huge}}, {}, 1},
+      {"binary file", {{cfg, std::string("\0\x01[fltsim.0\0]\xff", 14)}}, {}},
+      {"a pipe is never opened",
+       {{panel_cfg, fifo}},
+       {{Problem::unreadable, "panel.cfg", 0, "not a regular file", 0}}},
+      {"a gap in the numbers",
+       {{cfg, clean_airplane()[cfg] + "[fltsim.2]\r\ntitle=Never\r\n"}},
+       {{Problem::unread_section, "aircraft.cfg", 8, "there is no [fltsim.1]", 0}}},
+      {"no title",
+       {{cfg, "[fltsim.0]\r\nsim=plane\r\n"}},
+       {{Problem::missing_title, "aircraft.cfg", 1, "title= is missing", 0}}},
+      {"panel folder without panel.cfg",
+       {{panel_cfg, removed}, {"FS9/Aircraft/Test/panel/panel.bmp", "BM"}},
+       {{Problem::missing_cfg, "panel.cfg", 0, "the simulator shows no panel"}}},
+      {"empty panel folder, as AI airplanes have", {{panel_cfg, removed}}, {}},
+      {"names leading out of the simulator are not looked up",
+       {{panel_cfg, "[Window00]\r\ngauge00=..\\..\\Gauges\\Cessna!a\r\ngauge01=/etc/x!b\r\n"},
+        {"FS9/Aircraft/Test/sound/sound.cfg", "[fltsim]\r\nalias=Other\\. .\\..\\x\r\n"},
+        {cfg, with_key("texture", "\\..\\..\\Test\\texture")}},
+       {{Problem::unsafe_name, "aircraft.cfg", 7, "outside the airplane folder", 0},
+        {Problem::unsafe_name, "panel.cfg", 2, "outside the panel and gauges folders", 0},
+        {Problem::unsafe_name, "panel.cfg", 3, "gauge \"/etc/x\"", 0},
+        {Problem::unsafe_name, "sound.cfg", 2, "outside the simulator's aircraft folder", 0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempTree tree;
+    make(tree, clean_airplane());
+    make(tree, c.changes);
+    const std::string fs = tree.path("FS9/");
+
+    const CheckReport report = check_airplane(tree.path("FS9/Aircraft/Test"), fs);
+
+    EXPECT_EQ(report.notes.size(), c.notes);
+    ASSERT_EQ(report.findings.size(), c.expected.size()) << report_text(report);
+    for (std::size_t i = 0; i < c.expected.size(); ++i) {
+      const Finding& found = report.findings[i];
+      const Expected& want = c.expected[i];
+      SCOPED_TRACE(finding_text(found));
+      EXPECT_EQ(found.problem, want.problem);
+      EXPECT_TRUE(found.file.ends_with(want.file));
+      EXPECT_EQ(found.line, want.line);
+      EXPECT_NE(found.missing.find(want.missing), std::string::npos);
+      EXPECT_EQ(found.looked_in.size(), want.looked_in);
+      EXPECT_EQ(found.airplane, tree.path("FS9/Aircraft/Test/"));
+    }
+  }
+}
+
+// The places a missing gauge was looked for, in the simulator's order and
+// spelled as on disk.
+TEST(AirplaneCheck, MissingGaugeNamesWhereTheSimulatorLooks) {
+  TempTree tree;
+  make(tree, clean_airplane());
+  make(tree, {{panel_cfg, "[Window00]\r\ngauge00=Nowhere!a\r\n"}});
+  const std::string plane = tree.path("FS9/Aircraft/Test/");
+
+  const CheckReport report = check_airplane(plane, tree.path("FS9/"));
+
+  ASSERT_EQ(report.findings.size(), 1u);
+  const std::string gauges = tree.path("FS9/Gauges/");
+  EXPECT_EQ(report.findings[0].looked_in,
+            (std::vector<std::string>{plane + "panel/Nowhere.gau", plane + "panel/Nowhere.cab",
+                                      plane + "panel/Nowhere/", gauges + "Nowhere.gau",
+                                      gauges + "Nowhere.cab", gauges + "Nowhere/"}));
+  EXPECT_EQ(finding_text(report.findings[0]),
+            "panel/panel.cfg, line 2, [Window00]: gauge \"Nowhere\" is missing\n"
+            "    looked for: " +
+                plane + "panel/Nowhere.gau\n                " + plane +
+                "panel/Nowhere.cab\n                " + plane + "panel/Nowhere/\n" +
+                "                " + gauges + "Nowhere.gau\n                " + gauges +
+                "Nowhere.cab\n                " + gauges + "Nowhere/");
+}
+
+// A package of two airplanes: gauges and an alias target it brings count as
+// there before install; after install the record's airplanes give the same
+// finding, and so do the command line's names for them.
+class PackageCheck : public test::SimulatorFixture {
+ protected:
+  PackageCheck() : SimulatorFixture({"Aircraft", "Gauges", "Sound"}) { ui.prompt = true; }
+
+  void make_pack() {
+    const std::string pack = "prog/unzip_fs2004/Pack/";
+    make(tree,
+         {{pack + "A/aircraft.cfg",
+           "[fltsim.0]\r\ntitle=A\r\nsim=a\r\nmodel=\r\npanel=\r\nsound=\r\n"},
+          {pack + "A/a.air", "air"},
+          {pack + "A/model/a.mdl", "mdl"},
+          {pack + "A/panel/panel.cfg", "[Window00]\r\ngauge00=packgauge!x\r\n"},
+          {pack + "A/sound/sound.cfg", "[fltsim]\r\n"},
+          {pack + "A/sound/a.wav", "RIFF"},
+          {pack + "B/aircraft.cfg", "[fltsim.0]\r\ntitle=B\r\nsim=b\r\nsound=\r\ntexture=red\r\n"},
+          {pack + "B/b.air", "air"},
+          {pack + "B/sound/sound.cfg", "[fltsim]\r\nalias=a\\sound\r\n"},
+          {pack + "gauges/packgauge.gau", "gauge"}});
+    test::write_zip(tree.path(pack + "extra.zip"), {{"Cub/AIRCRAFT.CFG", "[fltsim.0]"}});
+  }
+};
+
+TEST_F(PackageCheck, BeforeAndAfterInstallTheFindingsAgree) {
+  make_pack();
+  const std::string package = unzip + "Pack";
+
+  const CheckReport before = check_package_folder(package, fs);
+
+  ASSERT_EQ(before.findings.size(), 1u) << report_text(before);
+  EXPECT_EQ(before.airplanes, (std::vector<std::string>{package + "/A/", package + "/B/"}));
+  ASSERT_EQ(before.notes.size(), 1u);
+  EXPECT_NE(before.notes[0].find(package + "/extra.zip"), std::string::npos);
+  const QJsonObject json = report_json(before);
+  EXPECT_EQ(json["problems"].toInt(), 1);
+  EXPECT_EQ(json["findings"][0]["problem"].toString(), "missing_folder");
+  EXPECT_EQ(check_package(package, fs, unzip).findings.size(), 1u);
+
+  install_aircraft(shared, ui, package);
+  install_gauges(shared, ui, package);
+  const CheckReport after = check_record(unzip + "Pack.txt", fs);
+
+  ASSERT_EQ(after.findings.size(), 1u) << report_text(after);
+  EXPECT_EQ(after.subject, "Pack");
+  EXPECT_EQ(after.airplanes, (std::vector<std::string>{fs + "aircraft/A/", fs + "aircraft/B/"}));
+  const Finding& a = before.findings[0];
+  const Finding& b = after.findings[0];
+  EXPECT_EQ(std::tie(a.problem, a.line, a.section, a.missing),
+            std::tie(b.problem, b.line, b.section, b.missing));
+  EXPECT_EQ(b.looked_in, (std::vector<std::string>{fs + "Aircraft/B/texture.red/"}));
+  EXPECT_EQ(report_text(check_package("Pack", fs, unzip)), report_text(after));
+  EXPECT_EQ(report_text(check_package("Pack.txt", fs, unzip)), report_text(after));
+
+  // Gone by hand: the catalogue's airplane is missing from the simulator.
+  test::remove_tree(fs + "Aircraft/A");
+  const CheckReport gone = check_record(unzip + "Pack.txt", fs);
+  ASSERT_EQ(gone.findings.size(), 3u) << report_text(gone);
+  EXPECT_EQ(gone.findings[0].problem, Problem::missing_airplane);
+  EXPECT_EQ(gone.findings[1].problem, Problem::missing_folder);
+  EXPECT_EQ(gone.findings[2].problem, Problem::missing_alias_target);
+
+  EXPECT_THROW(check_package("Nothing", fs, unzip), Error);
+}
+
+}  // namespace
+}  // namespace wingstow
