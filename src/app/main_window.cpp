@@ -27,10 +27,12 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/check_window.h"
 #include "app/chooser_window.h"
 #include "app/help_window.h"
 #include "app/message_box.h"
 #include "app/progress_window.h"
+#include "check/airplane_check.h"
 #include "install/install_command.h"
 #include "packages/file_list_click.h"
 #include "packages/import_archives.h"
@@ -125,6 +127,7 @@ Tutil::Tutil(std::string program_folder, Ui* dialogs, std::string help_folder)
   on_click(SpeedButton8, &Tutil::SpeedButton8Click);
 
   wire_paste_progress();
+  wire_check();
 
   // The text boxes would take a dropped file's name as text.
   for (auto* edit : findChildren<QLineEdit*>()) edit->setAcceptDrops(false);
@@ -173,6 +176,40 @@ void Tutil::wire_paste_progress() {
     progress_close();
     set_progress_bar(100, 0);
   };
+}
+
+void Tutil::wire_check() {
+  LsFilelistView_util->checkFolder = [this](const std::string& folder) {
+    guarded([this, folder] { show_check(check_folder(folder, shared_.fs_path)); });
+  };
+  ListBox2->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(ListBox2, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    // The entry under the mouse, else the selected one.
+    QListWidgetItem* item = ListBox2->itemAt(at);
+    if (item) ListBox2->setCurrentItem(item);
+    const int row = item ? ListBox2->row(item) : ListBox2->currentRow();
+    auto* menu = new QMenu(ListBox2);
+    menu->setObjectName("catalogueMenu");
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* check = menu->addAction("Check airplane");
+    check->setObjectName("checkAirplaneAction");
+    check->setEnabled(row >= 0);
+    connect(check, &QAction::triggered, this, [this, row] {
+      guarded([this, row] {
+        const auto entries = catalogue();
+        if (row < 0 || row >= static_cast<int>(entries.size())) return;
+        show_check(check_record(entries[static_cast<std::size_t>(row)], shared_.fs_path));
+      });
+    });
+    menu->popup(ListBox2->viewport()->mapToGlobal(at));
+  });
+}
+
+void Tutil::show_check(const CheckReport& report) {
+  const std::string summary = problems_found_text(report.findings.size());
+  status(summary);
+  if (!check_window) check_window = new CheckWindow(this);
+  check_window->showReport(qs(summary), qs(report_text(report)));
 }
 
 QPoint Tutil::kept_on_screen(const QRect& frame, const QRect& available) {
@@ -816,6 +853,10 @@ void Tutil::status(std::string_view text) {
     StatusBar1->showMessage(qs(text));
 }
 
+std::optional<std::string> Tutil::status_text() {
+  return StatusBar1->currentMessage().toStdString();
+}
+
 void Tutil::set_enabled(std::string_view name, bool enabled) {
   if (name == "util")
     setEnabled(enabled);
@@ -857,6 +898,18 @@ std::string Tutil::list_item_caption(int index) {
 
 void Tutil::set_list_item_caption(int index, std::string_view caption) {
   LsFilelistView_util->setItemCaption(index, qs(caption));
+}
+
+// The check's count joins the entry's own tooltip (a caption's), on every
+// column, so that it shows wherever the mouse rests on the entry.
+void Tutil::set_list_item_tooltip(int index, std::string_view text) {
+  QTreeWidgetItem* item = LsFilelistView_util->topLevelItem(index);
+  if (!item) return;
+  const QString shown = item->text(FileListView::name_column);
+  const QString own = shown == LsFilelistView_util->itemCaption(index) ? QString() : shown;
+  const QString tip = text.empty() ? QString() : shown + "\n" + qs(text);
+  for (int column = 0; column < FileListView::path_column; ++column)
+    item->setToolTip(column, column == FileListView::name_column && text.empty() ? own : tip);
 }
 
 bool Tutil::list_item_highlighted(int index) { return LsFilelistView_util->itemHighlighted(index); }

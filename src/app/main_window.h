@@ -25,6 +25,8 @@ class QToolButton;
 
 namespace wingstow {
 
+class CheckWindow;
+struct CheckReport;
 class FileListView;
 class FlatButton;
 class GradientPanel;
@@ -75,6 +77,7 @@ class Tutil : public QWidget, public Ui {
   // Ui
   Answer message(MessageKind kind, std::string_view text, Buttons buttons) override;
   void status(std::string_view text) override;
+  std::optional<std::string> status_text() override;
   void set_enabled(std::string_view control, bool enabled) override;
   void set_text(std::string_view control, std::string_view text) override;
   void show_folder(std::string_view folder) override;
@@ -84,6 +87,7 @@ class Tutil : public QWidget, public Ui {
   std::string list_item_path(int index) override;
   std::string list_item_caption(int index) override;
   void set_list_item_caption(int index, std::string_view caption) override;
+  void set_list_item_tooltip(int index, std::string_view text) override;
   bool list_item_highlighted(int index) override;
   void set_list_item_highlighted(int index, bool highlighted) override;
   void list_refresh() override;
@@ -170,6 +174,9 @@ class Tutil : public QWidget, public Ui {
   void import_pending();
   void keep_on_screen();
   void wire_paste_progress();
+  // "Check" of the file list and "Check airplane" of the catalogue.
+  void wire_check();
+  void show_check(const CheckReport& report);
 
   Shared shared_;
   std::string help_folder_;
@@ -245,6 +252,8 @@ class Tutil : public QWidget, public Ui {
   TForm2* Form2;
   // The help viewer, once Help has opened it; it goes with "exit".
   HelpWindow* help_window = nullptr;
+  // The airplane check's findings, once a check has opened it.
+  CheckWindow* check_window = nullptr;
 };
 
 }  // namespace wingstow

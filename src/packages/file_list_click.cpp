@@ -1,5 +1,6 @@
 #include "packages/file_list_click.h"
 
+#include "check/airplane_check.h"
 #include "install/path_helpers.h"
 #include "packages/package_analysis.h"
 #include "packages/pictures.h"
@@ -26,6 +27,21 @@ class WaitCursor {
  private:
   Ui& ui_;
 };
+
+// The airplane check's count goes where it hides no other text: the status
+// line when the click left it empty, else the entry's tooltip.
+void tell_check_findings(const Shared& shared, Ui& ui, const std::string& package) {
+  const std::size_t found = check_package_folder(package, shared.fs_path).findings.size();
+  int entry = -1;
+  for (int i = 0; i < ui.list_count() && entry < 0; ++i)
+    if (ui.list_item_path(i) == package) entry = i;
+  std::string text = found == 0 ? std::string() : problems_found_text(found);
+  if (const auto status = ui.status_text(); found > 0 && status && status->empty()) {
+    ui.status(text);
+    text.clear();
+  }
+  if (entry >= 0) ui.set_list_item_tooltip(entry, text);
+}
 
 }  // namespace
 
@@ -67,6 +83,7 @@ void LsFilelistView_utilClick(Shared& shared, Ui& ui) {
     show_package_pictures(shared, ui);
     check_already_installed(shared, ui);
     check_executable(shared, ui);
+    tell_check_findings(shared, ui, selected);
     return;
   }
   ui.set_text("Edit1", "");

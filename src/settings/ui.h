@@ -33,6 +33,8 @@ class Ui {
 
   // Simple text of StatusBar1.
   virtual void status(std::string_view text) = 0;
+  // What StatusBar1 shows now; nothing where that cannot be told.
+  virtual std::optional<std::string> status_text() { return std::nullopt; }
 
   // Controls by their object names ("SpeedButton7", "edit_unzip", ...);
   // "util" is the main window itself.
@@ -52,6 +54,9 @@ class Ui {
   virtual void set_list_item_highlighted(int index, bool highlighted) = 0;
   // Re-reads the folder: real captions back, nothing highlighted.
   virtual void list_refresh() = 0;
+  // A tooltip on an entry, beside what the entry tells of itself; empty takes
+  // it away. Until the next listing.
+  virtual void set_list_item_tooltip(int /*index*/, std::string_view /*text*/) {}
   virtual void set_list_multi_select(bool multi) = 0;
 
   // Picture controls ("AdvImage1", "AdvImage2", "AdvImage3") and the picture

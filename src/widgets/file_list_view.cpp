@@ -165,6 +165,12 @@ FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
     box.exec();
   };
   create_actions();
+  check_action = new QAction(QStringLiteral("Chec&k"), this);
+  check_action->setObjectName(QStringLiteral("checkAction"));
+  connect(check_action, &QAction::triggered, this, [this] {
+    const QTreeWidgetItem* item = currentItem();
+    if (checkFolder && item && kind_of(item) == EntryKind::folder) checkFolder(path_of(item));
+  });
 
   current_directory = drives_text;
   directory_bytes = local(drives_text);
@@ -468,6 +474,12 @@ void FileListView::contextMenuEvent(QContextMenuEvent* event) {
     menu->addAction(file_actions[i].action);
     if (std::find(std::begin(group_ends), std::end(group_ends), int(i)) != std::end(group_ends))
       menu->addSeparator();
+  }
+  if (checkFolder) {
+    const QTreeWidgetItem* item = currentItem();
+    check_action->setEnabled(!pasting && item && kind_of(item) == EntryKind::folder);
+    menu->addSeparator();
+    menu->addAction(check_action);
   }
   QPoint at = event->globalPos();
   if (event->reason() == QContextMenuEvent::Keyboard && currentItem())

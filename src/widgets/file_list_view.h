@@ -105,6 +105,10 @@ class FileListView : public QTreeWidget {
   std::function<bool(const QString& question)> confirm;
   std::function<void(const QString& message)> warn;
   std::function<bool(const QString& path)> openFile;
+  // "Check" in the context menu, shown only when set, for a folder entry:
+  // the owner checks the airplanes of the folder (path in the file system's
+  // bytes) and shows what it found.
+  std::function<void(const std::string& folder)> checkFolder;
 
   // A paste's progress, in bytes of file data, for the owner's progress
   // window and Cancel button. progressStarted comes once the clipboard's
@@ -224,6 +228,7 @@ class FileListView : public QTreeWidget {
   bool opened_by_double_click = false;
 
   std::vector<FileAction> file_actions;
+  QAction* check_action = nullptr;
 
   // The entry in the rename editor and its path; the name committed waits
   // for the editor to close.

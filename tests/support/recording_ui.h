@@ -55,6 +55,9 @@ class RecordingUi : public Ui {
 
   Answer message(MessageKind kind, std::string_view text, Buttons buttons) override;
   void status(std::string_view text) override { statuses.emplace_back(text); }
+  std::optional<std::string> status_text() override {
+    return statuses.empty() ? std::string() : statuses.back();
+  }
   void set_enabled(std::string_view control, bool on) override {
     enabled[std::string(control)] = on;
   }
@@ -89,6 +92,14 @@ class RecordingUi : public Ui {
   bool list_item_highlighted(int i) override { return items.at(i).highlighted; }
   void set_list_item_highlighted(int i, bool on) override { items.at(i).highlighted = on; }
   void list_refresh() override;
+  // Tooltips set on entries, by index; an empty one taken away.
+  std::map<int, std::string> tooltips;
+  void set_list_item_tooltip(int i, std::string_view text) override {
+    if (text.empty())
+      tooltips.erase(i);
+    else
+      tooltips[i] = std::string(text);
+  }
   void set_list_multi_select(bool multi) override { multi_select = multi; }
 
   std::map<std::string, std::string> pictures;  // control -> file, "" when cleared
