@@ -9,6 +9,7 @@
 #include "install/path_helpers.h"
 #include "install/record.h"
 #include "install/side_files.h"
+#include "install/verify.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "settings/folder_size.h"
@@ -163,9 +164,18 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
           if (shared.install_report.empty()) throw;
           stopped = error.what();
         }
-        // Everything copied: the install is no longer one to resume.
-        if (stopped.empty() && shared.abort_flag == 0 && shared.install_report.failures.empty())
-          mark_install_finished(record_path(shared));
+        // Everything copied: the install is no longer one to resume, and
+        // what it left is what verify compares with later.
+        if (stopped.empty() && shared.abort_flag == 0 && shared.install_report.failures.empty()) {
+          const std::string record = record_path(shared);
+          mark_install_finished(record);
+          if (const int error = write_install_sums(record))
+            ui.message(MessageKind::warning,
+                       "The sizes and checksums of " + record + " could not be written to " +
+                           sums_path(record) + " (" + reason(error) +
+                           "); verify will only check that its files are there",
+                       Buttons::ok);
+        }
         if (stopped.empty() && shared.abort_flag == 0 && shared.install_report.empty())
           result = InstallResult::installed;
         if (!shared.install_report.empty()) {

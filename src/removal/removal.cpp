@@ -14,6 +14,7 @@
 
 #include "install/record.h"
 #include "install/record_index.h"
+#include "install/verify.h"
 #include "platform/atomic_file.h"
 #include "platform/files.h"
 #include "platform/trash.h"
@@ -240,6 +241,8 @@ class RecordRemoval {
       run_.owners.forget(record_);
       const auto name = run_.unzip_name(record_);
       if (name) run_.unzip.removed(*name);
+      // The sums verify compares with go with the record they describe.
+      if (platform::delete_file(sums_path(record_)) && name) run_.unzip.removed(*name + ".sums");
       // An unfinished install is gone with it.
       const auto marker = name ? run_.unzip.find(*name + ".installing") : std::nullopt;
       if (!name || marker) mark_install_finished(record_);
