@@ -14,8 +14,6 @@ class SingleInstance;
 class InstanceChannel;
 class Tutil;
 
-inline constexpr const char* instance_lock_name = "MonMutexhangarkit";
-
 // A running program: the instance lock, held as long as the program runs, and
 // the main window with the progress window and the chooser.
 struct Instance {

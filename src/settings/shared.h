@@ -21,6 +21,10 @@ namespace wingstow {
 
 struct InstallPlan;  // install/plan.h
 
+// The lock that keeps two writers apart: the window holds it while it runs,
+// and wingstow-cli while a command of it writes.
+inline constexpr const char* instance_lock_name = "MonMutexhangarkit";
+
 inline TFindFile make_main_finder() {
   TFindFile finder;
   finder.FileAttr = {};

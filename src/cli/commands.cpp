@@ -1,0 +1,604 @@
+#include "cli/commands.h"
+
+#include <QJsonArray>
+#include <QString>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <set>
+
+#include "install/install_command.h"
+#include "install/path_helpers.h"
+#include "install/plan.h"
+#include "install/record.h"
+#include "install/record_index.h"
+#include "install/verify.h"
+#include "packages/unzip.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "removal/ascii_case.h"
+#include "removal/removal.h"
+#include "settings/simulator.h"
+
+namespace wingstow::cli {
+namespace {
+
+QString text(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+QJsonArray texts(const std::vector<std::string>& items) {
+  QJsonArray array;
+  for (const auto& item : items) array.append(text(item));
+  return array;
+}
+
+bool ends_with_zip(std::string_view name) {
+  return name.size() > 4 && ascii_lower(name.substr(name.size() - 4)) == ".zip";
+}
+
+bool by_path(std::string_view argument) { return argument.find(platform::sep) != argument.npos; }
+
+// A path as given on the command line, taken from the current folder, with
+// no trailing separator.
+std::string absolute(const std::string& argument) {
+  std::string path = std::filesystem::absolute(argument).lexically_normal().string();
+  while (path.size() > 1 && path.back() == platform::sep) path.pop_back();
+  return path;
+}
+
+// Names such as "." and ".." lead out of the folder they are looked up in.
+void check_name(const std::string& argument) {
+  if (argument.empty() || argument == "." || argument == "..")
+    throw UsageError("'" + argument + "' names no package or archive");
+}
+
+void add_unique(std::vector<std::string>& paths, std::string path) {
+  if (std::none_of(paths.begin(), paths.end(),
+                   [&](const std::string& known) { return same_path(known, path); }))
+    paths.push_back(std::move(path));
+}
+
+// An archive by path, or by name in the download folder (".zip" may be left
+// out); nothing when there is no such file.
+std::optional<std::string> archive_of(const Shared& shared, const std::string& argument) {
+  std::string path = by_path(argument) ? absolute(argument) : shared.download_path + argument;
+  if (!by_path(argument) && !platform::file_exists(path) && !ends_with_zip(argument))
+    path += ".zip";
+  path = platform::resolve(path);
+  if (!platform::file_exists(path)) return std::nullopt;
+  if (!ends_with_zip(path))
+    throw Error(path + ": not a ZIP archive (its name does not end in .zip)");
+  return path;
+}
+
+std::string find_archive(const Shared& shared, const std::string& argument) {
+  check_name(argument);
+  if (auto archive = archive_of(shared, argument)) return *archive;
+  if (by_path(argument)) throw Error(absolute(argument) + ": no such archive");
+  throw Error(argument + ": no such archive in the download folder " + shared.download_path);
+}
+
+// A package folder lying in the unzip folder, by path or by name.
+std::optional<std::string> package_folder_of(const Shared& shared, const std::string& argument) {
+  std::string path = by_path(argument) ? absolute(argument) : shared.unzip_path + argument;
+  while (path.size() > 1 && path.back() == platform::sep) path.pop_back();
+  path = platform::resolve(path);
+  if (!platform::folder_exists(path)) return std::nullopt;
+  if (!same_path(parent_folder(path), shared.unzip_path))
+    throw Error(path + ": not a package folder of the unzip folder " + shared.unzip_path);
+  return path;
+}
+
+std::vector<std::string> archives_in_download_folder(const Shared& shared) {
+  std::vector<std::string> archives;
+  for (const auto& entry :
+       platform::find_entries(shared.download_path, "*.zip", 0, platform::Detail::kinds))
+    archives.push_back(shared.download_path + entry.name);
+  return archives;
+}
+
+// The records of the unzip folder, as the engine reads them: regular files,
+// links left out.
+std::vector<std::string> installed_records(const Shared& shared) {
+  std::vector<std::string> records;
+  for (const auto& entry :
+       platform::find_entries(shared.unzip_path, "*.txt", 0, platform::Detail::kinds))
+    if (!entry.link) records.push_back(shared.unzip_path + entry.name);
+  return records;
+}
+
+// The record of an installed package, by its name without ".txt" (which may
+// be given), letter case ignored unless two records differ only by it.
+std::string find_record(const Shared& shared, const std::string& argument) {
+  check_name(argument);
+  std::string wanted = argument;
+  if (ascii_lower(wanted).ends_with(".txt")) wanted.resize(wanted.size() - 4);
+  std::vector<std::string> found;
+  for (const auto& record : installed_records(shared)) {
+    const std::string name = package_of_record(record);
+    if (name == wanted) return record;
+    if (ascii_lower(name) == ascii_lower(wanted)) found.push_back(record);
+  }
+  if (found.size() == 1) return found.front();
+  if (found.empty()) throw Error(argument + ": no such installed package in " + shared.unzip_path);
+  std::string names;
+  for (const auto& record : found) names += " " + package_of_record(record);
+  throw Error(argument + ": names more than one installed package:" + names);
+}
+
+// The airplanes a record lists: the folders directly below the simulator's
+// aircraft folder that its lines lie in.
+std::size_t airplanes_listed(const std::vector<std::string>& lines, const std::string& fs_path) {
+  const std::string aircraft = ascii_lower(fs_path + "aircraft" + platform::sep);
+  std::set<std::string> names;
+  for (const auto& line : lines) {
+    const std::string lower = ascii_lower(line);
+    if (!lower.starts_with(aircraft)) continue;
+    const std::string below = lower.substr(aircraft.size());
+    const std::string name = below.substr(0, below.find(platform::sep));
+    if (!name.empty()) names.insert(name);
+  }
+  return names.size();
+}
+
+const char* result_name(UnzipResult result) {
+  switch (result) {
+    case UnzipResult::unzipped:
+      return "unzipped";
+    case UnzipResult::already_unzipped:
+      return "already unzipped";
+    case UnzipResult::failed:
+      return "failed";
+    case UnzipResult::cancelled:
+      return "cancelled";
+  }
+  return "";
+}
+
+const char* result_name(InstallResult result) {
+  switch (result) {
+    case InstallResult::installed:
+      return "installed";
+    case InstallResult::incomplete:
+      return "incomplete";
+    case InstallResult::not_installed:
+      return "not installed";
+  }
+  return "";
+}
+
+bool usable(const std::optional<UnzipResult>& result) {
+  return result == UnzipResult::unzipped || result == UnzipResult::already_unzipped;
+}
+
+std::vector<std::optional<UnzipResult>> unzip(Context& context,
+                                              const std::vector<std::string>& archives) {
+  std::vector<std::optional<UnzipResult>> results(archives.size());
+  unzip_archives(context.shared, context.ui, context.zip(), archives,
+                 [&](std::size_t index, UnzipResult result) { results[index] = result; });
+  return results;
+}
+
+int unzip_command(Context& context, const std::vector<std::string>& arguments) {
+  const Shared& shared = context.shared;
+  std::vector<std::string> archives;
+  if (arguments.empty()) {
+    for (const auto& archive : archives_in_download_folder(shared))
+      if (!unzipped_already(shared, archive)) archives.push_back(archive);
+  }
+  for (const auto& argument : arguments) add_unique(archives, find_archive(shared, argument));
+
+  const auto results = unzip(context, archives);
+  int status = 0;
+  QJsonArray items;
+  for (std::size_t i = 0; i < archives.size(); ++i) {
+    const std::string package = shared.unzip_path + package_name_for_archive(archives[i]);
+    const std::string result = results[i] ? result_name(*results[i]) : "not reached";
+    if (!usable(results[i])) status = 1;
+    items.append(
+        QJsonObject{{"archive", text(archives[i])},
+                    {"package", usable(results[i]) ? QJsonValue(text(package)) : QJsonValue()},
+                    {"result", text(result)}});
+    context.progress_out(result + ": " + archives[i] +
+                         (usable(results[i]) ? " -> " + package : std::string()));
+  }
+  context.json["archives"] = items;
+  return status;
+}
+
+int install_command(Context& context, const std::vector<std::string>& arguments) {
+  const Shared& shared = context.shared;
+  struct Item {
+    std::string archive;  // unzipped first when given
+    std::string package;
+    std::optional<UnzipResult> unzipped;
+    std::optional<InstallResult> result;
+  };
+  std::vector<Item> items;
+  std::vector<std::string> packages;
+  for (const auto& argument : arguments) {
+    check_name(argument);
+    Item item;
+    if (ends_with_zip(argument)) {
+      item.archive = find_archive(shared, argument);
+    } else if (auto folder = package_folder_of(shared, argument)) {
+      item.package = *folder;
+    } else if (auto archive = archive_of(shared, argument)) {
+      item.archive = *archive;  // not unzipped yet
+    } else {
+      throw Error(argument + ": no such package in the unzip folder " + shared.unzip_path +
+                  " nor archive in the download folder " + shared.download_path);
+    }
+    if (!item.archive.empty())
+      item.package = shared.unzip_path + package_name_for_archive(item.archive);
+    const auto before = packages.size();
+    add_unique(packages, item.package);
+    if (packages.size() != before) items.push_back(std::move(item));
+  }
+
+  // Archives first, each to its package folder.
+  std::vector<std::string> archives;
+  std::vector<std::size_t> of_item;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (items[i].archive.empty()) continue;
+    if (unzipped_already(shared, items[i].archive)) {
+      items[i].unzipped = UnzipResult::already_unzipped;
+      continue;
+    }
+    archives.push_back(items[i].archive);
+    of_item.push_back(i);
+  }
+  if (!archives.empty()) {
+    const auto results = unzip(context, archives);
+    for (std::size_t k = 0; k < archives.size(); ++k) items[of_item[k]].unzipped = results[k];
+  }
+
+  std::vector<std::string> ready;
+  std::vector<std::size_t> ready_item;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (!items[i].archive.empty() && !usable(items[i].unzipped)) continue;
+    ready.push_back(items[i].package);
+    ready_item.push_back(i);
+  }
+  if (!ready.empty())
+    install_packages(
+        context.shared, context.ui, context.zip(), ready,
+        [&](std::size_t index, InstallResult result) { items[ready_item[index]].result = result; });
+
+  int status = 0;
+  QJsonArray json;
+  for (const auto& item : items) {
+    const std::string name = last_path_part(item.package, 0);
+    std::string result = item.result ? result_name(*item.result) : "not installed";
+    if (item.result != InstallResult::installed) status = 1;
+    QJsonObject entry{
+        {"package", text(item.package)}, {"name", text(name)}, {"result", text(result)}};
+    if (!item.archive.empty()) {
+      entry["archive"] = text(item.archive);
+      entry["unzip"] =
+          item.unzipped ? text(result_name(*item.unzipped)) : QJsonValue("not reached");
+    }
+    if (item.result) entry["record"] = text(shared.unzip_path + name + ".txt");
+    json.append(entry);
+    context.progress_out(result + ": " + name);
+  }
+  context.json["packages"] = json;
+  return status;
+}
+
+int remove_command(Context& context, const std::vector<std::string>& arguments) {
+  std::vector<std::string> records;
+  for (const auto& argument : arguments) add_unique(records, find_record(context.shared, argument));
+
+  std::vector<std::optional<bool>> removed(records.size());
+  const bool went_ahead =
+      remove_records(context.shared, context.ui, records,
+                     [&](std::size_t index, bool gone) { removed[index] = gone; });
+  int status = went_ahead ? 0 : 1;
+  QJsonArray json;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    const std::string result = !removed[i] ? "not removed" : *removed[i] ? "removed" : "kept";
+    if (removed[i] != true) status = 1;
+    json.append(QJsonObject{{"package", text(package_of_record(records[i]))},
+                            {"record", text(records[i])},
+                            {"result", text(result)}});
+    context.progress_out(result + ": " + package_of_record(records[i]));
+  }
+  context.json["packages"] = json;
+  return status;
+}
+
+int list_command(Context& context, const std::vector<std::string>&) {
+  struct Row {
+    std::string name;
+    std::size_t lines = 0;
+    std::size_t airplanes = 0;
+    bool unfinished = false;
+  };
+  int status = 0;
+  std::vector<Row> rows;
+  QJsonArray json;
+  for (const auto& record : installed_records(context.shared)) {
+    std::vector<std::string> lines;
+    try {
+      lines = record_lines(record);
+    } catch (const Error& error) {
+      context.ui.message(MessageKind::error, error.what(), Buttons::ok);
+      status = 1;
+      continue;
+    }
+    Row row{package_of_record(record), lines.size(),
+            airplanes_listed(lines, context.shared.fs_path), install_unfinished(record)};
+    json.append(QJsonObject{{"package", text(row.name)},
+                            {"record", text(record)},
+                            {"lines", static_cast<qint64>(row.lines)},
+                            {"airplanes", static_cast<qint64>(row.airplanes)},
+                            {"unfinished", row.unfinished}});
+    rows.push_back(std::move(row));
+  }
+  context.json["packages"] = json;
+
+  std::size_t width = 7;  // "package"
+  for (const auto& row : rows) width = std::max(width, row.name.size());
+  auto line = [&](const std::string& name, const std::string& lines, const std::string& planes,
+                  const std::string& note) {
+    std::string text = name + std::string(width - name.size() + 2, ' ');
+    text += std::string(lines.size() < 6 ? 6 - lines.size() : 0, ' ') + lines;
+    text += std::string(planes.size() < 11 ? 11 - planes.size() : 0, ' ') + planes + note;
+    return text;
+  };
+  if (!rows.empty()) context.out(line("package", "lines", "airplanes", ""));
+  for (const auto& row : rows)
+    context.out(line(row.name, std::to_string(row.lines), std::to_string(row.airplanes),
+                     row.unfinished ? "  (install unfinished: run install again)" : ""));
+  return status;
+}
+
+int files_command(Context& context, const std::vector<std::string>& arguments) {
+  const std::string record = find_record(context.shared, arguments.front());
+  const auto lines = record_lines(record);
+  context.json["package"] = text(package_of_record(record));
+  context.json["record"] = text(record);
+  context.json["files"] = texts(lines);
+  for (const auto& line : lines) context.out(line);
+  return 0;
+}
+
+int status_command(Context& context, const std::vector<std::string>&) {
+  const Shared& shared = context.shared;
+  const bool selected = !shared.fs_version.empty();
+  const bool ready = selected && platform::folder_exists(shared.fs_path);
+  QJsonObject& json = context.json;
+  json["program_folder"] = text(shared.program_folder);
+  json["settings_file"] = text(shared.ini_path);
+  context.out("program folder:  " + shared.program_folder);
+  context.out("settings file:   " + shared.ini_path);
+  context.out("simulator:       " +
+              (selected ? shared.fs_version : std::string("(none selected)")));
+
+  QJsonObject simulators;
+  for (const char* tag : {"fs2002", "fs2004"}) {
+    const std::string key = std::string("fs_path_") + (tag + 2);
+    const std::string folder = shared.settings_file.read(settings_section, key, settings_default);
+    const bool set = folder != settings_default && !folder.empty();
+    const bool found = set && platform::folder_exists(folder);
+    simulators[tag] =
+        QJsonObject{{"folder", set ? QJsonValue(text(folder)) : QJsonValue()}, {"exists", found}};
+    context.out(std::string(tag) + " folder:   " +
+                (!set    ? "(not set)"
+                 : found ? folder
+                         : folder + " (missing)"));
+  }
+  json["simulators"] = simulators;
+  json["simulator"] = selected ? QJsonValue(text(shared.fs_version)) : QJsonValue();
+  context.out("simulator:       " +
+              (selected ? shared.fs_version : std::string("(none selected)")));
+  if (!selected) return 0;
+
+  json["download_folder"] = text(shared.download_path);
+  json["unzip_folder"] = text(shared.unzip_path);
+  context.out("download folder: " + shared.download_path);
+  context.out("unzip folder:    " + shared.unzip_path);
+  const std::int64_t free = ready ? platform::free_bytes(shared.fs_path) : -1;
+  json["free_bytes"] = free >= 0 ? QJsonValue(static_cast<qint64>(free)) : QJsonValue();
+  context.out("free space:      " + (free >= 0 ? size_text(free / 1024) : std::string("unknown")));
+
+  const auto archives = archives_in_download_folder(shared);
+  const auto waiting = std::count_if(archives.begin(), archives.end(), [&](const std::string& a) {
+    return !unzipped_already(shared, a);
+  });
+  std::size_t packages = 0;
+  for (const auto& entry : platform::find_entries(
+           shared.unzip_path, "*.*", platform::attr_directory, platform::Detail::kinds))
+    if ((entry.attributes & platform::attr_directory) && entry.name != "." && entry.name != "..")
+      ++packages;
+  const auto records = installed_records(shared);
+  const auto unfinished = std::count_if(records.begin(), records.end(),
+                                        [](const std::string& r) { return install_unfinished(r); });
+  json["archives"] = static_cast<qint64>(archives.size());
+  json["archives_not_unzipped"] = static_cast<qint64>(waiting);
+  json["packages_unzipped"] = static_cast<qint64>(packages);
+  json["packages_installed"] = static_cast<qint64>(records.size());
+  json["installs_unfinished"] = static_cast<qint64>(unfinished);
+  context.out("archives:        " + std::to_string(archives.size()) + " (" +
+              std::to_string(waiting) + " not unzipped)");
+  context.out("packages:        " + std::to_string(packages) + " unzipped, " +
+              std::to_string(records.size()) + " installed (" + std::to_string(unfinished) +
+              " unfinished)");
+  return 0;
+}
+
+int plan_command(Context& context, const std::vector<std::string>& arguments) {
+  const std::string& argument = arguments.front();
+  check_name(argument);
+  const auto folder = package_folder_of(context.shared, argument);
+  if (!folder) {
+    if (!ends_with_zip(argument) && !by_path(argument) && archive_of(context.shared, argument))
+      throw Error(argument + ": not unzipped yet; a plan changes nothing, so unzip it first");
+    throw Error(argument + ": no such package in the unzip folder " + context.shared.unzip_path);
+  }
+  const InstallPlan plan = plan_install(context.shared, *folder);
+  const bool enough = plan.bytes_needed <= plan.bytes_free;
+  QJsonArray copies;
+  for (const auto& copy : plan.copies)
+    copies.append(QJsonObject{{"source", text(copy.source)},
+                              {"target", text(copy.target)},
+                              {"bytes", static_cast<qint64>(copy.bytes)}});
+  QJsonArray kept;
+  for (const auto& target : plan.kept) {
+    QJsonArray owners;
+    for (const auto& owner : target.owners) owners.append(text(package_of_record(owner)));
+    kept.append(QJsonObject{{"target", text(target.target)},
+                            {"owners", owners},
+                            {"folder", target.folder},
+                            {"what", text(kept_owner_text(target))}});
+  }
+  QJsonArray failures;
+  for (const auto& failure : plan.failures)
+    failures.append(
+        QJsonObject{{"path", text(failure.path)}, {"reason", text(std::strerror(failure.error))}});
+  QJsonObject& json = context.json;
+  json["package"] = text(plan.package);
+  json["record"] = text(plan.record);
+  json["resumed"] = plan.resumed;
+  json["refused"] = plan.refused;
+  json["copies"] = copies;
+  json["kept"] = kept;
+  json["refusals"] = texts(plan.refusals);
+  json["failures"] = failures;
+  json["notes"] = texts(plan.notes);
+  json["record_lines"] = texts(plan.lines);
+  json["bytes_needed"] = static_cast<qint64>(plan.bytes_needed);
+  json["bytes_free"] = static_cast<qint64>(plan.bytes_free);
+  for (const auto& line : plan_text(plan)) context.out(line);
+  // As install would end: 1 unless everything would go in.
+  return plan.refused || !plan.refusals.empty() || !plan.failures.empty() || !enough ? 1 : 0;
+}
+
+int owner_command(Context& context, const std::vector<std::string>& arguments) {
+  int status = 0;
+  QJsonArray json;
+  for (const auto& answer : owners_of(context.shared, arguments)) {
+    std::vector<std::string> packages;
+    for (const auto& record : answer.records) packages.push_back(package_of_record(record));
+    QJsonObject entry{{"path", text(answer.path)},
+                      {"packages", texts(packages)},
+                      {"records", texts(answer.records)}};
+    std::string line = answer.path + ": ";
+    if (packages.empty()) {
+      status = 1;
+      line += "not installed by Wingstow";
+    } else {
+      entry["listed_as"] = text(answer.listed_as);
+      for (std::size_t i = 0; i < packages.size(); ++i) line += (i ? ", " : "") + packages[i];
+      if (answer.listed_as != answer.path) line += " (listed as " + answer.listed_as + ")";
+    }
+    json.append(entry);
+    context.out(line);
+  }
+  context.json["paths"] = json;
+  return status;
+}
+
+int verify_command(Context& context, const std::vector<std::string>& arguments) {
+  std::vector<std::string> records;
+  if (arguments.empty()) records = installed_records(context.shared);
+  for (const auto& argument : arguments) add_unique(records, find_record(context.shared, argument));
+  int status = 0;
+  QJsonArray json;
+  for (const auto& record : records) {
+    const std::string name = package_of_record(record);
+    const VerifyResult result = verify_record(record);
+    QJsonArray problems;
+    for (const auto& problem : result.problems) {
+      problems.append(QJsonObject{{"path", text(problem.path)}, {"problem", text(problem.what)}});
+      context.out(name + ": " + problem.path + ": " + problem.what);
+    }
+    if (!result.problems.empty()) status = 1;
+    json.append(QJsonObject{{"package", text(name)},
+                            {"record", text(record)},
+                            {"lines", static_cast<qint64>(result.lines)},
+                            {"sums", result.has_sums},
+                            {"problems", problems}});
+    if (result.problems.empty())
+      context.out(name + ": OK, " + std::to_string(result.lines) + " path(s)" +
+                  (result.has_sums ? "" : " present (installed before sums were kept)"));
+  }
+  context.json["packages"] = json;
+  return status;
+}
+
+constexpr Command table[] = {
+    {"unzip", "[ARCHIVE...]",
+     "unzip archives (by name in the download folder, or by path); default: every archive of "
+     "the download folder not yet unzipped",
+     Access::writes, Needs::simulator, 0, many, unzip_command},
+    {"install", "PACKAGE...",
+     "install package folders of the unzip folder (by name or path), or archives, which are "
+     "unzipped first",
+     Access::writes, Needs::simulator, 1, many, install_command},
+    {"remove", "PACKAGE...", "remove installed packages (record names, letter case ignored)",
+     Access::writes, Needs::simulator, 1, many, remove_command},
+    {"list", "", "installed packages with their number of lines and airplanes", Access::reads,
+     Needs::simulator, 0, 0, list_command},
+    {"files", "PACKAGE", "the paths the package's record lists", Access::reads, Needs::simulator, 1,
+     1, files_command},
+    {"status", "", "simulator folders, free space, counts", Access::reads, Needs::nothing, 0, 0,
+     status_command},
+    {"plan", "PACKAGE",
+     "what install would do with an unzipped package, changing nothing: each copy and its "
+     "target, existing targets and their owners, refusals, bytes needed and free",
+     Access::reads, Needs::simulator, 1, 1, plan_command},
+    {"owner", "PATH...",
+     "the installed packages whose records list each simulator path (relative paths from the "
+     "simulator's folder)",
+     Access::reads, Needs::simulator, 1, many, owner_command},
+    {"verify", "[PACKAGE...]",
+     "every listed path that is missing, and every file changed since its install; default: "
+     "every installed package",
+     Access::reads, Needs::simulator, 0, many, verify_command},
+};
+
+}  // namespace
+
+Context::Context(const Options& options, Shared& shared, ConsoleUi& ui, QJsonObject& json)
+    : options(options), shared(shared), ui(ui), json(json) {}
+
+Context::~Context() = default;
+
+void Context::out(std::string_view line) const {
+  if (options.json) return;
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+}
+
+void Context::progress_out(std::string_view line) const {
+  if (!options.quiet) out(line);
+}
+
+ZipMaster& Context::zip() {
+  if (!zip_) {
+    zip_ = std::make_unique<ZipMaster>(ui);
+    zip_->OnProgress = [this](int kind, const std::string&, std::uint64_t size) {
+      ZipMaster1Progress(shared, ui, kind, size);
+    };
+    zip_->OnCRC32Error = [](const std::string&, std::uint32_t, std::uint32_t, bool& do_extract) {
+      ZipMaster1CRC32Error(do_extract);
+    };
+    zip_->load_zip_dll();
+    zip_->load_unz_dll();
+  }
+  return *zip_;
+}
+
+std::span<const Command> commands() { return table; }
+
+const Command* find_command(std::string_view name) {
+  for (const Command& command : table)
+    if (command.name == name) return &command;
+  return nullptr;
+}
+
+}  // namespace wingstow::cli

@@ -1,0 +1,200 @@
+#include "cli/console_ui.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <iostream>
+#include <stdexcept>
+#include <utility>
+
+namespace wingstow::cli {
+namespace {
+
+constexpr int bar_width = 30;
+
+[[noreturn]] void no_window(const char* what) {
+  throw std::logic_error(std::string("wingstow-cli has no window: the engine asked for ") + what +
+                         ", which a command must receive as its input instead");
+}
+
+std::string lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string trimmed(const std::string& text) {
+  const auto begin = text.find_first_not_of(" \t\r");
+  if (begin == std::string::npos) return {};
+  return text.substr(begin, text.find_last_not_of(" \t\r") - begin + 1);
+}
+
+const char* answer_name(Answer answer) {
+  switch (answer) {
+    case Answer::ok:
+      return "ok";
+    case Answer::cancel:
+      return "cancel";
+    case Answer::yes:
+      return "yes";
+    case Answer::no:
+      return "no";
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string_view kind_name(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::warning:
+      return "warning";
+    case MessageKind::error:
+    case MessageKind::application_error:
+      return "error";
+    case MessageKind::information:
+    case MessageKind::plain:
+      return "information";
+    case MessageKind::confirmation:
+      return "confirmation";
+  }
+  return "information";
+}
+
+ConsoleUi::ConsoleUi(ConsoleSettings settings) : settings_(std::move(settings)) {}
+
+ConsoleUi::~ConsoleUi() { clear_line(); }
+
+void ConsoleUi::say(std::string_view text) { print(text); }
+
+Answer ConsoleUi::message(MessageKind kind, std::string_view text, Buttons buttons) {
+  if (buttons == Buttons::ok) {
+    messages_.push_back({kind, std::string(text), {}});
+    print(std::string(kind_name(kind)) + ": " + std::string(text));
+    return Answer::ok;
+  }
+  messages_.push_back({kind, std::string(text), {}});
+  const Answer answer = ask(kind, text, buttons);
+  messages_.back().answer = answer_name(answer);
+  return answer;
+}
+
+Answer ConsoleUi::ask(MessageKind kind, std::string_view question, Buttons buttons) {
+  const std::string text = std::string(kind_name(kind)) + ": " + std::string(question);
+  const bool yes_no = buttons == Buttons::yes_no;
+  const Answer agree = yes_no ? Answer::yes : Answer::ok;
+  const Answer refuse = yes_no ? Answer::no : Answer::cancel;
+  if (settings_.answer) {
+    const Answer answer = *settings_.answer ? agree : refuse;
+    print(text + "\n(answered " + answer_name(answer) + " by " +
+          (*settings_.answer ? "--yes" : "--no") + ")");
+    return answer;
+  }
+  if (!settings_.interactive) throw UnansweredQuestion{std::string(question)};
+  const std::string choices = yes_no ? " [y/n] " : " [ok/cancel] ";
+  for (;;) {
+    clear_line();
+    std::fputs((text + choices).c_str(), settings_.err);
+    std::fflush(settings_.err);
+    const auto line = read_line(false);
+    if (!line) {
+      std::fputc('\n', settings_.err);
+      return refuse;  // the terminal closed: nothing is agreed to
+    }
+    const std::string reply = lower(trimmed(*line));
+    if (reply == "y" || reply == "yes" || reply == "ok" || reply == "o" || reply == "oui")
+      return agree;
+    if (reply == "n" || reply == "no" || reply == "cancel" || reply == "non") return refuse;
+  }
+}
+
+void ConsoleUi::status(std::string_view text) {
+  statuses_.emplace_back(text);
+  if (!settings_.quiet && !text.empty()) print(text);
+}
+
+std::string ConsoleUi::list_directory() { no_window("the file list's folder"); }
+std::string ConsoleUi::list_selected_item() { no_window("the file list's selected entry"); }
+int ConsoleUi::list_count() { no_window("the file list's entries"); }
+std::string ConsoleUi::list_item_path(int) { no_window("an entry of the file list"); }
+std::string ConsoleUi::list_item_caption(int) { no_window("a caption of the file list"); }
+bool ConsoleUi::list_item_highlighted(int) { no_window("the file list's highlighted entries"); }
+std::vector<std::string> ConsoleUi::catalogue() { no_window("the catalogue"); }
+bool ConsoleUi::catalogue_checked(int) { no_window("the catalogue's check marks"); }
+int ConsoleUi::catalogue_index() { no_window("the catalogue's selected entry"); }
+
+std::optional<std::string> ConsoleUi::run_chooser(std::string_view caption,
+                                                  const std::vector<std::string>&) {
+  no_window(("the folder chooser \"" + std::string(caption) + "\"").c_str());
+}
+
+void ConsoleUi::set_progress_bar(int maximum, int position) {
+  if (!settings_.progress || settings_.quiet || maximum <= 0) return;
+  const int percent = static_cast<int>(100LL * std::clamp(position, 0, maximum) / maximum);
+  if (percent == last_percent_ && line_drawn_) return;
+  last_percent_ = percent;
+  const int filled = percent * bar_width / 100;
+  draw_line("[" + std::string(filled, '#') + std::string(bar_width - filled, '.') + "] " +
+            std::to_string(percent) + "%" + (caption_.empty() ? "" : " " + caption_));
+}
+
+void ConsoleUi::progress_caption(std::string_view caption) {
+  caption_ = std::string(caption);
+  if (settings_.progress && !settings_.quiet) draw_line(caption_);
+}
+
+std::optional<std::string> ConsoleUi::input_text(std::string_view caption, std::string_view prompt,
+                                                 bool secret) {
+  if (!settings_.interactive) {
+    unanswered_.emplace_back(prompt);
+    print("information: " + std::string(caption) + ": \"" + std::string(prompt) +
+          "\" needs a terminal to be answered; left unanswered");
+    return std::nullopt;
+  }
+  clear_line();
+  std::fputs((std::string(caption) + ": " + std::string(prompt)).c_str(), settings_.err);
+  std::fflush(settings_.err);
+  auto line = read_line(secret);
+  if (secret || !line) std::fputc('\n', settings_.err);
+  return line;
+}
+
+std::optional<std::string> ConsoleUi::read_line(bool secret) {
+  termios saved{};
+  const bool hide = secret && ::tcgetattr(STDIN_FILENO, &saved) == 0;
+  if (hide) {
+    termios quiet = saved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  std::string line;
+  const bool read = static_cast<bool>(std::getline(std::cin, line));
+  if (hide) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  if (!read) return std::nullopt;
+  return line;
+}
+
+void ConsoleUi::print(std::string_view text) {
+  clear_line();
+  std::fwrite(text.data(), 1, text.size(), settings_.err);
+  std::fputc('\n', settings_.err);
+  std::fflush(settings_.err);
+}
+
+void ConsoleUi::draw_line(const std::string& text) {
+  // One line of the terminal, redrawn in place.
+  std::fputs(("\r\033[K" + text).c_str(), settings_.err);
+  std::fflush(settings_.err);
+  line_drawn_ = true;
+}
+
+void ConsoleUi::clear_line() {
+  if (!line_drawn_) return;
+  std::fputs("\r\033[K", settings_.err);
+  std::fflush(settings_.err);
+  line_drawn_ = false;
+  last_percent_ = -1;
+}
+
+}  // namespace wingstow::cli

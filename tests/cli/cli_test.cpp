@@ -1,0 +1,311 @@
+// wingstow-cli through its executable, on a small simulator world of its
+// own: the disk, the exit status and the --json document of each command.
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "install/install_fixture.h"
+#include "install/record.h"
+#include "platform/single_instance.h"
+#include "support/simulator_fixture.h"
+#include "support/zip_builder.h"
+
+namespace wingstow {
+namespace {
+
+using test::read_file;
+using test::snapshot;
+using Strings = std::vector<std::string>;
+
+void ensure_application() {
+  static int argc = 1;
+  static char name[] = "cli_tests";
+  static char* argv[] = {name, nullptr};
+  static QCoreApplication application(argc, argv);
+}
+
+struct Result {
+  int status = -1;
+  std::string out;
+  std::string err;
+  QJsonObject json;
+};
+
+std::string str(const QJsonValue& value) { return value.toString().toStdString(); }
+
+Strings strings(const QJsonValue& value) {
+  Strings out;
+  for (const auto& item : value.toArray()) out.push_back(item.toString().toStdString());
+  return out;
+}
+
+// Each element's field, in order.
+Strings field(const QJsonValue& array, const char* name) {
+  Strings out;
+  for (const auto& item : array.toArray()) out.push_back(str(item.toObject()[name]));
+  return out;
+}
+
+class CliTest : public test::SimulatorFixture {
+ protected:
+  CliTest()
+      : SimulatorFixture(
+            {"aircraft", "gauges", "sound", "effects/texture", "modules", "flights/myflts"}) {
+    ensure_application();
+    ::chmod(runtime.c_str(), 0700);  // as a runtime folder must be
+    tree.make_file("prog/planeyard.ini",
+                   "[main_path]\r\nfs_start=fs2004\r\nfs_path_2004=" + fs + "\r\n");
+    test::write_zip(download + "Jet.zip", {{"Jet/aircraft.cfg", "jet"},
+                                           {"Jet/panel/panel.cfg", "panel"},
+                                           {"gauges/shared.gau", "shared"},
+                                           {"gauges/jet.gau", "jet gauge"}});
+    test::write_zip(download + "Prop.zip",
+                    {{"Prop/aircraft.cfg", "prop"}, {"gauges/shared.gau", "shared"}});
+    test::write_zip(download + "Twins.zip",
+                    {{"Left/aircraft.cfg", "l"}, {"Right/aircraft.cfg", "r"}});
+  }
+
+  // Runs wingstow-cli on this world with standard input that is no
+  // terminal; json: with --json, whose document is parsed.
+  Result cli(Strings arguments, bool json = true) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", QString::fromStdString(home));
+    environment.insert("XDG_DATA_HOME", QString::fromStdString(home + ".local/share"));
+    environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime));
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    process.setProcessEnvironment(environment);
+    QStringList list{"--program-folder", QString::fromStdString(program)};
+    if (json) list << "--json";
+    for (const auto& argument : arguments) list << QString::fromStdString(argument);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(WINGSTOW_CLI, list);
+    process.waitForFinished(-1);
+    Result result;
+    result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput().toStdString();
+    result.err = process.readAllStandardError().toStdString();
+    if (json) {
+      QJsonParseError error;
+      result.json = QJsonDocument::fromJson(QByteArray::fromStdString(result.out), &error).object();
+      EXPECT_EQ(error.error, QJsonParseError::NoError) << result.out;
+      EXPECT_EQ(result.json["exit_status"].toInt(-1), result.status);
+    }
+    return result;
+  }
+
+  bool exists(const std::string& path) const { return std::filesystem::exists(path); }
+
+  std::string download = tree.make_folder("prog/download_fs2004");
+  std::string home = tree.make_folder("home");
+  // No trailing separator: the lock's path is made by appending to it.
+  std::string runtime = tree.make_folder("run").substr(0, tree.path("run").size());
+};
+
+TEST_F(CliTest, UnzipInstallListFilesStatusRemove) {
+  auto run = cli({"unzip", "Jet", "Prop.zip"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(field(run.json["archives"], "result"), (Strings{"unzipped", "unzipped"}));
+  EXPECT_EQ(field(run.json["archives"], "package"), (Strings{unzip + "Jet", unzip + "Prop"}));
+  EXPECT_EQ(read_file(unzip + "Jet/gauges/jet.gau"), "jet gauge");
+  EXPECT_FALSE(exists(unzip + "Twins"));
+
+  // An archive is unzipped on the way; a package named twice goes in once.
+  run = cli({"install", "Jet", "Prop.zip", unzip + "Jet/"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(field(run.json["packages"], "name"), (Strings{"Jet", "Prop"}));
+  EXPECT_EQ(field(run.json["packages"], "result"), (Strings{"installed", "installed"}));
+  EXPECT_EQ(read_file(fs + "aircraft/Jet/panel/panel.cfg"), "panel");
+  EXPECT_EQ(read_file(fs + "gauges/shared.gau"), "shared");
+  EXPECT_EQ(record_lines(unzip + "Prop.txt"),
+            (Strings{fs + "aircraft/Prop", fs + "gauges/shared.gau"}));
+  EXPECT_TRUE(exists(unzip + "Jet.txt.sums"));
+
+  run = cli({"list"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(field(run.json["packages"], "package"), (Strings{"Jet", "Prop"}));
+  const auto packages = run.json["packages"].toArray();
+  EXPECT_EQ(packages[0].toObject()["lines"].toInt(), 3);
+  EXPECT_EQ(packages[0].toObject()["airplanes"].toInt(), 1);
+
+  run = cli({"files", "jet"});  // letter case ignored
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(strings(run.json["files"]), record_lines(unzip + "Jet.txt"));
+  EXPECT_EQ(cli({"files", "jet"}, false).out,
+            fs + "aircraft/Jet\n" + fs + "gauges/jet.gau\n" + fs + "gauges/shared.gau\n");
+
+  run = cli({"status"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(str(run.json["simulator"]), "fs2004");
+  EXPECT_EQ(str(run.json["unzip_folder"]), unzip);
+  EXPECT_EQ(run.json["archives"].toInt(), 3);
+  EXPECT_EQ(run.json["archives_not_unzipped"].toInt(), 1);
+  EXPECT_EQ(run.json["packages_installed"].toInt(), 2);
+  EXPECT_GT(run.json["free_bytes"].toDouble(), 0);
+
+  // The shared gauge stays with Prop; everything of Jet alone goes.
+  run = cli({"remove", "JET", "--yes"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(field(run.json["packages"], "result"), Strings{"removed"});
+  EXPECT_EQ(str(run.json["messages"].toArray()[0].toObject()["answer"]), "yes");
+  EXPECT_FALSE(exists(unzip + "Jet.txt"));
+  EXPECT_FALSE(exists(unzip + "Jet.txt.sums"));
+  EXPECT_FALSE(exists(fs + "aircraft/Jet"));
+  EXPECT_FALSE(exists(fs + "gauges/jet.gau"));
+  EXPECT_TRUE(exists(home + ".local/share/Trash/files/Jet"));
+  EXPECT_EQ(read_file(fs + "gauges/shared.gau"), "shared");
+  EXPECT_TRUE(exists(unzip + "Prop.txt"));
+
+  // Default: every archive not unzipped yet, once.
+  run = cli({"unzip"});
+  EXPECT_EQ(field(run.json["archives"], "archive"), Strings{download + "Twins.zip"});
+  EXPECT_EQ(cli({"unzip"}).json["archives"].toArray().size(), 0);
+}
+
+TEST_F(CliTest, PlanChangesNothingAndInstallDoesWhatItSaid) {
+  ASSERT_EQ(cli({"install", "Prop"}).status, 0);
+  tree.make_file("FS9/gauges/jet.gau", "the user's own");
+  ASSERT_EQ(cli({"unzip", "Jet"}).status, 0);
+  const auto before = snapshot(tree.root());
+
+  const auto plan = cli({"plan", "Jet"});
+
+  EXPECT_EQ(snapshot(tree.root()), before);
+  EXPECT_EQ(plan.status, 0) << plan.err;
+  EXPECT_EQ(field(plan.json["kept"], "what"),
+            (Strings{"simulator/user file, left alone and not recorded",
+                     "shared with Prop: recorded, not copied"}));
+  EXPECT_EQ(field(plan.json["kept"], "target"),
+            (Strings{fs + "gauges/jet.gau", fs + "gauges/shared.gau"}));
+
+  const auto install = cli({"install", "Jet"});
+  EXPECT_EQ(install.status, 0) << install.err;
+  EXPECT_EQ(strings(plan.json["record_lines"]), record_lines(unzip + "Jet.txt"));
+  std::set<std::string> planned, made;
+  for (const auto& copy : plan.json["copies"].toArray()) {
+    planned.insert(str(copy.toObject()["target"]));
+    EXPECT_EQ(read_file(str(copy.toObject()["target"])), read_file(str(copy.toObject()["source"])));
+  }
+  for (const auto& [path, content] : snapshot(tree.root()))
+    if (!before.contains(path) && !path.ends_with("/") && path.starts_with("FS9/"))
+      made.insert(tree.root() + path);
+  EXPECT_EQ(planned, made);
+  EXPECT_EQ(read_file(fs + "gauges/jet.gau"), "the user's own");
+}
+
+TEST_F(CliTest, OwnerAndVerify) {
+  ASSERT_EQ(cli({"install", "Jet", "Prop"}).status, 0);
+
+  auto run = cli({"owner", "gauges/shared.gau", fs + "aircraft/jet/panel/panel.cfg"});
+  EXPECT_EQ(run.status, 0);
+  const auto paths = run.json["paths"].toArray();
+  EXPECT_EQ(strings(paths[0].toObject()["packages"]), (Strings{"Jet", "Prop"}));
+  EXPECT_EQ(strings(paths[1].toObject()["packages"]), Strings{"Jet"});
+  run = cli({"owner", "gauges/stock.gau"}, false);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, fs + "gauges/stock.gau: not installed by Wingstow\n");
+
+  EXPECT_EQ(cli({"verify"}).status, 0);
+  std::filesystem::remove(fs + "aircraft/Jet/panel/panel.cfg");
+  test::write_file(fs + "gauges/jet.gau", "jet GAUGE");
+  run = cli({"verify"});
+  EXPECT_EQ(run.status, 1);
+  const auto jet = run.json["packages"].toArray()[0].toObject();
+  EXPECT_EQ(field(jet["problems"], "path"),
+            (Strings{fs + "aircraft/Jet/panel/panel.cfg", fs + "gauges/jet.gau"}));
+  EXPECT_EQ(field(jet["problems"], "problem"), (Strings{"missing", "content changed"}));
+  EXPECT_EQ(cli({"verify", "prop"}).status, 0);
+}
+
+// A question nobody can answer stops the command before anything changes;
+// an answer of No changes nothing either.
+TEST_F(CliTest, QuestionsWithoutATerminal) {
+  ASSERT_EQ(cli({"install", "Jet"}).status, 0);
+  ASSERT_EQ(cli({"unzip", "Twins"}).status, 0);
+  struct Case {
+    Strings arguments;
+    int status;
+    std::string question;
+  };
+  const Case cases[] = {
+      {{"remove", "Jet"}, 3, "Are you really sure ? \nRemove from fs2004: Jet."},
+      {{"install", "Twins"}, 3, "More than one airplane will be installed"},
+      {{"remove", "Jet", "--no"}, 1, ""},
+      {{"install", "Twins", "-n"}, 1, ""},
+  };
+  for (const Case& c : cases) {
+    const auto before = snapshot(tree.root());
+    const auto run = cli(c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments[0] << run.err;
+    EXPECT_TRUE(str(run.json["question"]).starts_with(c.question)) << str(run.json["question"]);
+    if (c.status == 3) {
+      EXPECT_NE(run.err.find("--yes or --no"), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(snapshot(tree.root()), before) << c.arguments[0];
+  }
+}
+
+TEST_F(CliTest, WritingCommandsAreRefusedWhileTheLockIsHeld) {
+  ASSERT_EQ(cli({"install", "Jet"}).status, 0);
+  platform::SingleInstance window(instance_lock_name, runtime);
+  ASSERT_TRUE(window.acquire());
+  const auto before = snapshot(tree.root());
+  for (const Strings& arguments :
+       {Strings{"unzip"}, Strings{"install", "Prop"}, Strings{"remove", "Jet", "--yes"}}) {
+    const auto run = cli(arguments);
+    EXPECT_EQ(run.status, 1) << arguments[0];
+    EXPECT_NE(str(run.json["error"]).find("Wingstow is running"), std::string::npos)
+        << str(run.json["error"]);
+    EXPECT_NE(run.err.find(window.path()), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(snapshot(tree.root()), before);
+  for (const char* reading : {"list", "status", "verify"})
+    EXPECT_EQ(cli({reading}).status, 0) << reading;
+}
+
+TEST_F(CliTest, UsageAndFailuresAreTold) {
+  struct Case {
+    Strings arguments;
+    int status;
+    std::string said;  // on standard error
+  };
+  const Case cases[] = {
+      {{"fly"}, 2, "unknown command 'fly'"},
+      {{}, 2, "no command given"},
+      {{"install"}, 2, "usage: wingstow-cli [options] install PACKAGE..."},
+      {{"list", "--sim", "fs2003"}, 2, "--sim takes fs2002 or fs2004"},
+      {{"list", "--yes", "--no"}, 2, "--yes and --no cannot be given together"},
+      {{"list", "--colour"}, 2, "unknown option --colour"},
+      {{"install", "Nothing"}, 1, "Nothing: no such package in the unzip folder " + unzip},
+      {{"remove", "Nothing", "--yes"}, 1, "Nothing: no such installed package in " + unzip},
+      {{"unzip", "/nowhere/x.zip"}, 1, "/nowhere/x.zip: no such archive"},
+      {{"list", "--sim", "fs2002"}, 1, "No fs2002 folder is set in " + program + "planeyard.ini"},
+  };
+  for (const Case& c : cases) {
+    const auto before = snapshot(tree.root());
+    const auto run = cli(c.arguments, false);
+    EXPECT_EQ(run.status, c.status) << c.said;
+    EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
+    EXPECT_EQ(snapshot(tree.root()), before) << c.said;
+  }
+  const auto version = cli({"--version"}, false);
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(version.out.starts_with("wingstow-cli ")) << version.out;
+  EXPECT_NE(cli({"--help"}, false).out.find("remove PACKAGE..."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace wingstow
