@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <set>
 
+#include "check/airplane_check.h"
+#include "check/check_json.h"
 #include "install/install_command.h"
 #include "install/path_helpers.h"
 #include "install/plan.h"
@@ -530,6 +532,17 @@ int verify_command(Context& context, const std::vector<std::string>& arguments) 
   return status;
 }
 
+int check_command(Context& context, const std::vector<std::string>& arguments) {
+  const CheckReport report =
+      check_package(arguments.front(), context.shared.fs_path, context.shared.unzip_path);
+  const QJsonObject json = report_json(report);
+  for (auto at = json.begin(); at != json.end(); ++at) context.json[at.key()] = at.value();
+  std::string text = report_text(report);
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  context.out(text);
+  return report.findings.empty() ? 0 : 1;
+}
+
 constexpr Command table[] = {
     {"unzip", "[ARCHIVE...]",
      "unzip archives (by name in the download folder, or by path); default: every archive of "
@@ -559,6 +572,10 @@ constexpr Command table[] = {
      "every listed path that is missing, and every file changed since its install; default: "
      "every installed package",
      Access::reads, Needs::simulator, 0, many, verify_command},
+    {"check", "PACKAGE",
+     "the airplane check of an installed package (record name) or an unzipped package (name "
+     "or path): what its airplanes name that the simulator would not find",
+     Access::reads, Needs::simulator, 1, 1, check_command},
 };
 
 }  // namespace

@@ -72,7 +72,8 @@ class CliTest : public test::SimulatorFixture {
                                            {"gauges/shared.gau", "shared"},
                                            {"gauges/jet.gau", "jet gauge"}});
     test::write_zip(download + "Prop.zip",
-                    {{"Prop/aircraft.cfg", "prop"}, {"gauges/shared.gau", "shared"}});
+                    {{"Prop/aircraft.cfg", "[fltsim.0]\r\ntitle=Prop\r\nsim=prop\r\n"},
+                     {"gauges/shared.gau", "shared"}});
     test::write_zip(download + "Twins.zip",
                     {{"Left/aircraft.cfg", "l"}, {"Right/aircraft.cfg", "r"}});
   }
@@ -206,7 +207,7 @@ TEST_F(CliTest, PlanChangesNothingAndInstallDoesWhatItSaid) {
   EXPECT_EQ(read_file(fs + "gauges/jet.gau"), "the user's own");
 }
 
-TEST_F(CliTest, OwnerAndVerify) {
+TEST_F(CliTest, OwnerVerifyAndCheck) {
   ASSERT_EQ(cli({"install", "Jet", "Prop"}).status, 0);
 
   auto run = cli({"owner", "gauges/shared.gau", fs + "aircraft/jet/panel/panel.cfg"});
@@ -228,6 +229,12 @@ TEST_F(CliTest, OwnerAndVerify) {
             (Strings{fs + "aircraft/Jet/panel/panel.cfg", fs + "gauges/jet.gau"}));
   EXPECT_EQ(field(jet["problems"], "problem"), (Strings{"missing", "content changed"}));
   EXPECT_EQ(cli({"verify", "prop"}).status, 0);
+
+  run = cli({"check", "prop"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(field(run.json["findings"], "problem"), Strings{"missing_air_file"});
+  test::write_file(fs + "aircraft/Prop/prop.air", "air");
+  EXPECT_EQ(cli({"check", "prop"}).status, 0);
 }
 
 // A question nobody can answer stops the command before anything changes;
