@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what lands there: the
 # exact list of files, the desktop entry, the AppStream metadata and the
-# manual page as their own validators see them, and that the installed
-# program answers --version without a display.
+# manual pages as their own validators see them, and that the installed
+# programs answer --version without a display.
 # Usage: check_install.sh CMAKE BUILD_DIR VERSION
 # Exit 77 (skipped) when a validator is missing and nothing else failed.
 set -uo pipefail
@@ -24,16 +24,18 @@ fail() {
 
 if ! log=$("$cmake" --install "$build" --prefix "$prefix" 2>&1); then
   echo "$log"
-  echo "FAIL: cmake --install $build --prefix $prefix (is the wingstow target built?)"
+  echo "FAIL: cmake --install $build --prefix $prefix (are wingstow and wingstow-cli built?)"
   exit 1
 fi
 
 # Everything the rules install, and nothing else.
 expected="bin/wingstow
+bin/wingstow-cli
 share/applications/$id.desktop
 share/icons/hicolor/256x256/apps/$id.png
 share/icons/hicolor/48x48/apps/$id.png
 share/icons/hicolor/scalable/apps/$id.svg
+share/man/man1/wingstow-cli.1
 share/man/man1/wingstow.1
 share/metainfo/$id.metainfo.xml
 share/wingstow/help/airplane.html"
@@ -42,7 +44,9 @@ if [ "$actual" != "$(LC_ALL=C sort <<<"$expected")" ]; then
   fail "installed files differ from the expected list"
   diff <(LC_ALL=C sort <<<"$expected") <(echo "$actual") | sed 's/^/  /'
 fi
-[ -x "$prefix/bin/wingstow" ] || fail "$prefix/bin/wingstow is not executable"
+for program in wingstow wingstow-cli; do
+  [ -x "$prefix/bin/$program" ] || fail "$prefix/bin/$program is not executable"
+done
 
 # The PNGs are the sizes their folders claim (width and height from the
 # IHDR chunk, big-endian at bytes 16 and 20).
@@ -83,22 +87,24 @@ if [ -f "$metainfo" ]; then
   fi
 fi
 
-manpage=$prefix/share/man/man1/wingstow.1
-if [ -f "$manpage" ]; then
+for manpage in "$prefix"/share/man/man1/wingstow.1 "$prefix"/share/man/man1/wingstow-cli.1; do
+  [ -f "$manpage" ] || continue
   if command -v groff >/dev/null; then
     warnings=$(groff -man -Tutf8 -ww -z "$manpage" 2>&1)
     [ -z "$warnings" ] || fail "groff warns on $manpage:"$'\n'"$warnings"
   else
-    echo "note: groff is missing, the manual page is not rendered"
+    echo "note: groff is missing, $manpage is not rendered"
   fi
-fi
+done
 
-# The installed program answers without a display.
-answer=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$prefix/bin/wingstow" --version 2>&1)
-status=$?
-if [ "$status" != 0 ] || [ "$answer" != "wingstow $version" ]; then
-  fail "$prefix/bin/wingstow --version gave status $status and '$answer'"
-fi
+# The installed programs answer without a display.
+for program in wingstow wingstow-cli; do
+  answer=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$prefix/bin/$program" --version 2>&1)
+  status=$?
+  if [ "$status" != 0 ] || [ "$answer" != "$program $version" ]; then
+    fail "$prefix/bin/$program --version gave status $status and '$answer'"
+  fi
+done
 
 if ((failures)); then
   echo "$failures check(s) failed"
