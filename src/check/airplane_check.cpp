@@ -189,7 +189,7 @@ class Checker {
         package_(package) {}
 
   void airplane(const std::string& airplane, CheckReport& report) {
-    const std::string folder = with_sep(airplane);
+    const std::string folder = with_sep(shown(airplane));
     report.airplanes.push_back(folder);
     const std::size_t first = report.findings.size();
     Airplane plane{folder, report, {}};
@@ -504,9 +504,7 @@ class Checker {
         return true;
     }
     plane.add(Problem::missing_gauge, file, entry.line, section.name,
-              "gauge " + quoted(name) + " is missing" +
-                  (package_ ? std::string(", and the package does not bring it") : std::string()),
-              std::move(looked_in));
+              "gauge " + quoted(name) + " is missing", std::move(looked_in));
     return false;
   }
 
@@ -622,7 +620,7 @@ CheckReport check_folder(const std::string& folder, const std::string& fs_path) 
 CheckReport check_package(const std::string& argument, const std::string& fs_path,
                           const std::string& unzip_path) {
   if (argument.find(sep) != std::string::npos) {
-    if (!platform::folder_exists(argument)) throw Error("No package folder " + argument);
+    if (!platform::folder_exists(argument)) throw Error(argument + ": no such package folder");
     return check_package_folder(argument, fs_path);
   }
   std::string record = unzip_path + argument;
@@ -631,7 +629,7 @@ CheckReport check_package(const std::string& argument, const std::string& fs_pat
   if (!argument.empty() && argument != "." && argument != ".." &&
       platform::folder_exists(unzip_path + argument))
     return check_package_folder(unzip_path + argument, fs_path);
-  throw Error("No installed package or package folder named " + argument + " in " + unzip_path);
+  throw Error(argument + ": no such installed package nor package folder in " + unzip_path);
 }
 
 std::string problems_found_text(std::size_t count) {

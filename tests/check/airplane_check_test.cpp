@@ -273,7 +273,7 @@ TEST_F(PackageCheck, BeforeAndAfterInstallTheFindingsAgree) {
 
   ASSERT_EQ(after.findings.size(), 1u) << report_text(after);
   EXPECT_EQ(after.subject, "Pack");
-  EXPECT_EQ(after.airplanes, (std::vector<std::string>{fs + "aircraft/A/", fs + "aircraft/B/"}));
+  EXPECT_EQ(after.airplanes, (std::vector<std::string>{fs + "Aircraft/A/", fs + "Aircraft/B/"}));
   const Finding& a = before.findings[0];
   const Finding& b = after.findings[0];
   EXPECT_EQ(std::tie(a.problem, a.line, a.section, a.missing),
