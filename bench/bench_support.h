@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/ui.h"
+#include "settings/quiet_ui.h"
 
 namespace wingstow::bench {
 
@@ -25,16 +25,12 @@ using wingstow::MessageKind;
 
 // A user who says yes to everything and watches nothing: the file list holds
 // the one archive to unzip, the catalogue the records to remove.
-class YesUi : public wingstow::Ui {
+class YesUi : public wingstow::QuietUi {
  public:
-  Answer message(MessageKind, std::string_view text, Buttons buttons) override {
+  Answer message(MessageKind kind, std::string_view text, Buttons buttons) override {
     messages.emplace_back(text);
-    return buttons == Buttons::yes_no ? Answer::yes : Answer::ok;
+    return QuietUi::message(kind, text, buttons);
   }
-  void status(std::string_view) override {}
-  void set_enabled(std::string_view, bool) override {}
-  void set_text(std::string_view, std::string_view) override {}
-  void show_folder(std::string_view) override {}
   std::string list_directory() override { return list_folder; }
   std::string list_selected_item() override { return list_item; }
   int list_count() override { return list_item.empty() ? 0 : 1; }
@@ -42,17 +38,8 @@ class YesUi : public wingstow::Ui {
   std::string list_item_caption(int) override {
     return std::filesystem::path(list_item).filename();
   }
-  void set_list_item_caption(int, std::string_view) override {}
   bool list_item_highlighted(int) override { return highlighted; }
   void set_list_item_highlighted(int, bool on) override { highlighted = on; }
-  void list_refresh() override {}
-  void set_list_multi_select(bool) override {}
-  void load_picture(std::string_view, std::string_view) override {}
-  void clear_picture(std::string_view) override {}
-  void set_picture_list(const std::vector<std::string>&) override {}
-  void set_progress_bar(int, int) override {}
-  void set_wait_cursor(bool) override {}
-  void set_active_page(std::string_view) override {}
   void set_catalogue(const std::vector<std::string>& entries) override {
     catalogue_entries = entries;
     checked.clear();
@@ -62,26 +49,7 @@ class YesUi : public wingstow::Ui {
   void set_catalogue_checked(int index, bool on) override {
     on ? void(checked.insert(index)) : void(checked.erase(index));
   }
-  int catalogue_index() override { return -1; }
-  void set_found_list(const std::vector<std::string>&) override {}
-  std::string text_of(std::string_view) override { return {}; }
-  std::optional<std::string> run_chooser(std::string_view,
-                                         const std::vector<std::string>&) override {
-    return {};
-  }
-  void progress_animation(wingstow::Animation) override {}
-  void progress_start() override {}
-  void progress_stop() override {}
-  void progress_caption(std::string_view) override {}
-  void progress_show() override {}
-  void progress_close() override {}
-  bool prompt_checked() override { return false; }
   std::string simulator_tag() override { return "fs2004"; }
-  std::optional<std::string> input_text(std::string_view, std::string_view, bool) override {
-    return {};
-  }
-  void pump() override {}
-  void process_messages() override {}
 
   std::string list_folder;
   std::string list_item;

@@ -115,11 +115,19 @@ std::string mark_summary(Ui& ui) {
     self_installable += caption == caption_self_installable;
     no_aircraft += caption == caption_no_aircraft;
   }
-  return std::to_string(packages) + " package(s): " + std::to_string(installed) +
-         " already installed, " + std::to_string(self_installable) + " self installable, " +
-         std::to_string(no_aircraft) + " without aircraft.cfg, " +
-         std::to_string(packages - installed - self_installable - no_aircraft) +
-         " ready to install";
+  const int ready = packages - installed - self_installable - no_aircraft;
+  std::string text =
+      std::to_string(ready) + " of " + std::to_string(packages) + " package(s) ready to install";
+  const std::pair<int, const char*> marks[] = {{installed, "already installed"},
+                                               {self_installable, "self installable"},
+                                               {no_aircraft, "without aircraft.cfg"}};
+  const char* separator = "; ";
+  for (const auto& [count, what] : marks) {
+    if (count == 0) continue;
+    text += separator + std::to_string(count) + " " + what;
+    separator = ", ";
+  }
+  return text;
 }
 
 void mark_installed(Shared& shared, Ui& ui) {

@@ -160,8 +160,8 @@ TEST_F(MarkingTest, EachPackageGetsOneMarkByPriority) {
   EXPECT_EQ(caption_of("Inner"), "Inner");
   EXPECT_EQ(caption_of("Docs"), caption_no_aircraft);
   EXPECT_EQ(ui.statuses.back(),
-            "8 package(s): 1 already installed, 2 self installable, 3 without aircraft.cfg, 2 "
-            "ready to install");
+            "2 of 8 package(s) ready to install; 1 already installed, 2 self installable, 3 "
+            "without aircraft.cfg");
   // Files keep their names, the installation records among them.
   EXPECT_EQ(caption_of("Installed.txt"), "Installed.txt");
   EXPECT_EQ(caption_of("Legacy"), "Legacy");
