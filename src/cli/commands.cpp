@@ -395,8 +395,6 @@ int status_command(Context& context, const std::vector<std::string>&) {
   }
   json["simulators"] = simulators;
   json["simulator"] = selected ? QJsonValue(text(shared.fs_version)) : QJsonValue();
-  context.out("simulator:       " +
-              (selected ? shared.fs_version : std::string("(none selected)")));
   if (!selected) return 0;
 
   json["download_folder"] = text(shared.download_path);
