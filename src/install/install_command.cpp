@@ -1,10 +1,9 @@
 #include "install/install_command.h"
 
-#include "install/install_aircraft.h"
-
 #include <cstring>
 #include <vector>
 
+#include "install/install_steps.h"
 #include "install/ownership.h"
 #include "install/path_helpers.h"
 #include "install/record.h"
@@ -17,11 +16,6 @@
 
 namespace wingstow {
 namespace {
-
-using Step = void (*)(Shared&, Ui&, const std::string&);
-constexpr Step install_steps[] = {install_aircraft, install_gauges,  install_cab_gauges,
-                                  install_sounds,   install_modules, install_flights,
-                                  install_weather,  install_effects};
 
 constexpr std::size_t paths_shown = 5;
 
@@ -153,7 +147,7 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
         extract_inner_archives(shared, zip, package);
         std::string stopped;
         try {
-          for (Step step : install_steps) {
+          for (InstallStep step : install_steps) {
             if (shared.abort_flag != 0) break;
             step(shared, ui, package);
             ui.pump();
