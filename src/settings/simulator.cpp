@@ -81,6 +81,12 @@ bool accept_fs_path(Shared& shared, Ui& ui, const std::string& folder) {
   return true;
 }
 
+// The status line once a simulator is ready: which folder, how much room.
+std::string ready_status(const Shared& shared, std::string_view tag) {
+  return std::string(tag) + " folder: " + shared.fs_path + " (" + free_space_text(shared) +
+         " free)";
+}
+
 }  // namespace
 
 void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
@@ -108,6 +114,7 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
     ui.set_text("Edit2", free_space_text(shared));
     ui.set_active_page("TabSheet1");
     set_all(ui, command_controls, true);
+    ui.status(ready_status(shared, tag));
     return;
   }
 
@@ -139,6 +146,7 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
   ui.set_text("e_fs_path", chosen);
   set_all(ui, command_controls, true);
   ui.set_text("Edit2", free_space_text(shared));
+  ui.status(ready_status(shared, tag));
 }
 
 void select_simulator(Shared& shared, Ui& ui, std::string_view tag) {

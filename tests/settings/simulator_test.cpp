@@ -105,6 +105,8 @@ TEST_F(SimulatorTest, ConfirmedFolderIsStoredWithTrailingSeparatorAndWindowGetsR
   EXPECT_EQ(ui.texts["Edit2"], free_space_text(shared));
   EXPECT_NE(ui.texts["Edit2"], "0 Mb");
   EXPECT_TRUE(ui.pages.empty());  // the chooser path leaves the page alone
+  EXPECT_EQ(ui.statuses.back(),
+            "fs2002 folder: " + sim + "/ (" + free_space_text(shared) + " free)");
 
   // Next time the stored folder is used without asking.
   RecordingUi again;
@@ -112,6 +114,7 @@ TEST_F(SimulatorTest, ConfirmedFolderIsStoredWithTrailingSeparatorAndWindowGetsR
   setup_simulator(later, again, "fs2002");
   EXPECT_TRUE(again.chooser_captions.empty());
   EXPECT_EQ(again.pages, std::vector<std::string>{"TabSheet1"});
+  EXPECT_EQ(again.statuses.back(), ui.statuses.back());
   for (const char* control : enabled_when_ready)
     EXPECT_EQ(again.enabled_state(control), true) << control;
   // Unzip, Install, Delete and Cancel wait for a selection.
