@@ -105,8 +105,10 @@ TEST_F(SimulatorTest, ConfirmedFolderIsStoredWithTrailingSeparatorAndWindowGetsR
   EXPECT_EQ(ui.texts["Edit2"], free_space_text(shared));
   EXPECT_NE(ui.texts["Edit2"], "0 Mb");
   EXPECT_TRUE(ui.pages.empty());  // the chooser path leaves the page alone
-  EXPECT_EQ(ui.statuses.back(),
-            "fs2002 folder: " + sim + "/ (" + free_space_text(shared) + " free)");
+  // Other programs change the free space between two looks: only its place is checked.
+  EXPECT_TRUE(ui.statuses.back().starts_with("fs2002 folder: " + sim + "/ ("))
+      << ui.statuses.back();
+  EXPECT_TRUE(ui.statuses.back().ends_with(" Mb free)"));
 
   // Next time the stored folder is used without asking.
   RecordingUi again;
@@ -114,7 +116,7 @@ TEST_F(SimulatorTest, ConfirmedFolderIsStoredWithTrailingSeparatorAndWindowGetsR
   setup_simulator(later, again, "fs2002");
   EXPECT_TRUE(again.chooser_captions.empty());
   EXPECT_EQ(again.pages, std::vector<std::string>{"TabSheet1"});
-  EXPECT_EQ(again.statuses.back(), ui.statuses.back());
+  EXPECT_TRUE(again.statuses.back().starts_with("fs2002 folder: " + sim + "/ ("));
   for (const char* control : enabled_when_ready)
     EXPECT_EQ(again.enabled_state(control), true) << control;
   // Unzip, Install, Delete and Cancel wait for a selection.
