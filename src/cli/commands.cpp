@@ -175,12 +175,52 @@ bool usable(const std::optional<UnzipResult>& result) {
   return result == UnzipResult::unzipped || result == UnzipResult::already_unzipped;
 }
 
-std::vector<std::optional<UnzipResult>> unzip(Context& context,
-                                              const std::vector<std::string>& archives) {
-  std::vector<std::optional<UnzipResult>> results(archives.size());
+// What became of one item of a run, with the messages said while the run
+// was at it: the window's boxes often leave the item to its selection.
+template <typename Result>
+struct Outcome {
+  std::optional<Result> result;  // nothing: the run did not reach it
+  std::vector<std::string> said;
+};
+
+// The messages said since the item before, questions left out.
+class MessagesOfItem {
+ public:
+  explicit MessagesOfItem(const ConsoleUi& ui) : ui_(ui), seen_(ui.messages().size()) {}
+  std::vector<std::string> take() {
+    std::vector<std::string> texts;
+    for (; seen_ < ui_.messages().size(); ++seen_)
+      if (ui_.messages()[seen_].answer.empty()) texts.push_back(ui_.messages()[seen_].text);
+    return texts;
+  }
+
+ private:
+  const ConsoleUi& ui_;
+  std::size_t seen_;
+};
+
+// A failed item on standard error, whatever --quiet says: its path, what
+// became of it and why.
+void tell_failure(Context& context, const std::string& item, const std::string& what,
+                  const std::vector<std::string>& said) {
+  std::string line = "wingstow-cli: " + item + ": " + what;
+  for (std::size_t i = 0; i < said.size(); ++i) {
+    std::string text = said[i];
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    line += (i == 0 ? ": " : "; ") + text;
+  }
+  context.ui.say(line);
+}
+
+std::vector<Outcome<UnzipResult>> unzip(Context& context,
+                                        const std::vector<std::string>& archives) {
+  std::vector<Outcome<UnzipResult>> outcomes(archives.size());
+  MessagesOfItem messages(context.ui);
   unzip_archives(context.shared, context.ui, context.zip(), archives,
-                 [&](std::size_t index, UnzipResult result) { results[index] = result; });
-  return results;
+                 [&](std::size_t index, UnzipResult result) {
+                   outcomes[index] = {result, messages.take()};
+                 });
+  return outcomes;
 }
 
 int unzip_command(Context& context, const std::vector<std::string>& arguments) {
@@ -192,19 +232,23 @@ int unzip_command(Context& context, const std::vector<std::string>& arguments) {
   }
   for (const auto& argument : arguments) add_unique(archives, find_archive(shared, argument));
 
-  const auto results = unzip(context, archives);
+  const auto outcomes = unzip(context, archives);
   int status = 0;
   QJsonArray items;
   for (std::size_t i = 0; i < archives.size(); ++i) {
+    const auto& outcome = outcomes[i];
+    const bool done = usable(outcome.result);
     const std::string package = shared.unzip_path + package_name_for_archive(archives[i]);
-    const std::string result = results[i] ? result_name(*results[i]) : "not reached";
-    if (!usable(results[i])) status = 1;
-    items.append(
-        QJsonObject{{"archive", text(archives[i])},
-                    {"package", usable(results[i]) ? QJsonValue(text(package)) : QJsonValue()},
-                    {"result", text(result)}});
-    context.progress_out(result + ": " + archives[i] +
-                         (usable(results[i]) ? " -> " + package : std::string()));
+    const std::string result = outcome.result ? result_name(*outcome.result) : "not reached";
+    if (!done) {
+      status = 1;
+      tell_failure(context, archives[i], "not unzipped (" + result + ")", outcome.said);
+    }
+    items.append(QJsonObject{{"archive", text(archives[i])},
+                             {"package", done ? QJsonValue(text(package)) : QJsonValue()},
+                             {"result", text(result)},
+                             {"messages", texts(outcome.said)}});
+    context.progress_out(result + ": " + archives[i] + (done ? " -> " + package : std::string()));
   }
   context.json["archives"] = items;
   return status;
@@ -215,8 +259,8 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
   struct Item {
     std::string archive;  // unzipped first when given
     std::string package;
-    std::optional<UnzipResult> unzipped;
-    std::optional<InstallResult> result;
+    Outcome<UnzipResult> unzipped;
+    Outcome<InstallResult> installed;
   };
   std::vector<Item> items;
   std::vector<std::string> packages;
@@ -246,43 +290,60 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (items[i].archive.empty()) continue;
     if (unzipped_already(shared, items[i].archive)) {
-      items[i].unzipped = UnzipResult::already_unzipped;
+      items[i].unzipped.result = UnzipResult::already_unzipped;
       continue;
     }
     archives.push_back(items[i].archive);
     of_item.push_back(i);
   }
   if (!archives.empty()) {
-    const auto results = unzip(context, archives);
-    for (std::size_t k = 0; k < archives.size(); ++k) items[of_item[k]].unzipped = results[k];
+    auto outcomes = unzip(context, archives);
+    for (std::size_t k = 0; k < archives.size(); ++k)
+      items[of_item[k]].unzipped = std::move(outcomes[k]);
   }
 
   std::vector<std::string> ready;
   std::vector<std::size_t> ready_item;
   for (std::size_t i = 0; i < items.size(); ++i) {
-    if (!items[i].archive.empty() && !usable(items[i].unzipped)) continue;
+    if (!items[i].archive.empty() && !usable(items[i].unzipped.result)) continue;
     ready.push_back(items[i].package);
     ready_item.push_back(i);
   }
-  if (!ready.empty())
-    install_packages(
-        context.shared, context.ui, context.zip(), ready,
-        [&](std::size_t index, InstallResult result) { items[ready_item[index]].result = result; });
+  if (!ready.empty()) {
+    MessagesOfItem messages(context.ui);
+    install_packages(context.shared, context.ui, context.zip(), ready,
+                     [&](std::size_t index, InstallResult result) {
+                       items[ready_item[index]].installed = {result, messages.take()};
+                     });
+  }
 
   int status = 0;
   QJsonArray json;
   for (const auto& item : items) {
     const std::string name = last_path_part(item.package, 0);
-    std::string result = item.result ? result_name(*item.result) : "not installed";
-    if (item.result != InstallResult::installed) status = 1;
-    QJsonObject entry{
-        {"package", text(item.package)}, {"name", text(name)}, {"result", text(result)}};
+    const auto& installed = item.installed.result;
+    const std::string result = installed ? result_name(*installed) : "not installed";
+    QJsonObject entry{{"package", text(item.package)},
+                      {"name", text(name)},
+                      {"result", text(result)},
+                      {"messages", texts(item.installed.said)}};
     if (!item.archive.empty()) {
+      const auto& unzipped = item.unzipped.result;
       entry["archive"] = text(item.archive);
-      entry["unzip"] =
-          item.unzipped ? text(result_name(*item.unzipped)) : QJsonValue("not reached");
+      entry["unzip"] = text(unzipped ? result_name(*unzipped) : "not reached");
+      entry["unzip_messages"] = texts(item.unzipped.said);
+      if (!usable(unzipped))
+        tell_failure(context, item.archive,
+                     std::string("not unzipped (") +
+                         (unzipped ? result_name(*unzipped) : "not reached") +
+                         "), so not installed",
+                     item.unzipped.said);
     }
-    if (item.result) entry["record"] = text(shared.unzip_path + name + ".txt");
+    if (installed) entry["record"] = text(shared.unzip_path + name + ".txt");
+    if (installed != InstallResult::installed) {
+      status = 1;
+      if (installed) tell_failure(context, item.package, result, item.installed.said);
+    }
     json.append(entry);
     context.progress_out(result + ": " + name);
   }

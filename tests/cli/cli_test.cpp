@@ -308,6 +308,18 @@ TEST_F(CliTest, UsageAndFailuresAreTold) {
     EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
     EXPECT_EQ(snapshot(tree.root()), before) << c.said;
   }
+  // A damaged archive: named with its reason, its package folder gone again.
+  tree.make_file("prog/download_fs2004/Broken.zip", "no archive at all");
+  for (const Strings& arguments : {Strings{"unzip", "Broken"}, Strings{"install", "Broken.zip"}}) {
+    const auto run = cli(arguments);
+    EXPECT_EQ(run.status, 1) << arguments[0];
+    EXPECT_NE(run.err.find(download + "Broken.zip"), std::string::npos) << run.err;
+    EXPECT_FALSE(exists(unzip + "Broken"));
+    EXPECT_FALSE(exists(unzip + "Broken.txt"));
+  }
+  EXPECT_EQ(field(cli({"unzip", "Broken"}).json["archives"], "result"), Strings{"failed"});
+  EXPECT_EQ(field(cli({"install", "Broken"}).json["packages"], "unzip"), Strings{"failed"});
+
   const auto version = cli({"--version"}, false);
   EXPECT_EQ(version.status, 0);
   EXPECT_TRUE(version.out.starts_with("wingstow-cli ")) << version.out;
