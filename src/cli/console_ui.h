@@ -3,8 +3,8 @@
 // The engine's Ui on a terminal: messages on standard error with their kind,
 // questions answered by --yes or --no or asked on the terminal, a progress
 // bar when standard error is a terminal. The window's lists and pictures do
-// not exist here: what only changes them is ignored, and reading them is a
-// fault of the caller.
+// not exist here: what only changes them is ignored (as QuietUi does), and
+// reading them is a fault of the caller.
 
 #include <cstdio>
 #include <optional>
@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/ui.h"
+#include "settings/quiet_ui.h"
 
 namespace wingstow::cli {
 
@@ -35,7 +35,7 @@ struct ConsoleSettings {
   std::FILE* err = stderr;
 };
 
-class ConsoleUi : public Ui {
+class ConsoleUi : public QuietUi {
  public:
   explicit ConsoleUi(ConsoleSettings settings);
   ~ConsoleUi() override;
@@ -57,55 +57,28 @@ class ConsoleUi : public Ui {
 
   Answer message(MessageKind kind, std::string_view text, Buttons buttons) override;
   void status(std::string_view text) override;
-  void set_enabled(std::string_view, bool) override {}
-  void set_text(std::string_view, std::string_view) override {}
 
-  void show_folder(std::string_view) override {}
+  // The window's selections are no input here: a command gets its archives,
+  // packages and records as arguments.
   std::string list_directory() override;
   std::string list_selected_item() override;
   int list_count() override;
   std::string list_item_path(int index) override;
   std::string list_item_caption(int index) override;
-  void set_list_item_caption(int, std::string_view) override {}
   bool list_item_highlighted(int index) override;
-  void set_list_item_highlighted(int, bool) override {}
-  void list_refresh() override {}
-  void set_list_multi_select(bool) override {}
-
-  void load_picture(std::string_view, std::string_view) override {}
-  void clear_picture(std::string_view) override {}
-  void set_picture_list(const std::vector<std::string>&) override {}
-
-  void set_progress_bar(int maximum, int position) override;
-  void set_wait_cursor(bool) override {}
-  void set_active_page(std::string_view) override {}
-
-  void set_catalogue(const std::vector<std::string>&) override {}
   std::vector<std::string> catalogue() override;
   bool catalogue_checked(int index) override;
-  void set_catalogue_checked(int, bool) override {}
   int catalogue_index() override;
-  void set_found_list(const std::vector<std::string>&) override {}
-  std::string text_of(std::string_view) override { return {}; }
-
   std::optional<std::string> run_chooser(std::string_view caption,
                                          const std::vector<std::string>& found_roots) override;
 
-  void progress_animation(Animation) override {}
-  void progress_start() override {}
-  void progress_stop() override {}
+  void set_progress_bar(int maximum, int position) override;
   void progress_caption(std::string_view caption) override;
-  void progress_show() override {}
   void progress_close() override { clear_line(); }
 
-  bool prompt_checked() override { return false; }
   std::string simulator_tag() override { return settings_.tag; }
-
   std::optional<std::string> input_text(std::string_view caption, std::string_view prompt,
                                         bool secret) override;
-
-  void pump() override {}
-  void process_messages() override {}
 
  private:
   // Reads a line from standard input; nothing at its end.
