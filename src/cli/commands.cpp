@@ -592,14 +592,23 @@ int verify_command(Context& context, const std::vector<std::string>& arguments) 
 }
 
 int check_command(Context& context, const std::vector<std::string>& arguments) {
-  const CheckReport report =
-      check_package(arguments.front(), context.shared.fs_path, context.shared.unzip_path);
-  const QJsonObject json = report_json(report);
-  for (auto at = json.begin(); at != json.end(); ++at) context.json[at.key()] = at.value();
-  std::string text = report_text(report);
-  while (!text.empty() && text.back() == '\n') text.pop_back();
-  context.out(text);
-  return report.findings.empty() ? 0 : 1;
+  std::vector<std::string> packages = arguments;
+  if (packages.empty())
+    for (const auto& record : installed_records(context.shared))
+      packages.push_back(package_of_record(record));
+  int status = 0;
+  QJsonArray json;
+  for (const auto& package : packages) {
+    const CheckReport report =
+        check_package(package, context.shared.fs_path, context.shared.unzip_path);
+    json.append(report_json(report));
+    std::string text = report_text(report);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    context.out(text);
+    if (!report.findings.empty()) status = 1;
+  }
+  context.json["packages"] = json;
+  return status;
 }
 
 constexpr Command table[] = {
@@ -631,10 +640,11 @@ constexpr Command table[] = {
      "every listed path that is missing, and every file changed since its install; default: "
      "every installed package",
      Access::reads, Needs::simulator, 0, many, verify_command},
-    {"check", "PACKAGE",
-     "the airplane check of an installed package (record name) or an unzipped package (name "
-     "or path): what its airplanes name that the simulator would not find",
-     Access::reads, Needs::simulator, 1, 1, check_command},
+    {"check", "[PACKAGE...]",
+     "the airplane check of installed packages (record names) or unzipped packages (name or "
+     "path): what their airplanes name that the simulator would not find; default: every "
+     "installed package",
+     Access::reads, Needs::simulator, 0, many, check_command},
 };
 
 }  // namespace

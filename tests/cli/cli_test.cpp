@@ -230,11 +230,14 @@ TEST_F(CliTest, OwnerVerifyAndCheck) {
   EXPECT_EQ(field(jet["problems"], "problem"), (Strings{"missing", "content changed"}));
   EXPECT_EQ(cli({"verify", "prop"}).status, 0);
 
-  run = cli({"check", "prop"});
+  run = cli({"check", "prop", "jet"});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(field(run.json["findings"], "problem"), Strings{"missing_air_file"});
+  const auto checked = run.json["packages"].toArray();
+  ASSERT_EQ(checked.size(), 2);
+  EXPECT_EQ(field(checked[0].toObject()["findings"], "problem"), Strings{"missing_air_file"});
   test::write_file(fs + "aircraft/Prop/prop.air", "air");
   EXPECT_EQ(cli({"check", "prop"}).status, 0);
+  EXPECT_EQ(cli({"check"}).json["packages"].toArray().size(), 2);  // every installed package
 }
 
 // A question nobody can answer stops the command before anything changes;
