@@ -59,10 +59,7 @@ class CheckWindowTest : public QObject {
   void findingsBeforeAndAfterInstall() {
     QTemporaryDir dir;
     const std::string program = test::folder_with_sep(dir, "prog");
-    const std::string fs = test::make_simulator(dir, "FS9").toStdString() + "/";
-    platform::IniFile ini(program + "planeyard.ini");
-    ini.write("main_path", "fs_path_2004", fs);
-    ini.write("main_path", "fs_start", "fs2004");
+    const std::string fs = test::ready_for_fs2004(dir, program);
     test::RecordingUi recorder;
     Tutil w(program, &recorder);
     w.show();

@@ -61,10 +61,7 @@ class PackageFlowTest : public QObject {
   void unzipClickInstall() {
     QTemporaryDir dir;
     const std::string program = test::folder_with_sep(dir, "prog");
-    const QString sim = test::make_simulator(dir, "FS9");
-    platform::IniFile ini(program + "planeyard.ini");
-    ini.write("main_path", "fs_path_2004", sim.toStdString() + "/");
-    ini.write("main_path", "fs_start", "fs2004");
+    const std::string fs = test::ready_for_fs2004(dir, program);
 
     test::RecordingUi recorder;
     Tutil w(program, &recorder);
@@ -98,7 +95,6 @@ class PackageFlowTest : public QObject {
 
     QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
     QVERIFY(recorder.messages.empty());
-    const std::string fs = sim.toStdString() + "/";
     QVERIFY(platform::file_exists(fs + "Aircraft/cessna_v2/panel/panel.cfg"));
     QVERIFY(platform::file_exists(fs + "Gauges/cessna_panel.gau"));
     QCOMPARE(test::read_file(program + "unzip_fs2004/cessna_v2.txt"),
@@ -124,10 +120,7 @@ class PackageFlowTest : public QObject {
   void specialFilesNeverBlockTheWindow() {
     QTemporaryDir dir;
     const std::string program = test::folder_with_sep(dir, "prog");
-    const QString sim = test::make_simulator(dir, "FS9");
-    platform::IniFile ini(program + "planeyard.ini");
-    ini.write("main_path", "fs_path_2004", sim.toStdString() + "/");
-    ini.write("main_path", "fs_start", "fs2004");
+    const std::string fs = test::ready_for_fs2004(dir, program);
     test::RecordingUi recorder;
     Tutil w(program, &recorder);
     w.show();

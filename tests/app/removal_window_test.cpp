@@ -36,10 +36,7 @@ class RemovalWindowTest : public QObject {
 
   void checkFindAndDelete() {
     const std::string program = test::folder_with_sep(dir, "prog");
-    const std::string fs = test::make_simulator(dir, "FS9").toStdString() + "/";
-    platform::IniFile ini(program + "planeyard.ini");
-    ini.write("main_path", "fs_path_2004", fs);
-    ini.write("main_path", "fs_start", "fs2004");
+    const std::string fs = test::ready_for_fs2004(dir, program);
     const std::string unzip = program + "unzip_fs2004/";
     test::write_file(fs + "Gauges/zulu.gau", "z");
     test::write_file(fs + "Gauges/alpha.gau", "a");

@@ -106,10 +106,7 @@ class StartupTest : public QObject {
   void laterStartHandsItsArchivesOver() {
     QTemporaryDir dir;
     const std::string program = test::folder_with_sep(dir, "prog");
-    const std::string fs = test::make_simulator(dir, "FS9").toStdString() + "/";
-    platform::IniFile ini(program + "planeyard.ini");
-    ini.write("main_path", "fs_path_2004", fs);
-    ini.write("main_path", "fs_start", "fs2004");
+    const std::string fs = test::ready_for_fs2004(dir, program);
     const std::string locks = dir.path().toStdString() + "/run";
     const std::string home = test::folder_with_sep(dir, "home");
     test::write_zip(home + "Cub.zip", {{"Cub/aircraft.cfg", "new"}});

@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/ini_file.h"
+
 namespace wingstow::test {
 
 // Runs action on the next modal window that opens (the chooser, a dialog),
@@ -42,6 +44,16 @@ inline QString make_simulator(const QTemporaryDir& dir, const QString& name) {
   for (const char* sub : {"Aircraft", "Gauges", "Sound", "Effects", "Modules", "Flights"})
     QDir().mkpath(root + "/" + sub);
   return root;
+}
+
+// A program folder in dir whose settings select FS 2004 at a fresh simulator
+// tree "FS9"; returns the simulator root with its trailing separator.
+inline std::string ready_for_fs2004(const QTemporaryDir& dir, const std::string& program) {
+  const std::string fs = make_simulator(dir, "FS9").toStdString() + "/";
+  platform::IniFile ini(program + "planeyard.ini");
+  ini.write("main_path", "fs_path_2004", fs);
+  ini.write("main_path", "fs_start", "fs2004");
+  return fs;
 }
 
 }  // namespace wingstow::test
