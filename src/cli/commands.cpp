@@ -313,7 +313,11 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
     MessagesOfItem messages(context.ui);
     install_packages(context.shared, context.ui, context.zip(), ready,
                      [&](std::size_t index, InstallResult result) {
-                       items[ready_item[index]].installed = {result, messages.take()};
+                       Item& item = items[ready_item[index]];
+                       item.installed = {result, messages.take()};
+                       // Told as it ends: a later package's question may stop the command.
+                       context.progress_out(std::string(result_name(result)) + ": " +
+                                            last_path_part(item.package, 0));
                      });
   }
 
@@ -345,7 +349,7 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
       if (installed) tell_failure(context, item.package, result, item.installed.said);
     }
     json.append(entry);
-    context.progress_out(result + ": " + name);
+    if (!installed) context.progress_out(result + ": " + name);
   }
   context.json["packages"] = json;
   return status;
