@@ -162,13 +162,15 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
         // what it left is what verify compares with later.
         if (stopped.empty() && shared.abort_flag == 0 && shared.install_report.failures.empty()) {
           const std::string record = record_path(shared);
-          mark_install_finished(record);
-          if (const int error = write_install_sums(record))
+          // The sums first: an install killed meanwhile is still unfinished,
+          // and the next Install writes them again.
+          if (const int error = write_install_sums(record, [&ui] { ui.pump(); }))
             ui.message(MessageKind::warning,
                        "The sizes and checksums of " + record + " could not be written to " +
                            sums_path(record) + " (" + reason(error) +
                            "); verify will only check that its files are there",
                        Buttons::ok);
+          mark_install_finished(record);
         }
         if (stopped.empty() && shared.abort_flag == 0 && shared.install_report.empty())
           result = InstallResult::installed;

@@ -103,7 +103,7 @@ std::vector<OwnerAnswer> owners_of(const Shared& shared, const std::vector<std::
 
 std::string sums_path(const std::string& record) { return record + ".sums"; }
 
-int write_install_sums(const std::string& record) {
+int write_install_sums(const std::string& record, const std::function<void()>& between_files) {
   std::string text;
   for (const std::string& line : record_lines(record)) {
     std::vector<std::string> files;
@@ -113,6 +113,7 @@ int write_install_sums(const std::string& record) {
         char crc[9];
         std::snprintf(crc, sizeof crc, "%08x", sum->crc);
         text += std::to_string(sum->size) + "\t" + crc + "\t" + file + "\n";
+        if (between_files) between_files();
       }
   }
   return platform::write_file_atomically(sums_path(record), text);

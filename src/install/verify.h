@@ -4,6 +4,7 @@
 // whether everything a package listed is still there as it was installed.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,9 @@ std::vector<OwnerAnswer> owners_of(const Shared& shared, const std::vector<std::
 // a listed folder included; links are never followed). The record itself
 // keeps its format.
 std::string sums_path(const std::string& record);
-// Written once an install of the record completed; 0 or the errno.
-int write_install_sums(const std::string& record);
+// Written once an install of the record copied everything; 0 or the errno.
+// between_files runs after each file read, so that a window stays live.
+int write_install_sums(const std::string& record, const std::function<void()>& between_files = {});
 
 struct VerifyProblem {
   std::string path;
