@@ -175,6 +175,8 @@ void Tutil::wire_paste_progress() {
     progress_stop();
     progress_close();
     set_progress_bar(100, 0);
+    // Archives that came during the paste waited for it.
+    if (!pending_archives_.empty()) QTimer::singleShot(0, this, [this] { import_pending(); });
   };
 }
 
@@ -250,7 +252,7 @@ void Tutil::import_pending() {
   // A command running (or pumping events) finishes first; guarded() calls
   // back here when it ends.
   if (pending_archives_.empty() || !activated_ || command_depth_ > 0 ||
-      QApplication::activeModalWidget())
+      LsFilelistView_util->isPasting() || QApplication::activeModalWidget())
     return;
   // A simulator counts once its folder is set: the window is locked before.
   if (shared_.fs_version.empty() || shared_.download_path.empty() ||

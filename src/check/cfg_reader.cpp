@@ -92,7 +92,22 @@ const CfgEntry* CfgSection::find(std::string_view key) const {
   return nullptr;
 }
 
+namespace {
+
+std::string folded(std::string_view text) {
+  std::string out(text);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+}  // namespace
+
 const CfgSection* CfgFile::section(std::string_view name) const {
+  if (!first_section.empty() || sections.empty()) {
+    const auto found = first_section.find(folded(name));
+    return found == first_section.end() ? nullptr : &sections[found->second];
+  }
   for (const auto& section : sections)
     if (same_text_ignoring_case(section.name, name)) return &section;
   return nullptr;
@@ -125,6 +140,8 @@ CfgFile parse_cfg(std::string_view bytes) {
                                             std::string(trim_blanks(line.substr(equals + 1))),
                                             number});
   }
+  for (std::size_t i = 0; i < file.sections.size(); ++i)
+    file.first_section.emplace(folded(file.sections[i].name), i);
   return file;
 }
 

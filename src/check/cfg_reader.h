@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace wingstow {
@@ -37,6 +38,11 @@ struct CfgFile {
   // The first section of that name, letter case ignored (as the profile
   // service finds it); nullptr when none.
   const CfgSection* section(std::string_view name) const;
+
+  // Section names with A to Z folded, to the index of their first section:
+  // a file of thousands of sections is looked up without a scan each time.
+  // Made by parse_cfg; without it, section() scans.
+  std::unordered_map<std::string, std::size_t> first_section;
 };
 
 CfgFile parse_cfg(std::string_view bytes);

@@ -9,6 +9,7 @@
 #include "install/record.h"
 #include "install/side_files.h"
 #include "install/verify.h"
+#include "packages/unzip.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "settings/folder_size.h"
@@ -131,7 +132,11 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
     bool stop = false;
     // Only package folders are installed: the finder would search a file
     // entry's previous folder, and the parent entry is no package.
-    if (platform::folder_exists(package) && !is_parent_entry(package)) {
+    const bool package_folder = platform::folder_exists(package) && !is_parent_entry(package);
+    // Part of a package is never installed as the whole of it.
+    if (package_folder && unzip_interrupted(package)) {
+      ui.message(MessageKind::warning, unzip_interrupted_text(package), Buttons::ok);
+    } else if (package_folder) {
       check_self_installer(shared, ui, package);
       if (shared.abort_flag == 0) {
         if (!working) {

@@ -8,7 +8,9 @@
 #include "install/install_steps.h"
 #include "install/path_helpers.h"
 #include "install/record.h"
+#include "packages/unzip.h"
 #include "platform/files.h"
+#include "removal/ascii_case.h"
 #include "settings/quiet_ui.h"
 
 namespace wingstow {
@@ -45,6 +47,9 @@ struct DryRunScope {
 }  // namespace
 
 void InstallPlan::copy(const std::string& source, const std::string& target) {
+  // A second airplane of the package under the same name adds only what the
+  // first did not bring: the copy never overwrites.
+  if (!planned_targets.insert(ascii_lower(target)).second) return;
   struct stat st;
   const std::int64_t size = ::stat(source.c_str(), &st) == 0 ? std::int64_t(st.st_size) : 0;
   copies.push_back({source, target, size});
@@ -82,6 +87,11 @@ InstallPlan plan_install(Shared& shared, const std::string& package_folder) {
   if (plan.resumed) plan.lines = record_lines(plan.record);
   plan.bytes_free = platform::free_bytes(shared.fs_path);
 
+  if (unzip_interrupted(plan.package)) {
+    plan.notes.push_back(unzip_interrupted_text(plan.package));
+    plan.refused = true;
+    return plan;
+  }
   NoteUi ui(plan, shared.fs_version);
   DryRunScope scope(shared, plan);
   shared.abort_flag = 0;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "install/ownership.h"
@@ -40,6 +41,7 @@ struct InstallPlan {
   std::vector<std::string> notes;                // what the install would say or ask
   std::int64_t bytes_needed = 0;
   std::int64_t bytes_free = 0;
+  std::unordered_set<std::string> planned_targets;  // letter case folded
 
   // For the steps.
   void copy(const std::string& source, const std::string& target);

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -91,7 +93,11 @@ ImportOutcome import_archives(const std::string& download_folder,
     std::string target = download_folder;
     if (!target.empty() && target.back() != platform::sep) target += platform::sep;
     target += last_path_part(archive, 0);
-    const auto copied = platform::copy_file(archive, target, between_chunks);
+    // Read through a link the user handed over; only the target is written,
+    // and never through one.
+    char real[PATH_MAX];
+    const std::string source = ::realpath(archive.c_str(), real) ? std::string(real) : archive;
+    const auto copied = platform::copy_file(source, target, between_chunks);
     if (copied.status == platform::CopyStatus::copied) {
       outcome.arrived.push_back(target);
       ++outcome.copied;
@@ -100,7 +106,7 @@ ImportOutcome import_archives(const std::string& download_folder,
     if (copied.status == platform::CopyStatus::target_exists) {
       // The name may be taken in another letter case.
       const std::string there = platform::resolve(target);
-      if (same_content(archive, there)) {
+      if (same_content(source, there)) {
         outcome.arrived.push_back(there);
         continue;
       }

@@ -76,7 +76,8 @@ UnzipResult unzip_one(Shared& shared, Ui& ui, ZipMaster& zip, const std::string&
     ui.status("Airplane  Already uncompressed!");
     return UnzipResult::already_unzipped;
   }
-  if (!platform::create_folder(folder)) throw Error("Directory could not be created !");
+  if (!platform::create_folder(folder))
+    throw Error("Directory could not be created ! (" + folder + ": " + std::strerror(errno) + ")");
   // From here the folder is this run's own: a failure takes it back, and
   // the archive stays as it was for another try.
   if (const int error = platform::write_file_atomically(marker, {})) {
@@ -110,8 +111,16 @@ std::string package_name_for_archive(const std::string& archive_path) {
 
 bool unzipped_already(const Shared& shared, const std::string& archive_path) {
   const std::string folder = shared.unzip_path + package_name_for_archive(archive_path);
-  return platform::folder_exists(folder) &&
-         !platform::file_exists(folder + platform::sep + unzip_marker);
+  return platform::folder_exists(folder) && !unzip_interrupted(folder);
+}
+
+bool unzip_interrupted(const std::string& package_folder) {
+  return platform::file_exists(package_folder + platform::sep + unzip_marker);
+}
+
+std::string unzip_interrupted_text(const std::string& package_folder) {
+  return "The package folder " + package_folder +
+         " is not complete: its Unzip was interrupted. Unzip its archive again, then install it";
 }
 
 void unzip_archives(Shared& shared, Ui& ui, ZipMaster& zip,

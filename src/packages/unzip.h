@@ -24,6 +24,14 @@ std::string package_name_for_archive(const std::string& archive_path);
 // an interrupted Unzip left is not, and the next Unzip extracts it again.
 bool unzipped_already(const Shared& shared, const std::string& archive_path);
 
+// Whether a package folder is what an interrupted Unzip left: it still holds
+// the mark an extraction keeps there until it is done.
+bool unzip_interrupted(const std::string& package_folder);
+
+// What Install says of such a folder instead of taking part of a package
+// for the whole.
+std::string unzip_interrupted_text(const std::string& package_folder);
+
 // What became of one archive of a run.
 enum class UnzipResult { unzipped, already_unzipped, failed, cancelled };
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <unordered_map>
@@ -237,12 +238,23 @@ class RecordRemoval {
 
   // True when the record is gone.
   bool delete_record() {
+    // The sums verify compares with go first: sums outliving their record
+    // would be taken for those of a later install of the same name.
+    const std::string sums = sums_path(record_);
+    errno = 0;
+    if (!platform::delete_file(sums) && errno != ENOENT) {
+      const int error = errno != 0 ? errno : EIO;
+      append_record_line(log_,
+                         std::string(file_failure) + sums + " (" + std::strerror(error) + ")");
+      ui_.message(MessageKind::information, "Problem encountered during the delete operation.",
+                  Buttons::ok);
+      return false;
+    }
     if (platform::delete_file(record_)) {
       run_.owners.forget(record_);
       const auto name = run_.unzip_name(record_);
       if (name) run_.unzip.removed(*name);
-      // The sums verify compares with go with the record they describe.
-      if (platform::delete_file(sums_path(record_)) && name) run_.unzip.removed(*name + ".sums");
+      if (name) run_.unzip.removed(*name + ".sums");
       // An unfinished install is gone with it.
       const auto marker = name ? run_.unzip.find(*name + ".installing") : std::nullopt;
       if (!name || marker) mark_install_finished(record_);

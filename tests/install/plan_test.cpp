@@ -9,8 +9,11 @@
 #include <set>
 #include <string>
 
+#include "install/install_command.h"
 #include "install/install_fixture.h"
 #include "install/record.h"
+#include "packages/unzip.h"
+#include "packages/zip_master.h"
 
 namespace wingstow {
 namespace {
@@ -26,6 +29,9 @@ class PlanTest : public test::InstallFixture {
     tree.make_file("FS9/aircraft/UserPlane/aircraft.cfg", "user's");
     add("Pack/NewJet/aircraft.cfg", "jet");
     add("Pack/NewJet/panel/panel.cfg", "panel");
+    // A second airplane under the same folder name adds only what is new.
+    add("Pack/More/NewJet/aircraft.cfg", "jet two");
+    add("Pack/More/NewJet/checklist.txt", "checklist");
     add("Pack/UserPlane/aircraft.cfg", "theirs");
     add("Pack/UserPlane/texture/t.bmp", "texture");
     add("Pack/gauges/new.gau", "new");
@@ -95,6 +101,25 @@ TEST_F(PlanTest, InstalledPackageIsRefusedAndUnfinishedOneCompleted) {
   ASSERT_EQ(plan.copies.size(), 1u);
   EXPECT_EQ(plan.copies[0].target, fs + "gauges/new.gau");
   EXPECT_EQ(plan.lines, record_lines(unzip + "Pack.txt"));
+}
+
+// What an interrupted Unzip left is part of a package: neither planned nor
+// installed as the whole of it.
+TEST_F(PlanTest, InterruptedUnzipIsNeitherPlannedNorInstalled) {
+  add("Pack/.wingstow-unzipping", "");
+  const auto before = snapshot(tree.root());
+
+  const InstallPlan plan = plan_install(shared, package("Pack"));
+  EXPECT_TRUE(plan.refused);
+  EXPECT_EQ(plan.notes, std::vector<std::string>{unzip_interrupted_text(package("Pack"))});
+
+  ZipMaster zip(ui);
+  std::vector<InstallResult> results;
+  install_packages(shared, ui, zip, {package("Pack")},
+                   [&](std::size_t, InstallResult result) { results.push_back(result); });
+  EXPECT_EQ(results, std::vector<InstallResult>{InstallResult::not_installed});
+  EXPECT_EQ(ui.message_texts(), std::vector<std::string>{unzip_interrupted_text(package("Pack"))});
+  EXPECT_EQ(snapshot(tree.root()), before);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "support/recording_ui.h"
 #include "support/temp_tree.h"
@@ -45,14 +46,18 @@ TEST_F(ImportArchivesTest, EachKindOfArchiveEndsAsExpected) {
   const std::string fifo = outside + "pipe.zip";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const std::string missing = outside + "gone.zip";
+  const std::string link = outside + "Linked.zip";  // read through, written as a file
+  ASSERT_EQ(::symlink(fresh.c_str(), link.c_str()), 0);
 
-  const auto outcome =
-      import_archives(download, {fresh, same, other, inside, text, named, folder, fifo, missing});
+  const auto outcome = import_archives(
+      download, {fresh, same, other, inside, text, named, folder, fifo, missing, link});
 
-  EXPECT_EQ(outcome.copied, 1u);
+  EXPECT_EQ(outcome.copied, 2u);
   EXPECT_EQ(outcome.arrived,
             (std::vector<std::string>{download + "Fresh.ZIP", download + "same.zip",
-                                      download + "Inside.zip"}));
+                                      download + "Inside.zip", download + "Linked.zip"}));
+  EXPECT_FALSE(fs::is_symlink(download + "Linked.zip"));
+  EXPECT_EQ(test::read_file(download + "Linked.zip"), test::read_file(fresh));
   ASSERT_EQ(outcome.failures.size(), 6u);
   const std::vector<std::string> expected = {
       other + ": another file named Other.zip is already in the download folder",

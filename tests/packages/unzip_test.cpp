@@ -413,7 +413,9 @@ TEST_F(UnzipTest, FileInTheWayOfThePackageFolderEndsTheRun) {
     run();
     ADD_FAILURE() << "no error";
   } catch (const Error& error) {
-    EXPECT_STREQ(error.what(), "Directory could not be created !");
+    // The failure names its folder and reason.
+    EXPECT_EQ(std::string(error.what()),
+              "Directory could not be created ! (" + unzip + "b: File exists)");
   }
 
   EXPECT_EQ(read_file(unzip + "a/readme.txt"), "read me");

@@ -225,6 +225,29 @@ TEST_F(RemovalTest, PathsAlreadyGoneCountAsRemoved) {
   EXPECT_FALSE(has_record("Alpha"));
 }
 
+// The sums go before their record: sums left without one would be taken for
+// those of a later install of the same name. When they cannot go, the record
+// stays and says why.
+TEST_F(RemovalTest, SumsThatCannotGoKeepTheRecord) {
+  tree.make_file("FS9/gauges/alpha.gau", "a");
+  record("Alpha", {fs + "gauges/alpha.gau"});
+  tree.make_folder("prog/unzip_fs2004/Alpha.txt.sums");  // no file that unlink takes
+  catalogue({"Alpha"});
+
+  SpeedButton8Click(shared, ui);
+
+  EXPECT_TRUE(has_record("Alpha"));
+  EXPECT_NE(test::read_file(unzip + "Alpha.txt.err").find(unzip + "Alpha.txt.sums ("),
+            std::string::npos);
+
+  std::filesystem::remove(unzip + "Alpha.txt.sums");
+  test::write_file(unzip + "Alpha.txt.sums", "1\t00000000\t" + fs + "gauges/alpha.gau\n");
+  catalogue({"Alpha"});
+  SpeedButton8Click(shared, ui);
+  EXPECT_FALSE(has_record("Alpha"));
+  EXPECT_FALSE(std::filesystem::exists(unzip + "Alpha.txt.sums"));
+}
+
 TEST_F(RemovalTest, AnswerNoChangesNothing) {
   tree.make_file("FS9/gauges/alpha.gau", "a");
   record("Alpha", {fs + "gauges/alpha.gau"});
