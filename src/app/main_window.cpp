@@ -152,6 +152,10 @@ void Tutil::wire_paste_progress() {
   list->warn = [this](const QString& text) {
     message(MessageKind::warning, text.toStdString(), Buttons::ok);
   };
+  // A file action is a command too: no earlier status stays under it.
+  list->actionStarting = [this] {
+    if (command_depth_ == 0) status({});
+  };
   list->progressStarted = [this](qint64 total) {
     paste_total_ = std::max<qint64>(total, 1);
     paste_cancel_ = false;

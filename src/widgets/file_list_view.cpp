@@ -409,6 +409,7 @@ void FileListView::keyPressEvent(QKeyEvent* event) {
     return;
   }
   if (const FileAction* action = action_for(event)) {
+    if (actionStarting) actionStarting();
     (this->*action->run)();
     event->accept();
     return;
@@ -548,7 +549,10 @@ void FileListView::create_actions() {
     action->setObjectName(QString::fromLatin1(definition.name));
     action->setShortcut(definition.key);
     action->setShortcutContext(Qt::WidgetShortcut);
-    connect(action, &QAction::triggered, this, definition.run);
+    connect(action, &QAction::triggered, this, [this, run = definition.run] {
+      if (actionStarting) actionStarting();
+      (this->*run)();
+    });
     file_actions.push_back({action, definition.run});
   }
 }

@@ -105,6 +105,9 @@ class FileListView : public QTreeWidget {
   std::function<bool(const QString& question)> confirm;
   std::function<void(const QString& message)> warn;
   std::function<bool(const QString& path)> openFile;
+  // Runs before each file action (key or menu), so that the owner can clear
+  // what an earlier command left on its status line.
+  std::function<void()> actionStarting;
   // "Check" in the context menu, shown only when set, for a folder entry:
   // the owner checks the airplanes of the folder (path in the file system's
   // bytes) and shows what it found.

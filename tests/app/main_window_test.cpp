@@ -432,6 +432,10 @@ class MainWindowTest : public QObject {
     // The next command starts on a clear status line.
     QTest::mouseClick(w->BtnRefresh, Qt::LeftButton);
     QVERIFY(w->StatusBar1->currentMessage().isEmpty());
+    // So does a file action of the list.
+    w->status("End of copy into fs2004");
+    QTest::keyClick(w->LsFilelistView_util, Qt::Key_F5);
+    QVERIFY(w->StatusBar1->currentMessage().isEmpty());
   }
 
   void windowIsKeptOnTheScreen() {
