@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include "platform/qt_text.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -57,7 +59,7 @@ const QColor button_shadow(128, 128, 128);
 const QColor active_caption(10, 36, 106);
 const QColor menu_colour(240, 240, 240);
 
-QString qs(std::string_view text) { return QString::fromUtf8(text.data(), int(text.size())); }
+using platform::qt_text;
 
 // Where a list entry or a text box keeps the bytes of the path it shows.
 constexpr int path_bytes_role = Qt::UserRole;
@@ -215,7 +217,7 @@ void Tutil::show_check(const CheckReport& report) {
   const std::string summary = problems_found_text(report.findings.size());
   status(summary);
   if (!check_window) check_window = new CheckWindow(this);
-  check_window->showReport(qs(summary), qs(report_text(report)));
+  check_window->showReport(qt_text(summary), qt_text(report_text(report)));
 }
 
 QPoint Tutil::kept_on_screen(const QRect& frame, const QRect& available) {
@@ -713,7 +715,7 @@ void Tutil::FlatButton3Click() {
 }
 
 void Tutil::BtnRefreshClick() {
-  Edit2->setText(qs(free_space_text(shared_)));
+  Edit2->setText(qt_text(free_space_text(shared_)));
   Edit1->clear();
   LsFilelistView_util->refresh();
   for (auto* button : {SpeedButton8, SpeedButton5, SpeedButton7}) button->setEnabled(false);
@@ -733,7 +735,7 @@ void Tutil::SpeedButton11Click() {
     agreed = message(MessageKind::confirmation, text, Buttons::yes_no) == Answer::yes;
     return agreed;
   });
-  Edit2->setText(qs(free_space_text(shared_)));
+  Edit2->setText(qt_text(free_space_text(shared_)));
   if (count == 0)
     status("The trash is already empty");
   else if (!agreed)
@@ -752,13 +754,13 @@ void Tutil::promptClick() { LsFilelistView_util->setMultiSelect(prompt->isChecke
 void Tutil::SpeedButton40Click() {
   if (!help_window) help_window = new HelpWindow(this);
   // Looked up beside the program, whatever the current folder.
-  help_window->open(qs(help_folder_ + "airplane.html"));
+  help_window->open(qt_text(help_folder_ + "airplane.html"));
 }
 
 void Tutil::SpeedButton9Click() {
   AboutBox about(
       {application_title, "3.9", "Use it at your own risk.", "wingstow@example.org", "Home Page",
-       QUrl::fromLocalFile(help_page_file(qs(help_folder_ + "airplane.html"))).toString()},
+       QUrl::fromLocalFile(help_page_file(qt_text(help_folder_ + "airplane.html"))).toString()},
       isVisible() ? this : nullptr);
   about.exec();
 }
@@ -842,7 +844,7 @@ bool Tutil::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------- Ui
 
 QWidget* Tutil::control(std::string_view name) const {
-  auto* widget = findChild<QWidget*>(qs(name));
+  auto* widget = findChild<QWidget*>(qt_text(name));
   if (!widget) throw std::logic_error("No control named " + std::string(name));
   return widget;
 }
@@ -856,7 +858,7 @@ void Tutil::status(std::string_view text) {
   if (text.empty())
     StatusBar1->clearMessage();
   else
-    StatusBar1->showMessage(qs(text));
+    StatusBar1->showMessage(qt_text(text));
 }
 
 std::optional<std::string> Tutil::status_text() {
@@ -873,15 +875,15 @@ void Tutil::set_enabled(std::string_view name, bool enabled) {
 void Tutil::set_text(std::string_view name, std::string_view text) {
   QWidget* widget = control(name);
   if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-    edit->setText(qs(text));
+    edit->setText(qt_text(text));
     // The bytes, for text_of while the text stays as set (a path).
     edit->setProperty(text_bytes_property, QByteArray(text.data(), qsizetype(text.size())));
   } else if (auto* button = qobject_cast<QAbstractButton*>(widget))
-    button->setText(qs(text));
+    button->setText(qt_text(text));
   else if (auto* label = qobject_cast<QLabel*>(widget))
-    label->setText(qs(text));
+    label->setText(qt_text(text));
   else
-    widget->setWindowTitle(qs(text));
+    widget->setWindowTitle(qt_text(text));
 }
 
 // Paths cross to and from the file list as bytes: a name that is not UTF-8
@@ -903,7 +905,7 @@ std::string Tutil::list_item_caption(int index) {
 }
 
 void Tutil::set_list_item_caption(int index, std::string_view caption) {
-  LsFilelistView_util->setItemCaption(index, qs(caption));
+  LsFilelistView_util->setItemCaption(index, qt_text(caption));
 }
 
 // The check's count joins the entry's own tooltip (a caption's), on every
@@ -913,7 +915,7 @@ void Tutil::set_list_item_tooltip(int index, std::string_view text) {
   if (!item) return;
   const QString shown = item->text(FileListView::name_column);
   const QString own = shown == LsFilelistView_util->itemCaption(index) ? QString() : shown;
-  const QString tip = text.empty() ? QString() : shown + "\n" + qs(text);
+  const QString tip = text.empty() ? QString() : shown + "\n" + qt_text(text);
   for (int column = 0; column < FileListView::path_column; ++column)
     item->setToolTip(column, column == FileListView::name_column && text.empty() ? own : tip);
 }
@@ -929,16 +931,16 @@ void Tutil::list_refresh() { LsFilelistView_util->refresh(); }
 void Tutil::set_list_multi_select(bool multi) { LsFilelistView_util->setMultiSelect(multi); }
 
 void Tutil::load_picture(std::string_view control, std::string_view path) {
-  if (auto* view = findChild<PictureView*>(qs(control))) view->load(qs(path));
+  if (auto* view = findChild<PictureView*>(qt_text(control))) view->load(qt_text(path));
 }
 
 void Tutil::clear_picture(std::string_view control) {
-  if (auto* view = findChild<PictureView*>(qs(control))) view->clear();
+  if (auto* view = findChild<PictureView*>(qt_text(control))) view->clear();
 }
 
 void Tutil::set_picture_list(const std::vector<std::string>& paths) {
   ListBox1->clear();
-  for (const auto& path : paths) ListBox1->addItem(qs(path));
+  for (const auto& path : paths) ListBox1->addItem(qt_text(path));
 }
 
 void Tutil::set_progress_bar(int maximum, int position) {
@@ -962,7 +964,7 @@ void Tutil::set_active_page(std::string_view page) {
 void Tutil::set_catalogue(const std::vector<std::string>& entries) {
   std::vector<std::pair<QString, const std::string*>> sorted;
   sorted.reserve(entries.size());
-  for (const auto& entry : entries) sorted.emplace_back(qs(entry), &entry);
+  for (const auto& entry : entries) sorted.emplace_back(qt_text(entry), &entry);
   const auto before = [](const auto& a, const auto& b) {
     return a.first.compare(b.first, Qt::CaseInsensitive) < 0;
   };
@@ -1004,20 +1006,20 @@ int Tutil::catalogue_index() { return ListBox2->currentRow(); }
 
 void Tutil::set_found_list(const std::vector<std::string>& names) {
   ListBox3->clear();
-  for (const auto& name : names) ListBox3->addItem(qs(name));
+  for (const auto& name : names) ListBox3->addItem(qt_text(name));
 }
 
 std::string Tutil::text_of(std::string_view name) {
   auto* edit = qobject_cast<QLineEdit*>(control(name));
   if (!edit) return {};
   const QByteArray set = edit->property(text_bytes_property).toByteArray();
-  if (!set.isNull() && qs(set.toStdString()) == edit->text()) return set.toStdString();
+  if (!set.isNull() && qt_text(set.toStdString()) == edit->text()) return set.toStdString();
   return edit->text().toStdString();
 }
 
 std::optional<std::string> Tutil::run_chooser(std::string_view caption,
                                               const std::vector<std::string>& found_roots) {
-  Form2->setWindowTitle(qs(caption));
+  Form2->setWindowTitle(qt_text(caption));
   Form2->LsDirTree1->setEnabled(true);
   Form2->offer_simulators(found_roots, shared_.wine_prefixes);
   if (Form2->exec() != QDialog::Accepted) return std::nullopt;
@@ -1031,7 +1033,7 @@ void Tutil::progress_animation(Animation animation) {
 
 void Tutil::progress_start() { Form1->Animate1->start(); }
 void Tutil::progress_stop() { Form1->Animate1->stop(); }
-void Tutil::progress_caption(std::string_view caption) { Form1->setWindowTitle(qs(caption)); }
+void Tutil::progress_caption(std::string_view caption) { Form1->setWindowTitle(qt_text(caption)); }
 void Tutil::progress_show() { Form1->show(); }
 void Tutil::progress_close() { Form1->hide(); }
 
@@ -1051,8 +1053,8 @@ std::optional<std::string> Tutil::input_text(std::string_view caption, std::stri
                                              bool secret) {
   if (dialogs_) return dialogs_->input_text(caption, prompt, secret);
   QInputDialog dialog(isVisible() ? this : nullptr);
-  dialog.setWindowTitle(qs(caption));
-  dialog.setLabelText(qs(prompt));
+  dialog.setWindowTitle(qt_text(caption));
+  dialog.setLabelText(qt_text(prompt));
   dialog.setTextEchoMode(secret ? QLineEdit::Password : QLineEdit::Normal);
   dialog.setOkButtonText("OK");
   dialog.setCancelButtonText("Annuler");

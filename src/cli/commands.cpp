@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include "platform/qt_text.h"
+
 #include <QJsonArray>
 #include <QString>
 
@@ -28,13 +30,8 @@
 namespace wingstow::cli {
 namespace {
 
-QString text(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
-
-QJsonArray texts(const std::vector<std::string>& items) {
-  QJsonArray array;
-  for (const auto& item : items) array.append(text(item));
-  return array;
-}
+using platform::qt_text;
+using platform::qt_texts;
 
 bool ends_with_zip(std::string_view name) {
   return name.size() > 4 && ascii_lower(name.substr(name.size() - 4)) == ".zip";
@@ -244,10 +241,10 @@ int unzip_command(Context& context, const std::vector<std::string>& arguments) {
       status = 1;
       tell_failure(context, archives[i], "not unzipped (" + result + ")", outcome.said);
     }
-    items.append(QJsonObject{{"archive", text(archives[i])},
-                             {"package", done ? QJsonValue(text(package)) : QJsonValue()},
-                             {"result", text(result)},
-                             {"messages", texts(outcome.said)}});
+    items.append(QJsonObject{{"archive", qt_text(archives[i])},
+                             {"package", done ? QJsonValue(qt_text(package)) : QJsonValue()},
+                             {"result", qt_text(result)},
+                             {"messages", qt_texts(outcome.said)}});
     context.progress_out(result + ": " + archives[i] + (done ? " -> " + package : std::string()));
   }
   context.json["archives"] = items;
@@ -327,15 +324,15 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
     const std::string name = last_path_part(item.package, 0);
     const auto& installed = item.installed.result;
     const std::string result = installed ? result_name(*installed) : "not installed";
-    QJsonObject entry{{"package", text(item.package)},
-                      {"name", text(name)},
-                      {"result", text(result)},
-                      {"messages", texts(item.installed.said)}};
+    QJsonObject entry{{"package", qt_text(item.package)},
+                      {"name", qt_text(name)},
+                      {"result", qt_text(result)},
+                      {"messages", qt_texts(item.installed.said)}};
     if (!item.archive.empty()) {
       const auto& unzipped = item.unzipped.result;
-      entry["archive"] = text(item.archive);
-      entry["unzip"] = text(unzipped ? result_name(*unzipped) : "not reached");
-      entry["unzip_messages"] = texts(item.unzipped.said);
+      entry["archive"] = qt_text(item.archive);
+      entry["unzip"] = qt_text(unzipped ? result_name(*unzipped) : "not reached");
+      entry["unzip_messages"] = qt_texts(item.unzipped.said);
       if (!usable(unzipped))
         tell_failure(context, item.archive,
                      std::string("not unzipped (") +
@@ -343,7 +340,7 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
                          "), so not installed",
                      item.unzipped.said);
     }
-    if (installed) entry["record"] = text(shared.unzip_path + name + ".txt");
+    if (installed) entry["record"] = qt_text(shared.unzip_path + name + ".txt");
     if (installed != InstallResult::installed) {
       status = 1;
       if (installed) tell_failure(context, item.package, result, item.installed.said);
@@ -368,9 +365,9 @@ int remove_command(Context& context, const std::vector<std::string>& arguments) 
   for (std::size_t i = 0; i < records.size(); ++i) {
     const std::string result = !removed[i] ? "not removed" : *removed[i] ? "removed" : "kept";
     if (removed[i] != true) status = 1;
-    json.append(QJsonObject{{"package", text(package_of_record(records[i]))},
-                            {"record", text(records[i])},
-                            {"result", text(result)}});
+    json.append(QJsonObject{{"package", qt_text(package_of_record(records[i]))},
+                            {"record", qt_text(records[i])},
+                            {"result", qt_text(result)}});
     context.progress_out(result + ": " + package_of_record(records[i]));
   }
   context.json["packages"] = json;
@@ -398,8 +395,8 @@ int list_command(Context& context, const std::vector<std::string>&) {
     }
     Row row{package_of_record(record), lines.size(),
             airplanes_listed(lines, context.shared.fs_path), install_unfinished(record)};
-    json.append(QJsonObject{{"package", text(row.name)},
-                            {"record", text(record)},
+    json.append(QJsonObject{{"package", qt_text(row.name)},
+                            {"record", qt_text(record)},
                             {"lines", static_cast<qint64>(row.lines)},
                             {"airplanes", static_cast<qint64>(row.airplanes)},
                             {"unfinished", row.unfinished}});
@@ -426,9 +423,9 @@ int list_command(Context& context, const std::vector<std::string>&) {
 int files_command(Context& context, const std::vector<std::string>& arguments) {
   const std::string record = find_record(context.shared, arguments.front());
   const auto lines = record_lines(record);
-  context.json["package"] = text(package_of_record(record));
-  context.json["record"] = text(record);
-  context.json["files"] = texts(lines);
+  context.json["package"] = qt_text(package_of_record(record));
+  context.json["record"] = qt_text(record);
+  context.json["files"] = qt_texts(lines);
   for (const auto& line : lines) context.out(line);
   return 0;
 }
@@ -438,8 +435,8 @@ int status_command(Context& context, const std::vector<std::string>&) {
   const bool selected = !shared.fs_version.empty();
   const bool ready = selected && platform::folder_exists(shared.fs_path);
   QJsonObject& json = context.json;
-  json["program_folder"] = text(shared.program_folder);
-  json["settings_file"] = text(shared.ini_path);
+  json["program_folder"] = qt_text(shared.program_folder);
+  json["settings_file"] = qt_text(shared.ini_path);
   context.out("program folder:  " + shared.program_folder);
   context.out("settings file:   " + shared.ini_path);
   context.out("simulator:       " +
@@ -451,19 +448,19 @@ int status_command(Context& context, const std::vector<std::string>&) {
     const std::string folder = shared.settings_file.read(settings_section, key, settings_default);
     const bool set = folder != settings_default && !folder.empty();
     const bool found = set && platform::folder_exists(folder);
-    simulators[tag] =
-        QJsonObject{{"folder", set ? QJsonValue(text(folder)) : QJsonValue()}, {"exists", found}};
+    simulators[tag] = QJsonObject{{"folder", set ? QJsonValue(qt_text(folder)) : QJsonValue()},
+                                  {"exists", found}};
     context.out(std::string(tag) + " folder:   " +
                 (!set    ? "(not set)"
                  : found ? folder
                          : folder + " (missing)"));
   }
   json["simulators"] = simulators;
-  json["simulator"] = selected ? QJsonValue(text(shared.fs_version)) : QJsonValue();
+  json["simulator"] = selected ? QJsonValue(qt_text(shared.fs_version)) : QJsonValue();
   if (!selected) return 0;
 
-  json["download_folder"] = text(shared.download_path);
-  json["unzip_folder"] = text(shared.unzip_path);
+  json["download_folder"] = qt_text(shared.download_path);
+  json["unzip_folder"] = qt_text(shared.unzip_path);
   context.out("download folder: " + shared.download_path);
   context.out("unzip folder:    " + shared.unzip_path);
   const std::int64_t free = ready ? platform::free_bytes(shared.fs_path) : -1;
@@ -508,33 +505,33 @@ int plan_command(Context& context, const std::vector<std::string>& arguments) {
   const bool enough = plan.bytes_needed <= plan.bytes_free;
   QJsonArray copies;
   for (const auto& copy : plan.copies)
-    copies.append(QJsonObject{{"source", text(copy.source)},
-                              {"target", text(copy.target)},
+    copies.append(QJsonObject{{"source", qt_text(copy.source)},
+                              {"target", qt_text(copy.target)},
                               {"bytes", static_cast<qint64>(copy.bytes)}});
   QJsonArray kept;
   for (const auto& target : plan.kept) {
     QJsonArray owners;
-    for (const auto& owner : target.owners) owners.append(text(package_of_record(owner)));
-    kept.append(QJsonObject{{"target", text(target.target)},
+    for (const auto& owner : target.owners) owners.append(qt_text(package_of_record(owner)));
+    kept.append(QJsonObject{{"target", qt_text(target.target)},
                             {"owners", owners},
                             {"folder", target.folder},
-                            {"what", text(kept_owner_text(target))}});
+                            {"what", qt_text(kept_owner_text(target))}});
   }
   QJsonArray failures;
   for (const auto& failure : plan.failures)
-    failures.append(
-        QJsonObject{{"path", text(failure.path)}, {"reason", text(std::strerror(failure.error))}});
+    failures.append(QJsonObject{{"path", qt_text(failure.path)},
+                                {"reason", qt_text(std::strerror(failure.error))}});
   QJsonObject& json = context.json;
-  json["package"] = text(plan.package);
-  json["record"] = text(plan.record);
+  json["package"] = qt_text(plan.package);
+  json["record"] = qt_text(plan.record);
   json["resumed"] = plan.resumed;
   json["refused"] = plan.refused;
   json["copies"] = copies;
   json["kept"] = kept;
-  json["refusals"] = texts(plan.refusals);
+  json["refusals"] = qt_texts(plan.refusals);
   json["failures"] = failures;
-  json["notes"] = texts(plan.notes);
-  json["record_lines"] = texts(plan.lines);
+  json["notes"] = qt_texts(plan.notes);
+  json["record_lines"] = qt_texts(plan.lines);
   json["bytes_needed"] = static_cast<qint64>(plan.bytes_needed);
   json["bytes_free"] = static_cast<qint64>(plan.bytes_free);
   for (const auto& line : plan_text(plan)) context.out(line);
@@ -548,15 +545,15 @@ int owner_command(Context& context, const std::vector<std::string>& arguments) {
   for (const auto& answer : owners_of(context.shared, arguments)) {
     std::vector<std::string> packages;
     for (const auto& record : answer.records) packages.push_back(package_of_record(record));
-    QJsonObject entry{{"path", text(answer.path)},
-                      {"packages", texts(packages)},
-                      {"records", texts(answer.records)}};
+    QJsonObject entry{{"path", qt_text(answer.path)},
+                      {"packages", qt_texts(packages)},
+                      {"records", qt_texts(answer.records)}};
     std::string line = answer.path + ": ";
     if (packages.empty()) {
       status = 1;
       line += "not installed by Wingstow";
     } else {
-      entry["listed_as"] = text(answer.listed_as);
+      entry["listed_as"] = qt_text(answer.listed_as);
       for (std::size_t i = 0; i < packages.size(); ++i) line += (i ? ", " : "") + packages[i];
       if (answer.listed_as != answer.path) line += " (listed as " + answer.listed_as + ")";
     }
@@ -578,12 +575,13 @@ int verify_command(Context& context, const std::vector<std::string>& arguments) 
     const VerifyResult result = verify_record(record);
     QJsonArray problems;
     for (const auto& problem : result.problems) {
-      problems.append(QJsonObject{{"path", text(problem.path)}, {"problem", text(problem.what)}});
+      problems.append(
+          QJsonObject{{"path", qt_text(problem.path)}, {"problem", qt_text(problem.what)}});
       context.out(name + ": " + problem.path + ": " + problem.what);
     }
     if (!result.problems.empty()) status = 1;
-    json.append(QJsonObject{{"package", text(name)},
-                            {"record", text(record)},
+    json.append(QJsonObject{{"package", qt_text(name)},
+                            {"record", qt_text(record)},
                             {"lines", static_cast<qint64>(result.lines)},
                             {"sums", result.has_sums},
                             {"problems", problems}});

@@ -218,16 +218,10 @@ void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
                "Install to fs is only possible from the unzip path directory", Buttons::ok);
     return;
   }
-  std::vector<std::string> packages;
-  std::vector<int> items;
-  for (int i = 0; i < ui.list_count(); ++i) {
-    if (!ui.list_item_highlighted(i)) continue;
-    packages.push_back(ui.list_item_path(i));
-    items.push_back(i);
-  }
+  const ListSelection selected = highlighted_entries(ui);
   int last = -1;  // the last entry the run reached
-  install_packages(shared, ui, zip, packages, [&](std::size_t index, InstallResult) {
-    last = items[index];
+  install_packages(shared, ui, zip, selected.paths, [&](std::size_t index, InstallResult) {
+    last = selected.items[index];
     ui.set_list_item_highlighted(last, false);
   });
   ui.list_refresh();

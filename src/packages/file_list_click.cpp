@@ -47,9 +47,7 @@ void tell_check_findings(const Shared& shared, Ui& ui, const std::string& packag
 
 std::string selection_size_text(Ui& ui) {
   std::int64_t kib = 0;
-  for (int i = 0; i < ui.list_count(); ++i) {
-    if (!ui.list_item_highlighted(i)) continue;
-    const std::string path = ui.list_item_path(i);
+  for (const std::string& path : highlighted_entries(ui).paths) {
     // The parent entry names a folder too, but is not part of the selection's
     // content.
     if (!is_parent_entry(path) && platform::folder_exists(path))

@@ -177,15 +177,9 @@ void SpeedButton5Click(Shared& shared, Ui& ui, ZipMaster& zip) {
     ui.message(MessageKind::information, "Select a valid zip file", Buttons::ok);
     return;
   }
-  std::vector<std::string> archives;
-  std::vector<int> items;
-  for (int i = 0; i < ui.list_count(); ++i) {
-    if (!ui.list_item_highlighted(i)) continue;
-    archives.push_back(ui.list_item_path(i));
-    items.push_back(i);
-  }
-  unzip_archives(shared, ui, zip, archives, [&](std::size_t index, UnzipResult result) {
-    if (result == UnzipResult::unzipped) ui.set_list_item_highlighted(items[index], false);
+  const ListSelection selected = highlighted_entries(ui);
+  unzip_archives(shared, ui, zip, selected.paths, [&](std::size_t index, UnzipResult result) {
+    if (result == UnzipResult::unzipped) ui.set_list_item_highlighted(selected.items[index], false);
   });
 }
 

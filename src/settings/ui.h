@@ -122,4 +122,21 @@ class Ui {
   virtual void process_messages() = 0;
 };
 
+// The highlighted entries of the file list, in list order: each one's index
+// in the list and its path.
+struct ListSelection {
+  std::vector<int> items;
+  std::vector<std::string> paths;
+};
+
+inline ListSelection highlighted_entries(Ui& ui) {
+  ListSelection selection;
+  for (int i = 0; i < ui.list_count(); ++i) {
+    if (!ui.list_item_highlighted(i)) continue;
+    selection.items.push_back(i);
+    selection.paths.push_back(ui.list_item_path(i));
+  }
+  return selection;
+}
+
 }  // namespace wingstow
