@@ -274,9 +274,11 @@ void Tutil::import_pending() {
   guarded([this, &archives] {
     const ImportOutcome outcome =
         import_archives(shared_.download_path, archives, [this] { pump(); });
+    // Already listed, the folder is not read again by the browse: it is
+    // refreshed instead; otherwise the browse reads it once.
+    const bool listed = same_path(LsFilelistView_util->directoryBytes(), shared_.download_path);
     FlatButton2Click();
-    // Already listed, the folder is not read again by the browse.
-    LsFilelistView_util->refresh();
+    if (listed) LsFilelistView_util->refresh();
     if (same_path(LsFilelistView_util->directoryBytes(), shared_.download_path)) {
       bool first = true;
       for (int i = 0; i < LsFilelistView_util->itemCount(); ++i) {

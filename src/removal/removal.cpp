@@ -253,8 +253,10 @@ class RecordRemoval {
     if (platform::delete_file(record_)) {
       run_.owners.forget(record_);
       const auto name = run_.unzip_name(record_);
-      if (name) run_.unzip.removed(*name);
-      if (name) run_.unzip.removed(*name + ".sums");
+      if (name) {
+        run_.unzip.removed(*name);
+        run_.unzip.removed(*name + ".sums");
+      }
       // An unfinished install is gone with it.
       const auto marker = name ? run_.unzip.find(*name + ".installing") : std::nullopt;
       if (!name || marker) mark_install_finished(record_);
