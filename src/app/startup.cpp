@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <QtGlobal>
+
 #include "app/instance_channel.h"
 #include "app/main_window.h"
 #include "app/message_box.h"
@@ -44,6 +46,8 @@ std::unique_ptr<Instance> start_instance(const StartOptions& options,
                        window->receive_archives(handed);
                      });
   } else {
+    // The program works on; later starts only hear "already running".
+    qWarning("Later starts cannot hand over archives: %s", qPrintable(instance->channel->error()));
     instance->channel.reset();
   }
   window->receive_archives(archives);
