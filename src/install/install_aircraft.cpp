@@ -288,7 +288,8 @@ class AircraftStep {
       const bool listed_before = step_.lists(to_path);
       const FilePlan planned = to.is_open() ? plan_file(step_, others_, to_path, to, entry.name)
                                             : plan_file(step_, others_, to_path);
-      if (shared_.dry_run) note_kept(*shared_.dry_run, others_, to_path, planned, listed_before);
+      if (shared_.dry_run)
+        note_kept(*shared_.dry_run, others_, to_path, aircraft_, planned, listed_before);
       switch (planned) {
         case FilePlan::copy:
           copies_.push_back({from_path, to_path, false, to_path});

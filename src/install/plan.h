@@ -26,6 +26,9 @@ struct KeptTarget {
   // simulator's or the user's, left alone and not recorded.
   std::vector<std::string> owners;
   bool folder = false;  // an airplane folder completed with what it lacks
+  // The folder line of owners that holds it, when they list no more than
+  // that: it is theirs, and not listed again.
+  std::string inside;
 };
 
 struct InstallPlan {
@@ -50,9 +53,10 @@ struct InstallPlan {
 
 // Notes a file target that a step does not copy: one already there, shared
 // (planned list_only) or foreign (skipped though the package did not list it
-// before); a second file of the same name in the package is no news.
+// before); a second file of the same name in the package is no news. below:
+// the install folder it lies in, above which no line counts.
 void note_kept(InstallPlan& plan, const RecordIndex& others, const std::string& target,
-               FilePlan planned, bool listed_before);
+               const std::string& below, FilePlan planned, bool listed_before);
 
 // The text for a kept target's owners.
 std::string kept_owner_text(const KeptTarget& kept);

@@ -81,8 +81,8 @@ void read_record_lines(const std::string& path,
   std::size_t count = 0;
   const auto deliver = [&] {
     if (++count > max_record_lines)
-      throw Error("The record " + path + " holds more than " + std::to_string(max_record_lines) +
-                  " lines; it is not read");
+      throw NotARecord(path + " holds more than " + std::to_string(max_record_lines) +
+                       " lines: it is not a record");
     more = visit(line);
     line.clear();
   };
@@ -102,7 +102,10 @@ void read_record_lines(const std::string& path,
       if (c != '\r' && c != '\n') {
         // A line longer than any path is no record line: it could only grow
         // without bound.
-        if (line.size() > 65536) record_io_error(path, ENAMETOOLONG);
+        if (line.size() >= max_record_line)
+          throw NotARecord(path + " has a line longer than " + std::to_string(max_record_line) +
+                           " bytes: it is not a record");
+        if (c == '\0') throw NotARecord(path + " holds a NUL byte: it is not a record");
         line += c;
         continue;
       }

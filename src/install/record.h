@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/error.h"
 #include "settings/shared.h"
 
 namespace wingstow {
@@ -19,6 +20,8 @@ namespace wingstow {
 // More lines than any real package brings (a fleet lists a few thousand);
 // a bigger record is refused with one message rather than read.
 inline constexpr std::size_t max_record_lines = 200000;
+// Longer than any path a file system takes.
+inline constexpr std::size_t max_record_line = 65536;
 
 // The mark of an install under way, beside its record: record + ".installing".
 // It is made before the record's first write and taken away when every step
@@ -30,6 +33,15 @@ bool install_unfinished(const std::string& record);
 // Throws Error when the mark cannot be made.
 void mark_install_started(const std::string& record);
 void mark_install_finished(const std::string& record);
+
+// A text file of the unzip folder that no install wrote: a line longer than
+// any path, more lines than any package brings, or a NUL byte. It is left
+// out of the records, so that a user's notes or a flight log lying there
+// blocks nothing.
+class NotARecord : public Error {
+ public:
+  using Error::Error;
+};
 
 // unzip_path + record_name.
 std::string record_path(const Shared& shared);
@@ -45,8 +57,8 @@ void open_record_for_reading(const std::string& path);
 
 // Hands the record's lines to visit in file order, each without its line
 // end (CR LF, LF or CR alone), until visit returns false. Throws Error when the
-// record cannot be opened or read, is a link or no regular file, or holds
-// more than max_record_lines lines.
+// record cannot be opened or read, or is a link or no regular file, and
+// NotARecord when its text cannot be a record's.
 void read_record_lines(const std::string& path,
                        const std::function<bool(const std::string&)>& visit);
 

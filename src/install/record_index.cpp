@@ -10,23 +10,86 @@
 
 namespace wingstow {
 
+std::vector<std::string> record_candidates(const std::string& unzip_path) {
+  std::vector<std::string> records;
+  if (unzip_path.empty()) return records;
+  for (const auto& entry :
+       platform::find_entries(unzip_path, "*.txt", platform::attr_archive, platform::Detail::kinds))
+    if (!entry.link && (entry.attributes & platform::attr_archive))
+      records.push_back(unzip_path + entry.name);
+  std::sort(records.begin(), records.end());
+  return records;
+}
+
+RecordFolder list_records(const std::string& unzip_path) {
+  RecordFolder folder;
+  for (auto& record : record_candidates(unzip_path)) {
+    try {
+      read_record_lines(record, [](const std::string&) { return true; });
+      folder.records.push_back(std::move(record));
+    } catch (const NotARecord& error) {
+      folder.not_records.push_back({std::move(record), error.what()});
+    }
+  }
+  return folder;
+}
+
+std::string not_records_text(const std::vector<NotRecord>& not_records) {
+  if (not_records.empty()) return {};
+  constexpr std::size_t named = 3;
+  std::string text = "Left out of the installed packages: ";
+  for (std::size_t i = 0; i < not_records.size() && i < named; ++i)
+    text += (i ? "; " : "") + not_records[i].reason;
+  if (not_records.size() > named)
+    text += "; and " + std::to_string(not_records.size() - named) + " more such files";
+  return text;
+}
+
+std::string record_key(std::string_view line) {
+  std::string key;
+  key.reserve(line.size());
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == platform::sep) {
+      // "//" and "/./" say no more than "/".
+      if (!key.empty() && key.back() == platform::sep) continue;
+      if (i + 1 < line.size() && line[i + 1] == '.' &&
+          (i + 2 == line.size() || line[i + 2] == platform::sep)) {
+        ++i;
+        if (key.empty()) key += c;
+        continue;
+      }
+    }
+    key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  }
+  while (key.size() > 1 && key.back() == platform::sep) key.pop_back();
+  return key;
+}
+
+std::vector<std::string_view> folders_above(std::string_view path) {
+  while (path.size() > 1 && path.back() == platform::sep) path.remove_suffix(1);
+  std::vector<std::string_view> folders;
+  for (auto cut = path.rfind(platform::sep); cut != std::string_view::npos && cut > 0;
+       cut = path.rfind(platform::sep, cut - 1))
+    folders.push_back(path.substr(0, cut));
+  return folders;
+}
+
 RecordIndex RecordIndex::load(const std::string& unzip_path, const std::string& except) {
   RecordIndex index;
-  if (unzip_path.empty()) return index;
-  std::vector<std::string> records;
-  for (const auto& entry : platform::find_entries(unzip_path, "*.txt", platform::attr_archive,
-                                                  platform::Detail::kinds)) {
-    if (entry.link || !(entry.attributes & platform::attr_archive)) continue;
-    std::string record = unzip_path + entry.name;
-    if (record != except) records.push_back(std::move(record));
-  }
-  std::sort(records.begin(), records.end());
-  for (const auto& record : records) {
+  for (const auto& record : record_candidates(unzip_path)) {
+    if (record == except) continue;
     const Id id = index.begin_record(record);
-    read_record_lines(record, [&](const std::string& line) {
-      index.add_line(id, line);
-      return true;
-    });
+    try {
+      read_record_lines(record, [&](const std::string& line) {
+        index.add_line(id, line);
+        return true;
+      });
+    } catch (const NotARecord& error) {
+      index.abandon_record(id);
+      index.not_records_.push_back({record, error.what()});
+      continue;
+    }
     index.end_record(id);
   }
   return index;
@@ -34,7 +97,7 @@ RecordIndex RecordIndex::load(const std::string& unzip_path, const std::string& 
 
 std::vector<std::string> RecordIndex::owners(std::string_view path) const {
   std::vector<std::string> names;
-  const auto found = paths_.find(ascii_lower(path));
+  const auto found = paths_.find(record_key(path));
   if (found == paths_.end()) return names;
   // Asked once per airplane an install refuses: a pass over the records.
   for (Id id = 0; id < names_.size(); ++id)
@@ -44,12 +107,12 @@ std::vector<std::string> RecordIndex::owners(std::string_view path) const {
 }
 
 std::size_t RecordIndex::count(std::string_view path) const {
-  const auto found = paths_.find(ascii_lower(path));
+  const auto found = paths_.find(record_key(path));
   return found == paths_.end() ? 0 : found->second.records;
 }
 
 std::size_t RecordIndex::listed_by_others(std::string_view path, std::string_view record) const {
-  const auto found = paths_.find(ascii_lower(path));
+  const auto found = paths_.find(record_key(path));
   if (found == paths_.end()) return 0;
   const auto id = ids_.find(std::string(record));
   const bool own = id != ids_.end() && present_[id->second] && lists(id->second, &*found);
@@ -76,9 +139,7 @@ RecordIndex::Id RecordIndex::begin_record(const std::string& record) {
 }
 
 void RecordIndex::add_line(Id id, std::string_view line) {
-  key_.assign(line);
-  for (char& c : key_)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  key_ = record_key(line);
   paths_of_[id].push_back(&*paths_.try_emplace(key_).first);
 }
 
@@ -87,7 +148,19 @@ void RecordIndex::end_record(Id id) {
   auto& mine = paths_of_[id];
   std::sort(mine.begin(), mine.end(), std::less<PathEntry*>());
   mine.erase(std::unique(mine.begin(), mine.end()), mine.end());
-  for (PathEntry* entry : mine) ++entry->second.records;
+  for (PathEntry* entry : mine) {
+    ++entry->second.records;
+    for (const auto folder : folders_above(entry->first)) ++inside_[std::string(folder)];
+  }
+}
+
+void RecordIndex::abandon_record(Id id) {
+  // Paths only this record had begun to list go again.
+  for (PathEntry* entry : paths_of_[id])
+    if (entry->second.records == 0)
+      if (const auto at = paths_.find(entry->first); at != paths_.end()) paths_.erase(at);
+  paths_of_[id].clear();
+  present_[id] = false;
 }
 
 bool RecordIndex::lists(Id id, const PathEntry* entry) const {
@@ -100,9 +173,40 @@ void RecordIndex::forget(const std::string& record) {
   if (found == ids_.end() || !present_[found->second]) return;
   const Id id = found->second;
   present_[id] = false;
-  for (PathEntry* entry : paths_of_[id])
+  for (PathEntry* entry : paths_of_[id]) {
+    for (const auto folder : folders_above(entry->first)) {
+      const auto at = inside_.find(std::string(folder));
+      if (at != inside_.end() && --at->second == 0) inside_.erase(at);
+    }
     if (--entry->second.records == 0) paths_.erase(paths_.find(entry->first));
+  }
   paths_of_[id].clear();
+}
+
+std::optional<RecordIndex::Cover> RecordIndex::cover(std::string_view path,
+                                                     std::string_view below) const {
+  const std::string key = record_key(path);
+  std::string floor = record_key(below);
+  if (floor.back() != platform::sep) floor += platform::sep;
+  if (!key.starts_with(floor) || key.size() == floor.size()) return std::nullopt;
+  const auto covers = [&](std::string_view at) -> std::optional<Cover> {
+    const auto found = paths_.find(std::string(at));
+    if (found == paths_.end() || found->second.records == 0) return std::nullopt;
+    // Spelled as asked where the key is the path's own letters.
+    const bool same = path.size() >= at.size() && record_key(path.substr(0, at.size())) == at;
+    return Cover{same ? std::string(path.substr(0, at.size())) : found->first, owners(at)};
+  };
+  if (auto found = covers(key)) return found;
+  for (const auto folder : folders_above(key)) {
+    if (folder.size() < floor.size()) break;
+    if (auto found = covers(folder)) return found;
+  }
+  return std::nullopt;
+}
+
+std::size_t RecordIndex::count_inside(std::string_view folder) const {
+  const auto found = inside_.find(record_key(folder));
+  return found == inside_.end() ? 0 : found->second;
 }
 
 std::vector<std::string> RecordIndex::records() const {

@@ -6,12 +6,35 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace wingstow {
+
+// The "*.txt" regular files lying directly in an unzip folder (links left
+// out), in file-name order: the records, and the text files among them that
+// are none.
+std::vector<std::string> record_candidates(const std::string& unzip_path);
+
+struct NotRecord {
+  std::string path;
+  std::string reason;  // names the file
+};
+
+// What the catalogue lists: the records of the unzip folder, each read once
+// to tell it from a text file that is no record.
+struct RecordFolder {
+  std::vector<std::string> records;
+  std::vector<NotRecord> not_records;
+};
+// Throws Error when a record cannot be read at all.
+RecordFolder list_records(const std::string& unzip_path);
+
+// The one line naming the text files that are no record; empty for none.
+std::string not_records_text(const std::vector<NotRecord>& not_records);
 
 class RecordIndex {
  public:
@@ -23,10 +46,13 @@ class RecordIndex {
   RecordIndex(const RecordIndex&) = delete;
   RecordIndex& operator=(const RecordIndex&) = delete;
 
-  // The records lying directly in unzip_path ("*.txt" regular files, links
-  // left out), all but except (the record being written or removed,
+  // The records lying directly in unzip_path (record_candidates that read
+  // as records), all but except (the record being written or removed,
   // compared exactly). Throws Error when a record cannot be read.
   static RecordIndex load(const std::string& unzip_path, const std::string& except = {});
+
+  // The text files load() found to be no record.
+  const std::vector<NotRecord>& not_records() const { return not_records_; }
 
   // The record paths that list path, letter case ignored for ASCII letters,
   // in file-name order; empty when none does.
@@ -45,6 +71,20 @@ class RecordIndex {
   // Every record's path, in file-name order.
   std::vector<std::string> records() const;
 
+  // Ownership through folders. A path belongs to the record whose deepest
+  // line covers it: a record listing a file or folder inside another
+  // record's folder owns that part, the other record the rest.
+  struct Cover {
+    std::string line;                  // the covering line, spelled as the path asked
+    std::vector<std::string> records;  // the records listing it
+  };
+  // The deepest line at path or above it, no higher than below (a folder
+  // path: lines at it or above never count); nothing when none covers it.
+  std::optional<Cover> cover(std::string_view path, std::string_view below) const;
+  // How many lines of all records lie strictly inside folder, a record
+  // listing a path twice counting once.
+  std::size_t count_inside(std::string_view folder) const;
+
  private:
   using Id = std::uint32_t;
   struct Path {
@@ -55,6 +95,7 @@ class RecordIndex {
   Id begin_record(const std::string& record);
   void add_line(Id id, std::string_view line);
   void end_record(Id id);
+  void abandon_record(Id id);
   bool lists(Id id, const PathEntry* entry) const;
 
   // Records by number; a forgotten record keeps its number with no paths.
@@ -67,7 +108,20 @@ class RecordIndex {
   // only its lines and whether it lists a path is a binary search.
   std::vector<std::vector<PathEntry*>> paths_of_;
   std::string key_;  // the lower-case spelling of the line being added
+  // Lines strictly inside each folder that holds one, by the folder's
+  // lower-case spelling.
+  std::unordered_map<std::string, std::uint32_t> inside_;
+  std::vector<NotRecord> not_records_;
 };
+
+// A line as the index compares it: ASCII letters in lower case, repeated
+// separators as one, "." parts and a trailing separator left out.
+std::string record_key(std::string_view line);
+
+// The folders above a path, as prefixes of it without a trailing separator,
+// deepest first: "/a/b/c" gives "/a/b", "/a". A trailing separator of path
+// is not a folder of its own.
+std::vector<std::string_view> folders_above(std::string_view path);
 
 // The record's file name without ".txt": the package name users know.
 std::string package_of_record(std::string_view record_path);

@@ -68,7 +68,7 @@ void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
     const bool listed_before = step.lists(target);
     const FilePlan planned =
         to.is_open() ? plan_file(step, others, target, to, name) : plan_file(step, others, target);
-    if (dry) note_kept(*dry, others, target, planned, listed_before);
+    if (dry) note_kept(*dry, others, target, target_folder, planned, listed_before);
     if (planned == FilePlan::copy) copies.push_back({found, target, name});
   }
   step.write();

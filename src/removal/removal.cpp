@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <system_error>
 #include <unordered_map>
 #include <utility>
@@ -225,6 +226,7 @@ class RecordRemoval {
   // False when something listed stayed, so the record stays too.
   bool remove_lines() {
     const auto lines = record_lines(record_);
+    count_own_lines(lines);
     create_log();
     for (const auto& line : lines) {
       remove_line(line);
@@ -302,30 +304,106 @@ class RecordRemoval {
       return fail(file_failure, line);
     }
     bool folder = S_ISDIR(own.st_mode);
-    if (S_ISLNK(own.st_mode)) {
+    const bool link = S_ISLNK(own.st_mode);
+    if (link) {
       struct stat st;
       folder = ::stat(target->path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
-    if (folder) return remove_folder(*target, line);
+    if (folder) return remove_folder(*target, line, link);
     if (listed_elsewhere(line)) return;
     if (!delete_listed_file(target->path, target->name, own)) return fail(file_failure, line);
     run_.paths.removed(*target);
   }
 
-  // The folder goes whole, even when another record lists a file inside it.
-  void remove_folder(const LinePaths::Target& target, const std::string& line) {
+  // A folder is shared like a file when another record lists it too. What
+  // other records list inside it is theirs: it stays, the rest goes, and the
+  // folder itself passes to them, so that it goes with the last of them.
+  // A link goes as itself: what lies behind it is never looked into.
+  void remove_folder(const LinePaths::Target& target, const std::string& line, bool link) {
     const std::string& folder = target.path;
     run_.paths.folder_removed(target);
-    if (shell_delete_folder(folder) || gone(folder)) return;
+    if (listed_elsewhere(line)) return;
+    if (link || others_inside(line) == 0) {
+      if (!discard(folder, true)) fail(folder_failure, line);
+      return;
+    }
+    std::set<std::string> keepers;
+    if (!clear_inside(folder, line, keepers)) return;  // a failure was told
+    hand_over(line, keepers);
+  }
+
+  // Takes out of folder what no other record owns; written is the folder as
+  // the record spells it, which the other records' lines are compared with.
+  // keepers receives the records owning what stayed. False after a failure.
+  bool clear_inside(const std::string& folder, const std::string& written,
+                    std::set<std::string>& keepers) {
+    bool whole = true;
+    for (const auto& entry : platform::find_entries(folder, "*", platform::attr_any)) {
+      if (entry.name == "." || entry.name == "..") continue;
+      const std::string path = folder + platform::sep + entry.name;
+      const std::string line = written + platform::sep + entry.name;
+      if (listed_elsewhere(line)) {
+        for (auto& owner : run_.owners.owners(line))
+          if (owner != record_) keepers.insert(std::move(owner));
+        continue;
+      }
+      const bool is_folder = (entry.attributes & platform::attr_directory) && !entry.link;
+      if (is_folder && others_inside(line) != 0) {
+        whole = clear_inside(path, line, keepers) && whole;
+        continue;
+      }
+      if (!discard(path, is_folder)) {
+        fail(is_folder ? folder_failure : file_failure, line);
+        whole = false;
+      }
+    }
+    return whole;
+  }
+
+  // The records that keep something inside the folder take its line, so
+  // that removing the last of them takes the folder too.
+  void hand_over(const std::string& line, const std::set<std::string>& keepers) {
+    for (const auto& keeper : keepers) {
+      auto lines = record_lines(keeper);
+      const std::string key = record_key(line);
+      if (std::ranges::any_of(lines, [&](const auto& l) { return record_key(l) == key; })) continue;
+      lines.push_back(line);
+      try {
+        write_record(keeper, lines);
+      } catch (const Error&) {
+        // This record stays, so that running the removal again hands it on.
+        return fail(folder_failure, line);
+      }
+      run_.owners.add(keeper, lines);
+    }
+  }
+
+  // A folder to the trash, or for good when no trash takes it and the user
+  // agrees (asked once per run); a file or link the same way.
+  bool discard(const std::string& path, bool folder) {
+    if ((folder ? shell_delete_folder(path) : platform::move_to_trash(path)) || gone(path))
+      return true;
     if (!run_.delete_for_good) {
       run_.delete_for_good = ui_.message(MessageKind::warning,
-                                         "The folder " + folder +
+                                         "The folder " + path +
                                              " cannot be moved to the trash. Delete such "
                                              "folders permanently?",
                                          Buttons::yes_no) == Answer::yes;
     }
-    if (*run_.delete_for_good && platform::delete_tree(folder)) return;
-    fail(folder_failure, line);
+    return *run_.delete_for_good && platform::delete_tree(path);
+  }
+
+  // What other records list strictly inside folder (a line of the record).
+  std::size_t others_inside(const std::string& folder) const {
+    const auto own = own_inside_.find(record_key(folder));
+    return run_.owners.count_inside(folder) - (own == own_inside_.end() ? 0 : own->second);
+  }
+
+  void count_own_lines(const std::vector<std::string>& lines) {
+    std::set<std::string> distinct;
+    for (const auto& line : lines) distinct.insert(record_key(line));
+    for (const auto& key : distinct)
+      for (const auto folder : folders_above(key)) ++own_inside_[std::string(folder)];
   }
 
   static bool gone(const std::string& path) {
@@ -357,6 +435,8 @@ class RecordRemoval {
   const std::string log_;
   RemovalRun& run_;
   std::size_t failures_ = 0;
+  // The record's own lines inside each folder, by its lower-case spelling.
+  std::unordered_map<std::string, std::size_t> own_inside_;
 };
 
 }  // namespace
