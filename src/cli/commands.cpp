@@ -98,24 +98,15 @@ std::vector<std::string> archives_in_download_folder(const Shared& shared) {
   return archives;
 }
 
-// The records of the unzip folder, as the engine reads them: regular files,
-// links left out.
-std::vector<std::string> installed_records(const Shared& shared) {
-  std::vector<std::string> records;
-  for (const auto& entry :
-       platform::find_entries(shared.unzip_path, "*.txt", 0, platform::Detail::kinds))
-    if (!entry.link) records.push_back(shared.unzip_path + entry.name);
-  return records;
-}
-
 // The record of an installed package, by its name without ".txt" (which may
 // be given), letter case ignored unless two records differ only by it.
-std::string find_record(const Shared& shared, const std::string& argument) {
+std::string find_record(Context& context, const std::string& argument) {
+  const Shared& shared = context.shared;
   check_name(argument);
   std::string wanted = argument;
   if (ascii_lower(wanted).ends_with(".txt")) wanted.resize(wanted.size() - 4);
   std::vector<std::string> found;
-  for (const auto& record : installed_records(shared)) {
+  for (const auto& record : context.records()) {
     const std::string name = package_of_record(record);
     if (name == wanted) return record;
     if (ascii_lower(name) == ascii_lower(wanted)) found.push_back(record);
@@ -354,7 +345,7 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
 
 int remove_command(Context& context, const std::vector<std::string>& arguments) {
   std::vector<std::string> records;
-  for (const auto& argument : arguments) add_unique(records, find_record(context.shared, argument));
+  for (const auto& argument : arguments) add_unique(records, find_record(context, argument));
 
   std::vector<std::optional<bool>> removed(records.size());
   const bool went_ahead =
@@ -384,7 +375,7 @@ int list_command(Context& context, const std::vector<std::string>&) {
   int status = 0;
   std::vector<Row> rows;
   QJsonArray json;
-  for (const auto& record : installed_records(context.shared)) {
+  for (const auto& record : context.records()) {
     std::vector<std::string> lines;
     try {
       lines = record_lines(record);
@@ -421,7 +412,7 @@ int list_command(Context& context, const std::vector<std::string>&) {
 }
 
 int files_command(Context& context, const std::vector<std::string>& arguments) {
-  const std::string record = find_record(context.shared, arguments.front());
+  const std::string record = find_record(context, arguments.front());
   const auto lines = record_lines(record);
   context.json["package"] = qt_text(package_of_record(record));
   context.json["record"] = qt_text(record);
@@ -476,7 +467,7 @@ int status_command(Context& context, const std::vector<std::string>&) {
            shared.unzip_path, "*.*", platform::attr_directory, platform::Detail::kinds))
     if ((entry.attributes & platform::attr_directory) && entry.name != "." && entry.name != "..")
       ++packages;
-  const auto records = installed_records(shared);
+  const auto& records = context.records();
   const auto unfinished = std::count_if(records.begin(), records.end(),
                                         [](const std::string& r) { return install_unfinished(r); });
   json["archives"] = static_cast<qint64>(archives.size());
@@ -566,8 +557,8 @@ int owner_command(Context& context, const std::vector<std::string>& arguments) {
 
 int verify_command(Context& context, const std::vector<std::string>& arguments) {
   std::vector<std::string> records;
-  if (arguments.empty()) records = installed_records(context.shared);
-  for (const auto& argument : arguments) add_unique(records, find_record(context.shared, argument));
+  if (arguments.empty()) records = context.records();
+  for (const auto& argument : arguments) add_unique(records, find_record(context, argument));
   int status = 0;
   QJsonArray json;
   for (const auto& record : records) {
@@ -596,8 +587,7 @@ int verify_command(Context& context, const std::vector<std::string>& arguments) 
 int check_command(Context& context, const std::vector<std::string>& arguments) {
   std::vector<std::string> packages = arguments;
   if (packages.empty())
-    for (const auto& record : installed_records(context.shared))
-      packages.push_back(package_of_record(record));
+    for (const auto& record : context.records()) packages.push_back(package_of_record(record));
   int status = 0;
   QJsonArray json;
   for (const auto& package : packages) {
@@ -655,6 +645,16 @@ Context::Context(const Options& options, Shared& shared, ConsoleUi& ui, QJsonObj
     : options(options), shared(shared), ui(ui), json(json) {}
 
 Context::~Context() = default;
+
+const std::vector<std::string>& Context::records() {
+  if (!records_) {
+    RecordFolder folder = list_records(shared.unzip_path);
+    if (!folder.not_records.empty())
+      ui.message(MessageKind::warning, not_records_text(folder.not_records), Buttons::ok);
+    records_ = std::move(folder.records);
+  }
+  return *records_;
+}
 
 void Context::out(std::string_view line) const {
   if (options.json) return;

@@ -56,8 +56,13 @@ class Context {
   // The archive component, set up as the window sets up ZipMaster1.
   ZipMaster& zip();
 
+  // The records of the unzip folder, read once per command; the text files
+  // there that are no record are named once, in a warning.
+  const std::vector<std::string>& records();
+
  private:
   std::unique_ptr<ZipMaster> zip_;
+  std::optional<std::vector<std::string>> records_;
 };
 
 enum class Access { reads, writes };

@@ -17,7 +17,6 @@ std::vector<std::string> record_candidates(const std::string& unzip_path) {
        platform::find_entries(unzip_path, "*.txt", platform::attr_archive, platform::Detail::kinds))
     if (!entry.link && (entry.attributes & platform::attr_archive))
       records.push_back(unzip_path + entry.name);
-  std::sort(records.begin(), records.end());
   return records;
 }
 
@@ -29,6 +28,10 @@ RecordFolder list_records(const std::string& unzip_path) {
       folder.records.push_back(std::move(record));
     } catch (const NotARecord& error) {
       folder.not_records.push_back({std::move(record), error.what()});
+    } catch (const Error&) {
+      // Unreadable now, but a record all the same: the commands that read
+      // it say why.
+      folder.records.push_back(std::move(record));
     }
   }
   return folder;

@@ -15,8 +15,8 @@
 namespace wingstow {
 
 // The "*.txt" regular files lying directly in an unzip folder (links left
-// out), in file-name order: the records, and the text files among them that
-// are none.
+// out), in the listing's order (by name, letter case ignored): the records,
+// and the text files among them that are none.
 std::vector<std::string> record_candidates(const std::string& unzip_path);
 
 struct NotRecord {
@@ -30,7 +30,8 @@ struct RecordFolder {
   std::vector<std::string> records;
   std::vector<NotRecord> not_records;
 };
-// Throws Error when a record cannot be read at all.
+// A record that cannot be read at all is listed: the commands that read it
+// tell why.
 RecordFolder list_records(const std::string& unzip_path);
 
 // The one line naming the text files that are no record; empty for none.

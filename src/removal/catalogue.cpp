@@ -100,10 +100,14 @@ void SpeedButton1Click(Shared& shared, Ui& ui) {
     bool matched = false;
     // An empty text is never found, as with the string search of the records.
     if (!wanted.empty()) {
-      read_record_lines(record, [&](const std::string& line) {
-        matched = ascii_lower(line).find(wanted) != std::string::npos;
-        return !matched;
-      });
+      try {
+        read_record_lines(record, [&](const std::string& line) {
+          matched = ascii_lower(line).find(wanted) != std::string::npos;
+          return !matched;
+        });
+      } catch (const NotARecord&) {
+        continue;  // a user's text file, left out of the catalogue too
+      }
     }
     if (!matched) continue;
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -123,10 +127,14 @@ bool listed_in_other_record(Shared& shared, const std::string& path, const std::
   bool listed = false;
   for (const auto& other : records) {
     if (other == record) continue;
-    read_record_lines(other, [&](const std::string& line) {
-      if (ascii_lower(line) == wanted) listed = true;
-      return true;
-    });
+    try {
+      read_record_lines(other, [&](const std::string& line) {
+        if (ascii_lower(line) == wanted) listed = true;
+        return true;
+      });
+    } catch (const NotARecord&) {
+      // Lists nothing.
+    }
   }
   return listed;
 }

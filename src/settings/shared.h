@@ -115,6 +115,8 @@ struct Shared {
   // The other records, read once per package: they do not change while one
   // package goes in. other_records_of names the record they leave out.
   std::shared_ptr<const RecordIndex> other_records;
+  // The text files of the unzip folder that are no record, as last told.
+  std::string catalogue_notice;
   std::string other_records_of;
   // Set during a dry run of Install: the steps decide as they would and note
   // here what they would do, writing nothing anywhere.

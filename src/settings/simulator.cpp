@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "install/record_index.h"
 #include "platform/error.h"
 #include "platform/files.h"
 
@@ -83,8 +84,10 @@ bool accept_fs_path(Shared& shared, Ui& ui, const std::string& folder) {
 
 // The status line once a simulator is ready: which folder, how much room.
 std::string ready_status(const Shared& shared, std::string_view tag) {
-  return std::string(tag) + " folder: " + shared.fs_path + " (" + free_space_text(shared) +
-         " free)";
+  std::string text =
+      std::string(tag) + " folder: " + shared.fs_path + " (" + free_space_text(shared) + " free)";
+  if (!shared.catalogue_notice.empty()) text += ". " + shared.catalogue_notice;
+  return text;
 }
 
 }  // namespace
@@ -173,12 +176,13 @@ std::string size_text(std::int64_t kib) { return std::to_string(kib / 1024) + " 
 std::string free_space_text(const Shared& shared) { return size_text(free_space_kb(shared)); }
 
 void refresh_catalogue(Shared& shared, Ui& ui) {
-  std::vector<std::string> records;
-  // Names and kinds are all it needs: no record is stat'ed.
-  for (const auto& entry :
-       platform::find_entries(shared.unzip_path, "*.txt", 0, platform::Detail::kinds))
-    records.push_back(shared.unzip_path + entry.name);
-  ui.set_catalogue(records);
+  RecordFolder folder = list_records(shared.unzip_path);
+  ui.set_catalogue(folder.records);
+  // Told once, not at every refresh, until the files change.
+  std::string notice = not_records_text(folder.not_records);
+  if (notice == shared.catalogue_notice) return;
+  shared.catalogue_notice = std::move(notice);
+  if (!shared.catalogue_notice.empty()) ui.status(shared.catalogue_notice);
 }
 
 }  // namespace wingstow

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <random>
 
+#include "install/record.h"
 #include "install/record_index.h"
+#include "removal/removal.h"
 #include "removal/removal_fixture.h"
 
 namespace wingstow::test {
@@ -187,6 +189,58 @@ TEST_F(CatalogueTest, RecordIndexAgreesWithTheLineByLineRule) {
     std::filesystem::remove(records[leaving]);
     index.forget(records[leaving]);
     agree("without R" + std::to_string(leaving));
+  }
+}
+
+// A user's text file beside the records (notes, a flight log, a binary file
+// named .txt) is named once and is no record: the catalogue, Find, the
+// ownership index and removal work on the records as before.
+TEST_F(CatalogueTest, TextFilesThatAreNoRecordBlockNothing) {
+  const auto gauge = tree.make_file("FS9/gauges/alpha.gau", "a");
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* why;
+  };
+  const std::vector<Case> cases = {
+      {"long line", std::string(70000, 'n') + "\r\n", "has a line longer than 65536 bytes"},
+      {"many lines",
+       [] {
+         std::string text;
+         for (std::size_t i = 0; i <= max_record_lines; ++i) text += "x\n";
+         return text;
+       }(),
+       "holds more than 200000 lines"},
+      {"binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "holds a NUL byte"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto notes = tree.make_file("prog/unzip_fs2004/notes.txt", c.text);
+    record("Alpha", {gauge});
+    shared.catalogue_notice.clear();
+    ui.statuses.clear();
+
+    catalogue();
+    catalogue();
+
+    EXPECT_EQ(ui.catalogue_entries, std::vector<std::string>{record_path("Alpha")});
+    ASSERT_EQ(ui.statuses.size(), 1u);
+    EXPECT_EQ(ui.statuses[0], "Left out of the installed packages: " + notes + " " + c.why +
+                                  ": it is not a record");
+    const auto index = RecordIndex::load(unzip);
+    EXPECT_EQ(index.records(), std::vector<std::string>{record_path("Alpha")});
+    ASSERT_EQ(index.not_records().size(), 1u);
+    EXPECT_EQ(index.not_records()[0].path, notes);
+
+    ui.texts["Edit3"] = "alpha";
+    SpeedButton1Click(shared, ui);
+    EXPECT_EQ(ui.found_list, std::vector<std::string>{"Alpha"});
+
+    SpeedButton8Click(shared, ui);
+    EXPECT_FALSE(std::filesystem::exists(gauge));
+    EXPECT_FALSE(has_record("Alpha"));
+    EXPECT_EQ(read_file(notes), c.text);
+    tree.make_file("FS9/gauges/alpha.gau", "a");
   }
 }
 
