@@ -1,6 +1,7 @@
 #include "install/install_aircraft.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -60,6 +61,46 @@ std::vector<platform::DirEntry> airplane_entries(const platform::Folder& source)
     kept.push_back(std::move(entry));
   }
   return kept;
+}
+
+// The longest path a file system takes whole, and a name's longest part.
+constexpr std::size_t max_path = PATH_MAX - 1;
+constexpr std::size_t max_name = NAME_MAX;
+
+// The first path of an airplane's tree, in the package (below source) or
+// where it goes (below target), that no file system takes, so that such an
+// airplane is refused before anything is recorded instead of copied in
+// part; nothing when every path fits. Both folders end with the separator.
+std::optional<std::string> too_long_path(const std::string& source, const std::string& target) {
+  if (source.size() > max_path) return source;
+  if (target.size() > max_path) return target;
+  struct Walk {
+    const std::string& source;
+    const std::string& target;
+    std::optional<std::string> found;
+
+    void below(const platform::Folder& from, const std::string& relative) {
+      for (const auto& entry : airplane_entries(from)) {
+        const std::string path = relative + entry.name;
+        const bool folder = (entry.attributes & platform::attr_directory) != 0;
+        const std::size_t extra = folder ? 1 : 0;
+        if (entry.name.size() > max_name || source.size() + path.size() + extra > max_path ||
+            target.size() + path.size() + extra > max_path) {
+          found = (source.size() >= target.size() ? source : target) + path;
+          return;
+        }
+        if (folder) {
+          below(platform::Folder(from, entry.name), path + platform::sep);
+          if (found) return;
+        }
+      }
+    }
+  } walk{source, target, std::nullopt};
+  const platform::Folder from(source);
+  if (!from.is_open())
+    return from.error() == ENAMETOOLONG ? std::optional<std::string>(source) : std::nullopt;
+  walk.below(from, {});
+  return walk.found;
 }
 
 // What lies at name in an open target folder, found without regard to case.
@@ -217,6 +258,13 @@ class AircraftStep {
       return;
     }
     const std::string folder = target + platform::sep;
+    if (const auto too_long = too_long_path(airplane.source, folder)) {
+      report.refusals.push_back("The airplane folder " + target + " was not installed: the path " +
+                                *too_long + " is too long for the file system (" +
+                                std::to_string(too_long->size()) + " bytes; at most " +
+                                std::to_string(max_path) + ")");
+      return;
+    }
     // A second airplane of this package under the same name joins the first.
     if (step_.lists(target)) {
       copies_.push_back({airplane.source, folder, true, {}});

@@ -26,14 +26,26 @@ std::string reason(int error) { return std::strerror(error); }
 
 std::string install_problems_text(const InstallReport& report, const std::string& package_name) {
   std::string text;
-  const auto& failures = report.failures;
-  if (!failures.empty()) {
-    const std::size_t n = failures.size();
+  std::vector<InstallReport::Failure> passing, inherent;
+  for (const auto& failure : report.failures)
+    (InstallReport::may_pass(failure.error) ? passing : inherent).push_back(failure);
+  if (!passing.empty()) {
+    const std::size_t n = passing.size();
     text = "Pay attention, problem encountered during the copy " +
-           std::to_string(failures.front().error) + "  memo1.Lines[count0]\n" + std::to_string(n) +
+           std::to_string(passing.front().error) + "  memo1.Lines[count0]\n" + std::to_string(n) +
            (n == 1 ? " file" : " files") + " of " + package_name + " could not be copied:";
     for (std::size_t i = 0; i < n && i < paths_shown; ++i)
-      text += "\n" + failures[i].path + ": " + reason(failures[i].error);
+      text += "\n" + passing[i].path + ": " + reason(passing[i].error);
+    if (n > paths_shown) text += "\n... and " + std::to_string(n - paths_shown) + " more";
+  }
+  if (!inherent.empty()) {
+    const std::size_t n = inherent.size();
+    if (!text.empty()) text += "\n";
+    text += std::to_string(n) + (n == 1 ? " file" : " files") + " of " + package_name +
+            " cannot be installed as the package brings " + (n == 1 ? "it" : "them") +
+            " (installing again will not change that):";
+    for (std::size_t i = 0; i < n && i < paths_shown; ++i)
+      text += "\n" + inherent[i].path + ": " + reason(inherent[i].error);
     if (n > paths_shown) text += "\n... and " + std::to_string(n - paths_shown) + " more";
   }
   for (const auto& refusal : report.refusals) {
@@ -163,9 +175,11 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
           if (shared.install_report.empty()) throw;
           stopped = error.what();
         }
-        // Everything copied: the install is no longer one to resume, and
-        // what it left is what verify compares with later.
-        if (stopped.empty() && shared.abort_flag == 0 && shared.install_report.failures.empty()) {
+        // Everything copied that can be: the install is no longer one to
+        // resume, and what it left is what verify compares with later.
+        // A failure the package brings is told once: trying again cannot
+        // mend it, so it does not keep the install unfinished.
+        if (stopped.empty() && shared.abort_flag == 0 && !shared.install_report.any_may_pass()) {
           const std::string record = record_path(shared);
           // The sums first: an install killed meanwhile is still unfinished,
           // and the next Install writes them again.

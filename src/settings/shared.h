@@ -45,6 +45,13 @@ struct InstallReport {
   std::vector<std::string> refusals;  // complete sentences
 
   bool empty() const { return failures.empty() && refusals.empty(); }
+  // Whether a failure may go away (a full disk, a read-only folder, a
+  // process killed): then the install stays unfinished and the next Install
+  // completes it. A failure the package itself brings (a folder where a file
+  // is looked for, a name no file system takes) never goes away by trying
+  // again.
+  static bool may_pass(int error);
+  bool any_may_pass() const;
   void clear() {
     failures.clear();
     refusals.clear();

@@ -1,0 +1,108 @@
+// Failures an install meets: one that may pass (a disk full, a folder that
+// refuses a file) keeps the install unfinished so that the next Install
+// completes it; one the package itself brings is told once and the package
+// counts as installed; a path too long for the file system is refused
+// before anything is recorded.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "install/record.h"
+#include "install/trust_fixture.h"
+#include "platform/faults.h"
+
+namespace wingstow {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::FaultPoint;
+using test::read_file;
+using FailureKindsTest = test::TrustFixture;
+
+TEST_F(FailureKindsTest, OnlyAFailureThatMayPassKeepsTheInstallUnfinished) {
+  struct Case {
+    const char* name;
+    bool passes;
+  };
+  for (const Case c : {Case{"Inherent", false}, Case{"Passing", true}}) {
+    SCOPED_TRACE(c.name);
+    const std::string name = c.name;
+    add(name + "/Plane/aircraft.cfg", "cfg");
+    add(name + "/sound/" + name + ".wav", "wav");
+    if (!c.passes) tree.make_folder("prog/unzip_fs2004/" + name + "/sound/folder.wav");
+    ui.messages.clear();
+    {
+      const platform::FaultScope faults;
+      // The marker, the record, aircraft.cfg, the record again, then the sound.
+      if (c.passes) platform::inject_fault(FaultPoint::create, 5, EACCES);
+      install({c.name});
+    }
+    ASSERT_EQ(ui.messages.size(), 1u);
+    const std::string& told = ui.messages[0].text;
+    EXPECT_NE(told.find(c.passes ? fs + "sound/" + name + ".wav: Permission denied"
+                                 : fs + "sound/folder.wav: Is a directory"),
+              std::string::npos)
+        << told;
+    EXPECT_EQ(told.find("installing again will not change that") == std::string::npos, c.passes)
+        << told;
+    EXPECT_EQ(install_unfinished(unzip + name + ".txt"), c.passes);
+    EXPECT_EQ(fs::exists(unzip + name + ".txt.sums"), !c.passes);
+
+    ui.messages.clear();
+    install({c.name});
+    if (c.passes) {
+      EXPECT_TRUE(ui.messages.empty()) << ui.message_texts().front();
+      EXPECT_EQ(read_file(fs + "sound/" + name + ".wav"), "wav");
+      EXPECT_EQ(ui.statuses.back(), "End of copy into fs2004");
+    } else {
+      ASSERT_EQ(ui.messages.size(), 1u);
+      EXPECT_EQ(ui.messages[0].text, "Airplane already installed " + unzip + name);
+    }
+    EXPECT_FALSE(install_unfinished(unzip + name + ".txt"));
+  }
+}
+
+// Made through descriptors: such a path cannot be made by its name.
+void make_deep_airplane(const std::string& base, int depth) {
+  int fd = ::open(base.c_str(), O_DIRECTORY | O_RDONLY);
+  ASSERT_GE(fd, 0);
+  const std::string name(7, 'd');
+  for (int i = 0; i < depth; ++i) {
+    ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
+    const int next = ::openat(fd, name.c_str(), O_DIRECTORY | O_RDONLY);
+    ::close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+  }
+  const int cfg = ::openat(fd, "aircraft.cfg", O_CREAT | O_WRONLY, 0644);
+  ASSERT_GE(cfg, 0);
+  ASSERT_EQ(::write(cfg, "cfg", 3), 3);
+  ::close(cfg);
+  ::close(fd);
+}
+
+TEST_F(FailureKindsTest, PathTooLongIsRefusedBeforeAnythingIsRecorded) {
+  add("Deep/panel/deep.gau", "gauge");
+  make_deep_airplane(tree.make_folder("prog/unzip_fs2004/Deep/Plane"), 520);
+  const auto before = test::snapshot(fs + "aircraft/");
+
+  install({"Deep"});
+
+  EXPECT_EQ(test::snapshot(fs + "aircraft/"), before);
+  ASSERT_EQ(ui.messages.size(), 1u) << ui.statuses.back();
+  EXPECT_NE(ui.messages[0].text.find("is too long for the file system"), std::string::npos)
+      << ui.messages[0].text;
+  EXPECT_NE(ui.messages[0].text.find(unzip + "Deep/Plane/ddddddd/"), std::string::npos);
+  EXPECT_EQ(record_of("Deep"), std::vector<std::string>{fs + "gauges/deep.gau"});
+  EXPECT_FALSE(install_unfinished(unzip + "Deep.txt"));
+}
+
+}  // namespace
+}  // namespace wingstow
