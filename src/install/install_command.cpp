@@ -10,6 +10,7 @@
 #include "install/side_files.h"
 #include "install/verify.h"
 #include "packages/unzip.h"
+#include "platform/control_text.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "settings/folder_size.h"
@@ -133,8 +134,14 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
     // Only package folders are installed: the finder would search a file
     // entry's previous folder, and the parent entry is no package.
     const bool package_folder = platform::folder_exists(package) && !is_parent_entry(package);
-    // Part of a package is never installed as the whole of it.
-    if (package_folder && unzip_interrupted(package)) {
+    const std::string refused = package_folder ? name_refusal(last_path_part(package, 0)) : "";
+    if (!refused.empty()) {
+      ui.message(MessageKind::warning,
+                 "The package folder '" + platform::escape_controls(package) +
+                     "' was not installed: " + refused,
+                 Buttons::ok);
+    } else if (package_folder && unzip_interrupted(package)) {
+      // Part of a package is never installed as the whole of it.
       ui.message(MessageKind::warning, unzip_interrupted_text(package), Buttons::ok);
     } else if (package_folder) {
       check_self_installer(shared, ui, package);

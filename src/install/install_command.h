@@ -28,7 +28,8 @@ using InstallDone = std::function<void(std::size_t index, InstallResult result)>
 
 // Installs the packages (full paths of package folders) into fs_path, warns
 // first when they need more room than is left, and ends with the catalogue
-// read again and the end on the status line.
+// read again and the end on the status line. A folder whose name
+// name_refusal() refuses is named in a warning and not installed.
 void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
                       const std::vector<std::string>& packages, const InstallDone& done = {});
 
