@@ -16,6 +16,7 @@
 
 #include "cli/commands.h"
 #include "cli/console_ui.h"
+#include "platform/control_text.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/single_instance.h"
@@ -180,8 +181,9 @@ void print_json(const QJsonObject& document) {
 }
 
 int usage_error(const std::string& message, bool json) {
-  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program, message.c_str(),
-               program);
+  // The message may repeat an argument, control bytes and all.
+  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program,
+               platform::escape_controls(message).c_str(), program);
   if (json)
     print_json(
         QJsonObject{{"exit_status", exit_usage}, {"error", QString::fromStdString(message)}});

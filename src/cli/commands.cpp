@@ -21,6 +21,7 @@
 #include "install/record_index.h"
 #include "install/verify.h"
 #include "packages/unzip.h"
+#include "platform/control_text.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "removal/ascii_case.h"
@@ -53,6 +54,12 @@ void check_name(const std::string& argument) {
     throw UsageError("'" + argument + "' names no package or archive");
 }
 
+// A name with a control character is refused before anything is done.
+void check_taken(const std::string& path) {
+  if (const std::string why = name_refusal(last_path_part(path, 0)); !why.empty())
+    throw Error(platform::escape_controls(path) + ": " + why);
+}
+
 void add_unique(std::vector<std::string>& paths, std::string path) {
   if (std::none_of(paths.begin(), paths.end(),
                    [&](const std::string& known) { return same_path(known, path); }))
@@ -67,6 +74,7 @@ std::optional<std::string> archive_of(const Shared& shared, const std::string& a
     path += ".zip";
   path = platform::resolve(path);
   if (!platform::file_exists(path)) return std::nullopt;
+  check_taken(path);
   if (!ends_with_zip(path))
     throw Error(path + ": not a ZIP archive (its name does not end in .zip)");
   return path;
@@ -87,6 +95,7 @@ std::optional<std::string> package_folder_of(const Shared& shared, const std::st
   if (!platform::folder_exists(path)) return std::nullopt;
   if (!same_path(parent_folder(path), shared.unzip_path))
     throw Error(path + ": not a package folder of the unzip folder " + shared.unzip_path);
+  check_taken(path);
   return path;
 }
 
@@ -606,7 +615,14 @@ int check_command(Context& context, const std::vector<std::string>& arguments) {
     json.append(report_json(report));
     std::string text = report_text(report);
     while (!text.empty() && text.back() == '\n') text.pop_back();
-    context.out(text);
+    // Line by line: the report's own line breaks stay, every other control
+    // byte is escaped.
+    for (std::size_t start = 0;;) {
+      const std::size_t end = text.find('\n', start);
+      context.out(std::string_view(text).substr(start, end - start));
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
     if (!report.findings.empty()) status = 1;
   }
   context.json["packages"] = json;
@@ -658,7 +674,10 @@ Context::~Context() = default;
 
 void Context::out(std::string_view line) const {
   if (options.json) return;
-  std::fwrite(line.data(), 1, line.size(), stdout);
+  // Paths and names come from records, cfg files and archives: none of their
+  // control bytes reaches the terminal as it is.
+  const std::string text = platform::escape_controls(line);
+  std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
 }
 

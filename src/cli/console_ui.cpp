@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/control_text.h"
+
 namespace wingstow::cli {
 namespace {
 
@@ -66,7 +68,7 @@ ConsoleUi::ConsoleUi(ConsoleSettings settings) : settings_(std::move(settings)) 
 
 ConsoleUi::~ConsoleUi() { clear_line(); }
 
-void ConsoleUi::say(std::string_view text) { print(text); }
+void ConsoleUi::say(std::string_view text) { print(text, false); }
 
 Answer ConsoleUi::message(MessageKind kind, std::string_view text, Buttons buttons) {
   if (buttons == Buttons::ok) {
@@ -95,7 +97,7 @@ Answer ConsoleUi::ask(MessageKind kind, std::string_view question, Buttons butto
   const std::string choices = yes_no ? " [y/n] " : " [ok/cancel] ";
   for (;;) {
     clear_line();
-    std::fputs((text + choices).c_str(), settings_.err);
+    std::fputs((platform::escape_controls(text, true) + choices).c_str(), settings_.err);
     std::fflush(settings_.err);
     const auto line = read_line(false);
     if (!line) {
@@ -111,7 +113,7 @@ Answer ConsoleUi::ask(MessageKind kind, std::string_view question, Buttons butto
 
 void ConsoleUi::status(std::string_view text) {
   statuses_.emplace_back(text);
-  if (!settings_.quiet && !text.empty()) print(text);
+  if (!settings_.quiet && !text.empty()) print(text, false);
 }
 
 std::string ConsoleUi::list_directory() { no_window("the file list's folder"); }
@@ -153,7 +155,8 @@ std::optional<std::string> ConsoleUi::input_text(std::string_view caption, std::
     return std::nullopt;
   }
   clear_line();
-  std::fputs((std::string(caption) + ": " + std::string(prompt)).c_str(), settings_.err);
+  std::fputs(platform::escape_controls(std::string(caption) + ": " + std::string(prompt)).c_str(),
+             settings_.err);
   std::fflush(settings_.err);
   auto line = read_line(secret);
   if (secret || !line) std::fputc('\n', settings_.err);
@@ -175,16 +178,19 @@ std::optional<std::string> ConsoleUi::read_line(bool secret) {
   return line;
 }
 
-void ConsoleUi::print(std::string_view text) {
+void ConsoleUi::print(std::string_view text, bool lines) {
   clear_line();
-  std::fwrite(text.data(), 1, text.size(), settings_.err);
+  // Message boxes break their own lines; any other control byte, from a name
+  // or a record, is written out.
+  const std::string shown = platform::escape_controls(text, lines);
+  std::fwrite(shown.data(), 1, shown.size(), settings_.err);
   std::fputc('\n', settings_.err);
   std::fflush(settings_.err);
 }
 
 void ConsoleUi::draw_line(const std::string& text) {
   // One line of the terminal, redrawn in place.
-  std::fputs(("\r\033[K" + text).c_str(), settings_.err);
+  std::fputs(("\r\033[K" + platform::escape_controls(text)).c_str(), settings_.err);
   std::fflush(settings_.err);
   line_drawn_ = true;
 }

@@ -52,7 +52,7 @@ class ConsoleUi : public QuietUi {
   const std::vector<std::string>& unanswered() const { return unanswered_; }
 
   // A line of the command itself on standard error (a summary, a refusal),
-  // clearing the progress bar first.
+  // clearing the progress bar first; line breaks in it are escaped too.
   void say(std::string_view text);
 
   Answer message(MessageKind kind, std::string_view text, Buttons buttons) override;
@@ -84,7 +84,9 @@ class ConsoleUi : public QuietUi {
   // Reads a line from standard input; nothing at its end.
   std::optional<std::string> read_line(bool secret);
   Answer ask(MessageKind kind, std::string_view question, Buttons buttons);
-  void print(std::string_view text);
+  // Everything on standard error goes through here, control bytes escaped;
+  // lines: the text is a message of several lines, its line feeds kept.
+  void print(std::string_view text, bool lines = true);
   void draw_line(const std::string& text);
   void clear_line();
 
