@@ -33,6 +33,14 @@ using InstallDone = std::function<void(std::size_t index, InstallResult result)>
 void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
                       const std::vector<std::string>& packages, const InstallDone& done = {});
 
+// The questions installing a package (a path as install_packages() gets it)
+// would ask, known before anything is done, so that a front end can ask
+// them first. archive: the archive the package is still to be unzipped from,
+// whose table of contents then stands for the folder; empty when the package
+// folder is there. Inner archives count as Install extracts them.
+std::vector<Question> install_questions(const std::string& package_path,
+                                        const std::string& archive = {});
+
 // The window's Install to FS: the highlighted entries of the unzip folder;
 // each loses its highlight as it is done, and the last one is highlighted
 // again in the list read afresh.
