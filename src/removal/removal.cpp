@@ -17,6 +17,7 @@
 #include "install/record_index.h"
 #include "install/verify.h"
 #include "platform/atomic_file.h"
+#include "platform/error.h"
 #include "platform/files.h"
 #include "platform/trash.h"
 #include "removal/ascii_case.h"
@@ -317,13 +318,8 @@ class RecordRemoval {
     const std::string& folder = target.path;
     run_.paths.folder_removed(target);
     if (shell_delete_folder(folder) || gone(folder)) return;
-    if (!run_.delete_for_good) {
-      run_.delete_for_good = ui_.message(MessageKind::warning,
-                                         "The folder " + folder +
-                                             " cannot be moved to the trash. Delete such "
-                                             "folders permanently?",
-                                         Buttons::yes_no) == Answer::yes;
-    }
+    if (!run_.delete_for_good)
+      run_.delete_for_good = ui_.ask(delete_for_good_question(folder)) == Answer::yes;
     if (*run_.delete_for_good && platform::delete_tree(folder)) return;
     fail(folder_failure, line);
   }
@@ -380,12 +376,45 @@ std::string removal_question(const std::vector<std::string>& records, std::strin
          "are deleted.";
 }
 
+Question removal_confirmation(const std::vector<std::string>& records, std::string_view tag) {
+  return {"remove", {}, MessageKind::warning, removal_question(records, tag), Buttons::yes_no};
+}
+
+Question delete_for_good_question(const std::string& folder) {
+  return {
+      "delete for good",
+      {},
+      MessageKind::warning,
+      "The folder " + folder + " cannot be moved to the trash. Delete such folders permanently?",
+      Buttons::yes_no};
+}
+
+std::optional<Question> delete_for_good_ahead(const Shared& shared,
+                                              const std::vector<std::string>& records) {
+  LinePaths paths(shared.fs_path);
+  for (const auto& record : records) {
+    std::vector<std::string> lines;
+    try {
+      lines = record_lines(record);
+    } catch (const Error&) {
+      continue;
+    }
+    for (const auto& line : lines) {
+      const auto target = paths.removable(line);
+      struct stat st;
+      // Folders alone go to the trash; a link among them goes as itself.
+      if (target && ::lstat(target->path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+          !platform::on_home_trash_volume(target->path))
+        return delete_for_good_question(target->path);
+    }
+  }
+  return std::nullopt;
+}
+
 bool remove_records(Shared& shared, Ui& ui, const std::vector<std::string>& records,
                     const RemovalDone& done) {
   const std::string tag = ui.simulator_tag();
-  if (ui.message(MessageKind::warning, removal_question(records, tag), Buttons::yes_no) !=
-      Answer::yes)
-    return false;
+  if (ui.ask(removal_confirmation(records, tag)) != Answer::yes) return false;
   ui.progress_animation(Animation::delete_file);
   ui.progress_start();
   ui.progress_show();
