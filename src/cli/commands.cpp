@@ -238,6 +238,9 @@ int unzip_command(Context& context, const std::vector<std::string>& arguments) {
   }
   for (const auto& argument : arguments) add_unique(archives, find_archive(shared, argument));
 
+  // Unzip asks nothing that --yes or --no answers; a password is asked as it
+  // is met, on a terminal.
+  context.ui.ask_before_work({});
   const auto outcomes = unzip(context, archives);
   int status = 0;
   QJsonArray items;
@@ -289,6 +292,16 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
     add_unique(packages, item.package);
     if (packages.size() != before) items.push_back(std::move(item));
   }
+
+  // Every question of every package before anything is unzipped or
+  // installed: a question left without an answer then changes nothing.
+  std::vector<Question> questions;
+  for (const auto& item : items) {
+    const bool to_unzip = !item.archive.empty() && !unzipped_already(shared, item.archive);
+    for (auto& question : install_questions(item.package, to_unzip ? item.archive : ""))
+      questions.push_back(std::move(question));
+  }
+  context.ui.ask_before_work(questions);
 
   // Archives first, each to its package folder.
   std::vector<std::string> archives;
@@ -364,6 +377,13 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
 int remove_command(Context& context, const std::vector<std::string>& arguments) {
   std::vector<std::string> records;
   for (const auto& argument : arguments) add_unique(records, find_record(context.shared, argument));
+
+  // The removal first; whether folders that no trash takes may go for good
+  // matters only once it is agreed to.
+  const std::string tag = context.ui.simulator_tag();
+  if (context.ui.ask_before_work({removal_confirmation(records, tag)}).front() == Answer::yes)
+    if (const auto ahead = delete_for_good_ahead(context.shared, records))
+      context.ui.ask_before_work({*ahead});
 
   std::vector<std::optional<bool>> removed(records.size());
   const bool went_ahead =

@@ -48,6 +48,15 @@ const char* answer_name(Answer answer) {
 
 }  // namespace
 
+Answer agreement(Buttons buttons, bool agree) {
+  if (buttons == Buttons::yes_no) return agree ? Answer::yes : Answer::no;
+  return agree ? Answer::ok : Answer::cancel;
+}
+
+std::string about(const Question& question) {
+  return question.subject.empty() ? question.text : question.subject + ": " + question.text;
+}
+
 std::string_view kind_name(MessageKind kind) {
   switch (kind) {
     case MessageKind::warning:
@@ -68,7 +77,7 @@ ConsoleUi::ConsoleUi(ConsoleSettings settings) : settings_(std::move(settings)) 
 
 ConsoleUi::~ConsoleUi() { clear_line(); }
 
-void ConsoleUi::say(std::string_view text) { print(text, false); }
+void ConsoleUi::say(std::string_view text, bool lines) { print(text, lines); }
 
 Answer ConsoleUi::message(MessageKind kind, std::string_view text, Buttons buttons) {
   if (buttons == Buttons::ok) {
@@ -77,23 +86,61 @@ Answer ConsoleUi::message(MessageKind kind, std::string_view text, Buttons butto
     return Answer::ok;
   }
   messages_.push_back({kind, std::string(text), {}});
-  const Answer answer = ask(kind, text, buttons);
-  messages_.back().answer = answer_name(answer);
-  return answer;
+  const Answer given = answer(kind, text, buttons);
+  messages_.back().answer = answer_name(given);
+  return given;
 }
 
-Answer ConsoleUi::ask(MessageKind kind, std::string_view question, Buttons buttons) {
+Answer ConsoleUi::ask(const Question& question) {
+  const auto known = answers_.find({question.topic, question.subject});
+  if (known == answers_.end()) return message(question.kind, question.text, question.buttons);
+  // Asked and answered on the terminal already: kept for --json only.
+  messages_.push_back({question.kind, question.text, answer_name(known->second)});
+  return known->second;
+}
+
+std::vector<Answer> ConsoleUi::ask_before_work(const std::vector<Question>& questions) {
+  std::vector<Answer> answers;
+  std::vector<Question> unanswered;
+  for (const auto& question : questions) {
+    if (settings_.answer) {
+      // Told as the engine meets it, with the option that answered it.
+      answers.push_back(agreement(question.buttons, *settings_.answer));
+    } else if (settings_.interactive) {
+      answers.push_back(ask_on_terminal(question.kind, about(question), question.buttons));
+      answers_[{question.topic, question.subject}] = answers.back();
+    } else {
+      unanswered.push_back(question);
+    }
+  }
+  if (!unanswered.empty()) throw UnansweredQuestion{std::move(unanswered)};
+  asked_before_work_ = true;
+  return answers;
+}
+
+Answer ConsoleUi::answer(MessageKind kind, std::string_view question, Buttons buttons) {
+  const std::string text = std::string(kind_name(kind)) + ": " + std::string(question);
+  if (settings_.answer) {
+    const Answer given = agreement(buttons, *settings_.answer);
+    print(text + "\n(answered " + answer_name(given) + " by " +
+          (*settings_.answer ? "--yes" : "--no") + ")");
+    return given;
+  }
+  if (settings_.interactive) return ask_on_terminal(kind, question, buttons);
+  if (!asked_before_work_)
+    throw UnansweredQuestion{{{{}, {}, kind, std::string(question), buttons}}};
+  const Answer refused = agreement(buttons, false);
+  print(text + "\n(answered " + answer_name(refused) +
+        ": not foreseen before the work began, and nobody can be asked; run again with --yes "
+        "or --no)");
+  return refused;
+}
+
+Answer ConsoleUi::ask_on_terminal(MessageKind kind, std::string_view question, Buttons buttons) {
   const std::string text = std::string(kind_name(kind)) + ": " + std::string(question);
   const bool yes_no = buttons == Buttons::yes_no;
-  const Answer agree = yes_no ? Answer::yes : Answer::ok;
-  const Answer refuse = yes_no ? Answer::no : Answer::cancel;
-  if (settings_.answer) {
-    const Answer answer = *settings_.answer ? agree : refuse;
-    print(text + "\n(answered " + answer_name(answer) + " by " +
-          (*settings_.answer ? "--yes" : "--no") + ")");
-    return answer;
-  }
-  if (!settings_.interactive) throw UnansweredQuestion{std::string(question)};
+  const Answer agree = agreement(buttons, true);
+  const Answer refuse = agreement(buttons, false);
   const std::string choices = yes_no ? " [y/n] " : " [ok/cancel] ";
   for (;;) {
     clear_line();

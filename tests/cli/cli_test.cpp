@@ -268,6 +268,33 @@ TEST_F(CliTest, QuestionsWithoutATerminal) {
   }
 }
 
+// Every question of a multi-package install comes before its first change:
+// without an answer nothing is unzipped, installed or recorded.
+TEST_F(CliTest, MultiPackageInstallAsksEverythingFirst) {
+  ASSERT_EQ(cli({"unzip", "Twins"}).status, 0);
+  test::write_zip(tree.path("inner.zip"), {{"Other/aircraft.cfg", "o"}});
+  test::write_zip(download + "Nested.zip",
+                  {{"Solo/aircraft.cfg", "s"}, {"more.zip", read_file(tree.path("inner.zip"))}});
+  const Strings install = {"install", "Jet.zip", "Twins", "Prop", "Nested"};
+  const auto before = snapshot(tree.root());
+
+  auto run = cli(install);
+  EXPECT_EQ(run.status, 3) << run.err;
+  EXPECT_EQ(snapshot(tree.root()), before);
+  EXPECT_EQ(field(run.json["questions"], "subject"), (Strings{unzip + "Twins", unzip + "Nested"}));
+  EXPECT_NE(run.err.find("no answer to these 2 questions"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(unzip + "Nested: More than one airplane"), std::string::npos) << run.err;
+
+  run = cli({"--yes", install[0], install[1], install[2], install[3], install[4]});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(field(run.json["packages"], "result"),
+            (Strings{"installed", "installed", "installed", "installed"}));
+  for (const char* airplane : {"Jet", "Left", "Right", "Prop", "Solo", "Other"})
+    EXPECT_TRUE(exists(fs + "aircraft/" + airplane)) << airplane;
+  for (const char* package : {"Jet", "Twins", "Prop", "Nested"})
+    EXPECT_TRUE(exists(unzip + package + ".txt")) << package;
+}
+
 TEST_F(CliTest, WritingCommandsAreRefusedWhileTheLockIsHeld) {
   ASSERT_EQ(cli({"install", "Jet"}).status, 0);
   platform::SingleInstance window(instance_lock_name, runtime);
