@@ -329,6 +329,52 @@ TEST_F(InstallCommandTest, SelfInstallerSearchesTheWholePackage) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
+// The questions an install will ask, told before anything is done, are those
+// it asks: from the archive, from its package folder, and from that folder
+// once installed, its inner archives extracted.
+TEST_F(InstallCommandTest, QuestionsToldBeforeAreThoseAskedAfter) {
+  const std::string download = tree.make_folder("prog/download_fs2004");
+  const auto zip_bytes = [&](const std::string& cfg) {
+    test::write_zip(download + "inner", {{cfg, "x"}});
+    return read_file(download + "inner");
+  };
+  const Texts several{"More than one airplane will be installed , Do you want to continue ? "};
+  const std::pair<std::vector<std::pair<std::string, std::string>>, bool> cases[] = {
+      {{{"Solo/aircraft.cfg", "a"}}, false},
+      {{{"Left\\aircraft.cfg", "l"}, {"Right/AIRCRAFT.CFG", "r"}}, true},
+      {{{"Left/aircraft.cfg", "l"}, {"Right/aircraft.cfg", "r"}, {"setup.EXE", "x"}}, false},
+      {{{"Plane/aircraft.cfg", "a"}, {".old/Plane/aircraft.cfg", "a"}}, false},
+      {{{"Plane/aircraft.cfg", "a"}, {"../Evil/aircraft.cfg", "e"}}, false},
+      {{{"Plane/aircraft.cfg", "a"}, {"extra/more.zip", zip_bytes("Other/aircraft.cfg")}}, true},
+      {{{"readme.txt", "r"}, {"only.zip", zip_bytes("Only/aircraft.cfg")}}, false},
+  };
+  int number = 0;
+  for (const auto& [entries, asks] : cases) {
+    const std::string name = "Case" + std::to_string(++number);
+    SCOPED_TRACE(name);
+    const auto asked = [&](const std::string& package, const std::string& archive) {
+      Texts told;
+      for (const auto& question : install_questions(package, archive)) {
+        EXPECT_EQ(question.subject, package);
+        told.push_back(question.text);
+      }
+      EXPECT_EQ(told, asks ? several : Texts{});
+      ui.messages.clear();
+      if (!archive.empty()) unzip_archives(shared, ui, zip, {archive, archive + "2.zip"});
+      install_packages(shared, ui, zip, {package});
+      Texts questions;
+      for (const auto& message : ui.messages)
+        if (message.buttons == Buttons::yes_no) questions.push_back(message.text);
+      EXPECT_EQ(questions, told) << package;
+    };
+    test::write_zip(download + name + ".zip", entries);
+    test::write_zip(download + name + ".zip2.zip", entries);
+    asked(package(name), download + name + ".zip");
+    asked(package(name + "_zip2"), "");
+    asked(package(name), "");
+  }
+}
+
 TEST_F(InstallCommandTest, WindowAfterTheCommand) {
   airplane("Pack");
   add("Old.txt", "an earlier record");
