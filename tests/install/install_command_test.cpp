@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -327,6 +328,24 @@ TEST_F(InstallCommandTest, SelfInstallerSearchesTheWholePackage) {
   check_self_installer(shared, ui, package("Clean"));
   EXPECT_EQ(shared.abort_flag, 0);
   EXPECT_TRUE(ui.messages.empty());
+}
+
+// A package folder made by hand under a name with a control character is
+// named and left alone: its record would carry the name into every line.
+TEST_F(InstallCommandTest, PackageFolderNamedWithAControlCharacterIsRefused) {
+  airplane("Line\nBreak");
+  install_packages(shared, ui, zip, {package("Line\nBreak")});
+  EXPECT_EQ(ui.message_texts(),
+            Texts{"The package folder '" + unzip +
+                  "Line\\nBreak' was not installed: its name holds a control character (such as "
+                  "a line break); rename it first"});
+  EXPECT_EQ(snapshot(fs), (std::map<std::string, std::string>{{"aircraft/", ""},
+                                                              {"effects/", ""},
+                                                              {"flights/", ""},
+                                                              {"gauges/", ""},
+                                                              {"modules/", ""},
+                                                              {"sound/", ""}}));
+  EXPECT_FALSE(has_record("Line\nBreak"));
 }
 
 // The questions an install will ask, told before anything is done, are those
