@@ -16,6 +16,7 @@
 
 #include "cli/commands.h"
 #include "cli/console_ui.h"
+#include "platform/control_text.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/single_instance.h"
@@ -128,9 +129,10 @@ std::string help_text() {
       "  -q, --quiet             no progress, no status lines, no per-item lines\n"
       "  -h, --help              show this help and exit\n"
       "  -v, --version           show the version and exit\n"
-      "\nWithout --yes or --no a question is asked on the terminal; without a terminal the\n"
-      "command stops with exit status 3 and names the question. unzip, install and remove\n"
-      "wait for nothing: while the window (or another of them) runs they are refused.\n"
+      "\nunzip, install and remove ask every question of their run before they change\n"
+      "anything: without --yes or --no on the terminal; without a terminal they name the\n"
+      "questions and stop with exit status 3, having changed nothing. They wait for\n"
+      "nothing: while the window (or another of them) runs they are refused.\n"
       "\nExit status: 0 success, 1 something failed, 2 usage, 3 a question needs an answer.\n";
   return text;
 }
@@ -180,8 +182,9 @@ void print_json(const QJsonObject& document) {
 }
 
 int usage_error(const std::string& message, bool json) {
-  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program, message.c_str(),
-               program);
+  // The message may repeat an argument, control bytes and all.
+  std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", program,
+               platform::escape_controls(message).c_str(), program);
   if (json)
     print_json(
         QJsonObject{{"exit_status", exit_usage}, {"error", QString::fromStdString(message)}});
@@ -263,11 +266,24 @@ int run(const std::vector<std::string>& arguments) {
     set_up_simulator(shared, tag, command->needs, writing);
     Context context(options, shared, ui, json);
     status = command->run(context, parsed.arguments);
-  } catch (const UnansweredQuestion& question) {
+  } catch (const UnansweredQuestion& unanswered) {
+    // Nothing was changed: every question comes before the work.
     status = exit_question;
-    ui.say(std::string(program) +
-           ": no answer to this question (give --yes or --no): " + question.text);
-    json["question"] = QString::fromStdString(question.text);
+    const auto& questions = unanswered.questions;
+    const std::string head = std::string(program) + ": no answer to ";
+    if (questions.size() == 1) {
+      ui.say(head + "this question (give --yes or --no): " + about(questions.front()), true);
+    } else {
+      ui.say(head + "these " + std::to_string(questions.size()) +
+             " questions (give --yes or --no):");
+      for (const auto& question : questions) ui.say("  " + about(question), true);
+    }
+    QJsonArray asked;
+    for (const auto& question : questions)
+      asked.append(QJsonObject{{"text", QString::fromStdString(question.text)},
+                               {"subject", QString::fromStdString(question.subject)}});
+    json["question"] = QString::fromStdString(questions.front().text);
+    json["questions"] = asked;
   } catch (const UsageError& error) {
     return usage_error(error.what(), options.json);
   } catch (const std::exception& error) {
@@ -275,7 +291,9 @@ int run(const std::vector<std::string>& arguments) {
     ui.say(std::string(program) + ": " + error.what());
     json["error"] = QString::fromStdString(error.what());
   }
-  if (status == exit_success && !ui.unanswered().empty()) status = exit_question;
+  // A password nobody could give leaves entries out after the work began:
+  // a failure, not a question that stopped the command.
+  if (status == exit_success && !ui.unanswered().empty()) status = exit_failure;
 
   if (options.json) {
     json["command"] = QString::fromUtf8(command->name.data(), qsizetype(command->name.size()));

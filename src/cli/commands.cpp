@@ -21,6 +21,7 @@
 #include "install/record_index.h"
 #include "install/verify.h"
 #include "packages/unzip.h"
+#include "platform/control_text.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "removal/ascii_case.h"
@@ -53,6 +54,12 @@ void check_name(const std::string& argument) {
     throw UsageError("'" + argument + "' names no package or archive");
 }
 
+// A name with a control character is refused before anything is done.
+void check_taken(const std::string& path) {
+  if (const std::string why = name_refusal(last_path_part(path, 0)); !why.empty())
+    throw Error(platform::escape_controls(path) + ": " + why);
+}
+
 void add_unique(std::vector<std::string>& paths, std::string path) {
   if (std::none_of(paths.begin(), paths.end(),
                    [&](const std::string& known) { return same_path(known, path); }))
@@ -67,6 +74,7 @@ std::optional<std::string> archive_of(const Shared& shared, const std::string& a
     path += ".zip";
   path = platform::resolve(path);
   if (!platform::file_exists(path)) return std::nullopt;
+  check_taken(path);
   if (!ends_with_zip(path))
     throw Error(path + ": not a ZIP archive (its name does not end in .zip)");
   return path;
@@ -87,6 +95,7 @@ std::optional<std::string> package_folder_of(const Shared& shared, const std::st
   if (!platform::folder_exists(path)) return std::nullopt;
   if (!same_path(parent_folder(path), shared.unzip_path))
     throw Error(path + ": not a package folder of the unzip folder " + shared.unzip_path);
+  check_taken(path);
   return path;
 }
 
@@ -220,6 +229,9 @@ int unzip_command(Context& context, const std::vector<std::string>& arguments) {
   }
   for (const auto& argument : arguments) add_unique(archives, find_archive(shared, argument));
 
+  // Unzip asks nothing that --yes or --no answers; a password is asked as it
+  // is met, on a terminal.
+  context.ui.ask_before_work({});
   const auto outcomes = unzip(context, archives);
   int status = 0;
   QJsonArray items;
@@ -271,6 +283,16 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
     add_unique(packages, item.package);
     if (packages.size() != before) items.push_back(std::move(item));
   }
+
+  // Every question of every package before anything is unzipped or
+  // installed: a question left without an answer then changes nothing.
+  std::vector<Question> questions;
+  for (const auto& item : items) {
+    const bool to_unzip = !item.archive.empty() && !unzipped_already(shared, item.archive);
+    for (auto& question : install_questions(item.package, to_unzip ? item.archive : ""))
+      questions.push_back(std::move(question));
+  }
+  context.ui.ask_before_work(questions);
 
   // Archives first, each to its package folder.
   std::vector<std::string> archives;
@@ -346,6 +368,13 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
 int remove_command(Context& context, const std::vector<std::string>& arguments) {
   std::vector<std::string> records;
   for (const auto& argument : arguments) add_unique(records, find_record(context, argument));
+
+  // The removal first; whether folders that no trash takes may go for good
+  // matters only once it is agreed to.
+  const std::string tag = context.ui.simulator_tag();
+  if (context.ui.ask_before_work({removal_confirmation(records, tag)}).front() == Answer::yes)
+    if (const auto ahead = delete_for_good_ahead(context.shared, records))
+      context.ui.ask_before_work({*ahead});
 
   std::vector<std::optional<bool>> removed(records.size());
   const bool went_ahead =
@@ -596,7 +625,14 @@ int check_command(Context& context, const std::vector<std::string>& arguments) {
     json.append(report_json(report));
     std::string text = report_text(report);
     while (!text.empty() && text.back() == '\n') text.pop_back();
-    context.out(text);
+    // Line by line: the report's own line breaks stay, every other control
+    // byte is escaped.
+    for (std::size_t start = 0;;) {
+      const std::size_t end = text.find('\n', start);
+      context.out(std::string_view(text).substr(start, end - start));
+      if (end == std::string::npos) break;
+      start = end + 1;
+    }
     if (!report.findings.empty()) status = 1;
   }
   context.json["packages"] = json;
@@ -658,7 +694,10 @@ const std::vector<std::string>& Context::records() {
 
 void Context::out(std::string_view line) const {
   if (options.json) return;
-  std::fwrite(line.data(), 1, line.size(), stdout);
+  // Paths and names come from records, cfg files and archives: none of their
+  // control bytes reaches the terminal as it is.
+  const std::string text = platform::escape_controls(line);
+  std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
 }
 

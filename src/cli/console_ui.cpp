@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/control_text.h"
+
 namespace wingstow::cli {
 namespace {
 
@@ -46,6 +48,15 @@ const char* answer_name(Answer answer) {
 
 }  // namespace
 
+Answer agreement(Buttons buttons, bool agree) {
+  if (buttons == Buttons::yes_no) return agree ? Answer::yes : Answer::no;
+  return agree ? Answer::ok : Answer::cancel;
+}
+
+std::string about(const Question& question) {
+  return question.subject.empty() ? question.text : question.subject + ": " + question.text;
+}
+
 std::string_view kind_name(MessageKind kind) {
   switch (kind) {
     case MessageKind::warning:
@@ -66,7 +77,7 @@ ConsoleUi::ConsoleUi(ConsoleSettings settings) : settings_(std::move(settings)) 
 
 ConsoleUi::~ConsoleUi() { clear_line(); }
 
-void ConsoleUi::say(std::string_view text) { print(text); }
+void ConsoleUi::say(std::string_view text, bool lines) { print(text, lines); }
 
 Answer ConsoleUi::message(MessageKind kind, std::string_view text, Buttons buttons) {
   if (buttons == Buttons::ok) {
@@ -75,27 +86,65 @@ Answer ConsoleUi::message(MessageKind kind, std::string_view text, Buttons butto
     return Answer::ok;
   }
   messages_.push_back({kind, std::string(text), {}});
-  const Answer answer = ask(kind, text, buttons);
-  messages_.back().answer = answer_name(answer);
-  return answer;
+  const Answer given = answer(kind, text, buttons);
+  messages_.back().answer = answer_name(given);
+  return given;
 }
 
-Answer ConsoleUi::ask(MessageKind kind, std::string_view question, Buttons buttons) {
+Answer ConsoleUi::ask(const Question& question) {
+  const auto known = answers_.find({question.topic, question.subject});
+  if (known == answers_.end()) return message(question.kind, question.text, question.buttons);
+  // Asked and answered on the terminal already: kept for --json only.
+  messages_.push_back({question.kind, question.text, answer_name(known->second)});
+  return known->second;
+}
+
+std::vector<Answer> ConsoleUi::ask_before_work(const std::vector<Question>& questions) {
+  std::vector<Answer> answers;
+  std::vector<Question> unanswered;
+  for (const auto& question : questions) {
+    if (settings_.answer) {
+      // Told as the engine meets it, with the option that answered it.
+      answers.push_back(agreement(question.buttons, *settings_.answer));
+    } else if (settings_.interactive) {
+      answers.push_back(ask_on_terminal(question.kind, about(question), question.buttons));
+      answers_[{question.topic, question.subject}] = answers.back();
+    } else {
+      unanswered.push_back(question);
+    }
+  }
+  if (!unanswered.empty()) throw UnansweredQuestion{std::move(unanswered)};
+  asked_before_work_ = true;
+  return answers;
+}
+
+Answer ConsoleUi::answer(MessageKind kind, std::string_view question, Buttons buttons) {
+  const std::string text = std::string(kind_name(kind)) + ": " + std::string(question);
+  if (settings_.answer) {
+    const Answer given = agreement(buttons, *settings_.answer);
+    print(text + "\n(answered " + answer_name(given) + " by " +
+          (*settings_.answer ? "--yes" : "--no") + ")");
+    return given;
+  }
+  if (settings_.interactive) return ask_on_terminal(kind, question, buttons);
+  if (!asked_before_work_)
+    throw UnansweredQuestion{{{{}, {}, kind, std::string(question), buttons}}};
+  const Answer refused = agreement(buttons, false);
+  print(text + "\n(answered " + answer_name(refused) +
+        ": not foreseen before the work began, and nobody can be asked; run again with --yes "
+        "or --no)");
+  return refused;
+}
+
+Answer ConsoleUi::ask_on_terminal(MessageKind kind, std::string_view question, Buttons buttons) {
   const std::string text = std::string(kind_name(kind)) + ": " + std::string(question);
   const bool yes_no = buttons == Buttons::yes_no;
-  const Answer agree = yes_no ? Answer::yes : Answer::ok;
-  const Answer refuse = yes_no ? Answer::no : Answer::cancel;
-  if (settings_.answer) {
-    const Answer answer = *settings_.answer ? agree : refuse;
-    print(text + "\n(answered " + answer_name(answer) + " by " +
-          (*settings_.answer ? "--yes" : "--no") + ")");
-    return answer;
-  }
-  if (!settings_.interactive) throw UnansweredQuestion{std::string(question)};
+  const Answer agree = agreement(buttons, true);
+  const Answer refuse = agreement(buttons, false);
   const std::string choices = yes_no ? " [y/n] " : " [ok/cancel] ";
   for (;;) {
     clear_line();
-    std::fputs((text + choices).c_str(), settings_.err);
+    std::fputs((platform::escape_controls(text, true) + choices).c_str(), settings_.err);
     std::fflush(settings_.err);
     const auto line = read_line(false);
     if (!line) {
@@ -111,7 +160,7 @@ Answer ConsoleUi::ask(MessageKind kind, std::string_view question, Buttons butto
 
 void ConsoleUi::status(std::string_view text) {
   statuses_.emplace_back(text);
-  if (!settings_.quiet && !text.empty()) print(text);
+  if (!settings_.quiet && !text.empty()) print(text, false);
 }
 
 std::string ConsoleUi::list_directory() { no_window("the file list's folder"); }
@@ -153,7 +202,8 @@ std::optional<std::string> ConsoleUi::input_text(std::string_view caption, std::
     return std::nullopt;
   }
   clear_line();
-  std::fputs((std::string(caption) + ": " + std::string(prompt)).c_str(), settings_.err);
+  std::fputs(platform::escape_controls(std::string(caption) + ": " + std::string(prompt)).c_str(),
+             settings_.err);
   std::fflush(settings_.err);
   auto line = read_line(secret);
   if (secret || !line) std::fputc('\n', settings_.err);
@@ -175,16 +225,19 @@ std::optional<std::string> ConsoleUi::read_line(bool secret) {
   return line;
 }
 
-void ConsoleUi::print(std::string_view text) {
+void ConsoleUi::print(std::string_view text, bool lines) {
   clear_line();
-  std::fwrite(text.data(), 1, text.size(), settings_.err);
+  // Message boxes break their own lines; any other control byte, from a name
+  // or a record, is written out.
+  const std::string shown = platform::escape_controls(text, lines);
+  std::fwrite(shown.data(), 1, shown.size(), settings_.err);
   std::fputc('\n', settings_.err);
   std::fflush(settings_.err);
 }
 
 void ConsoleUi::draw_line(const std::string& text) {
   // One line of the terminal, redrawn in place.
-  std::fputs(("\r\033[K" + text).c_str(), settings_.err);
+  std::fputs(("\r\033[K" + platform::escape_controls(text)).c_str(), settings_.err);
   std::fflush(settings_.err);
   line_drawn_ = true;
 }

@@ -7,24 +7,32 @@
 // reading them is a fault of the caller.
 
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "settings/quiet_ui.h"
 
 namespace wingstow::cli {
 
-// Thrown by a question that has no answer: neither --yes nor --no was given
+// Thrown by questions that have no answer: neither --yes nor --no was given
 // and standard input is no terminal. Deliberately no std::exception, so that
 // no engine routine takes it for a failure of its own and carries on.
 struct UnansweredQuestion {
-  std::string text;
+  std::vector<Question> questions;
 };
 
 // "warning", "error", "information", ...
 std::string_view kind_name(MessageKind kind);
+
+// Yes or OK when agree, No or Cancel otherwise.
+Answer agreement(Buttons buttons, bool agree);
+
+// A question as the terminal names it: its subject first, when it has one.
+std::string about(const Question& question);
 
 struct ConsoleSettings {
   std::string tag;             // "fs2002" or "fs2004"
@@ -51,11 +59,21 @@ class ConsoleUi : public QuietUi {
   // Questions met that nobody could answer (a password without a terminal).
   const std::vector<std::string>& unanswered() const { return unanswered_; }
 
+  // Asks a command's questions before it changes anything: answered by --yes
+  // or --no, or on the terminal one after the other; without either, throws
+  // UnansweredQuestion naming them all. The engine's own questions are then
+  // answered from these answers. One it asks besides, once the work began,
+  // is refused when nobody can answer it: stopping then would leave the
+  // command half done.
+  std::vector<Answer> ask_before_work(const std::vector<Question>& questions);
+
   // A line of the command itself on standard error (a summary, a refusal),
-  // clearing the progress bar first.
-  void say(std::string_view text);
+  // clearing the progress bar first; line breaks in it are escaped too,
+  // unless it repeats a message of several lines.
+  void say(std::string_view text, bool lines = false);
 
   Answer message(MessageKind kind, std::string_view text, Buttons buttons) override;
+  Answer ask(const Question& question) override;
   void status(std::string_view text) override;
 
   // The window's selections are no input here: a command gets its archives,
@@ -83,8 +101,11 @@ class ConsoleUi : public QuietUi {
  private:
   // Reads a line from standard input; nothing at its end.
   std::optional<std::string> read_line(bool secret);
-  Answer ask(MessageKind kind, std::string_view question, Buttons buttons);
-  void print(std::string_view text);
+  Answer answer(MessageKind kind, std::string_view question, Buttons buttons);
+  Answer ask_on_terminal(MessageKind kind, std::string_view question, Buttons buttons);
+  // Everything on standard error goes through here, control bytes escaped;
+  // lines: the text is a message of several lines, its line feeds kept.
+  void print(std::string_view text, bool lines = true);
   void draw_line(const std::string& text);
   void clear_line();
 
@@ -92,6 +113,8 @@ class ConsoleUi : public QuietUi {
   std::vector<Said> messages_;
   std::vector<std::string> statuses_;
   std::vector<std::string> unanswered_;
+  std::map<std::pair<std::string, std::string>, Answer> answers_;  // by topic and subject
+  bool asked_before_work_ = false;
   std::string caption_;
   bool line_drawn_ = false;
   int last_percent_ = -1;

@@ -419,6 +419,11 @@ class AircraftStep {
 
 }  // namespace
 
+Question several_airplanes_question(const std::string& package_path) {
+  return {"several airplanes", package_path, MessageKind::warning,
+          "More than one airplane will be installed , Do you want to continue ? ", Buttons::yes_no};
+}
+
 void install_aircraft(Shared& shared, Ui& ui, const std::string& package_path) {
   const std::string tag = ui.simulator_tag();
   const std::string package_name = last_path_part(package_path, 0);
@@ -433,12 +438,9 @@ void install_aircraft(Shared& shared, Ui& ui, const std::string& package_path) {
   shared.Memo1 = shared.FindFile1.Search();
   const std::size_t found = shared.Memo1.size();
 
-  if (found > 1) {
+  if (several_airplanes(found)) {
     ui.progress_caption(package_path + "  ---->  " + tag);
-    if (!batch &&
-        ui.message(MessageKind::warning,
-                   "More than one airplane will be installed , Do you want to continue ? ",
-                   Buttons::yes_no) != Answer::yes) {
+    if (!batch && ui.ask(several_airplanes_question(package_path)) != Answer::yes) {
       shared.abort_flag = 1;
       return;
     }

@@ -4,6 +4,7 @@
 // "aircraft.cfg" is an airplane, copied into the simulator's aircraft folder
 // and listed in the package's new installation record.
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,11 @@ namespace wingstow {
 // another record lists is left alone and the refusal goes into the package's
 // install report.
 void install_aircraft(Shared& shared, Ui& ui, const std::string& package_path);
+
+// A package with more than one aircraft.cfg installs several airplanes, and
+// the step asks first (unless the window's batch mode is on).
+inline bool several_airplanes(std::size_t aircraft_configs) { return aircraft_configs > 1; }
+Question several_airplanes_question(const std::string& package_path);
 
 // Copies the tree of source into target (both ending with the separator),
 // never overwriting: existing files keep their content. Leaves out folders

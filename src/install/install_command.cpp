@@ -1,8 +1,11 @@
 #include "install/install_command.h"
 
+#include <algorithm>
 #include <cstring>
+#include <set>
 #include <vector>
 
+#include "install/find_file.h"
 #include "install/install_steps.h"
 #include "install/ownership.h"
 #include "install/path_helpers.h"
@@ -10,8 +13,10 @@
 #include "install/side_files.h"
 #include "install/verify.h"
 #include "packages/unzip.h"
+#include "platform/control_text.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "removal/ascii_case.h"
 #include "settings/folder_size.h"
 #include "settings/simulator.h"
 
@@ -21,6 +26,22 @@ namespace {
 constexpr std::size_t paths_shown = 5;
 
 std::string reason(int error) { return std::strerror(error); }
+
+// What the finder sees of a package's file: no part of its path hidden.
+bool found_by_finder(std::string_view path) {
+  for (std::size_t start = 0; start < path.size();) {
+    if (path[start] == '.') return false;
+    const auto end = path.find(platform::sep, start);
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  return true;
+}
+
+bool named(std::string_view mask, std::string_view path) {
+  const auto cut = path.rfind(platform::sep);
+  return platform::wildcard_match(mask, cut == path.npos ? path : path.substr(cut + 1));
+}
 
 }  // namespace
 
@@ -127,6 +148,52 @@ void extract_inner_archives(Shared& shared, ZipMaster& zip, const std::string& p
   }
 }
 
+std::vector<Question> install_questions(const std::string& package, const std::string& archive) {
+  // The package's files below its folder, as the install's searches will
+  // find them: on disk, or as the archive will give them.
+  std::vector<ArchiveFile> files;
+  if (archive.empty()) {
+    if (!platform::folder_exists(package) || is_parent_entry(package) ||
+        unzip_interrupted(package) || !name_refusal(last_path_part(package, 0)).empty())
+      return {};
+    TFindFile finder;
+    finder.setPath(package);
+    finder.FileMask = "*.*";
+    finder.FileAttr = {};
+    finder.InSubFolders = true;
+    const std::size_t below = finder.Path().size();
+    for (const auto& path : finder.Search()) files.push_back({path.substr(below), 0, false});
+  } else {
+    auto listed = archive_files(archive);
+    if (!listed || !name_refusal(last_path_part(archive, 0)).empty()) return {};  // never unzipped
+    std::erase_if(*listed, [](const ArchiveFile& file) { return !found_by_finder(file.path); });
+    files = std::move(*listed);
+  }
+  // Its own installer: refused before any question. An entry that needs a
+  // password may never be extracted, so it proves nothing.
+  if (std::any_of(files.begin(), files.end(), [](const ArchiveFile& file) {
+        return !file.encrypted && named("*.exe", file.path);
+      }))
+    return {};
+
+  // Where the aircraft.cfg files will lie, letter case ignored: inner
+  // archives go into "file_zip" before the airplanes are searched.
+  std::set<std::string> configs;
+  const std::string inner_folder = std::string("file_zip") + platform::sep;
+  for (const auto& file : files) {
+    if (named("aircraft.cfg", file.path)) configs.insert(ascii_lower(file.path));
+    if (!named("*.zip", file.path)) continue;
+    const auto inner = archive.empty() ? archive_files(package + platform::sep + file.path)
+                                       : inner_archive_files(archive, file.index);
+    if (!inner) continue;  // not extracted either
+    for (const auto& config : *inner)
+      if (found_by_finder(config.path) && named("aircraft.cfg", config.path))
+        configs.insert(ascii_lower(inner_folder + config.path));
+  }
+  if (!several_airplanes(configs.size())) return {};
+  return {several_airplanes_question(package)};
+}
+
 void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
                       const std::vector<std::string>& packages, const InstallDone& done) {
   const std::string tag = ui.simulator_tag();
@@ -145,8 +212,14 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
     // Only package folders are installed: the finder would search a file
     // entry's previous folder, and the parent entry is no package.
     const bool package_folder = platform::folder_exists(package) && !is_parent_entry(package);
-    // Part of a package is never installed as the whole of it.
-    if (package_folder && unzip_interrupted(package)) {
+    const std::string refused = package_folder ? name_refusal(last_path_part(package, 0)) : "";
+    if (!refused.empty()) {
+      ui.message(MessageKind::warning,
+                 "The package folder '" + platform::escape_controls(package) +
+                     "' was not installed: " + refused,
+                 Buttons::ok);
+    } else if (package_folder && unzip_interrupted(package)) {
+      // Part of a package is never installed as the whole of it.
       ui.message(MessageKind::warning, unzip_interrupted_text(package), Buttons::ok);
     } else if (package_folder) {
       check_self_installer(shared, ui, package);

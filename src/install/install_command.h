@@ -28,9 +28,18 @@ using InstallDone = std::function<void(std::size_t index, InstallResult result)>
 
 // Installs the packages (full paths of package folders) into fs_path, warns
 // first when they need more room than is left, and ends with the catalogue
-// read again and the end on the status line.
+// read again and the end on the status line. A folder whose name
+// name_refusal() refuses is named in a warning and not installed.
 void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
                       const std::vector<std::string>& packages, const InstallDone& done = {});
+
+// The questions installing a package (a path as install_packages() gets it)
+// would ask, known before anything is done, so that a front end can ask
+// them first. archive: the archive the package is still to be unzipped from,
+// whose table of contents then stands for the folder; empty when the package
+// folder is there. Inner archives count as Install extracts them.
+std::vector<Question> install_questions(const std::string& package_path,
+                                        const std::string& archive = {});
 
 // The window's Install to FS: the highlighted entries of the unzip folder;
 // each loses its highlight as it is done, and the last one is highlighted

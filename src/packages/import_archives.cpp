@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include "install/path_helpers.h"
+#include "packages/unzip.h"
+#include "platform/control_text.h"
 #include "platform/files.h"
 #include "removal/ascii_case.h"
 
@@ -44,6 +46,8 @@ ssize_t read_full(int fd, char* data, std::size_t size) {
 // Why a path cannot be taken as an archive; empty when it can. A pipe or a
 // device is never opened, so nothing here blocks.
 std::string refusal(const std::string& path) {
+  // The name is what arrives in the download folder.
+  if (std::string why = name_refusal(last_path_part(path, 0)); !why.empty()) return why;
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
   if (S_ISDIR(st.st_mode)) return "a folder, not a ZIP archive";
@@ -86,8 +90,10 @@ ImportOutcome import_archives(const std::string& download_folder,
                               const std::function<void()>& between_chunks) {
   ImportOutcome outcome;
   for (const std::string& archive : archives) {
+    // Failures name the path as handed over, its control bytes written out.
+    const std::string named = platform::escape_controls(archive);
     if (const std::string why = refusal(archive); !why.empty()) {
-      outcome.failures.push_back(archive + ": " + why);
+      outcome.failures.push_back(named + ": " + why);
       continue;
     }
     std::string target = download_folder;
@@ -110,11 +116,12 @@ ImportOutcome import_archives(const std::string& download_folder,
         outcome.arrived.push_back(there);
         continue;
       }
-      outcome.failures.push_back(archive + ": another file named " + last_path_part(there, 0) +
+      outcome.failures.push_back(named + ": another file named " +
+                                 platform::escape_controls(last_path_part(there, 0)) +
                                  " is already in the download folder");
       continue;
     }
-    outcome.failures.push_back(archive + ": " + std::strerror(copied.error));
+    outcome.failures.push_back(named + ": " + std::strerror(copied.error));
   }
   return outcome;
 }

@@ -22,8 +22,10 @@ struct ImportOutcome {
 
 // Copies each archive into download_folder: never moved, never over an
 // existing file. A name taken by a file of the same content counts as
-// arrived; a name taken by another file, a missing file, a folder, a file
-// that is not a ZIP archive or a failed copy is a failure naming its path.
+// arrived; a name taken by another file, a name holding a control character
+// (see name_refusal), a missing file, a folder, a file that is not a ZIP
+// archive or a failed copy is a failure naming its path, control bytes
+// written out.
 // between_chunks runs during long copies, so that the window stays live.
 ImportOutcome import_archives(const std::string& download_folder,
                               const std::vector<std::string>& archives,

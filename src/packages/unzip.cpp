@@ -9,6 +9,7 @@
 
 #include "install/path_helpers.h"
 #include "platform/atomic_file.h"
+#include "platform/control_text.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/trash.h"
@@ -65,6 +66,12 @@ struct UnzipCounts {
 };
 
 UnzipResult unzip_one(Shared& shared, Ui& ui, ZipMaster& zip, const std::string& archive) {
+  if (const std::string why = name_refusal(last_path_part(archive, 0)); !why.empty()) {
+    ui.message(MessageKind::warning,
+               "'" + platform::escape_controls(archive) + "' was not unzipped: " + why,
+               Buttons::ok);
+    return UnzipResult::failed;
+  }
   ui.set_enabled("SpeedButton10", true);
   zip.setZipFileName(archive);
   const std::string folder = shared.unzip_path + package_name_for_archive(archive);
@@ -107,6 +114,11 @@ std::string package_name_for_archive(const std::string& archive_path) {
   std::string name = last_path_part(archive_path, 4);
   std::replace(name.begin(), name.end(), '.', '_');
   return name;
+}
+
+std::string name_refusal(std::string_view name) {
+  if (!platform::has_control_character(name)) return {};
+  return "its name holds a control character (such as a line break); rename it first";
 }
 
 bool unzipped_already(const Shared& shared, const std::string& archive_path) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "packages/zip_master.h"
@@ -19,6 +20,11 @@ namespace wingstow {
 
 // "spitfire.mk2.zip" -> "spitfire_mk2".
 std::string package_name_for_archive(const std::string& archive_path);
+
+// Why an archive or package folder of this name is not taken: a control
+// character (a line break above all) would pass into the package folder's
+// name, its record's lines and the user's terminal. Empty when it is taken.
+std::string name_refusal(std::string_view name);
 
 // Whether the archive's package folder lies complete in unzip_path; one that
 // an interrupted Unzip left is not, and the next Unzip extracts it again.
@@ -40,11 +46,11 @@ enum class UnzipResult { unzipped, already_unzipped, failed, cancelled };
 using UnzipDone = std::function<void(std::size_t index, UnzipResult result)>;
 
 // Unzips the archives (full paths) into unzip_path, in order, and ends with a
-// count on the status line. Throws Error "Directory could not be created !"
-// when a package folder cannot be made; the window is restored first. A
-// package folder whose extraction fails as a whole (cancelled, not an
-// archive, disk full) is removed again, so that the next Unzip extracts it
-// afresh.
+// count on the status line. An archive whose name name_refusal() refuses is
+// named in a warning and fails, with no package folder made. Throws Error "Directory could not be
+// created !" when a package folder cannot be made; the window is restored first. A package folder
+// whose extraction fails as a whole (cancelled, not an archive, disk full) is removed again, so
+// that the next Unzip extracts it afresh.
 void unzip_archives(Shared& shared, Ui& ui, ZipMaster& zip,
                     const std::vector<std::string>& archives, const UnzipDone& done = {});
 

@@ -236,6 +236,31 @@ bool is_symlink_entry(zip_t* archive, zip_uint64_t index) {
   return opsys == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IFMT) == S_IFLNK;
 }
 
+// What archive_files() tells of an open archive of file_size bytes.
+std::optional<std::vector<ArchiveFile>> list_files(zip_t* archive, std::uint64_t file_size) {
+  const zip_int64_t count = std::max<zip_int64_t>(zip_get_num_entries(archive, 0), 0);
+  std::vector<ArchiveFile> files;
+  std::uint64_t compressed = 0;
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const auto index = static_cast<zip_uint64_t>(i);
+    zip_stat_t st;
+    if (zip_stat_index(archive, index, ZIP_FL_ENC_GUESS, &st) != 0) continue;
+    if (st.valid & ZIP_STAT_COMP_SIZE) compressed += st.comp_size;
+    const Target target = parse_name((st.valid & ZIP_STAT_NAME) && st.name ? st.name : "");
+    if (!target.refusal.empty() || target.folder || is_symlink_entry(archive, index)) continue;
+    ArchiveFile file{{}, index, false};
+    for (const auto& part : target.parts) {
+      if (!file.path.empty()) file.path += platform::sep;
+      file.path += part;
+    }
+    file.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
+    files.push_back(std::move(file));
+  }
+  // As Extract's plan: overlapping entries refuse the archive whole.
+  if (compressed > file_size) return std::nullopt;
+  return files;
+}
+
 // The names of one folder as the extraction knows them: listed once, when
 // the folder is first needed, then kept up to date with what the extraction
 // creates in it, so that an entry's spelling on disk costs no listing.
@@ -1279,6 +1304,46 @@ std::optional<ZipMaster::Extraction::Folder> ZipMaster::Extraction::open_folders
     folders_.put(current.key, current.fd);
   }
   return current;
+}
+
+std::optional<std::vector<ArchiveFile>> archive_files(const std::string& archive) {
+  const auto opened = open_archive(archive);
+  if (!opened.archive) return std::nullopt;
+  return list_files(opened.archive.get(), opened.file_size);
+}
+
+std::optional<std::vector<ArchiveFile>> inner_archive_files(const std::string& archive,
+                                                            std::uint64_t index) {
+  const auto opened = open_archive(archive);
+  if (!opened.archive) return std::nullopt;
+  zip_file_t* entry = zip_fopen_index(opened.archive.get(), index, 0);
+  if (!entry) return std::nullopt;
+  // Nothing lands in the package's folders: the copy has no name to stay under.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> copy(std::tmpfile(), std::fclose);
+  std::vector<char> buffer(chunk_size);
+  std::uint64_t size = 0;
+  bool sound = static_cast<bool>(copy);
+  while (sound) {
+    const zip_int64_t got = zip_fread(entry, buffer.data(), buffer.size());
+    if (got <= 0) {
+      sound = got == 0;
+      break;
+    }
+    size += static_cast<std::uint64_t>(got);
+    sound = size <= inner_archive_limit &&
+            std::fwrite(buffer.data(), 1, static_cast<std::size_t>(got), copy.get()) ==
+                static_cast<std::size_t>(got);
+  }
+  // Read to its end, the entry tells its checksum error only here.
+  sound = zip_fclose(entry) == 0 && sound && std::fflush(copy.get()) == 0;
+  if (!sound) return std::nullopt;
+  Fd fd(::dup(::fileno(copy.get())));
+  if (!fd) return std::nullopt;
+  int error = ZIP_ER_OK;
+  Archive inner(zip_fdopen(fd.get(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
+  if (!inner) return std::nullopt;
+  fd.release();  // libzip owns it now
+  return list_files(inner.get(), size);
 }
 
 void ZipMaster::setZipFileName(const std::string& path) {

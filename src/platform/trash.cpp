@@ -162,6 +162,20 @@ bool delete_tree(std::string_view path) {
   return removed;
 }
 
+bool on_home_trash_volume(std::string_view path) {
+  struct stat item;
+  if (::lstat(std::string(path).c_str(), &item) != 0) return true;  // nothing to move
+  std::string folder = home_trash();
+  struct stat st;
+  while (::stat(folder.c_str(), &st) != 0) {
+    // Only what is missing can be made; below a file no trash ever will be.
+    const auto slash = folder.rfind('/');
+    if (errno != ENOENT || slash == std::string::npos || slash == 0) return false;
+    folder.resize(slash);
+  }
+  return S_ISDIR(st.st_mode) && st.st_dev == item.st_dev;
+}
+
 bool move_to_trash(std::string_view path) {
   std::string real = resolve(path);
   while (real.size() > 1 && real.back() == '/') real.pop_back();

@@ -12,6 +12,11 @@ namespace wingstow::platform {
 // trash. False (and the item stays where it was) when it cannot be trashed.
 bool move_to_trash(std::string_view path);
 
+// Whether path lies on the file system of the user's home trash (or of the
+// folder above it that exists), where move_to_trash takes it by a rename.
+// Elsewhere only a trash of that volume can take it, if there is one.
+bool on_home_trash_volume(std::string_view path);
+
 // Deletes path for good, with everything in it when it is a folder, for
 // where no trash can take it. No link is followed: a link goes as itself,
 // and folders are entered only through descriptors opened without following

@@ -18,6 +18,7 @@
 #include "install/record_index.h"
 #include "install/verify.h"
 #include "platform/atomic_file.h"
+#include "platform/error.h"
 #include "platform/files.h"
 #include "platform/trash.h"
 #include "removal/ascii_case.h"
@@ -383,13 +384,8 @@ class RecordRemoval {
   bool discard(const std::string& path, bool folder) {
     if ((folder ? shell_delete_folder(path) : platform::move_to_trash(path)) || gone(path))
       return true;
-    if (!run_.delete_for_good) {
-      run_.delete_for_good = ui_.message(MessageKind::warning,
-                                         "The folder " + path +
-                                             " cannot be moved to the trash. Delete such "
-                                             "folders permanently?",
-                                         Buttons::yes_no) == Answer::yes;
-    }
+    if (!run_.delete_for_good)
+      run_.delete_for_good = ui_.ask(delete_for_good_question(path)) == Answer::yes;
     return *run_.delete_for_good && platform::delete_tree(path);
   }
 
@@ -460,12 +456,45 @@ std::string removal_question(const std::vector<std::string>& records, std::strin
          "are deleted.";
 }
 
+Question removal_confirmation(const std::vector<std::string>& records, std::string_view tag) {
+  return {"remove", {}, MessageKind::warning, removal_question(records, tag), Buttons::yes_no};
+}
+
+Question delete_for_good_question(const std::string& folder) {
+  return {
+      "delete for good",
+      {},
+      MessageKind::warning,
+      "The folder " + folder + " cannot be moved to the trash. Delete such folders permanently?",
+      Buttons::yes_no};
+}
+
+std::optional<Question> delete_for_good_ahead(const Shared& shared,
+                                              const std::vector<std::string>& records) {
+  LinePaths paths(shared.fs_path);
+  for (const auto& record : records) {
+    std::vector<std::string> lines;
+    try {
+      lines = record_lines(record);
+    } catch (const Error&) {
+      continue;
+    }
+    for (const auto& line : lines) {
+      const auto target = paths.removable(line);
+      struct stat st;
+      // Folders alone go to the trash; a link among them goes as itself.
+      if (target && ::lstat(target->path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+          !platform::on_home_trash_volume(target->path))
+        return delete_for_good_question(target->path);
+    }
+  }
+  return std::nullopt;
+}
+
 bool remove_records(Shared& shared, Ui& ui, const std::vector<std::string>& records,
                     const RemovalDone& done) {
   const std::string tag = ui.simulator_tag();
-  if (ui.message(MessageKind::warning, removal_question(records, tag), Buttons::yes_no) !=
-      Answer::yes)
-    return false;
+  if (ui.ask(removal_confirmation(records, tag)) != Answer::yes) return false;
   ui.progress_animation(Animation::delete_file);
   ui.progress_start();
   ui.progress_show();

@@ -40,6 +40,17 @@ void SpeedButton8Click(Shared& shared, Ui& ui);
 // The question before a removal: "Are you really sure ? ", then a line naming
 // the airplanes of the records and what becomes of their files.
 std::string removal_question(const std::vector<std::string>& records, std::string_view tag);
+Question removal_confirmation(const std::vector<std::string>& records, std::string_view tag);
+
+// The question when a folder cannot go to the trash, asked once per run.
+Question delete_for_good_question(const std::string& folder);
+
+// That question when the run may meet it, known before anything is removed:
+// a folder the records list lies on another file system than the user's
+// trash, which may then refuse it. A record that cannot be read is left to
+// the removal, which reports it.
+std::optional<Question> delete_for_good_ahead(const Shared& shared,
+                                              const std::vector<std::string>& records);
 
 // What a record line may remove: the path of the entry it names, with its
 // folder's links and "." and ".." resolved, when that entry lies below the

@@ -25,11 +25,27 @@ enum class Answer { ok, cancel, yes, no };
 
 enum class Animation { copy_files, delete_file };
 
+// A question of a command, with what it is about. A front end that asks
+// every question before the work begins (wingstow-cli) answers the engine's
+// own from those answers, matched by topic and subject whatever the words.
+struct Question {
+  std::string topic;    // one per kind of question
+  std::string subject;  // the package folder it is about; empty: the whole run
+  MessageKind kind = MessageKind::warning;
+  std::string text;
+  Buttons buttons = Buttons::yes_no;
+};
+
 class Ui {
  public:
   virtual ~Ui() = default;
 
   virtual Answer message(MessageKind kind, std::string_view text, Buttons buttons) = 0;
+
+  // A question of the engine: a message box unless it was answered before.
+  virtual Answer ask(const Question& question) {
+    return message(question.kind, question.text, question.buttons);
+  }
 
   // Simple text of StatusBar1.
   virtual void status(std::string_view text) = 0;

@@ -268,6 +268,33 @@ TEST_F(CliTest, QuestionsWithoutATerminal) {
   }
 }
 
+// Every question of a multi-package install comes before its first change:
+// without an answer nothing is unzipped, installed or recorded.
+TEST_F(CliTest, MultiPackageInstallAsksEverythingFirst) {
+  ASSERT_EQ(cli({"unzip", "Twins"}).status, 0);
+  test::write_zip(tree.path("inner.zip"), {{"Other/aircraft.cfg", "o"}});
+  test::write_zip(download + "Nested.zip",
+                  {{"Solo/aircraft.cfg", "s"}, {"more.zip", read_file(tree.path("inner.zip"))}});
+  const Strings install = {"install", "Jet.zip", "Twins", "Prop", "Nested"};
+  const auto before = snapshot(tree.root());
+
+  auto run = cli(install);
+  EXPECT_EQ(run.status, 3) << run.err;
+  EXPECT_EQ(snapshot(tree.root()), before);
+  EXPECT_EQ(field(run.json["questions"], "subject"), (Strings{unzip + "Twins", unzip + "Nested"}));
+  EXPECT_NE(run.err.find("no answer to these 2 questions"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find(unzip + "Nested: More than one airplane"), std::string::npos) << run.err;
+
+  run = cli({"--yes", install[0], install[1], install[2], install[3], install[4]});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(field(run.json["packages"], "result"),
+            (Strings{"installed", "installed", "installed", "installed"}));
+  for (const char* airplane : {"Jet", "Left", "Right", "Prop", "Solo", "Other"})
+    EXPECT_TRUE(exists(fs + "aircraft/" + airplane)) << airplane;
+  for (const char* package : {"Jet", "Twins", "Prop", "Nested"})
+    EXPECT_TRUE(exists(unzip + package + ".txt")) << package;
+}
+
 TEST_F(CliTest, WritingCommandsAreRefusedWhileTheLockIsHeld) {
   ASSERT_EQ(cli({"install", "Jet"}).status, 0);
   platform::SingleInstance window(instance_lock_name, runtime);
@@ -284,6 +311,59 @@ TEST_F(CliTest, WritingCommandsAreRefusedWhileTheLockIsHeld) {
   EXPECT_EQ(snapshot(tree.root()), before);
   for (const char* reading : {"list", "status", "verify"})
     EXPECT_EQ(cli({reading}).status, 0) << reading;
+}
+
+// A hostile record or argument puts no raw control byte on the terminal:
+// every path and message comes out with its control bytes written out.
+TEST_F(CliTest, ControlBytesAreEscapedOnTheTerminal) {
+  using namespace std::string_literals;
+  const std::string evil = fs + "aircraft/Evil\x1b]0;owned\x07";
+  // (A NUL byte would make it no record at all.)
+  const std::string gauge = fs + "gauges/a\tbc\x01\xc2\x9b.gau"s;
+  tree.make_file("prog/unzip_fs2004/Evil.txt", evil + "\r\n" + gauge + "\r\n");
+  tree.make_file("prog/unzip_fs2004/Red\x1b[31m.txt", fs + "gauges/red.gau\r\n");
+  const std::string evil_shown = fs + "aircraft/Evil\\x1b]0;owned\\x07";
+  const std::string gauge_shown = fs + "gauges/a\\tbc\\x01\\u009b.gau";
+  struct Case {
+    Strings arguments;
+    std::string out;  // what standard output holds
+    std::string err;  // what standard error holds
+  };
+  const Case cases[] = {
+      {{"files", "evil"}, evil_shown + "\n" + gauge_shown + "\n", ""},
+      {{"verify", "Evil"}, "Evil: " + evil_shown + ": missing\n", ""},
+      {{"list"}, "Red\\x1b[31m", ""},
+      {{"owner", "gauges/x\ny\x7f.gau"}, fs + "gauges/x\\ny\\x7f.gau: not installed", ""},
+      {{"files", "No\x1b[2Jpe"}, "", "No\\x1b[2Jpe: no such installed package"},
+      {{"fly\r"}, "", "unknown command 'fly\\r'"},
+  };
+  // By path, a name with a control character is refused before anything is done.
+  tree.make_file("outside/Two\nLines.zip", read_file(download + "Jet.zip"));
+  tree.make_folder("prog/unzip_fs2004/Tab\tbed");
+  const auto before = snapshot(tree.root());
+  const std::pair<Strings, std::string> refused[] = {
+      {{"unzip", tree.path("outside/Two\nLines.zip")}, "outside/Two\\nLines.zip"},
+      {{"install", unzip + "Tab\tbed"}, "unzip_fs2004/Tab\\tbed"}};
+  for (const auto& [arguments, shown] : refused) {
+    const auto run = cli(arguments, false);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(shown + ": its name holds a control character"), std::string::npos)
+        << run.err;
+  }
+  EXPECT_EQ(snapshot(tree.root()), before);
+  for (const Case& c : cases) {
+    const auto run = cli(c.arguments, false);
+    EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    for (const std::string& said : {run.out, run.err})
+      for (std::size_t i = 0; i < said.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(said[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < said.size() &&
+                        (static_cast<unsigned char>(said[i + 1]) & 0xE0) == 0x80;
+        EXPECT_FALSE((byte < 0x20 && byte != '\n') || byte == 0x7F || c1)
+            << c.arguments[0] << ": byte " << int(byte) << " at " << i << " of " << said;
+      }
+  }
 }
 
 TEST_F(CliTest, UsageAndFailuresAreTold) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -327,6 +328,70 @@ TEST_F(InstallCommandTest, SelfInstallerSearchesTheWholePackage) {
   check_self_installer(shared, ui, package("Clean"));
   EXPECT_EQ(shared.abort_flag, 0);
   EXPECT_TRUE(ui.messages.empty());
+}
+
+// A package folder made by hand under a name with a control character is
+// named and left alone: its record would carry the name into every line.
+TEST_F(InstallCommandTest, PackageFolderNamedWithAControlCharacterIsRefused) {
+  airplane("Line\nBreak");
+  install_packages(shared, ui, zip, {package("Line\nBreak")});
+  EXPECT_EQ(ui.message_texts(),
+            Texts{"The package folder '" + unzip +
+                  "Line\\nBreak' was not installed: its name holds a control character (such as "
+                  "a line break); rename it first"});
+  EXPECT_EQ(snapshot(fs), (std::map<std::string, std::string>{{"aircraft/", ""},
+                                                              {"effects/", ""},
+                                                              {"flights/", ""},
+                                                              {"gauges/", ""},
+                                                              {"modules/", ""},
+                                                              {"sound/", ""}}));
+  EXPECT_FALSE(has_record("Line\nBreak"));
+}
+
+// The questions an install will ask, told before anything is done, are those
+// it asks: from the archive, from its package folder, and from that folder
+// once installed, its inner archives extracted.
+TEST_F(InstallCommandTest, QuestionsToldBeforeAreThoseAskedAfter) {
+  const std::string download = tree.make_folder("prog/download_fs2004");
+  const auto zip_bytes = [&](const std::string& cfg) {
+    test::write_zip(download + "inner", {{cfg, "x"}});
+    return read_file(download + "inner");
+  };
+  const Texts several{"More than one airplane will be installed , Do you want to continue ? "};
+  const std::pair<std::vector<std::pair<std::string, std::string>>, bool> cases[] = {
+      {{{"Solo/aircraft.cfg", "a"}}, false},
+      {{{"Left\\aircraft.cfg", "l"}, {"Right/AIRCRAFT.CFG", "r"}}, true},
+      {{{"Left/aircraft.cfg", "l"}, {"Right/aircraft.cfg", "r"}, {"setup.EXE", "x"}}, false},
+      {{{"Plane/aircraft.cfg", "a"}, {".old/Plane/aircraft.cfg", "a"}}, false},
+      {{{"Plane/aircraft.cfg", "a"}, {"../Evil/aircraft.cfg", "e"}}, false},
+      {{{"Plane/aircraft.cfg", "a"}, {"extra/more.zip", zip_bytes("Other/aircraft.cfg")}}, true},
+      {{{"readme.txt", "r"}, {"only.zip", zip_bytes("Only/aircraft.cfg")}}, false},
+  };
+  int number = 0;
+  for (const auto& [entries, asks] : cases) {
+    const std::string name = "Case" + std::to_string(++number);
+    SCOPED_TRACE(name);
+    const auto asked = [&](const std::string& package, const std::string& archive) {
+      Texts told;
+      for (const auto& question : install_questions(package, archive)) {
+        EXPECT_EQ(question.subject, package);
+        told.push_back(question.text);
+      }
+      EXPECT_EQ(told, asks ? several : Texts{});
+      ui.messages.clear();
+      if (!archive.empty()) unzip_archives(shared, ui, zip, {archive, archive + "2.zip"});
+      install_packages(shared, ui, zip, {package});
+      Texts questions;
+      for (const auto& message : ui.messages)
+        if (message.buttons == Buttons::yes_no) questions.push_back(message.text);
+      EXPECT_EQ(questions, told) << package;
+    };
+    test::write_zip(download + name + ".zip", entries);
+    test::write_zip(download + name + ".zip2.zip", entries);
+    asked(package(name), download + name + ".zip");
+    asked(package(name + "_zip2"), "");
+    asked(package(name), "");
+  }
 }
 
 TEST_F(InstallCommandTest, WindowAfterTheCommand) {

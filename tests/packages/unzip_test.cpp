@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "packages/import_archives.h"
 #include "packages/packages_fixture.h"
 #include "platform/error.h"
 #include "platform/faults.h"
@@ -447,6 +448,42 @@ TEST(ChecksumError, EntryIsNeverKept) {
 }
 
 // ---- ProgressBar1
+
+// Archive names with control characters reach neither the download folder
+// nor a package folder: refused at the hand-over and at Unzip, named with
+// their control bytes written out.
+TEST_F(UnzipTest, NamesWithControlCharactersAreRefusedAtHandOverAndUnzip) {
+  const std::string why =
+      "its name holds a control character (such as a line break); rename it first";
+  const std::pair<std::string, std::string> cases[] = {
+      {"Line\nBreak.zip", "Line\\nBreak.zip"},    {"Carriage\rReturn.zip", "Carriage\\rReturn.zip"},
+      {"Tab\tBed.zip", "Tab\\tBed.zip"},          {"Esc\x1b[2J.zip", "Esc\\x1b[2J.zip"},
+      {"Bell\x07\x7f.zip", "Bell\\x07\\x7f.zip"}, {"Caf\xc3\xa9 back\\slash.zip", ""},
+  };
+  const std::string outside = tree.make_folder("outside");
+  for (const auto& [name, shown] : cases) {
+    SCOPED_TRACE(shown.empty() ? name : shown);
+    for (const std::string& folder : {download, unzip}) std::filesystem::remove_all(folder);
+    for (const std::string& folder : {download, unzip}) std::filesystem::create_directory(folder);
+    ui.messages.clear();
+    write_zip(outside + name, {{"Plane/aircraft.cfg", "x"}});
+    const ImportOutcome imported = import_archives(download, {outside + name});
+    const std::string archive = package_archive(name);
+    std::vector<UnzipResult> results;
+    unzip_archives(shared, ui, zip, {archive},
+                   [&](std::size_t, UnzipResult result) { results.push_back(result); });
+
+    const bool taken = shown.empty();
+    EXPECT_EQ(imported.copied, taken ? 1u : 0u);
+    EXPECT_EQ(imported.failures,
+              taken ? std::vector<std::string>{} : std::vector{outside + shown + ": " + why});
+    EXPECT_EQ(results, std::vector{taken ? UnzipResult::unzipped : UnzipResult::failed});
+    EXPECT_EQ(exists(unzip + package_name_for_archive(name)), taken);
+    EXPECT_EQ(ui.message_texts(),
+              taken ? std::vector<std::string>{}
+                    : std::vector{"'" + download + shown + "' was not unzipped: " + why});
+  }
+}
 
 class ProgressBarTest : public PackagesFixture {
  protected:

@@ -472,20 +472,27 @@ TEST_F(RemovalTest, RecordThatCannotBeHandledSafelyEndsTheCommandAndDeletesNothi
 // such folders and logs them, Yes deletes them for good without following
 // the links inside.
 TEST_F(RemovalTest, FoldersNoTrashTakesAreDeletedForGoodOnlyWhenTheUserSaysSo) {
-  // A trash that cannot be made: its place lies below a file.
-  ::setenv("XDG_DATA_HOME", (tree.make_file("home/data", "") + "/share").c_str(), 1);
   const auto keep = tree.make_file("outside/keep.txt", "k");
   tree.make_file("FS9/aircraft/Alpha/panel/panel.cfg", "p");
   ::chmod(tree.path("FS9/aircraft/Alpha/panel").c_str(), 0555);
   fs::create_directory_symlink(tree.path("outside"), fs + "aircraft/Alpha/out");
   tree.make_file("FS9/aircraft/Beta/aircraft.cfg", "b");
   const auto gauge = tree.make_file("FS9/gauges/alpha.gau", "a");
-  record("Alpha", {fs + "aircraft/Alpha", gauge});
+  record("Alpha", {gauge, fs + "aircraft/Alpha"});
   record("Beta", {fs + "aircraft/Beta"});
   const auto question = [&](const std::string& folder) {
     return "The folder " + fs + folder +
            " cannot be moved to the trash. Delete such folders permanently?";
   };
+  const std::vector<std::string> records = {record_path("Alpha"), record_path("Beta")};
+  EXPECT_FALSE(delete_for_good_ahead(shared, records));  // the home trash takes them
+
+  // A trash that cannot be made: its place lies below a file. Known before.
+  ::setenv("XDG_DATA_HOME", (tree.make_file("home/data", "") + "/share").c_str(), 1);
+  const auto ahead = delete_for_good_ahead(shared, records);
+  ASSERT_TRUE(ahead);
+  EXPECT_EQ(ahead->text, question("aircraft/Alpha"));
+  EXPECT_EQ(ahead->topic, delete_for_good_question("").topic);
 
   catalogue({"Alpha", "Beta"});
   ui.answers = {Answer::yes, Answer::no};
