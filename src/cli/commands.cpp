@@ -685,8 +685,10 @@ Context::~Context() = default;
 const std::vector<std::string>& Context::records() {
   if (!records_) {
     RecordFolder folder = list_records(shared.unzip_path);
-    if (!folder.not_records.empty())
-      ui.message(MessageKind::warning, not_records_text(folder.not_records), Buttons::ok);
+    // Told here, so that the catalogue's refresh does not tell it again.
+    shared.catalogue_notice = not_records_text(folder.not_records);
+    if (!shared.catalogue_notice.empty())
+      ui.message(MessageKind::warning, shared.catalogue_notice, Buttons::ok);
     records_ = std::move(folder.records);
   }
   return *records_;

@@ -366,6 +366,25 @@ TEST_F(CliTest, ControlBytesAreEscapedOnTheTerminal) {
   }
 }
 
+// A user's text file beside the records is named once by each command that
+// reads the records, and every record works as before.
+TEST_F(CliTest, TextFileThatIsNoRecordIsNamedOnceAndBlocksNothing) {
+  tree.make_file("prog/unzip_fs2004/log.txt", std::string(70000, 'l'));
+  ASSERT_EQ(cli({"--yes", "install", "Jet"}).status, 0);
+  const std::string named = unzip + "log.txt has a line longer than 65536 bytes";
+  for (const Strings& arguments : {Strings{"list"}, Strings{"verify"}, Strings{"files", "Jet"},
+                                   Strings{"remove", "--yes", "Jet"}}) {
+    const auto run = cli(arguments, false);
+    EXPECT_EQ(run.status, 0) << arguments[0] << ": " << run.err;
+    const auto first = run.err.find(named);
+    EXPECT_NE(first, std::string::npos) << arguments[0] << ": " << run.err;
+    EXPECT_EQ(run.err.find(named, first + 1), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(exists(unzip + "Jet.txt"));
+  EXPECT_FALSE(exists(fs + "gauges/jet.gau"));
+  EXPECT_TRUE(exists(unzip + "log.txt"));
+}
+
 TEST_F(CliTest, UsageAndFailuresAreTold) {
   struct Case {
     Strings arguments;
