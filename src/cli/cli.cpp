@@ -264,10 +264,12 @@ int run(const std::vector<std::string>& arguments) {
     if (writing) {
       // Never two writers: the window and the writing commands share one lock.
       lock = std::make_unique<platform::SingleInstance>(instance_lock_name);
-      if (!lock->acquire())
+      if (!lock->acquire()) {
+        if (!lock->failure().empty()) throw Error(lock->failure());
         throw Error("Wingstow is running (its window or another " + std::string(program) + " " +
                     "holds " + lock->path() + "): " + std::string(command->name) +
                     " changes nothing meanwhile; close it, or let it finish, and run again");
+      }
     }
     set_up_simulator(shared, tag, command->needs, writing);
     Context context(options, shared, ui, json);
