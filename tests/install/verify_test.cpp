@@ -5,11 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "install/install_fixture.h"
 #include "install/record.h"
+#include "support/special_files.h"
 
 namespace wingstow {
 namespace {
@@ -68,6 +74,119 @@ TEST_F(VerifyTest, FindsMissingAndChangedFiles) {
   const auto gone = verify_record(record);
   ASSERT_EQ(gone.problems.size(), 2u);  // the folder once, not each of its files
   EXPECT_EQ(gone.problems[0].path, fs + "aircraft/Jet");
+}
+
+// Verify says OK only when it compared every sum the install wrote: sums it
+// cannot read whole, or that name a path the record does not list, are a
+// failure that names them, and such a path is never opened.
+TEST_F(VerifyTest, EverySumIsComparedOrVerifyFails) {
+  using test::Entry;
+  const std::string record = unzip + "Jet.txt";
+  const std::string sums = sums_path(record);
+  ASSERT_EQ(write_install_sums(record), 0);
+  const std::string good = test::read_file(sums);
+  const std::string secret = tree.make_file("outside/secret", "secret");
+  const std::string jet = fs + "aircraft/Jet/";
+  const auto verify = [record] {
+    return test::returned<VerifyResult>([record] { return verify_record(record); });
+  };
+
+  const auto clean = verify();
+  ASSERT_TRUE(clean);
+  EXPECT_EQ(clean->failure, "");
+  EXPECT_TRUE(clean->problems.empty());
+  test::write_file(fs + "gauges/jet.gau", "jet GAUGE");
+  const auto edited = verify();
+  ASSERT_TRUE(edited && edited->problems.size() == 1u);
+  EXPECT_EQ(edited->problems[0].what, "content changed");
+  EXPECT_EQ(edited->failure, "");
+  test::write_file(fs + "gauges/jet.gau", "jet gauge");
+
+  // The four sums, each with its line end, and the end line.
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < good.size(); at = good.find('\n', at) + 1)
+    lines.push_back(good.substr(at, good.find('\n', at) + 1 - at));
+  ASSERT_EQ(lines.size(), 5u);
+  ASSERT_EQ(lines[4], "end\t4\n");
+  const std::string old_format = lines[0] + lines[1] + lines[2] + lines[3];
+  const auto write = [&](std::string text) {
+    return [&sums, text](const std::string&) { test::write_file(sums, text); };
+  };
+  const auto entry = [&](Entry kind) {
+    return [&sums, kind](const std::string& copy) { test::make_entry(sums, kind, copy); };
+  };
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& copy)> make;  // copy: good sums elsewhere
+    std::string failure;                                // part of it; empty: none
+    std::string problem;                                // the one problem; empty: none
+  };
+  const Case cases[] = {
+      {"written before sums had an end line", write(old_format), "", ""},
+      {"empty", write(""), sums + ": empty, so nothing could be compared", ""},
+      {"no end line, the last sum gone", write(lines[0] + lines[1] + lines[2]),
+       "incomplete: it has no end line", ""},
+      {"no end line, cut inside a line", write(old_format.substr(0, old_format.size() - 3)),
+       "line 4 has no line end", ""},
+      {"end line counts more", write(lines[0] + lines[2] + lines[3] + lines[4]),
+       "truncated: its end line counts 4 sum(s), 3 are there", ""},
+      {"cut inside a line", write(good.substr(0, good.size() - 3)), "line 5 has no line end", ""},
+      {"a line that does not parse", write("x" + good), "line 1 does not parse", ""},
+      {"a line after the end line", write(good + "5\t00000000\t" + fs + "gauges/jet.gau\n"),
+       "line 6 follows its end line", ""},
+      {"a path climbing out of its line",
+       write("6\t00000000\t" + jet + "../../../outside/secret\n" + good), "line 1 does not parse",
+       ""},
+      {"a path no line lists", write("6\t00000000\t" + secret + "\n" + good),
+       "line 1 names " + secret + ", which no line of " + record + " lists; it was not opened", ""},
+      {"a path through a link below its line",
+       [&](const std::string&) {
+         std::filesystem::create_symlink(tree.path("outside"), jet + "escape");
+         test::write_file(sums,
+                          "6\t00000000\t" + jet + "escape/secret\n" + old_format + "end\t5\n");
+       },
+       "", jet + "escape/secret: not read: below a symbolic link, which is not followed"},
+      {"a folder", entry(Entry::folder), sums + ": a folder, not a regular file", ""},
+      {"a named pipe", entry(Entry::pipe), sums + ": a named pipe, not a regular file", ""},
+      {"a socket", entry(Entry::socket), sums + ": a socket, not a regular file", ""},
+      {"a link to good sums", entry(Entry::link_to_file), sums + ": a symbolic link", ""},
+      {"a dangling link", entry(Entry::dangling_link), sums + ": a symbolic link", ""},
+      {"larger than a record of 3 lines has",
+       [&](const std::string&) {
+         test::write_file(sums, good);
+         std::filesystem::resize_file(sums, max_sums_bytes(3) + 1);
+       },
+       sums + ": larger than " + std::to_string(max_sums_bytes(3)) + " bytes", ""},
+      {"an unfinished install",
+       [&](const std::string&) {
+         test::write_file(sums, good);
+         mark_install_started(record);
+       },
+       "its install is unfinished (" + install_marker(record) + " is there)", ""},
+  };
+  const std::string copy = tree.make_file("good.sums", good);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.make(copy);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, secret.c_str(), IN_OPEN), 0);
+    const auto result = verify();
+    ASSERT_TRUE(result);
+    if (c.failure.empty())
+      EXPECT_EQ(result->failure, "");
+    else
+      EXPECT_NE(result->failure.find(c.failure), std::string::npos) << result->failure;
+    std::vector<std::string> problems;
+    for (const auto& problem : result->problems)
+      problems.push_back(problem.path + ": " + problem.what);
+    EXPECT_EQ(problems, c.problem.empty() ? std::vector<std::string>{} : std::vector{c.problem});
+    char event[256];
+    EXPECT_EQ(::read(watch, event, sizeof event), -1) << "the file outside was opened";
+    ::close(watch);
+    test::remove_tree(sums);
+    test::remove_tree(jet + "escape");
+    mark_install_finished(record);
+  }
 }
 
 }  // namespace
