@@ -14,6 +14,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "install/install_fixture.h"
@@ -94,8 +95,14 @@ class CliTest : public test::SimulatorFixture {
     for (const auto& argument : arguments) list << QString::fromStdString(argument);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(WINGSTOW_CLI, list);
-    process.waitForFinished(-1);
     Result result;
+    // A command that blocks is a failure of its own, not a test that hangs.
+    if (!process.waitForFinished(60000)) {
+      process.kill();
+      process.waitForFinished(-1);
+      ADD_FAILURE() << "wingstow-cli did not end";
+      return result;
+    }
     result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.out = process.readAllStandardOutput().toStdString();
     result.err = process.readAllStandardError().toStdString();
@@ -229,6 +236,14 @@ TEST_F(CliTest, OwnerVerifyAndCheck) {
             (Strings{fs + "aircraft/Jet/panel/panel.cfg", fs + "gauges/jet.gau"}));
   EXPECT_EQ(field(jet["problems"], "problem"), (Strings{"missing", "content changed"}));
   EXPECT_EQ(cli({"verify", "prop"}).status, 0);
+  // Sums it cannot read whole are no OK.
+  const std::string sums = unzip + "Prop.txt.sums";
+  test::write_file(sums, "");
+  run = cli({"verify", "prop"}, false);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "Prop: " + sums + ": empty, so nothing could be compared\n");
+  EXPECT_EQ(str(cli({"verify", "prop"}).json["packages"].toArray()[0].toObject()["failure"]),
+            sums + ": empty, so nothing could be compared");
 
   run = cli({"check", "prop", "jet"});
   EXPECT_EQ(run.status, 1);
@@ -310,6 +325,26 @@ TEST_F(CliTest, UsageAndFailuresAreTold) {
     EXPECT_EQ(run.status, c.status) << c.said;
     EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
     EXPECT_EQ(snapshot(tree.root()), before) << c.said;
+  }
+  // Something other than a file where the settings or the lock belong.
+  const std::string ini = program + "planeyard.ini";
+  const std::string lock = runtime + "/MonMutexhangarkit.lock";
+  for (const auto& [path, arguments, said] :
+       {std::tuple{
+            ini, Strings{"status"},
+            "The settings file " + ini + " cannot be read: a named pipe, not a regular file"},
+        std::tuple{lock, Strings{"unzip"},
+                   "The instance lock " + lock +
+                       " cannot be taken: it is a named pipe, not a regular file"}}) {
+    const std::string kept = path + ".kept";
+    const bool had = exists(path);
+    if (had) std::filesystem::rename(path, kept);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    const auto run = cli(arguments, false);
+    EXPECT_EQ(run.status, 1) << said;
+    EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
+    std::filesystem::remove(path);
+    if (had) std::filesystem::rename(kept, path);
   }
   // A damaged archive: named with its reason, its package folder gone again.
   tree.make_file("prog/download_fs2004/Broken.zip", "no archive at all");
