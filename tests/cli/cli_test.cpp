@@ -14,7 +14,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "install/install_fixture.h"
@@ -325,26 +324,6 @@ TEST_F(CliTest, UsageAndFailuresAreTold) {
     EXPECT_EQ(run.status, c.status) << c.said;
     EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
     EXPECT_EQ(snapshot(tree.root()), before) << c.said;
-  }
-  // Something other than a file where the settings or the lock belong.
-  const std::string ini = program + "planeyard.ini";
-  const std::string lock = runtime + "/MonMutexhangarkit.lock";
-  for (const auto& [path, arguments, said] :
-       {std::tuple{
-            ini, Strings{"status"},
-            "The settings file " + ini + " cannot be read: a named pipe, not a regular file"},
-        std::tuple{lock, Strings{"unzip"},
-                   "The instance lock " + lock +
-                       " cannot be taken: it is a named pipe, not a regular file"}}) {
-    const std::string kept = path + ".kept";
-    const bool had = exists(path);
-    if (had) std::filesystem::rename(path, kept);
-    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-    const auto run = cli(arguments, false);
-    EXPECT_EQ(run.status, 1) << said;
-    EXPECT_NE(run.err.find(said), std::string::npos) << run.err;
-    std::filesystem::remove(path);
-    if (had) std::filesystem::rename(kept, path);
   }
   // A damaged archive: named with its reason, its package folder gone again.
   tree.make_file("prog/download_fs2004/Broken.zip", "no archive at all");

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/error.h"
@@ -87,40 +88,37 @@ TEST_F(RecordTest, FailuresBecomeErrorsNamingTheRecord) {
 // unfinished install that is no regular file is no mark.
 TEST_F(RecordTest, LinksAndSpecialFilesAreRefused) {
   using test::Entry;
-  struct Case {
-    Entry entry;
-    std::string reason;
-  };
-  const Case cases[] = {
-      {Entry::link_to_file, "a symbolic link, which is not followed"},
-      {Entry::dangling_link, "a symbolic link, which is not followed"},
-      {Entry::link_to_dev_zero, "a symbolic link, which is not followed"},
+  const std::string link = "a symbolic link, which is not followed";
+  const std::pair<Entry, std::string> cases[] = {
+      {Entry::link_to_file, link},
+      {Entry::dangling_link, link},
+      {Entry::link_to_dev_zero, link},
       {Entry::pipe, "a named pipe, not a regular file"},
       {Entry::socket, "a socket, not a regular file"},
       {Entry::folder, "a folder, not a regular file"},
   };
   const std::string outside = tree.make_file("outside.txt", "keep");
   write_record(path, {"/FS9/aircraft/Cessna"});
-  for (const Case& c : cases) {
-    SCOPED_TRACE(test::entry_name(c.entry));
+  for (const auto& [entry, reason] : cases) {
+    SCOPED_TRACE(test::entry_name(entry));
     const std::string record = unzip + "Special.txt";
-    test::make_entry(record, c.entry, outside);
-    const auto read = test::returned<std::string>([record]() -> std::string {
+    test::make_entry(record, entry, outside);
+    const auto read = test::returned<std::string>([record] {
       try {
         record_lines(record);
-        return "no error";
       } catch (const Error& error) {
-        return error.what();
+        return std::string(error.what());
       }
+      return std::string("no error");
     });
     ASSERT_TRUE(read);
-    EXPECT_NE(read->find("(" + c.reason + ") on " + record), std::string::npos) << *read;
-    if (c.entry != Entry::folder) {
+    EXPECT_NE(read->find("(" + reason + ") on " + record), std::string::npos) << *read;
+    if (entry != Entry::folder) {
       expect_error_naming(record, [&] { write_record(record, {"/FS9/aircraft/X"}); });
       expect_error_naming(record, [&] { append_record_line(record, "/FS9/aircraft/X"); });
     }
 
-    test::make_entry(install_marker(path), c.entry, outside);
+    test::make_entry(install_marker(path), entry, outside);
     const auto unfinished =
         test::returned<bool>([record = path] { return install_unfinished(record); });
     ASSERT_TRUE(unfinished);

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "install/install_fixture.h"
@@ -109,82 +110,67 @@ TEST_F(VerifyTest, EverySumIsComparedOrVerifyFails) {
   ASSERT_EQ(lines.size(), 5u);
   ASSERT_EQ(lines[4], "end\t4\n");
   const std::string old_format = lines[0] + lines[1] + lines[2] + lines[3];
-  const auto write = [&](std::string text) {
-    return [&sums, text](const std::string&) { test::write_file(sums, text); };
-  };
-  const auto entry = [&](Entry kind) {
-    return [&sums, kind](const std::string& copy) { test::make_entry(sums, kind, copy); };
-  };
+  std::filesystem::create_symlink(tree.path("outside"), jet + "escape");
   struct Case {
     const char* name;
-    std::function<void(const std::string& copy)> make;  // copy: good sums elsewhere
-    std::string failure;                                // part of it; empty: none
-    std::string problem;                                // the one problem; empty: none
+    std::string text;  // of the sums
+    std::string failure;
+    std::string problem = {};  // the one problem
+    std::optional<Entry> entry = {};
+    std::function<void()> also = {};
   };
   const Case cases[] = {
-      {"written before sums had an end line", write(old_format), "", ""},
-      {"empty", write(""), sums + ": empty, so nothing could be compared", ""},
-      {"no end line, the last sum gone", write(lines[0] + lines[1] + lines[2]),
-       "incomplete: it has no end line", ""},
-      {"no end line, cut inside a line", write(old_format.substr(0, old_format.size() - 3)),
-       "line 4 has no line end", ""},
-      {"end line counts more", write(lines[0] + lines[2] + lines[3] + lines[4]),
-       "truncated: its end line counts 4 sum(s), 3 are there", ""},
-      {"cut inside a line", write(good.substr(0, good.size() - 3)), "line 5 has no line end", ""},
-      {"a line that does not parse", write("x" + good), "line 1 does not parse", ""},
-      {"a line after the end line", write(good + "5\t00000000\t" + fs + "gauges/jet.gau\n"),
-       "line 6 follows its end line", ""},
+      {"written before sums had an end line", old_format, ""},
+      {"empty", "", sums + ": empty, so nothing could be compared"},
+      {"no end line, the last sum gone", lines[0] + lines[1] + lines[2],
+       "incomplete: it has no end line"},
+      {"end line counts more", lines[0] + lines[2] + lines[3] + lines[4],
+       "truncated: its end line counts 4 sum(s), 3 are there"},
+      {"cut inside a line", good.substr(0, good.size() - 3), "line 5 has no line end"},
+      {"a line that does not parse", "x" + good, "line 1 does not parse"},
       {"a path climbing out of its line",
-       write("6\t00000000\t" + jet + "../../../outside/secret\n" + good), "line 1 does not parse",
-       ""},
-      {"a path no line lists", write("6\t00000000\t" + secret + "\n" + good),
-       "line 1 names " + secret + ", which no line of " + record + " lists; it was not opened", ""},
+       "6\t00000000\t" + jet + "../../../outside/secret\n" + good, "line 1 does not parse"},
+      {"a path no line lists", "6\t00000000\t" + secret + "\n" + good,
+       "line 1 names " + secret + ", which no line of " + record + " lists; it was not opened"},
       {"a path through a link below its line",
-       [&](const std::string&) {
-         std::filesystem::create_symlink(tree.path("outside"), jet + "escape");
-         test::write_file(sums,
-                          "6\t00000000\t" + jet + "escape/secret\n" + old_format + "end\t5\n");
-       },
-       "", jet + "escape/secret: not read: below a symbolic link, which is not followed"},
-      {"a folder", entry(Entry::folder), sums + ": a folder, not a regular file", ""},
-      {"a named pipe", entry(Entry::pipe), sums + ": a named pipe, not a regular file", ""},
-      {"a socket", entry(Entry::socket), sums + ": a socket, not a regular file", ""},
-      {"a link to good sums", entry(Entry::link_to_file), sums + ": a symbolic link", ""},
-      {"a dangling link", entry(Entry::dangling_link), sums + ": a symbolic link", ""},
+       "6\t00000000\t" + jet + "escape/secret\n" + old_format + "end\t5\n", "",
+       jet + "escape/secret: not read: below a symbolic link, which is not followed"},
+      {"a folder", "", sums + ": a folder, not a regular file", "", Entry::folder},
+      {"a named pipe", "", sums + ": a named pipe, not a regular file", "", Entry::pipe},
+      {"a socket", "", sums + ": a socket, not a regular file", "", Entry::socket},
+      {"a link to good sums", "", sums + ": a symbolic link", "", Entry::link_to_file},
+      {"a dangling link", "", sums + ": a symbolic link", "", Entry::dangling_link},
       {"larger than a record of 3 lines has",
-       [&](const std::string&) {
-         test::write_file(sums, good);
-         std::filesystem::resize_file(sums, max_sums_bytes(3) + 1);
-       },
-       sums + ": larger than " + std::to_string(max_sums_bytes(3)) + " bytes", ""},
+       good,
+       sums + ": larger than " + std::to_string(max_sums_bytes(3)) + " bytes",
+       "",
+       {},
+       [&] { std::filesystem::resize_file(sums, max_sums_bytes(3) + 1); }},
       {"an unfinished install",
-       [&](const std::string&) {
-         test::write_file(sums, good);
-         mark_install_started(record);
-       },
-       "its install is unfinished (" + install_marker(record) + " is there)", ""},
+       good,
+       "its install is unfinished (" + install_marker(record) + " is there)",
+       "",
+       {},
+       [&] { mark_install_started(record); }},
   };
   const std::string copy = tree.make_file("good.sums", good);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    c.make(copy);
+    c.entry ? test::make_entry(sums, *c.entry, copy) : test::write_file(sums, c.text);
+    if (c.also) c.also();
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(::inotify_add_watch(watch, secret.c_str(), IN_OPEN), 0);
     const auto result = verify();
     ASSERT_TRUE(result);
-    if (c.failure.empty())
-      EXPECT_EQ(result->failure, "");
-    else
-      EXPECT_NE(result->failure.find(c.failure), std::string::npos) << result->failure;
-    std::vector<std::string> problems;
+    EXPECT_EQ(result->failure.empty(), c.failure.empty()) << result->failure;
+    EXPECT_NE(result->failure.find(c.failure), std::string::npos) << result->failure;
+    ASSERT_EQ(result->problems.size(), c.problem.empty() ? 0u : 1u);
     for (const auto& problem : result->problems)
-      problems.push_back(problem.path + ": " + problem.what);
-    EXPECT_EQ(problems, c.problem.empty() ? std::vector<std::string>{} : std::vector{c.problem});
+      EXPECT_EQ(problem.path + ": " + problem.what, c.problem);
     char event[256];
     EXPECT_EQ(::read(watch, event, sizeof event), -1) << "the file outside was opened";
     ::close(watch);
     test::remove_tree(sums);
-    test::remove_tree(jet + "escape");
     mark_install_finished(record);
   }
 }

@@ -2,7 +2,6 @@
 
 #include "support/temp_tree.h"
 
-#include <stdexcept>
 #include <system_error>
 
 #include <sys/socket.h>
@@ -13,54 +12,29 @@
 namespace wingstow::test {
 
 const char* entry_name(Entry entry) {
-  switch (entry) {
-    case Entry::folder:
-      return "a folder";
-    case Entry::pipe:
-      return "a named pipe";
-    case Entry::socket:
-      return "a socket";
-    case Entry::link_to_dev_zero:
-      return "a link to /dev/zero";
-    case Entry::link_to_file:
-      return "a link to a file";
-    case Entry::dangling_link:
-      return "a dangling link";
-  }
-  return "?";
+  constexpr const char* names[] = {"a folder",         "a named pipe",
+                                   "a socket",         "a link to /dev/zero",
+                                   "a link to a file", "a dangling link"};
+  return names[static_cast<int>(entry)];
 }
 
 void make_entry(const std::string& path, Entry entry, const std::string& target) {
   remove_tree(path);
-  int result = 0;
-  switch (entry) {
-    case Entry::folder:
-      result = ::mkdir(path.c_str(), 0777);
-      break;
-    case Entry::pipe:
-      result = ::mkfifo(path.c_str(), 0600);
-      break;
-    case Entry::socket: {
-      sockaddr_un address{};
-      address.sun_family = AF_UNIX;
-      if (path.size() >= sizeof address.sun_path) throw std::runtime_error("too long: " + path);
-      path.copy(address.sun_path, path.size());
-      const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-      result = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-      ::close(fd);  // the socket's file stays
-      break;
-    }
-    case Entry::link_to_dev_zero:
-      result = ::symlink("/dev/zero", path.c_str());
-      break;
-    case Entry::link_to_file:
-      result = ::symlink(target.c_str(), path.c_str());
-      break;
-    case Entry::dangling_link:
-      result = ::symlink((path + ".nowhere").c_str(), path.c_str());
-      break;
+  int made = 0;
+  if (entry == Entry::folder) made = ::mkdir(path.c_str(), 0777);
+  if (entry == Entry::pipe) made = ::mkfifo(path.c_str(), 0600);
+  if (entry == Entry::link_to_dev_zero) made = ::symlink("/dev/zero", path.c_str());
+  if (entry == Entry::link_to_file) made = ::symlink(target.c_str(), path.c_str());
+  if (entry == Entry::dangling_link) made = ::symlink((path + ".nowhere").c_str(), path.c_str());
+  if (entry == Entry::socket) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path.copy(address.sun_path, sizeof address.sun_path - 1);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    made = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    ::close(fd);  // the socket's file stays
   }
-  if (result != 0) throw std::system_error(errno, std::generic_category(), path);
+  if (made != 0) throw std::system_error(errno, std::generic_category(), path);
 }
 
 }  // namespace wingstow::test
