@@ -26,6 +26,15 @@ std::unique_ptr<Instance> start_instance(const StartOptions& options,
       std::make_unique<platform::SingleInstance>(instance_lock_name, options.lock_folder);
   const QString socket = InstanceChannel::socket_path_for(instance->lock->path());
   if (!instance->lock->acquire()) {
+    const std::string& failure = instance->lock->failure();
+    if (!failure.empty()) {
+      // No other instance can hold such a lock: nobody to hand the archives to.
+      if (options.dialogs)
+        options.dialogs->message(MessageKind::error, failure, Buttons::ok);
+      else
+        show_message_box(nullptr, MessageKind::error, failure, Buttons::ok);
+      return nullptr;
+    }
     // The running window comes to the front with the archives; should it
     // not answer, the archives stay where they are.
     InstanceChannel::send(socket, archives);

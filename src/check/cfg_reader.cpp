@@ -1,14 +1,11 @@
 #include "check/cfg_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/files.h"
+#include "platform/regular_file.h"
 
 namespace wingstow {
 namespace {
@@ -147,48 +144,27 @@ CfgFile parse_cfg(std::string_view bytes) {
 
 CfgResult read_cfg(const std::string& path) {
   CfgResult result;
-  const std::string real = platform::resolve(path);
-  // Opened without waiting, so that a pipe put there never blocks; only a
-  // regular file is read.
-  const int fd = ::open(real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) {
-    if (errno == ENOENT || errno == ENOTDIR) return result;
+  // Only a regular file is read, never through a link (which may lead out
+  // of the simulator) and never waiting on a pipe.
+  platform::RegularFile file(platform::resolve(path));
+  if (!file.is_open()) {
+    // A folder of that name is no file the simulator reads either.
+    if (file.error() == ENOENT || file.error() == ENOTDIR || file.error() == EISDIR) return result;
     result.status = CfgRead::failed;
-    result.error = std::strerror(errno);
+    result.error = file.reason();
     return result;
   }
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const bool folder = S_ISDIR(st.st_mode);
-    ::close(fd);
-    result.status = folder ? CfgRead::missing : CfgRead::failed;
-    if (!folder) result.error = "not a regular file";
-    return result;
-  }
-  // One byte past the cap tells a longer file; the size told may be stale.
-  const std::size_t wanted = max_cfg_bytes + 1;
   std::string bytes;
-  bytes.resize(std::min<std::size_t>(static_cast<std::size_t>(st.st_size) + 1, wanted));
-  std::size_t got = 0;
-  while (got < wanted) {
-    if (got == bytes.size()) bytes.resize(std::min(wanted, bytes.size() * 2));
-    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      result.status = CfgRead::failed;
-      result.error = std::strerror(errno);
-      ::close(fd);
-      return result;
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
+  bytes.reserve(std::min<std::size_t>(static_cast<std::size_t>(file.size()), max_cfg_bytes));
+  const int error = file.read_to(bytes, max_cfg_bytes);
+  if (error != 0 && error != EFBIG) {
+    result.status = CfgRead::failed;
+    result.error = std::strerror(error);
+    return result;
   }
-  ::close(fd);
-  const bool truncated = got > max_cfg_bytes;
-  bytes.resize(std::min(got, max_cfg_bytes));
   result.status = CfgRead::ok;
   result.file = parse_cfg(bytes);
-  result.file.truncated = truncated;
+  result.file.truncated = error == EFBIG;
   return result;
 }
 

@@ -56,7 +56,8 @@ struct CfgResult {
 };
 
 // Reads the file at path, found without regard to letter case. A special
-// file (pipe, device) is never opened: it counts as failed.
+// file (pipe, device) is never opened and a link never followed: either
+// counts as failed.
 CfgResult read_cfg(const std::string& path);
 
 // Letter case of A to Z ignored.

@@ -240,7 +240,15 @@ int run(const std::vector<std::string>& arguments) {
           ? choose_program_folder(platform::executable_folder(), UserEnvironment::current())
           : options.program_folder);
   std::string tag = options.sim;
-  if (tag.empty()) tag = shared.settings_file.read(settings_section, key_fs_start, "");
+  // Told like any failure once the console is there.
+  std::string unreadable_settings;
+  if (tag.empty()) {
+    try {
+      tag = shared.settings_file.read(settings_section, key_fs_start, "");
+    } catch (const Error& error) {
+      unreadable_settings = error.what();
+    }
+  }
 
   ConsoleSettings settings;
   settings.tag = tag;
@@ -254,14 +262,17 @@ int run(const std::vector<std::string>& arguments) {
   int status = exit_success;
   std::unique_ptr<platform::SingleInstance> lock;
   try {
+    if (!unreadable_settings.empty()) throw Error(unreadable_settings);
     const bool writing = command->access == Access::writes;
     if (writing) {
       // Never two writers: the window and the writing commands share one lock.
       lock = std::make_unique<platform::SingleInstance>(instance_lock_name);
-      if (!lock->acquire())
+      if (!lock->acquire()) {
+        if (!lock->failure().empty()) throw Error(lock->failure());
         throw Error("Wingstow is running (its window or another " + std::string(program) + " " +
                     "holds " + lock->path() + "): " + std::string(command->name) +
                     " changes nothing meanwhile; close it, or let it finish, and run again");
+      }
     }
     set_up_simulator(shared, tag, command->needs, writing);
     Context context(options, shared, ui, json);

@@ -599,13 +599,17 @@ int verify_command(Context& context, const std::vector<std::string>& arguments) 
           QJsonObject{{"path", qt_text(problem.path)}, {"problem", qt_text(problem.what)}});
       context.out(name + ": " + problem.path + ": " + problem.what);
     }
-    if (!result.problems.empty()) status = 1;
-    json.append(QJsonObject{{"package", qt_text(name)},
-                            {"record", qt_text(record)},
-                            {"lines", static_cast<qint64>(result.lines)},
-                            {"sums", result.has_sums},
-                            {"problems", problems}});
-    if (result.problems.empty())
+    if (!result.failure.empty()) context.out(name + ": " + result.failure);
+    if (!result.problems.empty() || !result.failure.empty()) status = 1;
+    QJsonObject entry{{"package", qt_text(name)},
+                      {"record", qt_text(record)},
+                      {"lines", static_cast<qint64>(result.lines)},
+                      {"sums", result.has_sums},
+                      {"problems", problems}};
+    if (!result.failure.empty()) entry["failure"] = qt_text(result.failure);
+    json.append(entry);
+    // Nothing is OK that was not compared.
+    if (result.problems.empty() && result.failure.empty())
       context.out(name + ": OK, " + std::to_string(result.lines) + " path(s)" +
                   (result.has_sums ? "" : " present (installed before sums were kept)"));
   }

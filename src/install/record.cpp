@@ -12,6 +12,7 @@
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/regular_file.h"
 
 namespace wingstow {
 namespace {
@@ -20,19 +21,12 @@ bool unusable_line(std::string_view line) {
   return has_line_break(line) || line.find('\0') != std::string_view::npos;
 }
 
-// Opens for reading without following a link, without blocking on a FIFO,
-// and only a regular file.
-int open_for_reading(const std::string& path) {
-  const int fd =
-      ::open(platform::resolve(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-  if (fd < 0) record_io_error(path, errno);
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    ::close(fd);
-    record_io_error(path, error);
-  }
-  return fd;
+// Opened without following a link, without waiting on a pipe, and only a
+// regular file.
+platform::RegularFile open_for_reading(const std::string& path) {
+  platform::RegularFile file(platform::resolve(path));
+  if (!file.is_open()) record_io_error(path, file.error(), file.reason());
+  return file;
 }
 
 struct FdCloser {
@@ -44,14 +38,19 @@ struct FdCloser {
 
 void record_io_error(const std::string& path, int error) {
   if (error == 0) error = EIO;
-  throw Error("Input/output error " + std::to_string(error) + " (" + std::strerror(error) +
-              ") on " + path);
+  record_io_error(path, error, std::strerror(error));
+}
+
+void record_io_error(const std::string& path, int error, const std::string& reason) {
+  throw Error("Input/output error " + std::to_string(error) + " (" + reason + ") on " + path);
 }
 
 std::string install_marker(const std::string& record) { return record + ".installing"; }
 
 bool install_unfinished(const std::string& record) {
-  return platform::file_exists(install_marker(record)) && platform::file_exists(record);
+  // Looked at, never opened or followed: only a mark this program made counts.
+  return platform::check_regular_file(platform::resolve(install_marker(record))).regular() &&
+         platform::check_regular_file(platform::resolve(record)).regular();
 }
 
 void mark_install_started(const std::string& record) {
@@ -61,7 +60,8 @@ void mark_install_started(const std::string& record) {
 
 void mark_install_finished(const std::string& record) {
   const std::string marker = install_marker(record);
-  if (platform::file_exists(marker)) platform::delete_file(marker);
+  if (platform::check_regular_file(platform::resolve(marker)).regular())
+    platform::delete_file(marker);
 }
 
 std::string record_path(const Shared& shared) { return shared.unzip_path + shared.record_name; }
@@ -70,11 +70,11 @@ bool record_exists(const Shared& shared) { return platform::file_exists(record_p
 
 void create_record(const std::string& path) { write_record(path, {}); }
 
-void open_record_for_reading(const std::string& path) { FdCloser closer{open_for_reading(path)}; }
+void open_record_for_reading(const std::string& path) { open_for_reading(path); }
 
 void read_record_lines(const std::string& path,
                        const std::function<bool(const std::string&)>& visit) {
-  const FdCloser file{open_for_reading(path)};
+  const platform::RegularFile file = open_for_reading(path);
   std::string line;
   bool more = true;
   bool after_cr = false;
@@ -88,7 +88,7 @@ void read_record_lines(const std::string& path,
   };
   char buffer[65536];
   for (;;) {
-    const ssize_t got = ::read(file.fd, buffer, sizeof buffer);
+    const ssize_t got = ::read(file.fd(), buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) record_io_error(path, errno);
     if (got == 0) break;

@@ -79,5 +79,7 @@ void append_record_line(const std::string& path, std::string_view line);
 // The input/output error of a record or log: "Input/output error N (reason)
 // on path".
 [[noreturn]] void record_io_error(const std::string& path, int error);
+// The same with a reason of its own ("a named pipe, not a regular file").
+[[noreturn]] void record_io_error(const std::string& path, int error, const std::string& reason);
 
 }  // namespace wingstow

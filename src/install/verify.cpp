@@ -10,14 +10,16 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <map>
+#include <cstring>
 #include <optional>
+#include <unordered_set>
 
 #include "install/record.h"
 #include "install/record_index.h"
 #include "platform/atomic_file.h"
 #include "platform/files.h"
 #include "platform/folder_listing.h"
+#include "platform/regular_file.h"
 #include "removal/ascii_case.h"
 
 namespace wingstow {
@@ -33,27 +35,17 @@ struct Sum {
   std::uint32_t crc = 0;
 };
 
-// Size and CRC-32 of a regular file, read without following a link.
-std::optional<Sum> sum_of(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  Sum sum;
+// Size and CRC-32 of an open regular file; the errno of a failed read.
+int sum_of(const platform::RegularFile& file, Sum& sum) {
   std::array<char, 256 * 1024> buffer;
   for (;;) {
-    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    const ssize_t n = ::read(file.fd(), buffer.data(), buffer.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) break;
+    if (n < 0) return errno;
+    if (n == 0) return 0;
     sum.crc = libdeflate_crc32(sum.crc, buffer.data(), static_cast<std::size_t>(n));
     sum.size += n;
   }
-  return sum;
 }
 
 // The regular files at path: itself, or everything below a folder, in a
@@ -72,6 +64,157 @@ void files_at(const std::string& path, std::vector<std::string>& out) {
   std::sort(names.begin(), names.end());
   for (const auto& name : names) files_at(path + platform::sep + name, out);
 }
+
+// Every regular file below the record's lines, as the sums name them.
+std::vector<std::string> files_listed(const std::vector<std::string>& lines) {
+  std::vector<std::string> files;
+  for (const std::string& line : lines)
+    files_at(platform::resolve(without_trailing_separators(line)), files);
+  return files;
+}
+
+// Longer than any path; a longer line could only grow without bound.
+constexpr std::size_t max_sums_line = 64 * 1024;
+
+// The lines of an open file, each without its line feed, read in chunks so
+// that a file of any size costs one buffer.
+class LineReader {
+ public:
+  enum class Got { line, end, too_long, unended, larger, failed };
+
+  LineReader(int fd, std::uint64_t max_bytes) : fd_(fd), max_bytes_(max_bytes) {}
+
+  Got next(std::string& line) {
+    line.clear();
+    for (;;) {
+      const char* begin = buffer_.data() + at_;
+      const char* end = buffer_.data() + filled_;
+      const char* feed = std::find(begin, end, '\n');
+      line.append(begin, feed);
+      at_ = static_cast<std::size_t>(feed - buffer_.data());
+      if (line.size() > max_sums_line) return Got::too_long;
+      if (feed != end) {
+        ++at_;
+        return Got::line;
+      }
+      const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        error_ = errno;
+        return Got::failed;
+      }
+      if (n == 0) return line.empty() ? Got::end : Got::unended;
+      at_ = 0;
+      filled_ = static_cast<std::size_t>(n);
+      // It may have grown since its size was looked at.
+      read_ += static_cast<std::uint64_t>(n);
+      if (read_ > max_bytes_) return Got::larger;
+    }
+  }
+
+  int error() const { return error_; }
+
+ private:
+  int fd_;
+  std::uint64_t max_bytes_;
+  std::uint64_t read_ = 0;
+  std::array<char, 64 * 1024> buffer_;
+  std::size_t at_ = 0;
+  std::size_t filled_ = 0;
+  int error_ = 0;
+};
+
+bool all_digits(std::string_view text, std::size_t max_length) {
+  return !text.empty() && text.size() <= max_length &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// An absolute path with no empty, "." or ".." part: nothing that could climb
+// out of the line it lies below.
+bool plain_path(std::string_view path) {
+  if (path.size() < 2 || path.front() != platform::sep) return false;
+  if (path.find('\0') != path.npos) return false;
+  for (std::size_t at = 1; at <= path.size();) {
+    std::size_t end = path.find(platform::sep, at);
+    if (end == path.npos) end = path.size();
+    const auto part = path.substr(at, end - at);
+    if (part.empty() || part == "." || part == "..") return false;
+    at = end + 1;
+  }
+  return true;
+}
+
+// "size<TAB>crc32<TAB>path", as write_install_sums writes it.
+bool parse_sum(std::string_view line, Sum& sum, std::string_view& path) {
+  const auto tab1 = line.find('\t');
+  if (tab1 == line.npos) return false;
+  const auto tab2 = line.find('\t', tab1 + 1);
+  if (tab2 == line.npos) return false;
+  const auto size = line.substr(0, tab1);
+  const auto crc = line.substr(tab1 + 1, tab2 - tab1 - 1);
+  const auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); };
+  if (!all_digits(size, 18) || crc.size() != 8 || !std::all_of(crc.begin(), crc.end(), hex))
+    return false;
+  std::from_chars(size.data(), size.data() + size.size(), sum.size);
+  std::from_chars(crc.data(), crc.data() + crc.size(), sum.crc, 16);
+  path = line.substr(tab2 + 1);
+  return plain_path(path);
+}
+
+constexpr std::string_view end_mark = "end\t";
+
+// The record's lines, letter case ignored, so that a path of the sums is
+// found below the line that lists it.
+class ListedLines {
+ public:
+  explicit ListedLines(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines)
+      folded_.insert(ascii_lower(without_trailing_separators(line)));
+  }
+
+  // The length of path's part that is a record line (path itself, or a
+  // folder above it, on a separator); 0 when no line lists it.
+  std::size_t covering(std::string_view path) const {
+    const std::string folded = ascii_lower(path);
+    for (std::size_t length = folded.size(); length > 0;) {
+      if (folded_.contains(folded.substr(0, length))) return length;
+      const auto cut = folded.rfind(platform::sep, length - 1);
+      if (cut == std::string::npos || cut == 0) break;
+      length = cut;
+    }
+    return 0;
+  }
+
+ private:
+  std::unordered_set<std::string> folded_;
+};
+
+// Opens the files the sums name, never through a link below the record
+// line that covers them: the sums may name a path that leads out of the
+// simulator that way. The folder of the last file stays open for the next.
+class SummedFiles {
+ public:
+  // path's first line_length bytes are its record line.
+  platform::RegularFile open(const std::string& path, std::size_t line_length) {
+    if (line_length == path.size()) return platform::RegularFile(path);
+    const auto slash = path.rfind(platform::sep);
+    if (path.compare(0, slash, folder_path_) != 0) {
+      folder_path_ = path.substr(0, slash);
+      platform::Folder at(path.substr(0, line_length), false);
+      for (std::size_t from = line_length + 1; from < slash;) {
+        const auto end = path.find(platform::sep, from);
+        at = platform::Folder(at, std::string_view(path).substr(from, end - from));
+        from = end + 1;
+      }
+      folder_ = std::move(at);
+    }
+    return platform::RegularFile(folder_, std::string_view(path).substr(slash + 1));
+  }
+
+ private:
+  std::string folder_path_;
+  platform::Folder folder_;
+};
 
 }  // namespace
 
@@ -103,20 +246,37 @@ std::vector<OwnerAnswer> owners_of(const Shared& shared, const std::vector<std::
 
 std::string sums_path(const std::string& record) { return record + ".sums"; }
 
+std::uint64_t max_sums_bytes(std::size_t record_lines) {
+  return (8 + static_cast<std::uint64_t>(record_lines)) * 1024 * 1024;
+}
+
 int write_install_sums(const std::string& record, const std::function<void()>& between_files) {
+  const auto lines = record_lines(record);
+  const std::string sums = sums_path(record);
+  // Sums that miss a file are none: older ones would be taken for these.
+  const auto none = [&sums](int error) {
+    if (platform::check_regular_file(sums).regular()) platform::delete_file(sums);
+    return error;
+  };
   std::string text;
-  for (const std::string& line : record_lines(record)) {
-    std::vector<std::string> files;
-    files_at(platform::resolve(without_trailing_separators(line)), files);
-    for (const std::string& file : files)
-      if (const auto sum = sum_of(file)) {
-        char crc[9];
-        std::snprintf(crc, sizeof crc, "%08x", sum->crc);
-        text += std::to_string(sum->size) + "\t" + crc + "\t" + file + "\n";
-        if (between_files) between_files();
-      }
+  std::size_t count = 0;
+  for (const std::string& file : files_listed(lines)) {
+    // No install brings such a name, and no line could hold it.
+    if (file.find('\n') != std::string::npos || !plain_path(file)) return none(EINVAL);
+    const platform::RegularFile opened(file);
+    Sum sum;
+    if (!opened.is_open()) return none(opened.error());
+    if (const int error = sum_of(opened, sum)) return none(error);
+    char crc[9];
+    std::snprintf(crc, sizeof crc, "%08x", sum.crc);
+    text += std::to_string(sum.size) + "\t" + crc + "\t" + file + "\n";
+    ++count;
+    if (between_files) between_files();
   }
-  return platform::write_file_atomically(sums_path(record), text);
+  // What verify reads to be sure it saw every sum.
+  text += std::string(end_mark) + std::to_string(count) + "\n";
+  if (text.size() > max_sums_bytes(lines.size())) return none(EFBIG);
+  return platform::write_file_atomically(sums, text);
 }
 
 VerifyResult verify_record(const std::string& record) {
@@ -124,45 +284,113 @@ VerifyResult verify_record(const std::string& record) {
   result.record = record;
   const auto lines = record_lines(record);
   result.lines = lines.size();
-  for (const std::string& line : lines)
-    if (!platform::exists(line)) result.problems.push_back({line, "missing"});
-
-  std::string text;
-  {
-    const int fd =
-        ::open(sums_path(record).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return result;
-    result.has_sums = true;
-    std::array<char, 64 * 1024> buffer;
-    for (ssize_t n; (n = ::read(fd, buffer.data(), buffer.size())) > 0;)
-      text.append(buffer.data(), static_cast<std::size_t>(n));
-    ::close(fd);
+  const std::string sums = sums_path(record);
+  if (install_unfinished(record)) {
+    result.failure = "its install is unfinished (" + install_marker(record) + " is there), so " +
+                     sums + " does not hold every file yet: run install again";
+    return result;
   }
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t end = std::min(text.find('\n', at), text.size());
-    const std::string_view line(text.data() + at, end - at);
-    at = end + 1;
-    const auto tab1 = line.find('\t');
-    const auto tab2 = tab1 == line.npos ? line.npos : line.find('\t', tab1 + 1);
-    if (tab2 == line.npos) continue;
+
+  // A file of a missing line is told once, by the line.
+  std::unordered_set<std::string> missing_lines;
+  for (const std::string& line : lines)
+    if (!platform::exists(line)) {
+      result.problems.push_back({line, "missing"});
+      missing_lines.insert(ascii_lower(without_trailing_separators(line)));
+    }
+
+  platform::RegularFile file(sums);
+  if (file.error() == ENOENT) return result;  // installed before sums were kept
+  result.has_sums = true;
+  const auto fail = [&](const std::string& why) {
+    result.failure = sums + ": " + why;
+    return result;
+  };
+  if (!file.is_open()) return fail(file.reason() + "; no sum was compared");
+  const std::uint64_t bound = max_sums_bytes(lines.size());
+  if (file.size() > bound)
+    return fail("larger than " + std::to_string(bound) + " bytes, more than the sums of " +
+                std::to_string(lines.size()) + " record line(s) take; it was not read");
+  if (file.size() == 0) return fail("empty, so nothing could be compared");
+
+  const ListedLines listed(lines);
+  SummedFiles files;
+  LineReader reader(file.fd(), bound);
+  std::string line;
+  std::size_t number = 0;
+  std::size_t entries = 0;
+  std::optional<std::size_t> counted;  // by the end line
+  for (LineReader::Got got; (got = reader.next(line)) != LineReader::Got::end;) {
+    const std::string at = "line " + std::to_string(++number);
+    switch (got) {
+      case LineReader::Got::too_long:
+        return fail(at + " is longer than " + std::to_string(max_sums_line) + " bytes");
+      case LineReader::Got::unended:
+        return fail("truncated: " + at + " has no line end");
+      case LineReader::Got::larger:
+        return fail("larger than " + std::to_string(bound) + " bytes");
+      case LineReader::Got::failed:
+        return fail(std::strerror(reader.error()));
+      default:
+        break;
+    }
+    if (counted) return fail(at + " follows its end line");
+    if (line.starts_with(end_mark)) {
+      const std::string_view count = std::string_view(line).substr(end_mark.size());
+      if (!all_digits(count, 18)) return fail(at + " does not parse");
+      counted.emplace();
+      std::from_chars(count.data(), count.data() + count.size(), *counted);
+      continue;
+    }
     Sum want;
-    std::from_chars(line.data(), line.data() + tab1, want.size);
-    std::from_chars(line.data() + tab1 + 1, line.data() + tab2, want.crc, 16);
-    const std::string path(line.substr(tab2 + 1));
-    const auto have = sum_of(path);
-    if (!have) {
-      // A missing file of a missing folder line is told once, by the line.
-      bool told = false;
-      for (const auto& problem : result.problems)
-        told = told || ascii_lower(path).starts_with(ascii_lower(problem.path));
-      if (!told) result.problems.push_back({path, "missing"});
-    } else if (have->size != want.size) {
+    std::string_view named;
+    if (!parse_sum(line, want, named)) return fail(at + " does not parse");
+    const std::string path(named);
+    const std::size_t covered = listed.covering(path);
+    if (covered == 0)
+      return fail(at + " names " + path + ", which no line of " + record +
+                  " lists; it was not opened");
+    ++entries;
+
+    const platform::RegularFile summed = files.open(path, covered);
+    Sum have;
+    const int error = summed.is_open() ? sum_of(summed, have) : summed.error();
+    if (error == ENOENT || error == ENOTDIR) {
+      if (!missing_lines.contains(ascii_lower(path.substr(0, covered))))
+        result.problems.push_back({path, "missing"});
+    } else if (error != 0) {
+      result.problems.push_back(
+          {path, "not read: " + (summed.is_open() ? std::strerror(error) : summed.reason())});
+    } else if (have.size != want.size) {
       result.problems.push_back({path, "size changed (" + std::to_string(want.size) + " -> " +
-                                           std::to_string(have->size) + " bytes)"});
-    } else if (have->crc != want.crc) {
+                                           std::to_string(have.size) + " bytes)"});
+    } else if (have.crc != want.crc) {
       result.problems.push_back({path, "content changed"});
     }
+  }
+  if (counted) {
+    if (*counted != entries)
+      return fail("truncated: its end line counts " + std::to_string(*counted) + " sum(s), " +
+                  std::to_string(entries) + " are there");
+    return result;
+  }
+
+  // Written before sums had an end line: complete only when every file the
+  // record's lines hold now has a sum in it.
+  std::unordered_set<std::string> unsummed;
+  for (const std::string& found : files_listed(lines)) unsummed.insert(ascii_lower(found));
+  if (::lseek(file.fd(), 0, SEEK_SET) != 0) return fail(std::strerror(errno));
+  LineReader again(file.fd(), bound);
+  while (again.next(line) == LineReader::Got::line) {
+    Sum sum;
+    std::string_view named;
+    if (parse_sum(line, sum, named)) unsummed.erase(ascii_lower(named));
+  }
+  if (!unsummed.empty()) {
+    std::vector<std::string> left(unsummed.begin(), unsummed.end());
+    std::sort(left.begin(), left.end());
+    return fail("incomplete: it has no end line, and " + std::to_string(left.size()) +
+                " file(s) below the record's lines have no sum in it (" + left.front() + ")");
   }
   return result;
 }

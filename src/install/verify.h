@@ -26,10 +26,16 @@ std::vector<OwnerAnswer> owners_of(const Shared& shared, const std::vector<std::
 
 // The sizes and checksums of what a record lists, beside it: record +
 // ".sums", one "size<TAB>crc32<TAB>path" line per regular file (the files of
-// a listed folder included; links are never followed). The record itself
-// keeps its format.
+// a listed folder included; links are never followed), ended by one
+// "end<TAB>count" line that counts them, so that a file cut short shows.
+// The record itself keeps its format.
 std::string sums_path(const std::string& record);
-// Written once an install of the record copied everything; 0 or the errno.
+// The most the sums of a record of that many lines may take; a larger file
+// is neither written nor read.
+std::uint64_t max_sums_bytes(std::size_t record_lines);
+// Written once an install of the record copied everything; 0 or the errno
+// (EFBIG beyond max_sums_bytes, or that of a file that could not be read),
+// and then no sums are left, so that verify checks presence only.
 // between_files runs after each file read, so that a window stays live.
 int write_install_sums(const std::string& record, const std::function<void()>& between_files = {});
 
@@ -43,10 +49,18 @@ struct VerifyResult {
   std::size_t lines = 0;
   bool has_sums = false;  // installed before sums were kept: only presence is checked
   std::vector<VerifyProblem> problems;
+  // Set when not every sum could be compared (an unfinished install; sums
+  // that are no regular file, cut short, malformed, too large or naming a
+  // path the record does not list); it names the sums file and says why.
+  // problems then holds what was found until then.
+  std::string failure;
 };
 
 // Every listed path that is gone, and every file whose size or content
-// changed since its install. Throws Error when a record cannot be read.
+// changed since its install. Only files at or below a record line are
+// opened, never through a link below that line. Sums written before they
+// had an end line count only when every file now below the record's lines
+// has a sum in them. Throws Error when a record cannot be read.
 VerifyResult verify_record(const std::string& record);
 
 }  // namespace wingstow

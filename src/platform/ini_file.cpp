@@ -3,14 +3,13 @@
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/regular_file.h"
 
 #include <cerrno>
 #include <optional>
 #include <vector>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace wingstow::platform {
 
@@ -35,28 +34,6 @@ bool same_name(std::string_view a, std::string_view b) {
     if (x != y) return false;
   }
   return true;
-}
-
-// Whole file; nothing when it is missing (errno ENOENT) or cannot be read.
-std::optional<std::string> read_all(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string content;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int error = errno;
-      ::close(fd);
-      errno = error;
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    content.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return content;
 }
 
 struct Line {
@@ -210,9 +187,10 @@ IniFile::IniFile(std::string path) : path_(std::move(path)) {}
 
 std::string IniFile::read(std::string_view section, std::string_view key,
                           std::string_view fallback) const {
-  const auto text = read_all(resolve(path_));
-  if (!text) return capped(fallback);
-  auto value = find_value(*text, section, key);
+  const auto file = read_regular_file(resolve(path_), max_settings_bytes);
+  if (file.error == ENOENT) return capped(fallback);
+  if (!file.ok()) throw Error("The settings file " + path_ + " cannot be read: " + file.reason);
+  auto value = find_value(file.text, section, key);
   return value ? std::move(*value) : capped(fallback);
 }
 
@@ -221,22 +199,21 @@ IniWrite IniFile::write(std::string_view section, std::string_view key, std::str
     return IniWrite::line_break;
   const auto fail = [this]() { throw Error("Impossible d'écrire dans " + path_); };
   const std::string real = resolve(path_);
-  auto existing = read_all(real);
-  if (!existing && errno != ENOENT) fail();
+  auto existing = read_regular_file(real, max_settings_bytes);
+  if (!existing.ok() && existing.error != ENOENT) fail();
   // A read-only file stays as it is, as on Windows; the rename below would
   // otherwise replace it.
   struct stat st;
-  if (existing && ::stat(real.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0) fail();
+  if (existing.ok() && ::stat(real.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0) fail();
 
-  const std::string text =
-      with_entry(existing ? std::move(*existing) : std::string(), section, key, value);
+  const std::string text = with_entry(std::move(existing.text), section, key, value);
   // Only what the reader gives back unchanged is stored.
   if (find_value(text, section, key) != value) return IniWrite::not_kept;
 
   // Through the fault seam, synced, never through a link at the file's place.
   if (write_file_atomically(real, text) != 0) fail();
-  const auto written = read_all(real);
-  if (!written || find_value(*written, section, key) != value) fail();
+  const auto written = read_regular_file(real, max_settings_bytes);
+  if (!written.ok() || find_value(written.text, section, key) != value) fail();
   return IniWrite::written;
 }
 

@@ -6,10 +6,14 @@
 // and file when missing) and keeps every other byte of the file. A line ends
 // with CR LF, LF or a bare CR, as the Windows reader takes them.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace wingstow::platform {
+
+// Far more than any settings file holds; a larger one is refused, not read.
+inline constexpr std::size_t max_settings_bytes = 1024 * 1024;
 
 // What became of a write that did not fail on the disk.
 enum class IniWrite {
@@ -30,6 +34,10 @@ class IniFile {
 
   // The key's value with surrounding blanks removed, at most 2047
   // characters; fallback when the file, the section or the key is missing.
+  // Throws wingstow::Error naming the file when anything but a regular file
+  // is at its place (a folder, a link, a named pipe: none is followed or
+  // waited on), when it is larger than max_settings_bytes, or when it cannot
+  // be read.
   std::string read(std::string_view section, std::string_view key, std::string_view fallback) const;
 
   // Stores value so that read() gives it back unchanged, or leaves the file

@@ -7,12 +7,14 @@
 #include <QStandardPaths>
 #include <QSysInfo>
 
+#include "platform/regular_file.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <string>
 
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +22,9 @@
 namespace wingstow::platform {
 
 namespace {
+
+// QLockFile writes a number, a name and a host.
+constexpr std::size_t max_lock_bytes = 4096;
 
 // True when the lock file's text (QLockFile's "pid\nname\nhost\n") names a
 // running process of this machine other than this one.
@@ -47,43 +52,32 @@ bool names_other_running_process(const std::string& text) {
 // releases its flock just before it removes the file). True when it is gone
 // and locking may be tried again.
 bool remove_abandoned_lock(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0 && errno == EACCES) {
+  RegularFile file(path);
+  if (file.error() == EACCES) {
     // Only a lock file of ours is opened up; the runtime folder is ours.
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid())
       return false;
     if (::chmod(path.c_str(), (st.st_mode & 07777) | S_IRUSR) != 0) return false;
-    fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    file = RegularFile(path);
   }
-  if (fd < 0) {
-    if (errno == ENOENT) return true;
-    // A link is never a lock that QLockFile made; the link goes, not its target.
-    if (errno == ELOOP) return ::unlink(path.c_str()) == 0 || errno == ENOENT;
-    return false;
-  }
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
+  // Anything but a regular file that took its place meanwhile is told by
+  // the next look, before QLockFile opens it.
+  if (!file.is_open())
+    return file.error() == ENOENT || file.error() == ELOOP || file.error() == EISDIR ||
+           file.error() == EINVAL;
+  const int fd = file.fd();
 
   struct stat held, there;
-  if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) return false;
+  if (::fstat(fd, &held) != 0) return false;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return false;  // a running holder
   // Another starter may have replaced it meanwhile: then look again.
   if (::lstat(path.c_str(), &there) != 0) return errno == ENOENT;
   if (there.st_ino != held.st_ino || there.st_dev != held.st_dev) return true;
 
   std::string text;
-  char buffer[512];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-    if (text.size() > 4096) break;  // no lock file is that long
-  }
-  if (names_other_running_process(text)) return false;
+  // What is longer than any lock file names no process.
+  if (file.read_to(text, max_lock_bytes) == 0 && names_other_running_process(text)) return false;
   // Unlinked under the flock: a second remover that opened the same file
   // either fails to flock it or, once it is gone, finds another file or none
   // at the path above.
@@ -108,13 +102,35 @@ SingleInstance::SingleInstance(std::string_view name, std::string folder) {
 SingleInstance::~SingleInstance() = default;
 
 bool SingleInstance::acquire() {
+  failure_.clear();
   if (lock_->isLocked()) return true;
+  // QLockFile reads what is there through a link, waits on a pipe and takes
+  // a folder for a lock it cannot parse, so it is looked at first.
+  FileCheck there;
+  const auto foreign = [&] {
+    there = check_regular_file(path_);
+    if (there.error != EISDIR && there.error != ELOOP && there.error != EINVAL) return false;
+    failure_ = "The instance lock " + path_ + " cannot be taken: it is " + there.reason +
+               "; it was left as it is: take it away, then start again";
+    return true;
+  };
   // A few rounds: each either locks, meets a holder, or clears a dead lock
   // that another starter may take first.
   for (int round = 0; round < 3; ++round) {
+    if (foreign()) return false;
+    // QLockFile would read all of it.
+    if (there.regular() && there.size > max_lock_bytes && !remove_abandoned_lock(path_))
+      return false;
     if (lock_->tryLock(0)) return true;
+    if (lock_->error() == QLockFile::PermissionError || lock_->error() == QLockFile::UnknownError) {
+      failure_ =
+          "The instance lock " + path_ + " cannot be made: " +
+          (lock_->error() == QLockFile::PermissionError ? std::strerror(EACCES) : "unknown error");
+      return false;
+    }
     if (lock_->error() != QLockFile::LockFailedError || !remove_abandoned_lock(path_)) return false;
   }
+  foreign();
   return false;
 }
 

@@ -19,10 +19,17 @@ class SingleInstance {
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;
 
-  // True when this process now holds the lock; false when another one does.
-  // A lock file that no running process holds is taken over, whatever it
-  // holds (nothing, garbage, a dead process's number).
+  // True when this process now holds the lock; false when another one does,
+  // or when the lock cannot be taken at all (failure() says why). A lock
+  // file that no running process holds is taken over, whatever it holds
+  // (nothing, garbage, a dead process's number). Anything but a regular file
+  // at its place (a folder, a link, a named pipe) is neither opened nor
+  // removed: it is a failure.
   bool acquire();
+
+  // Why the last acquire() could not take the lock when no other process
+  // holds it, naming the lock's path; empty otherwise.
+  const std::string& failure() const { return failure_; }
 
   // The lock file's path; its folder holds the instance's other runtime
   // files (the socket a later start talks to).
@@ -30,6 +37,7 @@ class SingleInstance {
 
  private:
   std::string path_;
+  std::string failure_;
   std::unique_ptr<QLockFile> lock_;
 };
 

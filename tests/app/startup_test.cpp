@@ -6,6 +6,8 @@
 #include <QTextBrowser>
 #include <thread>
 
+#include <sys/stat.h>
+
 #include "app/chooser_window.h"
 #include "app/help_window.h"
 #include "app/main_window.h"
@@ -98,6 +100,23 @@ class StartupTest : public QObject {
     first.reset();
     auto third = start_instance(options(program, locks, &second_ui));
     QVERIFY(third && third->window);
+  }
+
+  // A pipe as the settings file: the window comes up and says which file it
+  // cannot read, instead of waiting on it for good.
+  void aPipeAsTheSettingsFileIsTold() {
+    QTemporaryDir dir;
+    const std::string program = test::folder_with_sep(dir, "prog");
+    const std::string ini = program + "planeyard.ini";
+    QCOMPARE(::mkfifo(ini.c_str(), 0600), 0);
+    test::RecordingUi ui;
+    auto started = start_instance(options(program, dir.path().toStdString() + "/run", &ui));
+    QVERIFY(started && started->window);
+    started->window->show();
+    QVERIFY(QTest::qWaitFor([&] { return !ui.messages.empty(); }));
+    QCOMPARE(ui.messages[0].text,
+             "The settings file " + ini + " cannot be read: a named pipe, not a regular file.");
+    QVERIFY(started->window->isEnabled());
   }
 
   // "wingstow a.zip b.zip" while Wingstow runs: the running window gets them

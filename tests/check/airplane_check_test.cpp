@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <string>
@@ -26,7 +27,8 @@ namespace {
 using test::TempTree;
 using Files = std::map<std::string, std::string>;
 
-// Markers among the contents: a folder, an entry taken away, a named pipe.
+// Markers among the contents: a folder, an entry taken away, a named pipe,
+// and "-> path" a link to that path of the tree.
 const std::string folder = "<folder>";
 const std::string removed = "<removed>";
 const std::string fifo = "<fifo>";
@@ -81,6 +83,9 @@ void make(const TempTree& tree, const Files& files) {
     } else if (content == fifo) {
       test::remove_tree(tree.path(path));
       ASSERT_EQ(::mkfifo(tree.path(path).c_str(), 0600), 0);
+    } else if (content.starts_with("-> ")) {
+      test::remove_tree(tree.path(path));
+      ASSERT_EQ(::symlink(tree.path(content.substr(3)).c_str(), tree.path(path).c_str()), 0);
     } else {
       tree.make_file(path, content);
     }
@@ -158,6 +163,11 @@ TEST(AirplaneCheck, OneFaultPerAirplane) {
       {"a pipe is never opened",
        {{panel_cfg, fifo}},
        {{Problem::unreadable, "panel.cfg", 0, "not a regular file", 0}}},
+      // Its text, from outside the simulator, must not reach a finding.
+      {"a linked panel.cfg is not read",
+       {{panel_cfg, "-> outside/panel.cfg"},
+        {"outside/panel.cfg", "[Window00]\r\ngauge00=Secret!a\r\n"}},
+       {{Problem::unreadable, "panel.cfg", 0, "a symbolic link, which is not followed", 0}}},
       {"a gap in the numbers",
        {{cfg, clean_airplane()[cfg] + "[fltsim.2]\r\ntitle=Never\r\n"}},
        {{Problem::unread_section, "aircraft.cfg", 8, "there is no [fltsim.1]", 0}}},

@@ -94,8 +94,14 @@ class CliTest : public test::SimulatorFixture {
     for (const auto& argument : arguments) list << QString::fromStdString(argument);
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(WINGSTOW_CLI, list);
-    process.waitForFinished(-1);
     Result result;
+    // A command that blocks is a failure of its own, not a test that hangs.
+    if (!process.waitForFinished(60000)) {
+      process.kill();
+      process.waitForFinished(-1);
+      ADD_FAILURE() << "wingstow-cli did not end";
+      return result;
+    }
     result.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.out = process.readAllStandardOutput().toStdString();
     result.err = process.readAllStandardError().toStdString();
@@ -229,6 +235,14 @@ TEST_F(CliTest, OwnerVerifyAndCheck) {
             (Strings{fs + "aircraft/Jet/panel/panel.cfg", fs + "gauges/jet.gau"}));
   EXPECT_EQ(field(jet["problems"], "problem"), (Strings{"missing", "content changed"}));
   EXPECT_EQ(cli({"verify", "prop"}).status, 0);
+  // Sums it cannot read whole are no OK.
+  const std::string sums = unzip + "Prop.txt.sums";
+  test::write_file(sums, "");
+  run = cli({"verify", "prop"}, false);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "Prop: " + sums + ": empty, so nothing could be compared\n");
+  EXPECT_EQ(str(cli({"verify", "prop"}).json["packages"].toArray()[0].toObject()["failure"]),
+            sums + ": empty, so nothing could be compared");
 
   run = cli({"check", "prop", "jet"});
   EXPECT_EQ(run.status, 1);

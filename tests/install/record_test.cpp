@@ -7,11 +7,13 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/error.h"
 #include "platform/faults.h"
 #include "settings/shared.h"
+#include "support/special_files.h"
 #include "support/temp_tree.h"
 
 namespace wingstow {
@@ -82,23 +84,51 @@ TEST_F(RecordTest, FailuresBecomeErrorsNamingTheRecord) {
 
 // Nothing is read or written through a link or from a special file: a link
 // named like a record or a log would make the program write outside the
-// unzip folder, a named pipe would block it for good.
+// unzip folder, a named pipe would block it for good. A mark of an
+// unfinished install that is no regular file is no mark.
 TEST_F(RecordTest, LinksAndSpecialFilesAreRefused) {
+  using test::Entry;
+  const std::string link = "a symbolic link, which is not followed";
+  const std::pair<Entry, std::string> cases[] = {
+      {Entry::link_to_file, link},
+      {Entry::dangling_link, link},
+      {Entry::link_to_dev_zero, link},
+      {Entry::pipe, "a named pipe, not a regular file"},
+      {Entry::socket, "a socket, not a regular file"},
+      {Entry::folder, "a folder, not a regular file"},
+  };
   const std::string outside = tree.make_file("outside.txt", "keep");
-  const std::string link = unzip + "Link.txt";
-  ASSERT_EQ(::symlink(outside.c_str(), link.c_str()), 0);
-  const std::string pipe = unzip + "Pipe.txt";
-  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  ::alarm(20);  // a regression blocks on the pipe rather than failing
+  write_record(path, {"/FS9/aircraft/Cessna"});
+  for (const auto& [entry, reason] : cases) {
+    SCOPED_TRACE(test::entry_name(entry));
+    const std::string record = unzip + "Special.txt";
+    test::make_entry(record, entry, outside);
+    const auto read = test::returned<std::string>([record] {
+      try {
+        record_lines(record);
+      } catch (const Error& error) {
+        return std::string(error.what());
+      }
+      return std::string("no error");
+    });
+    ASSERT_TRUE(read);
+    EXPECT_NE(read->find("(" + reason + ") on " + record), std::string::npos) << *read;
+    if (entry != Entry::folder) {
+      expect_error_naming(record, [&] { write_record(record, {"/FS9/aircraft/X"}); });
+      expect_error_naming(record, [&] { append_record_line(record, "/FS9/aircraft/X"); });
+    }
 
-  for (const std::string& record : {link, pipe}) {
-    expect_error_naming(record, [&] { record_lines(record); });
-    expect_error_naming(record, [&] { write_record(record, {"/FS9/aircraft/X"}); });
-    expect_error_naming(record, [&] { append_record_line(record, "/FS9/aircraft/X"); });
+    test::make_entry(install_marker(path), entry, outside);
+    const auto unfinished =
+        test::returned<bool>([record = path] { return install_unfinished(record); });
+    ASSERT_TRUE(unfinished);
+    EXPECT_FALSE(*unfinished);
   }
-  ::alarm(0);
   EXPECT_EQ(read_file(outside), "keep");
-  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  // A mark this program makes still counts.
+  test::remove_tree(install_marker(path));
+  mark_install_started(path);
+  EXPECT_TRUE(install_unfinished(path));
 }
 
 // A record is rewritten whole or not at all: a failure at any point leaves

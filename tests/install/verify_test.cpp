@@ -5,11 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "install/install_fixture.h"
 #include "install/record.h"
+#include "support/special_files.h"
 
 namespace wingstow {
 namespace {
@@ -68,6 +75,104 @@ TEST_F(VerifyTest, FindsMissingAndChangedFiles) {
   const auto gone = verify_record(record);
   ASSERT_EQ(gone.problems.size(), 2u);  // the folder once, not each of its files
   EXPECT_EQ(gone.problems[0].path, fs + "aircraft/Jet");
+}
+
+// Verify says OK only when it compared every sum the install wrote: sums it
+// cannot read whole, or that name a path the record does not list, are a
+// failure that names them, and such a path is never opened.
+TEST_F(VerifyTest, EverySumIsComparedOrVerifyFails) {
+  using test::Entry;
+  const std::string record = unzip + "Jet.txt";
+  const std::string sums = sums_path(record);
+  ASSERT_EQ(write_install_sums(record), 0);
+  const std::string good = test::read_file(sums);
+  const std::string secret = tree.make_file("outside/secret", "secret");
+  const std::string jet = fs + "aircraft/Jet/";
+  const auto verify = [record] {
+    return test::returned<VerifyResult>([record] { return verify_record(record); });
+  };
+
+  const auto clean = verify();
+  ASSERT_TRUE(clean);
+  EXPECT_EQ(clean->failure, "");
+  EXPECT_TRUE(clean->problems.empty());
+  test::write_file(fs + "gauges/jet.gau", "jet GAUGE");
+  const auto edited = verify();
+  ASSERT_TRUE(edited && edited->problems.size() == 1u);
+  EXPECT_EQ(edited->problems[0].what, "content changed");
+  EXPECT_EQ(edited->failure, "");
+  test::write_file(fs + "gauges/jet.gau", "jet gauge");
+
+  // The four sums, each with its line end, and the end line.
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < good.size(); at = good.find('\n', at) + 1)
+    lines.push_back(good.substr(at, good.find('\n', at) + 1 - at));
+  ASSERT_EQ(lines.size(), 5u);
+  ASSERT_EQ(lines[4], "end\t4\n");
+  const std::string old_format = lines[0] + lines[1] + lines[2] + lines[3];
+  std::filesystem::create_symlink(tree.path("outside"), jet + "escape");
+  struct Case {
+    const char* name;
+    std::string text;  // of the sums
+    std::string failure;
+    std::string problem = {};  // the one problem
+    std::optional<Entry> entry = {};
+    std::function<void()> also = {};
+  };
+  const Case cases[] = {
+      {"written before sums had an end line", old_format, ""},
+      {"empty", "", sums + ": empty, so nothing could be compared"},
+      {"no end line, the last sum gone", lines[0] + lines[1] + lines[2],
+       "incomplete: it has no end line"},
+      {"end line counts more", lines[0] + lines[2] + lines[3] + lines[4],
+       "truncated: its end line counts 4 sum(s), 3 are there"},
+      {"cut inside a line", good.substr(0, good.size() - 3), "line 5 has no line end"},
+      {"a line that does not parse", "x" + good, "line 1 does not parse"},
+      {"a path climbing out of its line",
+       "6\t00000000\t" + jet + "../../../outside/secret\n" + good, "line 1 does not parse"},
+      {"a path no line lists", "6\t00000000\t" + secret + "\n" + good,
+       "line 1 names " + secret + ", which no line of " + record + " lists; it was not opened"},
+      {"a path through a link below its line",
+       "6\t00000000\t" + jet + "escape/secret\n" + old_format + "end\t5\n", "",
+       jet + "escape/secret: not read: below a symbolic link, which is not followed"},
+      {"a folder", "", sums + ": a folder, not a regular file", "", Entry::folder},
+      {"a named pipe", "", sums + ": a named pipe, not a regular file", "", Entry::pipe},
+      {"a socket", "", sums + ": a socket, not a regular file", "", Entry::socket},
+      {"a link to good sums", "", sums + ": a symbolic link", "", Entry::link_to_file},
+      {"a dangling link", "", sums + ": a symbolic link", "", Entry::dangling_link},
+      {"larger than a record of 3 lines has",
+       good,
+       sums + ": larger than " + std::to_string(max_sums_bytes(3)) + " bytes",
+       "",
+       {},
+       [&] { std::filesystem::resize_file(sums, max_sums_bytes(3) + 1); }},
+      {"an unfinished install",
+       good,
+       "its install is unfinished (" + install_marker(record) + " is there)",
+       "",
+       {},
+       [&] { mark_install_started(record); }},
+  };
+  const std::string copy = tree.make_file("good.sums", good);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.entry ? test::make_entry(sums, *c.entry, copy) : test::write_file(sums, c.text);
+    if (c.also) c.also();
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(::inotify_add_watch(watch, secret.c_str(), IN_OPEN), 0);
+    const auto result = verify();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->failure.empty(), c.failure.empty()) << result->failure;
+    EXPECT_NE(result->failure.find(c.failure), std::string::npos) << result->failure;
+    ASSERT_EQ(result->problems.size(), c.problem.empty() ? 0u : 1u);
+    for (const auto& problem : result->problems)
+      EXPECT_EQ(problem.path + ": " + problem.what, c.problem);
+    char event[256];
+    EXPECT_EQ(::read(watch, event, sizeof event), -1) << "the file outside was opened";
+    ::close(watch);
+    test::remove_tree(sums);
+    mark_install_finished(record);
+  }
 }
 
 }  // namespace

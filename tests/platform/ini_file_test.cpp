@@ -45,7 +45,10 @@ TEST(IniRead, MatchesNamesWithoutCaseAndTrimsValues) {
   EXPECT_EQ(ini.read("paths", "key", "-"), "-");
   EXPECT_EQ(ini.read("nosuch", "fs_path", "-"), "-");
   EXPECT_EQ(IniFile(tree.path("missing.ini")).read("paths", "fs_path", "fb"), "fb");
-  EXPECT_EQ(IniFile(tree.make_folder("dir.ini")).read("paths", "fs_path", "fb"), "fb");
+  // More than any settings file holds is refused, not read.
+  EXPECT_THROW(IniFile(tree.make_file("big.ini", std::string(max_settings_bytes + 1, ';')))
+                   .read("paths", "fs_path", "fb"),
+               Error);
 }
 
 TEST(IniRead, CapsValuesAt2047Characters) {

@@ -217,7 +217,8 @@ TEST_F(SimulatorTest, UnwritableSettingsFileIsReported) {
         try {
           select_simulator(shared, ui, "fs2002");
         } catch (const Error& e) {
-          EXPECT_EQ(std::string(e.what()), "Impossible d'écrire dans " + ini());
+          EXPECT_EQ(std::string(e.what()),
+                    "The settings file " + ini() + " cannot be read: a folder, not a regular file");
           throw;
         }
       },

@@ -1,0 +1,77 @@
+#pragma once
+
+// Files the program reads by a fixed name (settings, records, sums, cfg
+// files, the lock): only a regular file is opened, never through a link at
+// its place, never waiting on a pipe or a device, and read up to a bound.
+// Failures are values: an errno-style number and a short reason.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace wingstow::platform {
+
+class Folder;
+
+// A regular file open for reading. The path's letter case is taken as it is
+// (resolve() first where case may differ); folders above it may be links,
+// the file itself may not. Errors: ENOENT, ELOOP (a link, dangling or not),
+// EISDIR (a folder), EINVAL (a named pipe, a socket or a device; none is
+// opened), or what open(2) and fstat(2) said.
+class RegularFile {
+ public:
+  explicit RegularFile(std::string_view path);
+  // The entry name of folder, the same way.
+  RegularFile(const Folder& folder, std::string_view name);
+  RegularFile(RegularFile&& other) noexcept;
+  RegularFile& operator=(RegularFile&& other) noexcept;
+  RegularFile(const RegularFile&) = delete;
+  RegularFile& operator=(const RegularFile&) = delete;
+  ~RegularFile();
+
+  bool is_open() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  int error() const { return error_; }
+  // "a named pipe, not a regular file", "No such file or directory", ...
+  const std::string& reason() const { return reason_; }
+  // The size fstat gave when it was opened.
+  std::uint64_t size() const { return size_; }
+
+  // Reads on from where the file stands into text (appended) until its end.
+  // 0, EFBIG when it holds more than max_bytes (text then ends with the
+  // first max_bytes), or the errno of the failed read.
+  int read_to(std::string& text, std::size_t max_bytes);
+
+ private:
+  void open_at(int dir, const std::string& name);
+  void fail(int error, std::string reason);
+
+  int fd_ = -1;
+  int error_ = 0;
+  std::string reason_;
+  std::uint64_t size_ = 0;
+};
+
+// What RegularFile would find at path, told without opening it: error 0
+// and its size for a regular file, otherwise its error and reason.
+struct FileCheck {
+  int error = 0;
+  std::string reason;
+  std::uint64_t size = 0;
+  bool regular() const { return error == 0; }
+};
+FileCheck check_regular_file(std::string_view path);
+
+struct FileText {
+  std::string text;
+  int error = 0;       // as RegularFile, or EFBIG
+  std::string reason;  // empty when error is 0
+  bool ok() const { return error == 0; }
+};
+
+// The whole of the regular file at path, of at most max_bytes; a larger one
+// is EFBIG ("larger than N bytes"), refused by its size before it is read.
+FileText read_regular_file(std::string_view path, std::size_t max_bytes);
+
+}  // namespace wingstow::platform
