@@ -329,16 +329,27 @@ class RecordRemoval {
       return;
     }
     std::set<std::string> keepers;
-    if (!clear_inside(folder, line, keepers)) return;  // a failure was told
+    const Cleared cleared = clear_inside(folder, line, keepers);
+    if (cleared.failed) return;  // told, and the record stays for another run
+    // What the others listed inside may be gone already: then nothing stays.
+    if (!cleared.kept) {
+      if (!discard(folder, true)) fail(folder_failure, line);
+      return;
+    }
     hand_over(line, keepers);
   }
 
+  struct Cleared {
+    bool kept = false;    // something another record owns stayed
+    bool failed = false;  // something could not be taken away (told)
+  };
+
   // Takes out of folder what no other record owns; written is the folder as
   // the record spells it, which the other records' lines are compared with.
-  // keepers receives the records owning what stayed. False after a failure.
-  bool clear_inside(const std::string& folder, const std::string& written,
-                    std::set<std::string>& keepers) {
-    bool whole = true;
+  // keepers receives the records owning what stayed.
+  Cleared clear_inside(const std::string& folder, const std::string& written,
+                       std::set<std::string>& keepers) {
+    Cleared cleared;
     for (const auto& entry : platform::find_entries(folder, "*", platform::attr_any)) {
       if (entry.name == "." || entry.name == "..") continue;
       const std::string path = folder + platform::sep + entry.name;
@@ -346,19 +357,22 @@ class RecordRemoval {
       if (listed_elsewhere(line)) {
         for (auto& owner : run_.owners.owners(line))
           if (owner != record_) keepers.insert(std::move(owner));
+        cleared.kept = true;
         continue;
       }
       const bool is_folder = (entry.attributes & platform::attr_directory) && !entry.link;
       if (is_folder && others_inside(line) != 0) {
-        whole = clear_inside(path, line, keepers) && whole;
-        continue;
+        const Cleared below = clear_inside(path, line, keepers);
+        cleared.failed = cleared.failed || below.failed;
+        cleared.kept = cleared.kept || below.kept;
+        if (below.kept || below.failed) continue;
       }
       if (!discard(path, is_folder)) {
         fail(is_folder ? folder_failure : file_failure, line);
-        whole = false;
+        cleared.failed = true;
       }
     }
-    return whole;
+    return cleared;
   }
 
   // The records that keep something inside the folder take its line, so

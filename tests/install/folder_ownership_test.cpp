@@ -123,6 +123,13 @@ TEST_F(FolderOwnershipTest, FolderInsideAnotherRecordsFolderInEitherOrder) {
     EXPECT_FALSE(has_record("Base"));
     EXPECT_FALSE(has_record("Livery"));
   }
+  // What another record lists inside may be gone already: nothing stays.
+  tree.make_file("FS9/aircraft/Plane/aircraft.cfg", "cfg");
+  write_record(unzip + "Base.txt", {fs + "aircraft/Plane"});
+  write_record(unzip + "Gone.txt", {fs + "aircraft/Plane/texture.gone"});
+  remove({"Base"});
+  EXPECT_EQ(snapshot(fs), before);
+  EXPECT_EQ(record_of("Gone"), std::vector<std::string>{fs + "aircraft/Plane/texture.gone"});
 }
 
 }  // namespace
