@@ -158,8 +158,11 @@ void RecordIndex::end_record(Id id) {
 }
 
 void RecordIndex::abandon_record(Id id) {
-  // Paths only this record had begun to list go again.
-  for (PathEntry* entry : paths_of_[id])
+  // Paths only this record had begun to list go again, each once.
+  auto& mine = paths_of_[id];
+  std::sort(mine.begin(), mine.end(), std::less<PathEntry*>());
+  mine.erase(std::unique(mine.begin(), mine.end()), mine.end());
+  for (PathEntry* entry : mine)
     if (entry->second.records == 0)
       if (const auto at = paths_.find(entry->first); at != paths_.end()) paths_.erase(at);
   paths_of_[id].clear();
