@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/quiet_ui.h"
+#include "base/quiet_ui.h"
 
 namespace wingstow::bench {
 

@@ -14,9 +14,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/ui.h"
 #include "bench_support.h"
 #include "packages/zip_master.h"
-#include "settings/ui.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "install/find_file.h"
+#include "base/find_file.h"
 #include "settings/folder_size.h"
 
 namespace {

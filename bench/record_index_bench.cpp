@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "install/record_index.h"
+#include "settings/record_index.h"
 
 namespace {
 

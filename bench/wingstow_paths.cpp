@@ -36,15 +36,15 @@
 #include <type_traits>
 #include <vector>
 
+#include "base/find_file.h"
+#include "base/ui.h"
 #include "bench_support.h"
-#include "install/find_file.h"
 #include "install/install_aircraft.h"
 #include "packages/unzip.h"
 #include "packages/zip_master.h"
 #include "removal/removal.h"
 #include "settings/shared.h"
 #include "settings/simulator.h"
-#include "settings/ui.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "wingstow_version.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -53,7 +54,7 @@ CommandLine parse_command_line(const QStringList& arguments, const QString& work
             .toStdString();
   } else if (parser.isSet(version)) {
     result.action = CommandLine::Action::version;
-    result.text = "wingstow 3.9\n";
+    result.text = std::string("wingstow ") + wingstow::version + "\n";
   }
   return result;
 }

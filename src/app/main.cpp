@@ -6,6 +6,7 @@
 #include "app/main_window.h"
 #include "app/message_box.h"
 #include "app/startup.h"
+#include "wingstow_version.h"
 
 int main(int argc, char** argv) {
   // Before any window: --help and --version need no display.
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(wingstow::application_title);
-  QApplication::setApplicationVersion("3.9");
+  QApplication::setApplicationVersion(wingstow::version);
 
   auto instance = wingstow::start_instance(wingstow::production_options(), command.archives);
   if (!instance) return 0;

@@ -35,8 +35,8 @@
 #include "app/message_box.h"
 #include "app/progress_window.h"
 #include "check/airplane_check.h"
+#include "commands/file_list_click.h"
 #include "install/install_command.h"
-#include "packages/file_list_click.h"
 #include "packages/import_archives.h"
 #include "packages/package_analysis.h"
 #include "packages/unzip.h"
@@ -51,6 +51,7 @@
 #include "widgets/flat_button.h"
 #include "widgets/gradient_panel.h"
 #include "widgets/picture_view.h"
+#include "wingstow_version.h"
 
 namespace wingstow {
 namespace {
@@ -761,7 +762,8 @@ void Tutil::SpeedButton40Click() {
 
 void Tutil::SpeedButton9Click() {
   AboutBox about(
-      {application_title, "3.9", "Use it at your own risk.", "wingstow@example.org", "Home Page",
+      {application_title, wingstow::version, "Use it at your own risk.", "wingstow@example.org",
+       "Home Page",
        QUrl::fromLocalFile(help_page_file(qt_text(help_folder_ + "airplane.html"))).toString()},
       isVisible() ? this : nullptr);
   about.exec();

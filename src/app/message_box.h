@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/ui.h"
+#include "base/ui.h"
 
 class QWidget;
 

@@ -11,14 +11,14 @@
 #include <unordered_set>
 #include <utility>
 
+#include "base/ascii_case.h"
+#include "base/find_file.h"
+#include "base/path_helpers.h"
 #include "check/cfg_reader.h"
-#include "install/find_file.h"
-#include "install/path_helpers.h"
-#include "install/record.h"
-#include "install/record_index.h"
 #include "platform/error.h"
 #include "platform/files.h"
-#include "removal/ascii_case.h"
+#include "settings/record.h"
+#include "settings/record_index.h"
 
 namespace wingstow {
 namespace {

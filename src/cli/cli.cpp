@@ -22,10 +22,7 @@
 #include "platform/single_instance.h"
 #include "settings/shared.h"
 #include "settings/simulator.h"
-
-#ifndef WINGSTOW_VERSION
-#define WINGSTOW_VERSION "unknown"
-#endif
+#include "wingstow_version.h"
 
 namespace wingstow::cli {
 namespace {
@@ -216,7 +213,7 @@ int run(const std::vector<std::string>& arguments) {
       return exit_success;
     }
     if (parsed.version) {
-      std::printf("%s %s\n", program, WINGSTOW_VERSION);
+      std::printf("%s %s\n", program, wingstow::version);
       return exit_success;
     }
     if (parsed.command.empty()) throw UsageError("no command given");

@@ -12,20 +12,20 @@
 #include <filesystem>
 #include <set>
 
+#include "base/ascii_case.h"
+#include "base/path_helpers.h"
 #include "check/airplane_check.h"
 #include "check/check_json.h"
 #include "install/install_command.h"
-#include "install/path_helpers.h"
 #include "install/plan.h"
-#include "install/record.h"
-#include "install/record_index.h"
 #include "install/verify.h"
 #include "packages/unzip.h"
 #include "platform/control_text.h"
 #include "platform/error.h"
 #include "platform/files.h"
-#include "removal/ascii_case.h"
 #include "removal/removal.h"
+#include "settings/record.h"
+#include "settings/record_index.h"
 #include "settings/simulator.h"
 
 namespace wingstow::cli {

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "settings/quiet_ui.h"
+#include "base/quiet_ui.h"
 
 namespace wingstow::cli {
 

@@ -9,15 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "base/path_helpers.h"
 #include "install/ownership.h"
-#include "install/path_helpers.h"
 #include "install/plan.h"
-#include "install/record.h"
-#include "install/record_index.h"
 #include "install/side_files.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "settings/record.h"
+#include "settings/record_index.h"
 
 namespace wingstow {
 namespace {

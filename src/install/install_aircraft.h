@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/ui.h"
 #include "settings/shared.h"
-#include "settings/ui.h"
 
 namespace wingstow {
 

@@ -5,19 +5,19 @@
 #include <set>
 #include <vector>
 
-#include "install/find_file.h"
+#include "base/ascii_case.h"
+#include "base/find_file.h"
+#include "base/path_helpers.h"
 #include "install/install_steps.h"
 #include "install/ownership.h"
-#include "install/path_helpers.h"
-#include "install/record.h"
 #include "install/side_files.h"
 #include "install/verify.h"
 #include "packages/unzip.h"
 #include "platform/control_text.h"
 #include "platform/error.h"
 #include "platform/files.h"
-#include "removal/ascii_case.h"
 #include "settings/folder_size.h"
+#include "settings/record.h"
 #include "settings/simulator.h"
 
 namespace wingstow {

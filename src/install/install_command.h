@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "base/ui.h"
 #include "packages/zip_master.h"
 #include "settings/shared.h"
-#include "settings/ui.h"
 
 namespace wingstow {
 

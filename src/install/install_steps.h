@@ -5,10 +5,10 @@
 
 #include <string>
 
+#include "base/ui.h"
 #include "install/install_aircraft.h"
 #include "install/side_files.h"
 #include "settings/shared.h"
-#include "settings/ui.h"
 
 namespace wingstow {
 

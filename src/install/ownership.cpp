@@ -11,12 +11,12 @@
 #include <memory>
 #include <utility>
 
+#include "base/ascii_case.h"
 #include "install/plan.h"
-#include "install/record.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
-#include "removal/ascii_case.h"
+#include "settings/record.h"
 
 namespace wingstow {
 namespace {

@@ -12,8 +12,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "install/record_index.h"
 #include "platform/files.h"
+#include "settings/record_index.h"
 #include "settings/shared.h"
 
 namespace wingstow {

@@ -4,14 +4,14 @@
 
 #include <cstring>
 
+#include "base/ascii_case.h"
+#include "base/path_helpers.h"
+#include "base/quiet_ui.h"
 #include "install/install_command.h"
 #include "install/install_steps.h"
-#include "install/path_helpers.h"
-#include "install/record.h"
 #include "packages/unzip.h"
 #include "platform/files.h"
-#include "removal/ascii_case.h"
-#include "settings/quiet_ui.h"
+#include "settings/record.h"
 
 namespace wingstow {
 namespace {

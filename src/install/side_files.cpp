@@ -2,12 +2,12 @@
 
 #include <cerrno>
 
+#include "base/path_helpers.h"
 #include "install/ownership.h"
-#include "install/path_helpers.h"
 #include "install/plan.h"
-#include "install/record.h"
-#include "install/record_index.h"
 #include "platform/files.h"
+#include "settings/record.h"
+#include "settings/record_index.h"
 
 namespace wingstow {
 

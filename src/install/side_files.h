@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "install/find_file.h"
+#include "base/find_file.h"
+#include "base/ui.h"
 #include "settings/shared.h"
-#include "settings/ui.h"
 
 namespace wingstow {
 

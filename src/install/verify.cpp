@@ -14,13 +14,13 @@
 #include <optional>
 #include <unordered_set>
 
-#include "install/record.h"
-#include "install/record_index.h"
+#include "base/ascii_case.h"
 #include "platform/atomic_file.h"
 #include "platform/files.h"
 #include "platform/folder_listing.h"
 #include "platform/regular_file.h"
-#include "removal/ascii_case.h"
+#include "settings/record.h"
+#include "settings/record_index.h"
 
 namespace wingstow {
 namespace {

@@ -10,11 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "install/path_helpers.h"
+#include "base/ascii_case.h"
+#include "base/path_helpers.h"
 #include "packages/unzip.h"
 #include "platform/control_text.h"
 #include "platform/files.h"
-#include "removal/ascii_case.h"
 
 namespace wingstow {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/ui.h"
+#include "base/ui.h"
 
 namespace wingstow {
 

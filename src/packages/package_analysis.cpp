@@ -2,11 +2,11 @@
 
 #include <functional>
 
-#include "install/path_helpers.h"
-#include "install/record.h"
+#include "base/ascii_case.h"
+#include "base/path_helpers.h"
 #include "packages/zip_master.h"
 #include "platform/files.h"
-#include "removal/ascii_case.h"
+#include "settings/record.h"
 
 namespace wingstow {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "install/path_helpers.h"
+#include "base/path_helpers.h"
 #include "platform/atomic_file.h"
 #include "platform/control_text.h"
 #include "platform/error.h"

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ui.h"
 #include "packages/zip_master.h"
 #include "settings/shared.h"
-#include "settings/ui.h"
 
 namespace wingstow {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "settings/ui.h"
+#include "base/ui.h"
 
 namespace wingstow {
 

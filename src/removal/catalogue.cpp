@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "install/path_helpers.h"
-#include "install/record.h"
+#include "base/ascii_case.h"
+#include "base/path_helpers.h"
 #include "packages/pictures.h"
 #include "platform/files.h"
-#include "removal/ascii_case.h"
+#include "settings/record.h"
 
 namespace wingstow {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <string>
 
+#include "base/ui.h"
 #include "settings/shared.h"
-#include "settings/ui.h"
 
 namespace wingstow {
 

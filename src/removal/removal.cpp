@@ -14,15 +14,15 @@
 #include <utility>
 #include <vector>
 
-#include "install/record.h"
-#include "install/record_index.h"
+#include "base/ascii_case.h"
 #include "install/verify.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/trash.h"
-#include "removal/ascii_case.h"
 #include "removal/shell_file_operation.h"
+#include "settings/record.h"
+#include "settings/record_index.h"
 #include "settings/simulator.h"
 
 namespace wingstow {

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ui.h"
 #include "settings/shared.h"
-#include "settings/ui.h"
 
 namespace wingstow {
 

@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "install/find_file.h"
-#include "install/record_index.h"
+#include "base/find_file.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
+#include "settings/record_index.h"
 #include "settings/wine.h"
 
 #include <memory>

@@ -6,9 +6,9 @@
 #include <optional>
 #include <utility>
 
-#include "install/record_index.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "settings/record_index.h"
 
 namespace wingstow {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/ui.h"
 #include "settings/shared.h"
-#include "settings/ui.h"
 
 namespace wingstow {
 

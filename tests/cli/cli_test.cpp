@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "install/install_fixture.h"
-#include "install/record.h"
 #include "platform/single_instance.h"
+#include "settings/record.h"
 #include "support/simulator_fixture.h"
 #include "support/zip_builder.h"
 

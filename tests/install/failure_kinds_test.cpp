@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "install/record.h"
 #include "install/trust_fixture.h"
 #include "platform/faults.h"
+#include "settings/record.h"
 
 namespace wingstow {
 namespace {

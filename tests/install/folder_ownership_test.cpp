@@ -11,9 +11,9 @@
 #include <algorithm>
 
 #include "install/plan.h"
-#include "install/record.h"
-#include "install/record_index.h"
 #include "install/trust_fixture.h"
+#include "settings/record.h"
+#include "settings/record_index.h"
 
 namespace wingstow {
 namespace {

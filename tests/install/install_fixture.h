@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "install/install_aircraft.h"
-#include "install/record.h"
 #include "install/side_files.h"
+#include "settings/record.h"
 #include "settings/shared.h"
 #include "support/recording_ui.h"
 #include "support/simulator_fixture.h"

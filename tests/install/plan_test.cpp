@@ -11,9 +11,9 @@
 
 #include "install/install_command.h"
 #include "install/install_fixture.h"
-#include "install/record.h"
 #include "packages/unzip.h"
 #include "packages/zip_master.h"
+#include "settings/record.h"
 
 namespace wingstow {
 namespace {

@@ -13,9 +13,9 @@
 
 #include "install/install_command.h"
 #include "install/install_fixture.h"
-#include "install/record.h"
 #include "packages/zip_master.h"
 #include "removal/removal.h"
+#include "settings/record.h"
 #include "settings/simulator.h"
 
 namespace wingstow::test {

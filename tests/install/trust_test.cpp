@@ -19,12 +19,12 @@
 
 #include "install/install_command.h"
 #include "install/install_fixture.h"
-#include "install/record.h"
 #include "install/trust_fixture.h"
 #include "packages/zip_master.h"
 #include "platform/error.h"
 #include "platform/faults.h"
 #include "removal/removal.h"
+#include "settings/record.h"
 #include "settings/simulator.h"
 
 namespace wingstow {

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "install/install_fixture.h"
-#include "install/record.h"
+#include "settings/record.h"
 #include "support/special_files.h"
 
 namespace wingstow {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "packages/file_list_click.h"
+#include "commands/file_list_click.h"
 #include "packages/unzip.h"
 #include "packages/zip_master.h"
 #include "settings/shared.h"

@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <random>
 
-#include "install/record.h"
-#include "install/record_index.h"
 #include "removal/removal.h"
 #include "removal/removal_fixture.h"
+#include "settings/record.h"
+#include "settings/record_index.h"
 
 namespace wingstow::test {
 namespace {

@@ -12,9 +12,9 @@
 #include <unistd.h>
 
 #include "install/install_fixture.h"
-#include "install/record.h"
 #include "platform/error.h"
 #include "removal/removal_fixture.h"
+#include "settings/record.h"
 
 namespace wingstow::test {
 namespace {

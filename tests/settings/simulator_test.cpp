@@ -7,8 +7,8 @@
 
 #include <filesystem>
 
+#include "commands/file_list_click.h"
 #include "install/install_command.h"
-#include "packages/file_list_click.h"
 #include "packages/unzip.h"
 #include "platform/error.h"
 #include "platform/files.h"

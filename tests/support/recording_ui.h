@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/ui.h"
+#include "base/ui.h"
 
 namespace wingstow::test {
 

@@ -1,4 +1,4 @@
-#include "install/find_file.h"
+#include "base/find_file.h"
 
 #include <filesystem>
 

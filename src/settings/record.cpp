@@ -1,4 +1,4 @@
-#include "install/record.h"
+#include "settings/record.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "install/path_helpers.h"
+#include "base/path_helpers.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"

@@ -5,7 +5,7 @@
 // Front ends without a window (a dry run, the command line, benchmarks)
 // override what they need.
 
-#include "settings/ui.h"
+#include "base/ui.h"
 
 namespace wingstow {
 

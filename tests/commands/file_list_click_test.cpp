@@ -1,7 +1,7 @@
 // What a click in the file list turns on and off, and the size shown for the
 // highlighted folders.
 
-#include "packages/file_list_click.h"
+#include "commands/file_list_click.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "install/path_helpers.h"
+#include "base/path_helpers.h"
 
 #include "platform/files.h"
 

@@ -1,4 +1,4 @@
-#include "install/record.h"
+#include "settings/record.h"
 
 #include <gtest/gtest.h>
 

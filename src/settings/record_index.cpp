@@ -1,12 +1,12 @@
-#include "install/record_index.h"
+#include "settings/record_index.h"
 
 #include <algorithm>
 #include <functional>
 
-#include "install/path_helpers.h"
-#include "install/record.h"
+#include "base/ascii_case.h"
+#include "base/path_helpers.h"
 #include "platform/files.h"
-#include "removal/ascii_case.h"
+#include "settings/record.h"
 
 namespace wingstow {
 

@@ -1,4 +1,4 @@
-#include "install/find_file.h"
+#include "base/find_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

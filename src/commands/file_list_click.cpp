@@ -1,7 +1,7 @@
-#include "packages/file_list_click.h"
+#include "commands/file_list_click.h"
 
+#include "base/path_helpers.h"
 #include "check/airplane_check.h"
-#include "install/path_helpers.h"
 #include "packages/package_analysis.h"
 #include "packages/pictures.h"
 #include "platform/files.h"

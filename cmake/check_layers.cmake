@@ -1,0 +1,43 @@
+# cmake -DSOURCE_DIR=<src> -P check_layers.cmake
+# Every folder of the sources may include only itself and the folders below
+# it; an include that runs back up is named and fails.
+cmake_minimum_required(VERSION 3.25)
+
+if(NOT DEFINED SOURCE_DIR)
+  message(FATAL_ERROR "SOURCE_DIR is not set")
+endif()
+get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
+
+set(below_platform "")
+set(below_base platform)
+set(below_settings platform base)
+set(below_packages platform base settings)
+set(below_install platform base settings packages)
+set(below_removal platform base settings packages install)
+set(below_check platform base settings packages install)
+set(below_commands platform base settings packages install removal check)
+set(below_widgets platform)
+set(below_cli platform base settings packages install removal check commands)
+set(below_app platform base settings packages install removal check commands widgets)
+set(folders platform base settings packages install removal check commands widgets cli app)
+
+set(violations "")
+foreach(folder IN LISTS folders)
+  file(GLOB sources "${SOURCE_DIR}/${folder}/*.cpp" "${SOURCE_DIR}/${folder}/*.h")
+  set(allowed ${folder} ${below_${folder}})
+  foreach(source IN LISTS sources)
+    file(STRINGS "${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"[a-z_]+/")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*\"([a-z_]+)/.*" "\\1" included "${line}")
+      if(included IN_LIST folders AND NOT included IN_LIST allowed)
+        file(RELATIVE_PATH shown "${SOURCE_DIR}" "${source}")
+        list(APPEND violations "${shown} includes ${included}/, a folder above ${folder}/")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations)
+  list(JOIN violations "\n  " text)
+  message(FATAL_ERROR "Includes that run back up the layers:\n  ${text}")
+endif()
