@@ -218,6 +218,12 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
                  "The package folder '" + platform::escape_controls(package) +
                      "' was not installed: " + refused,
                  Buttons::ok);
+    } else if (package_folder && is_link(package)) {
+      // Its inner archives would be extracted wherever the link leads.
+      ui.message(MessageKind::warning,
+                 "The package folder " + platform::escape_controls(package) +
+                     " is a symbolic link; nothing is installed from it",
+                 Buttons::ok);
     } else if (package_folder && unzip_interrupted(package)) {
       // Part of a package is never installed as the whole of it.
       ui.message(MessageKind::warning, unzip_interrupted_text(package), Buttons::ok);

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,30 @@ bool trash_by_rename(const std::string& real, const std::string& trash) {
   return false;
 }
 
+// The trash of the volume holding real: $topdir/.Trash/$uid where .Trash is
+// a real, sticky folder, otherwise $topdir/.Trash-$uid, made when missing;
+// nothing where neither can be used.
+std::optional<std::string> volume_trash(const std::string& real) {
+  std::string top =
+      local(QStorageInfo(QFile::decodeName(QByteArray::fromStdString(real))).rootPath());
+  if (top.empty()) return std::nullopt;
+  if (top.back() != '/') top += '/';
+  const auto uid = ::getuid();
+  const std::string id = std::to_string(uid);
+  struct stat st;
+  if (is_real_folder(top + ".Trash", st) && (st.st_mode & S_ISVTX)) {
+    const std::string shared = top + ".Trash/" + id;
+    if ((::mkdir(shared.c_str(), 0700) == 0 || errno == EEXIST) && is_real_folder(shared, st) &&
+        st.st_uid == uid && make_path(shared + "/files") && make_path(shared + "/info"))
+      return shared;
+  }
+  const std::string own = top + ".Trash-" + id;
+  if ((::mkdir(own.c_str(), 0700) == 0 || errno == EEXIST) && is_real_folder(own, st) &&
+      st.st_uid == uid && make_path(own + "/files") && make_path(own + "/info"))
+    return own;
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::vector<std::string> trash_folders() {
@@ -185,6 +210,15 @@ bool move_to_trash(std::string_view path) {
   // the current folder.
   const auto trash = home_trash();
   if (!make_path(trash + "/files") || !make_path(trash + "/info")) return false;
+  struct stat home;
+  if (::stat(trash.c_str(), &home) != 0) return false;
+  // On another volume the item goes to that volume's trash, moved here with
+  // a bounded number of tries: Qt 6.4 tries names there for ever when the
+  // volume takes no new file (read-only, no inode left).
+  if (home.st_dev != st.st_dev) {
+    const auto volume = volume_trash(real);
+    return volume && trash_by_rename(real, *volume);
+  }
   const QString name = QFile::decodeName(QByteArray::fromStdString(real));
   if (QFile::encodeName(name).toStdString() != real) return trash_by_rename(real, trash);
   QFile::moveToTrash(name);

@@ -17,6 +17,7 @@
 #include "install/trust_fixture.h"
 #include "platform/faults.h"
 #include "settings/record.h"
+#include "support/zip_builder.h"
 
 namespace wingstow {
 namespace {
@@ -67,6 +68,25 @@ TEST_F(FailureKindsTest, OnlyAFailureThatMayPassKeepsTheInstallUnfinished) {
     }
     EXPECT_FALSE(install_unfinished(unzip + name + ".txt"));
   }
+}
+
+// A package folder that is a link would have its inner archives extracted
+// wherever it leads: it is refused, and nothing is written there.
+TEST_F(FailureKindsTest, PackageFolderThatIsALinkIsRefused) {
+  const auto outside = tree.make_folder("outside/Linked");
+  tree.make_file("outside/Linked/Plane/aircraft.cfg", "cfg");
+  test::write_zip(outside + "inner.zip", {{"Inner/aircraft.cfg", "inner"}});
+  fs::create_directory_symlink(outside, unzip + "Linked");
+  const auto before = test::snapshot(tree.path("outside/"));
+
+  install({"Linked"});
+
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, "The package folder " + unzip +
+                                     "Linked is a symbolic link; nothing is installed from it");
+  EXPECT_EQ(test::snapshot(tree.path("outside/")), before);
+  EXPECT_FALSE(has_record("Linked"));
+  EXPECT_FALSE(fs::exists(fs + "aircraft/Linked"));
 }
 
 // Made through descriptors: such a path cannot be made by its name.

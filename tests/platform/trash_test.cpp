@@ -1,5 +1,6 @@
 #include "platform/trash.h"
 
+#include "support/special_files.h"
 #include "support/temp_tree.h"
 
 #include <gtest/gtest.h>
@@ -103,6 +104,37 @@ TEST_F(FakeHome, EmptiesOnlyTheTrashAndOnlyWhenTheUserAgrees) {
 
 // For folders no trash takes: gone for good, read-only folders inside
 // included, and no link followed, neither inside nor the path itself.
+// An item on another volume goes to that volume's trash; where that trash
+// takes nothing (here its info folder is a file, as a volume that takes no
+// new file leaves it unusable), the call returns false at once and the item
+// stays.
+TEST_F(FakeHome, ItemOnAnotherVolumeGoesToItsTrashOrStays) {
+  const std::string volume = "/dev/shm/";
+  struct stat shm, own;
+  if (::stat(volume.c_str(), &shm) != 0 || ::stat(home.c_str(), &own) != 0 ||
+      shm.st_dev == own.st_dev)
+    GTEST_SKIP() << "no second volume here";
+  const std::string volume_trash = volume + ".Trash-" + std::to_string(::getuid());
+  if (fs::exists(volume_trash)) GTEST_SKIP() << "a real trash exists: " << volume_trash;
+  TempTree other(volume);
+  struct Cleanup {
+    std::string path;
+    ~Cleanup() { fs::remove_all(path); }
+  } cleanup{volume_trash};
+
+  const auto first = other.make_file("Plane/aircraft.cfg", "cfg");
+  EXPECT_EQ(test::returned<bool>([&] { return move_to_trash(other.path("Plane")); }), true);
+  EXPECT_FALSE(fs::exists(first));
+  EXPECT_EQ(test::read_file(volume_trash + "/files/Plane/aircraft.cfg"), "cfg");
+  EXPECT_TRUE(fs::exists(volume_trash + "/info/Plane.trashinfo"));
+
+  fs::remove_all(volume_trash + "/info");
+  test::write_file(volume_trash + "/info", "not a folder");
+  const auto second = other.make_file("Other/aircraft.cfg", "cfg");
+  EXPECT_EQ(test::returned<bool>([&] { return move_to_trash(other.path("Other")); }), false);
+  EXPECT_EQ(test::read_file(second), "cfg");
+}
+
 TEST(DeleteTree, DeletesForGoodWithoutFollowingLinks) {
   TempTree tree;
   const auto keep = tree.make_file("outside/keep.txt", "keep");

@@ -16,8 +16,10 @@ namespace wingstow::test {
 
 namespace fs = std::filesystem;
 
-TempTree::TempTree() {
-  std::string pattern = (fs::temp_directory_path() / "wingstow-test-XXXXXX").string();
+TempTree::TempTree() : TempTree(fs::temp_directory_path().string() + "/") {}
+
+TempTree::TempTree(const std::string& parent) {
+  std::string pattern = parent + "wingstow-test-XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr)
     throw std::system_error(errno, std::generic_category(), "mkdtemp");
   root_ = pattern + "/";

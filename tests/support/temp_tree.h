@@ -11,6 +11,8 @@ namespace wingstow::test {
 class TempTree {
  public:
   TempTree();
+  // In parent (ending with the separator) instead of the temporary folder.
+  explicit TempTree(const std::string& parent);
   ~TempTree();
   TempTree(const TempTree&) = delete;
   TempTree& operator=(const TempTree&) = delete;
