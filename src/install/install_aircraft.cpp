@@ -334,8 +334,9 @@ class AircraftStep {
         continue;
       }
       const bool listed_before = step_.lists(to_path);
-      const FilePlan planned = to.is_open() ? plan_file(step_, others_, to_path, to, entry.name)
-                                            : plan_file(step_, others_, to_path);
+      const FilePlan planned = to.is_open()
+                                   ? plan_file(step_, others_, to_path, aircraft_, to, entry.name)
+                                   : plan_file(step_, others_, to_path, aircraft_);
       if (shared_.dry_run)
         note_kept(*shared_.dry_run, others_, to_path, aircraft_, planned, listed_before);
       switch (planned) {

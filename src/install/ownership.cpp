@@ -98,7 +98,7 @@ void StepRecord::finish() {
 namespace {
 
 FilePlan plan_present(StepRecord& step, const RecordIndex& others, const std::string& target,
-                      bool there) {
+                      const std::string& below, bool there) {
   if (step.lists(target)) {
     // The first file of that name in the package wins; a line of an earlier
     // run whose copy never happened is copied now.
@@ -109,7 +109,7 @@ FilePlan plan_present(StepRecord& step, const RecordIndex& others, const std::st
     step.add(target);
     return FilePlan::copy;
   }
-  if (others.listed(target)) {
+  if (others.covered(target, below)) {
     step.add(target);
     return FilePlan::list_only;
   }
@@ -118,13 +118,14 @@ FilePlan plan_present(StepRecord& step, const RecordIndex& others, const std::st
 
 }  // namespace
 
-FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target) {
-  return plan_present(step, others, target, present(target));
+FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target,
+                   const std::string& below) {
+  return plan_present(step, others, target, below, present(target));
 }
 
 FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target,
-                   platform::Folder& folder, std::string_view name) {
-  return plan_present(step, others, target, folder.find(name).has_value());
+                   const std::string& below, platform::Folder& folder, std::string_view name) {
+  return plan_present(step, others, target, below, folder.find(name).has_value());
 }
 
 void remove_stale_temporaries(const std::string& folder) {

@@ -66,13 +66,16 @@ class StepRecord {
 
 // What a step does with a file target: copy it and list it, list it only,
 // or leave it be. Lines an earlier, interrupted run of this install listed
-// are this package's own: copied when still missing.
+// are this package's own: copied when still missing. A target that is there
+// is shared when another record lists it or a folder above it (below
+// below, the install folder it goes into): it stays while they do.
 enum class FilePlan { copy, list_only, skip };
-FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target);
+FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target,
+                   const std::string& below);
 // The same for the file name of an open folder (target is its path): the
 // folder answers whether something is there.
 FilePlan plan_file(StepRecord& step, const RecordIndex& others, const std::string& target,
-                   platform::Folder& folder, std::string_view name);
+                   const std::string& below, platform::Folder& folder, std::string_view name);
 
 // Removes the temporary files that a killed copy left in folder (those of
 // processes that no longer run), so that a resumed install leaves none.

@@ -57,32 +57,23 @@ void InstallPlan::copy(const std::string& source, const std::string& target) {
 }
 
 void InstallPlan::keep(const std::string& target, std::vector<std::string> owners, bool folder) {
-  kept.push_back({target, std::move(owners), folder, {}});
+  kept.push_back({target, std::move(owners), folder});
 }
 
 void note_kept(InstallPlan& plan, const RecordIndex& others, const std::string& target,
                const std::string& below, FilePlan planned, bool listed_before) {
   if (planned == FilePlan::list_only) {
-    plan.keep(target, others.owners(target));
+    // Listed by the others, or inside a folder one of them brought.
+    auto cover = others.cover(target, below);
+    plan.keep(target, cover ? std::move(cover->records) : others.owners(target));
   } else if (planned == FilePlan::skip && !listed_before) {
     plan.keep(target, {});
-    // Inside a folder another package brought: that package's.
-    if (auto cover = others.cover(target, below)) {
-      plan.kept.back().owners = std::move(cover->records);
-      plan.kept.back().inside = std::move(cover->line);
-    }
   }
 }
 
 std::string kept_owner_text(const KeptTarget& kept) {
   if (kept.folder) return "simulator/user folder, completed: only what is added is recorded";
   if (kept.owners.empty()) return "simulator/user file, left alone and not recorded";
-  if (!kept.inside.empty()) {
-    std::string text = "inside " + kept.inside + " of";
-    for (std::size_t i = 0; i < kept.owners.size(); ++i)
-      text += (i ? ", " : " ") + package_of_record(kept.owners[i]);
-    return text + ": theirs, left alone and not recorded";
-  }
   std::string text = "shared with";
   for (std::size_t i = 0; i < kept.owners.size(); ++i)
     text += (i ? ", " : " ") + package_of_record(kept.owners[i]);

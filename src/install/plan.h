@@ -26,9 +26,6 @@ struct KeptTarget {
   // simulator's or the user's, left alone and not recorded.
   std::vector<std::string> owners;
   bool folder = false;  // an airplane folder completed with what it lacks
-  // The folder line of owners that holds it, when they list no more than
-  // that: it is theirs, and not listed again.
-  std::string inside;
 };
 
 struct InstallPlan {

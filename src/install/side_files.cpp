@@ -66,8 +66,8 @@ void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
       continue;
     }
     const bool listed_before = step.lists(target);
-    const FilePlan planned =
-        to.is_open() ? plan_file(step, others, target, to, name) : plan_file(step, others, target);
+    const FilePlan planned = to.is_open() ? plan_file(step, others, target, target_folder, to, name)
+                                          : plan_file(step, others, target, target_folder);
     if (dry) note_kept(*dry, others, target, target_folder, planned, listed_before);
     if (planned == FilePlan::copy) copies.push_back({found, target, name});
   }

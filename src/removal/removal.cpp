@@ -311,7 +311,7 @@ class RecordRemoval {
       folder = ::stat(target->path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
     if (folder) return remove_folder(*target, line, link);
-    if (listed_elsewhere(line)) return;
+    if (listed_elsewhere(line) || covered_elsewhere(line)) return;
     if (!delete_listed_file(target->path, target->name, own)) return fail(file_failure, line);
     run_.paths.removed(*target);
   }
@@ -425,6 +425,21 @@ class RecordRemoval {
   // record lists it.
   bool listed_elsewhere(const std::string& line) const {
     return run_.owners.listed_by_others(line, record_) != 0;
+  }
+
+  // A file inside a folder another record brought may have been there when
+  // this record's install listed it as shared: it stays for that record,
+  // and goes with its folder. Only folders below an install folder count.
+  bool covered_elsewhere(const std::string& line) const {
+    const std::string root = record_key(shared_.fs_path);
+    const std::string key = record_key(line);
+    if (!key.starts_with(root + platform::sep)) return false;
+    for (const auto folder : folders_above(key)) {
+      if (folder.size() <= root.size() + 1) break;
+      if (!strictly_below_install_folder(folder.substr(root.size() + 1))) break;
+      if (listed_elsewhere(std::string(folder))) return true;
+    }
+    return false;
   }
 
   // Every failure goes to the log; the first of a record is shown in a box,

@@ -22,7 +22,17 @@ std::vector<std::string> record_candidates(const std::string& unzip_path) {
 
 RecordFolder list_records(const std::string& unzip_path) {
   RecordFolder folder;
-  for (auto& record : record_candidates(unzip_path)) {
+  if (unzip_path.empty()) return folder;
+  for (const auto& entry : platform::find_entries(unzip_path, "*.txt", platform::attr_archive,
+                                                  platform::Detail::kinds)) {
+    if (!(entry.attributes & platform::attr_archive)) continue;
+    std::string record = unzip_path + entry.name;
+    // Nothing is read through it: where it leads is no record of this folder.
+    if (entry.link) {
+      folder.not_records.push_back(
+          {record, record + " is a symbolic link, which is not followed: it is not a record"});
+      continue;
+    }
     try {
       read_record_lines(record, [](const std::string&) { return true; });
       folder.records.push_back(std::move(record));
@@ -208,6 +218,23 @@ std::optional<RecordIndex::Cover> RecordIndex::cover(std::string_view path,
     if (auto found = covers(folder)) return found;
   }
   return std::nullopt;
+}
+
+bool RecordIndex::covered(std::string_view path, std::string_view below) const {
+  const std::string key = record_key(path);
+  std::string floor = record_key(below);
+  if (floor.back() != platform::sep) floor += platform::sep;
+  if (!key.starts_with(floor) || key.size() == floor.size()) return false;
+  const auto lists = [&](std::string_view at) {
+    const auto found = paths_.find(std::string(at));
+    return found != paths_.end() && found->second.records != 0;
+  };
+  if (lists(key)) return true;
+  for (const auto folder : folders_above(key)) {
+    if (folder.size() < floor.size()) break;
+    if (lists(folder)) return true;
+  }
+  return false;
 }
 
 std::size_t RecordIndex::count_inside(std::string_view folder) const {

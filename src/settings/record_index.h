@@ -82,6 +82,9 @@ class RecordIndex {
   // The deepest line at path or above it, no higher than below (a folder
   // path: lines at it or above never count); nothing when none covers it.
   std::optional<Cover> cover(std::string_view path, std::string_view below) const;
+  // Whether a line lists path or a folder above it, no higher than below:
+  // cover() without naming the records, at a look-up per level.
+  bool covered(std::string_view path, std::string_view below) const;
   // How many lines of all records lie strictly inside folder, a record
   // listing a path twice counting once.
   std::size_t count_inside(std::string_view folder) const;

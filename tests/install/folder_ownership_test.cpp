@@ -26,7 +26,8 @@ using FolderOwnershipTest = test::TrustFixture;
 
 // Two packages complete one stock airplane (each brings a second airplane,
 // so that both go in under their folders' names): the first adds the
-// folder texture.red, the second a file of it, or a subfolder of it.
+// folder texture.red, the second a file of it (and its own copy of the
+// first's file, which it shares), or a subfolder of it.
 TEST_F(FolderOwnershipTest, TwoPackagesCompletingOneAirplaneOneFolderDownInEitherOrder) {
   tree.make_file("FS9/aircraft/Stock/aircraft.cfg", "stock cfg");
   tree.make_file("FS9/aircraft/Stock/texture/t.bmp", "stock texture");
@@ -34,17 +35,6 @@ TEST_F(FolderOwnershipTest, TwoPackagesCompletingOneAirplaneOneFolderDownInEithe
   add("Red/Stock/aircraft.cfg", "red cfg");
   add("Red/Stock/texture.red/t1.bmp", "red 1");
   add("Red/RedTwo/aircraft.cfg", "red two");
-  struct Case {
-    const char* second;  // the package completing texture.red
-    const char* inside;  // what it adds there
-    bool first_goes_first;
-  };
-  const std::vector<Case> cases = {
-      {"Blue", "t2.bmp", true},
-      {"Blue", "t2.bmp", false},
-      {"Green", "sub/t3.bmp", true},
-      {"Green", "sub/t3.bmp", false},
-  };
   add("Blue/Stock/aircraft.cfg", "blue cfg");
   add("Blue/Stock/texture.red/t1.bmp", "blue 1");
   add("Blue/Stock/texture.red/t2.bmp", "blue 2");
@@ -53,35 +43,47 @@ TEST_F(FolderOwnershipTest, TwoPackagesCompletingOneAirplaneOneFolderDownInEithe
   add("Green/Stock/texture.red/sub/t3.bmp", "green 3");
   add("Green/GreenTwo/aircraft.cfg", "green two");
   const std::string red = fs + "aircraft/Stock/texture.red";
+  struct Case {
+    std::string second;               // the package completing texture.red
+    std::vector<std::string> listed;  // what it lists there
+    std::string inside;               // what it adds there
+    bool first_goes_first;
+    bool stays_until_red_goes;  // its own part, when it goes first
+  };
+  const std::vector<Case> cases = {
+      {"Blue", {red + "/t1.bmp", red + "/t2.bmp"}, "t2.bmp", true, false},
+      // A file of a record inside another's folder may have been there
+      // before it: it stays, and goes with that folder.
+      {"Blue", {red + "/t1.bmp", red + "/t2.bmp"}, "t2.bmp", false, true},
+      {"Green", {red + "/sub"}, "sub/t3.bmp", true, false},
+      {"Green", {red + "/sub"}, "sub/t3.bmp", false, false},
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.second) + (c.first_goes_first ? ", Red first" : ", Red last"));
+    SCOPED_TRACE(c.second + (c.first_goes_first ? ", Red first" : ", Red last"));
     install({"Red"});
-    if (std::string(c.second) == "Blue") {
+    if (c.second == "Blue") {
       const auto text = plan_text(plan_install(shared, package("Blue")));
       EXPECT_NE(std::find(text.begin(), text.end(),
-                          "exists " + red + "/t1.bmp: inside " + red +
-                              " of Red: theirs, left alone and not recorded"),
+                          "exists " + red + "/t1.bmp: shared with Red: recorded, not copied"),
                 text.end());
     }
-    install({c.second});
-    const std::string own =
-        red + "/" + (std::string(c.inside).starts_with("sub/") ? "sub" : "t2.bmp");
+    install({c.second.c_str()});
     EXPECT_EQ(record_of("Red"), (std::vector<std::string>{fs + "aircraft/RedTwo", red}));
-    // Red's t1.bmp is Red's: the second package lists only what it added.
-    EXPECT_EQ(record_of(c.second),
-              (std::vector<std::string>{fs + "aircraft/" + c.second + "Two", own}));
+    auto listed = c.listed;
+    listed.insert(listed.begin(), fs + "aircraft/" + c.second + "Two");
+    EXPECT_EQ(record_of(c.second.c_str()), listed);
 
     if (c.first_goes_first) {
       remove({"Red"});
-      EXPECT_FALSE(fs::exists(red + "/t1.bmp"));
-      EXPECT_EQ(read_file(red + "/" + c.inside),
-                std::string(c.second) == "Blue" ? "blue 2" : "green 3");
+      // What the second lists stays for it, the rest of Red's folder goes.
+      EXPECT_EQ(fs::exists(red + "/t1.bmp"), c.second == "Blue");
+      EXPECT_EQ(read_file(red + "/" + c.inside), c.second == "Blue" ? "blue 2" : "green 3");
       // The folder stays for the package that owns something in it.
-      EXPECT_EQ(record_of(c.second).back(), red);
-      remove({c.second});
+      EXPECT_EQ(record_of(c.second.c_str()).back(), red);
+      remove({c.second.c_str()});
     } else {
-      remove({c.second});
-      EXPECT_FALSE(fs::exists(red + "/" + c.inside));
+      remove({c.second.c_str()});
+      EXPECT_EQ(fs::exists(red + "/" + c.inside), c.stays_until_red_goes);
       EXPECT_EQ(read_file(red + "/t1.bmp"), "red 1");
       remove({"Red"});
     }

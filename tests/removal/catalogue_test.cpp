@@ -242,6 +242,18 @@ TEST_F(CatalogueTest, TextFilesThatAreNoRecordBlockNothing) {
     EXPECT_EQ(read_file(notes), c.text);
     tree.make_file("FS9/gauges/alpha.gau", "a");
   }
+  // A link named like a record leads elsewhere: named too, never read.
+  std::filesystem::remove(unzip + "notes.txt");
+  const auto elsewhere = tree.make_file("outside/Other.txt", gauge + "\r\n");
+  std::filesystem::create_symlink(elsewhere, unzip + "Linked.txt");
+  record("Alpha", {gauge});
+  shared.catalogue_notice.clear();
+  ui.statuses.clear();
+  catalogue();
+  EXPECT_EQ(ui.catalogue_entries, std::vector<std::string>{record_path("Alpha")});
+  EXPECT_EQ(ui.statuses, std::vector<std::string>{"Left out of the installed packages: " + unzip +
+                                                  "Linked.txt is a symbolic link, which is not "
+                                                  "followed: it is not a record"});
 }
 
 }  // namespace
