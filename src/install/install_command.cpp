@@ -27,6 +27,18 @@ constexpr std::size_t paths_shown = 5;
 
 std::string reason(int error) { return std::strerror(error); }
 
+// Takes away a record that lists nothing, with its mark; true when it went.
+bool drop_empty_record(const std::string& record) {
+  try {
+    if (!platform::file_exists(record) || !record_lines(record).empty()) return false;
+  } catch (const Error&) {
+    return false;
+  }
+  if (!platform::delete_file(record)) return false;
+  mark_install_finished(record);
+  return true;
+}
+
 // What the finder sees of a package's file: no part of its path hidden.
 bool found_by_finder(std::string_view path) {
   for (std::size_t start = 0; start < path.size();) {
@@ -81,6 +93,7 @@ void report_install_problems(Shared& shared, Ui& ui, const std::string& package_
   const InstallReport& report = shared.install_report;
   if (report.empty()) return;
   const std::string package_name = last_path_part(package_path, 0);
+  std::string log_failure;
   // Every failure goes to the log beside the record; the box shows the first.
   if (!report.failures.empty() && !shared.record_name.empty()) {
     std::vector<std::string> lines;
@@ -88,12 +101,13 @@ void report_install_problems(Shared& shared, Ui& ui, const std::string& package_
       lines.push_back("copy not possible " + failure.path + " (" + reason(failure.error) + ")");
     try {
       write_record(record_path(shared) + ".err", lines);
-    } catch (const Error&) {
+    } catch (const Error& error) {
       // The box below still tells what failed; a log that cannot be written
-      // is no reason to hide it.
+      // is no reason to hide it, nor to keep quiet about it.
+      log_failure = std::string("\nThe details could not be written: ") + error.what();
     }
   }
-  std::string text = install_problems_text(report, package_name);
+  std::string text = install_problems_text(report, package_name) + log_failure;
   if (!stopped.empty()) text += "\nThe install stopped: " + stopped;
   ui.message(stopped.empty() ? MessageKind::warning : MessageKind::error, text, Buttons::ok);
 }
@@ -258,7 +272,14 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
         // resume, and what it left is what verify compares with later.
         // A failure the package brings is told once: trying again cannot
         // mend it, so it does not keep the install unfinished.
-        if (stopped.empty() && shared.abort_flag == 0 && !shared.install_report.any_may_pass()) {
+        // Every airplane refused and nothing else brought: no record claims
+        // the package, so that it can be installed once what stood in the
+        // way is gone.
+        const bool nothing_in =
+            stopped.empty() && shared.abort_flag == 0 && shared.install_report.failures.empty() &&
+            !shared.install_report.refusals.empty() && drop_empty_record(record_path(shared));
+        if (!nothing_in && stopped.empty() && shared.abort_flag == 0 &&
+            !shared.install_report.any_may_pass()) {
           const std::string record = record_path(shared);
           // The sums first: an install killed meanwhile is still unfinished,
           // and the next Install writes them again.
@@ -273,7 +294,7 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
         if (stopped.empty() && shared.abort_flag == 0 && shared.install_report.empty())
           result = InstallResult::installed;
         if (!shared.install_report.empty()) {
-          result = InstallResult::incomplete;
+          result = nothing_in ? InstallResult::not_installed : InstallResult::incomplete;
           const auto& report = shared.install_report;
           std::string what = last_path_part(package, 0);
           if (!report.failures.empty())

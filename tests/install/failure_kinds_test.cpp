@@ -122,6 +122,19 @@ TEST_F(FailureKindsTest, PathTooLongIsRefusedBeforeAnythingIsRecorded) {
   EXPECT_NE(ui.messages[0].text.find(unzip + "Deep/Plane/ddddddd/"), std::string::npos);
   EXPECT_EQ(record_of("Deep"), std::vector<std::string>{fs + "gauges/deep.gau"});
   EXPECT_FALSE(install_unfinished(unzip + "Deep.txt"));
+
+  // With nothing else in the package, no record claims it: Install says
+  // the same again instead of "already installed".
+  make_deep_airplane(tree.make_folder("prog/unzip_fs2004/Only/Plane"), 520);
+  for (int run = 0; run < 2; ++run) {
+    ui.messages.clear();
+    install({"Only"});
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find("is too long for the file system"), std::string::npos);
+    EXPECT_FALSE(has_record("Only"));
+    EXPECT_FALSE(fs::exists(unzip + "Only.txt.installing"));
+    EXPECT_FALSE(fs::exists(unzip + "Only.txt.sums"));
+  }
 }
 
 }  // namespace

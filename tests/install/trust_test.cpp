@@ -146,7 +146,10 @@ TEST_F(TrustTest, DiskFullDuringTheCopiesThenInstallAgain) {
                 fs + "aircraft/Pack/w.bmp: No space left on device\n" + fs +
                 "aircraft/Pack/x.bmp: No space left on device\n" + fs +
                 "aircraft/Pack/y.bmp: No space left on device\n" + fs +
-                "aircraft/Pack/z.bmp: No space left on device");
+                "aircraft/Pack/z.bmp: No space left on device\n"
+                "The details could not be written: Input/output error 28 (No space left on "
+                "device) on " +
+                unzip + "Pack.txt.err");
   EXPECT_EQ(ui.statuses.back(), "Copy into fs2004 incomplete: Pack (4 not copied)");
   // The log beside the record could not be written either: the disk is full.
   EXPECT_FALSE(std::filesystem::exists(unzip + "Pack.txt.err"));
