@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/cancel_filter.h"
 #include "app/check_window.h"
 #include "app/chooser_window.h"
 #include "app/help_window.h"
@@ -111,6 +112,7 @@ Tutil::Tutil(std::string program_folder, Ui* dialogs, std::string help_folder)
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
+  cancel_filter_ = new CancelOnlyFilter(this, SpeedButton10);
 
   Form1 = new TForm1(this);
   Form2 = new TForm2(this);
@@ -144,7 +146,7 @@ Tutil::Tutil(std::string program_folder, Ui* dialogs, std::string help_folder)
 
 // A paste of the file list shows the install's progress window, lets
 // events through between files and is stopped by Cancel, the only control
-// that takes input meanwhile (the unzip's filter).
+// that takes input meanwhile.
 void Tutil::wire_paste_progress() {
   FileListView* list = LsFilelistView_util;
   // The list's questions and reports are the window's boxes.
@@ -162,8 +164,7 @@ void Tutil::wire_paste_progress() {
   list->progressStarted = [this](qint64 total) {
     paste_total_ = std::max<qint64>(total, 1);
     paste_cancel_ = false;
-    unzipping_ = true;
-    qApp->installEventFilter(this);
+    cancel_filter_->begin();
     SpeedButton10->setEnabled(true);
     progress_animation(Animation::copy_files);
     progress_caption("Paste into " + LsFilelistView_util->directoryBytes());
@@ -176,8 +177,7 @@ void Tutil::wire_paste_progress() {
     return !paste_cancel_;
   };
   list->progressFinished = [this] {
-    qApp->removeEventFilter(this);
-    unzipping_ = false;
+    cancel_filter_->end();
     SpeedButton10->setEnabled(false);
     progress_stop();
     progress_close();
@@ -791,15 +791,7 @@ void Tutil::Off1Click() { AdvImage1->setStretchRatio(false); }
 void Tutil::LsFilelistView_utilClick() { wingstow::LsFilelistView_utilClick(shared_, *this); }
 
 void Tutil::SpeedButton5Click() {
-  unzipping_ = true;
-  qApp->installEventFilter(this);
-  struct Done {
-    Tutil* window;
-    ~Done() {
-      qApp->removeEventFilter(window);
-      window->unzipping_ = false;
-    }
-  } done{this};
+  const CancelOnlyFilter::Scope only_cancel(*cancel_filter_);
   wingstow::SpeedButton5Click(shared_, *this, ZipMaster1);
 }
 
@@ -823,27 +815,6 @@ void Tutil::SpeedButton8Click() { wingstow::SpeedButton8Click(shared_, *this); }
 void Tutil::Edit3Change() { wingstow::Edit3Change(*this); }
 void Tutil::ListBox2Click() { wingstow::ListBox2Click(shared_, *this); }
 void Tutil::ListBox2ClickCheck() { wingstow::ListBox2ClickCheck(*this); }
-
-bool Tutil::eventFilter(QObject* watched, QEvent* event) {
-  if (!unzipping_) return false;
-  switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::Wheel:
-    case QEvent::Shortcut:
-    case QEvent::Close:
-      break;
-    default:
-      return false;
-  }
-  // Dialogs of the archive component (messages, password) stay usable.
-  auto* widget = qobject_cast<QWidget*>(watched);
-  if (!widget || widget->window() != this) return false;
-  return widget != SpeedButton10;
-}
 
 // ---------------------------------------------------------------- Ui
 

@@ -25,6 +25,7 @@ class QToolButton;
 
 namespace wingstow {
 
+class CancelOnlyFilter;
 class CheckWindow;
 struct CheckReport;
 class FileListView;
@@ -157,8 +158,6 @@ class Tutil : public QWidget, public Ui {
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  // While an Unzip run lets window messages through, only Cancel takes input.
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void build_toolbar();
@@ -183,7 +182,9 @@ class Tutil : public QWidget, public Ui {
   Ui* dialogs_;
   ZipMaster ZipMaster1;
   bool activated_ = false;
-  bool unzipping_ = false;
+  // While an Unzip run or a paste lets window messages through, only Cancel
+  // takes input.
+  CancelOnlyFilter* cancel_filter_ = nullptr;
   bool paste_cancel_ = false;
   qint64 paste_total_ = 1;
   int command_depth_ = 0;  // guarded() calls running, nested by event pumping
