@@ -39,6 +39,10 @@ class TForm2;
 // The main window. It is also the engine's Ui: controls are reached by their
 // object names, messages are real modal boxes (or, in tests, go to the
 // recorder given at construction).
+//
+// main_window.cpp wires the controls to their handlers;
+// main_window_layout.cpp builds the controls, main_window_ui.cpp is the Ui,
+// main_window_archives.cpp takes the archives handed in.
 class Tutil : public QWidget, public Ui {
   Q_OBJECT
 
@@ -163,6 +167,7 @@ class Tutil : public QWidget, public Ui {
   void build_toolbar();
   void build_pages();
   void build_paths();
+  void build_progress_bar();
   QWidget* control(std::string_view name) const;
   // Binds a button's click to a handler run through guarded().
   void on_click(QAbstractButton* button, void (Tutil::*handler)());
