@@ -25,6 +25,7 @@ class QToolButton;
 
 namespace wingstow {
 
+class CancelOnlyFilter;
 class CheckWindow;
 struct CheckReport;
 class FileListView;
@@ -38,6 +39,10 @@ class TForm2;
 // The main window. It is also the engine's Ui: controls are reached by their
 // object names, messages are real modal boxes (or, in tests, go to the
 // recorder given at construction).
+//
+// main_window.cpp wires the controls to their handlers;
+// main_window_layout.cpp builds the controls, main_window_ui.cpp is the Ui,
+// main_window_archives.cpp takes the archives handed in.
 class Tutil : public QWidget, public Ui {
   Q_OBJECT
 
@@ -157,13 +162,12 @@ class Tutil : public QWidget, public Ui {
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
-  // While an Unzip run lets window messages through, only Cancel takes input.
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void build_toolbar();
   void build_pages();
   void build_paths();
+  void build_progress_bar();
   QWidget* control(std::string_view name) const;
   // Binds a button's click to a handler run through guarded().
   void on_click(QAbstractButton* button, void (Tutil::*handler)());
@@ -183,7 +187,9 @@ class Tutil : public QWidget, public Ui {
   Ui* dialogs_;
   ZipMaster ZipMaster1;
   bool activated_ = false;
-  bool unzipping_ = false;
+  // While an Unzip run or a paste lets window messages through, only Cancel
+  // takes input.
+  CancelOnlyFilter* cancel_filter_ = nullptr;
   bool paste_cancel_ = false;
   qint64 paste_total_ = 1;
   int command_depth_ = 0;  // guarded() calls running, nested by event pumping

@@ -5,8 +5,9 @@
 // thread so that what the list shows is known the moment a call returns.
 //
 // The list carries its own file actions (clipboard, paste, rename, new
-// folder, trash, find), on keys and in its context menu; what they do to the
-// disk lives in widgets/file_operations.h.
+// folder, trash, find), on keys and in its context menu
+// (file_list_actions.cpp); what they do to the disk lives in
+// widgets/file_operations.h. How the rows look is file_list_rows.cpp.
 
 #include <QIcon>
 #include <QPersistentModelIndex>
@@ -185,7 +186,10 @@ class FileListView : public QTreeWidget {
     void (FileListView::*run)();
   };
 
-  void create_actions();
+  // The columns, the rows' look and the hover underline.
+  void set_up_rows();
+  // The default dialogs, the file actions and "Check".
+  void set_up_actions();
   const FileAction* action_for(const QKeyEvent* event) const;
   // A key event reaching the list from an open editor, which left it unused.
   bool from_editor() const;
@@ -219,6 +223,8 @@ class FileListView : public QTreeWidget {
   void open_entry(const QTreeWidgetItem* item);
   void raise_click(const QTreeWidgetItem* item);
   static EntryKind kind_of(const QTreeWidgetItem* item);
+  // The entry's full path in the file system's bytes.
+  static std::string path_of(const QTreeWidgetItem* item);
 
   QString current_directory;
   QString selected_item;

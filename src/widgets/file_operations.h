@@ -2,9 +2,10 @@
 
 // What the file list's actions do to the disk and the clipboard, apart from
 // the list's rows: copy and cut in the clipboard format file managers
-// exchange, paste (a copy or a move) with progress and cancel, rename, new
-// folder, trash, and the find-file dialog. Paths are the file system's bytes;
-// QString only carries what the user reads or types.
+// exchange, paste (a copy or a move, by platform/file_transfer.h) with
+// progress and cancel, rename, new folder, trash, and the find-file dialog.
+// Paths are the file system's bytes; QString only carries what the user
+// reads or types.
 
 #include <QString>
 #include <QStringList>
@@ -13,6 +14,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/file_transfer.h"
 
 class QWidget;
 
@@ -23,12 +26,10 @@ namespace wingstow::file_operations {
 std::string local(const QString& path);
 // For display only: bytes that are not UTF-8 show as replacement characters.
 QString shown(const std::string& path);
-std::string with_separator(std::string path);
-std::string without_separator(std::string path);
-// The last part of a path, trailing separators aside.
-std::string name_part(const std::string& path);
-// The folder part of a path, with its separator; empty when there is none.
-std::string folder_part(const std::string& path);
+using platform::folder_part;
+using platform::name_part;
+using platform::with_separator;
+using platform::without_separator;
 bool equal_ignoring_ascii_case(std::string_view a, std::string_view b);
 // What QDir::cleanPath(QFileInfo(path).absoluteFilePath()) gives, on bytes:
 // absolute, without "." and "..", without repeated separators.
@@ -74,12 +75,8 @@ struct PasteOutcome {
 };
 
 // Copies (after a cut: moves) the clipboard's files and folders into folder
-// (with its separator). Nothing is overwritten: a taken name becomes
-// "name - Copy", "name - Copy (2)", ... Links are copied as links. Every
-// file is written under a temporary name and renamed when complete. An item
-// is pasted whole or not at all when the paste is cancelled, and a move
-// takes back a copy that failed: the original goes only once its whole copy
-// is there.
+// (with its separator) as platform::transfer_entries does, never over
+// another entry, under a wait cursor, the failures worded for the user.
 PasteOutcome paste_files(const ClipboardFiles& files, const std::string& folder,
                          const PasteProgress& progress);
 

@@ -4,7 +4,6 @@
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,144 +13,33 @@
 #include <QPushButton>
 #include <QShortcut>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-#include <memory>
 
-#include <sys/stat.h>
-
-#include "platform/faults.h"
+#include "file_list_fixture.h"
 #include "widgets/file_list_view.h"
 
 using wingstow::FileListView;
 
-class FileListActionsTest : public QObject {
+class FileListActionsTest : public QObject, public wingstow::test::FileListFixture {
   Q_OBJECT
 
  private slots:
-  void initTestCase();
-  void init();
-  void cleanup();
+  void initTestCase() { set_up_home(); }
+  void init() { set_up(); }
+  void cleanup() { tear_down(); }
 
   void rename_with_the_editor();
   void rename_refusals();
   void new_folder();
   void delete_to_the_trash();
-  void copy_and_paste();
-  void paste_progress_cancel_and_failures();
-  void paste_into_itself_is_refused();
-  void cut_and_paste_moves();
-  void cut_and_paste_across_file_systems();
   void keys_reach_the_actions();
   void list_keys_win_over_window_shortcuts();
   void context_menu();
   void find_file();
   void default_dialogs();
-
- private:
-  int row(const QString& caption) const;
-  QTreeWidgetItem* entry(const QString& caption) const;
-  void highlight(const QStringList& captions);
-  QLineEdit* editor() const;
-  bool editing() const;
-  static void write(const QString& path, const QByteArray& content);
-  static QByteArray read(const QString& path);
-
-  std::unique_ptr<QTemporaryDir> home;
-  std::unique_ptr<QTemporaryDir> temp;
-  QString root;  // with trailing separator
-  std::unique_ptr<FileListView> view;
-  QStringList warnings;
-  QStringList questions;
-  QStringList opened;
-  bool answer = true;
 };
-
-void FileListActionsTest::initTestCase() {
-  // The trash used is the one of this temporary home, never the user's.
-  home = std::make_unique<QTemporaryDir>();
-  QVERIFY(home->isValid());
-  qputenv("HOME", home->path().toUtf8());
-  qputenv("XDG_DATA_HOME", (home->path() + "/.local/share").toUtf8());
-}
-
-void FileListActionsTest::init() {
-  temp = std::make_unique<QTemporaryDir>();
-  root = temp->path() + '/';
-  for (const char* folder : {"src/Sub/deep", "dst"}) QVERIFY(QDir(root).mkpath(folder));
-  write(root + "src/a.txt", "A");
-  write(root + "src/b.cfg", "B");
-  write(root + "src/Sub/inner.cfg", "inner");
-  write(root + "src/Sub/deep/x.cfg", "x");
-  write(root + "dst/a.txt", "old");
-  QGuiApplication::clipboard()->clear();
-
-  warnings.clear();
-  questions.clear();
-  opened.clear();
-  answer = true;
-  view = std::make_unique<FileListView>();
-  view->warn = [this](const QString& message) { warnings << message; };
-  view->confirm = [this](const QString& question) {
-    questions << question;
-    return answer;
-  };
-  view->openFile = [this](const QString& path) {
-    opened << path;
-    return true;
-  };
-  view->resize(700, 400);
-  view->show();
-  view->activateWindow();
-  QVERIFY(QTest::qWaitForWindowExposed(view.get()));
-  view->setFocus();
-}
-
-void FileListActionsTest::cleanup() {
-  view.reset();
-  temp.reset();
-}
-
-int FileListActionsTest::row(const QString& caption) const {
-  for (int i = 0; i < view->itemCount(); ++i)
-    if (view->itemCaption(i) == caption) return i;
-  return -1;
-}
-
-QTreeWidgetItem* FileListActionsTest::entry(const QString& caption) const {
-  return view->topLevelItem(row(caption));
-}
-
-void FileListActionsTest::highlight(const QStringList& captions) {
-  view->clearSelection();
-  for (const QString& caption : captions) {
-    QVERIFY2(row(caption) >= 0, qPrintable(caption));
-    view->setItemHighlighted(row(caption), true);
-  }
-  view->setCurrentItem(entry(captions.back()), 0, QItemSelectionModel::NoUpdate);
-}
-
-QLineEdit* FileListActionsTest::editor() const {
-  return qobject_cast<QLineEdit*>(QApplication::focusWidget());
-}
-
-bool FileListActionsTest::editing() const {
-  const auto* line = view->findChild<QLineEdit*>();
-  return line && line->isVisible();
-}
-
-void FileListActionsTest::write(const QString& path, const QByteArray& content) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  file.write(content);
-}
-
-QByteArray FileListActionsTest::read(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 void FileListActionsTest::rename_with_the_editor() {
   view->setDirectory(root + "src");
@@ -301,233 +189,6 @@ void FileListActionsTest::delete_to_the_trash() {
   QCOMPARE(QDir(root + "src").entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
   QVERIFY(QFileInfo(root + "dst").isDir());
   QVERIFY(warnings.isEmpty());
-}
-
-void FileListActionsTest::copy_and_paste() {
-  const QString src = root + "src/";
-  view->setMultiSelect(true);
-  view->setDirectory(src);
-  highlight({"a.txt", "Sub"});
-  QTest::keyClick(view.get(), Qt::Key_C, Qt::ControlModifier);
-
-  // What file managers read: the list order, local URLs, and "copy".
-  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-  QVERIFY(data);
-  const QList<QUrl> urls{QUrl::fromLocalFile(src + "Sub"), QUrl::fromLocalFile(src + "a.txt")};
-  QCOMPARE(data->urls(), urls);
-  QCOMPARE(data->data("x-special/gnome-copied-files"),
-           "copy\n" + urls[0].toEncoded() + '\n' + urls[1].toEncoded());
-  QCOMPARE(data->text(), src + "Sub\n" + src + "a.txt");
-
-  view->setDirectory(root + "dst");
-  QTest::keyClick(view.get(), Qt::Key_V, Qt::ControlModifier);
-  QVERIFY(warnings.isEmpty());
-  QCOMPARE(read(root + "dst/a.txt"), QByteArray("old"));
-  QCOMPARE(read(root + "dst/a - Copy.txt"), QByteArray("A"));
-  QCOMPARE(read(root + "dst/Sub/inner.cfg"), QByteArray("inner"));
-  QCOMPARE(read(root + "dst/Sub/deep/x.cfg"), QByteArray("x"));
-  QVERIFY(row("a - Copy.txt") > 0 && row("Sub") > 0);
-  QVERIFY(QFile::exists(src + "a.txt") && QFile::exists(src + "Sub/deep/x.cfg"));
-
-  // A copy stays on the clipboard; the next paste numbers the names.
-  QTest::keyClick(view.get(), Qt::Key_V, Qt::ControlModifier);
-  QCOMPARE(read(root + "dst/a - Copy (2).txt"), QByteArray("A"));
-  QCOMPARE(read(root + "dst/Sub - Copy/deep/x.cfg"), QByteArray("x"));
-
-  // Pasted where it came from, an entry is duplicated beside itself.
-  view->setDirectory(src);
-  view->paste();
-  QCOMPARE(read(src + "a - Copy.txt"), QByteArray("A"));
-  QVERIFY(QFileInfo(src + "Sub - Copy/deep").isDir());
-
-  // A source gone since the copy is reported, the rest still pasted.
-  view->setDirectory(root + "dst");
-  highlight({"a.txt"});
-  QTest::keyClick(view.get(), Qt::Key_C, Qt::ControlModifier);
-  QVERIFY(QFile::remove(root + "dst/a.txt"));
-  view->setDirectory(src);
-  view->paste();
-  QCOMPARE(warnings.size(), 1);
-  QVERIFY(warnings[0].contains("a.txt"));
-
-  // Nothing of the drives list goes to the clipboard.
-  view->setDirectory("Drives");
-  view->setItemHighlighted(0, true);
-  QGuiApplication::clipboard()->clear();
-  QTest::keyClick(view.get(), Qt::Key_C, Qt::ControlModifier);
-  const QMimeData* data_after = QGuiApplication::clipboard()->mimeData();
-  QVERIFY(!data_after || !data_after->hasUrls());
-}
-
-// A paste reports its bytes as it goes and takes nothing else meanwhile; a
-// cancel leaves each item pasted whole or not at all, a failed file leaves
-// no part of itself, and one message tells what was not pasted.
-void FileListActionsTest::paste_progress_cancel_and_failures() {
-  const QString src = root + "src/";
-  view->setMultiSelect(true);
-  view->setDirectory(src);
-  highlight({"Sub", "a.txt", "b.cfg"});
-  view->copySelection();
-
-  const QStringList everything{"Sub",           "Sub/deep", "Sub/deep/x.cfg",
-                               "Sub/inner.cfg", "a.txt",    "b.cfg"};
-  struct Case {
-    int cancel_at;  // the step answered with a cancel; 0 for none
-    int failing_write;
-    QStringList left;  // what the target holds afterwards, hidden entries too
-    QString warning;
-  };
-  const Case cases[] = {
-      {0, 0, everything, {}},
-      {1,
-       0,
-       {},
-       "Paste cancelled: 0 of 3 items pasted.\nNot pasted:\n" + src + "Sub\n" + src + "a.txt\n" +
-           src + "b.cfg"},
-      {3, 0, everything.mid(0, 5),
-       "Paste cancelled: 2 of 3 items pasted.\nNot pasted:\n" + src + "b.cfg"},
-      {0,
-       1,
-       {"Sub", "Sub/deep", "Sub/inner.cfg", "a.txt", "b.cfg"},
-       "Could not paste:\n" + src + "Sub/deep/x.cfg: " + qt_error_string(ENOSPC)},
-  };
-  for (const Case& test : cases) {
-    const QString target =
-        root + QString("target%1%2/").arg(test.cancel_at).arg(test.failing_write);
-    QVERIFY(QDir().mkpath(target));
-    view->setDirectory(target);
-    warnings.clear();
-    qint64 total = -1;
-    int starts = 0, finishes = 0;
-    bool disturbed = false, half_shown = false;
-    QList<qint64> steps;
-    view->progressStarted = [&](qint64 bytes) {
-      total = bytes;
-      ++starts;
-    };
-    view->progressStep = [&](qint64 done) {
-      steps << done;
-      // Neither a second paste, nor a refresh, nor another folder.
-      view->paste();
-      view->refresh();
-      view->setDirectory(src);
-      disturbed =
-          disturbed || !view->isPasting() || view->directory() != target || view->itemCount() != 1;
-      // A folder under way has no name of its own yet.
-      half_shown = half_shown || (QFileInfo::exists(target + "Sub") && steps.size() < 2);
-      return steps.size() != test.cancel_at;
-    };
-    view->progressFinished = [&] { ++finishes; };
-    wingstow::platform::FaultScope faults;
-    if (test.failing_write)
-      wingstow::platform::inject_fault(wingstow::platform::FaultPoint::write, test.failing_write,
-                                       ENOSPC);
-    view->paste();
-
-    QCOMPARE(total, qint64(8));
-    QCOMPARE(steps, (QList<qint64>{1, 6, 7, 8}).mid(0, test.cancel_at ? test.cancel_at : 4));
-    QCOMPARE(starts, 1);
-    QCOMPARE(finishes, 1);
-    QVERIFY(!disturbed && !view->isPasting());
-    QVERIFY(!half_shown);
-    QStringList left;
-    QDirIterator it(target, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) left << it.next().mid(target.size());
-    left.sort();
-    QCOMPARE(left, test.left);
-    QCOMPARE(warnings, test.warning.isEmpty() ? QStringList() : QStringList{test.warning});
-    if (left.contains("Sub/inner.cfg")) QCOMPARE(read(target + "Sub/inner.cfg"), "inner");
-    // The sources are all there, and the list shows what was pasted.
-    QCOMPARE(read(src + "Sub/deep/x.cfg") + read(src + "a.txt") + read(src + "b.cfg"), "xAB");
-    QCOMPARE(view->itemCount(), 1 + int(left.filter(QRegularExpression("^[^/]+$")).size()));
-  }
-}
-
-void FileListActionsTest::paste_into_itself_is_refused() {
-  view->setDirectory(root + "src");
-  highlight({"Sub"});
-  view->copySelection();
-  view->setDirectory(root + "src/Sub/deep");
-  view->paste();
-  QCOMPARE(warnings.size(), 1);
-  QVERIFY(warnings[0].startsWith("Could not paste:"));
-  QCOMPARE(QDir(root + "src/Sub/deep").entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-           QStringList{"x.cfg"});
-}
-
-void FileListActionsTest::cut_and_paste_moves() {
-  const QString src = root + "src/";
-  struct stat before {};
-  QCOMPARE(::stat(QFile::encodeName(src + "Sub/deep/x.cfg").constData(), &before), 0);
-
-  view->setMultiSelect(true);
-  view->setDirectory(src);
-  highlight({"Sub", "a.txt", "b.cfg"});
-  QTest::keyClick(view.get(), Qt::Key_X, Qt::ControlModifier);
-  const QByteArray gnome =
-      QGuiApplication::clipboard()->mimeData()->data("x-special/gnome-copied-files");
-  QVERIFY(gnome.startsWith("cut\nfile://"));
-  QCOMPARE(gnome.count('\n'), 3);
-  // Cutting alone moves nothing.
-  QVERIFY(QFile::exists(src + "a.txt"));
-
-  view->setDirectory(root + "dst");
-  QTest::keyClick(view.get(), Qt::Key_V, Qt::ControlModifier);
-  QVERIFY(warnings.isEmpty());
-  QCOMPARE(QDir(src).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
-  QCOMPARE(read(root + "dst/b.cfg"), QByteArray("B"));
-  QCOMPARE(read(root + "dst/a.txt"), QByteArray("old"));
-  QCOMPARE(read(root + "dst/a - Copy.txt"), QByteArray("A"));
-  // Same file system: renamed, not copied.
-  struct stat after {};
-  QCOMPARE(::stat(QFile::encodeName(root + "dst/Sub/deep/x.cfg").constData(), &after), 0);
-  QCOMPARE(after.st_ino, before.st_ino);
-  QVERIFY(row("Sub") > 0 && row("b.cfg") > 0);
-
-  // The clipboard no longer names files that are gone.
-  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-  QVERIFY(!data || !data->hasUrls());
-  view->paste();
-  QVERIFY(warnings.isEmpty());
-}
-
-void FileListActionsTest::cut_and_paste_across_file_systems() {
-  // /dev/shm is a file system of its own on most Linux systems.
-  struct stat shm {
-  }, tmp{};
-  if (::stat("/dev/shm", &shm) != 0 || ::stat(QFile::encodeName(root).constData(), &tmp) != 0 ||
-      shm.st_dev == tmp.st_dev)
-    QSKIP("no second file system to move across");
-  QTemporaryDir other("/dev/shm/file_list_actions-XXXXXX");
-  QVERIFY(other.isValid());
-  const QString far = other.path() + '/';
-  QVERIFY(QDir(far).mkpath("Plane/panel"));
-  write(far + "Plane/panel/panel.cfg", "panel");
-  QVERIFY(QFile::link("panel/panel.cfg", far + "Plane/link.cfg"));
-  QVERIFY(QDir(far).mkpath("Broken"));
-  write(far + "Broken/kept.txt", "kept");
-  QCOMPARE(::mkfifo(QFile::encodeName(far + "Broken/pipe").constData(), 0600), 0);
-
-  view->setMultiSelect(true);
-  view->setDirectory(far);
-  highlight({"Broken", "Plane"});
-  view->cutSelection();
-  view->setDirectory(root + "dst");
-  view->paste();
-
-  QCOMPARE(read(root + "dst/Plane/panel/panel.cfg"), QByteArray("panel"));
-  QCOMPARE(QFileInfo(root + "dst/Plane/link.cfg").symLinkTarget(),
-           root + "dst/Plane/panel/panel.cfg");
-  QVERIFY(!QFileInfo::exists(far + "Plane"));
-  // What cannot be copied whole stays where it was, with no half copy.
-  QCOMPARE(warnings.size(), 1);
-  QVERIFY(warnings[0].contains("pipe"));
-  QCOMPARE(read(far + "Broken/kept.txt"), QByteArray("kept"));
-  QVERIFY(!QFileInfo::exists(root + "dst/Broken"));
-  // What stayed stays cut, for another paste to finish the move.
-  QCOMPARE(QGuiApplication::clipboard()->mimeData()->urls(),
-           QList<QUrl>{QUrl::fromLocalFile(far + "Broken")});
 }
 
 void FileListActionsTest::keys_reach_the_actions() {
