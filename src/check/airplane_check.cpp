@@ -11,10 +11,10 @@
 #include <unordered_set>
 #include <utility>
 
-#include "base/ascii_case.h"
 #include "base/find_file.h"
 #include "base/path_helpers.h"
 #include "check/cfg_reader.h"
+#include "platform/ascii_case.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "settings/record.h"
@@ -25,22 +25,7 @@ namespace {
 
 constexpr char sep = platform::sep;
 
-std::string with_sep(std::string path) {
-  if (!path.empty() && path.back() != sep) path += sep;
-  return path;
-}
-
-std::string without_sep(std::string path) {
-  while (path.size() > 1 && path.back() == sep) path.pop_back();
-  return path;
-}
-
 std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
-bool starts_with_ignoring_case(std::string_view text, std::string_view start) {
-  return text.size() >= start.size() &&
-         same_text_ignoring_case(text.substr(0, start.size()), start);
-}
 
 // "Window00" for prefix "window": the prefix, then digits only.
 bool numbered(std::string_view name, std::string_view prefix) {
@@ -128,7 +113,7 @@ struct PackageContent {
 
 PackageContent read_package(const std::string& package) {
   PackageContent content;
-  content.folder = with_sep(package);
+  content.folder = platform::with_trailing_separator(package);
   // A finder keeps its previous folder when given one that is gone.
   if (!platform::folder_exists(content.folder)) return content;
   // One walk through the package, as Install's searches would find them.
@@ -144,13 +129,16 @@ PackageContent read_package(const std::string& package) {
     if (gauge_file_name(name)) content.gauges.insert(name);
     if (name.ends_with(".zip")) archives.push_back(found);
   }
-  const std::string package_name = last_path_part(without_sep(content.folder), 0);
+  const std::string package_name =
+      last_path_part(platform::without_trailing_separators(content.folder), 0);
   for (const auto& config : configs) {
     const std::string folder = parent_folder(config);
     // A single airplane goes in under the package's name, several under
     // their own.
     content.airplanes.push_back(
-        {folder, configs.size() == 1 ? package_name : last_path_part(without_sep(folder), 0)});
+        {folder, configs.size() == 1
+                     ? package_name
+                     : last_path_part(platform::without_trailing_separators(folder), 0)});
   }
   for (const auto& archive : archives) {
     if (!platform::file_exists(archive)) continue;
@@ -184,12 +172,16 @@ class Checker {
   // Without a simulator (none chosen yet) only the airplane and its
   // package are looked at: a relative path would lead anywhere.
   Checker(const std::string& fs_path, const PackageContent* package)
-      : aircraft_(fs_path.empty() ? std::string() : with_sep(shown(fs_path + "aircraft" + sep))),
-        gauges_(fs_path.empty() ? std::string() : with_sep(shown(fs_path + "gauges" + sep))),
+      : aircraft_(fs_path.empty()
+                      ? std::string()
+                      : platform::with_trailing_separator(shown(fs_path + "aircraft" + sep))),
+        gauges_(fs_path.empty()
+                    ? std::string()
+                    : platform::with_trailing_separator(shown(fs_path + "gauges" + sep))),
         package_(package) {}
 
   void airplane(const std::string& airplane, CheckReport& report) {
-    const std::string folder = with_sep(shown(airplane));
+    const std::string folder = platform::with_trailing_separator(shown(airplane));
     report.airplanes.push_back(folder);
     const std::size_t first = report.findings.size();
     Airplane plane{folder, report, {}};
@@ -216,7 +208,7 @@ class Checker {
   };
 
   static std::string key_of(const std::string& folder) {
-    return ascii_lower(with_sep(shown(folder)));
+    return ascii_lower(platform::with_trailing_separator(shown(folder)));
   }
 
   // A file that is not there, cannot be read, or is read only in part.
@@ -428,7 +420,7 @@ class Checker {
     const auto cut = relative.find(sep);
     const std::string first = relative.substr(0, cut);
     for (const auto& airplane : package_->airplanes) {
-      if (!same_text_ignoring_case(airplane.name, first)) continue;
+      if (!same_ignoring_case(airplane.name, first)) continue;
       if (cut == std::string::npos) return true;
       if (platform::folder_exists(airplane.source + relative.substr(cut + 1))) return true;
     }
@@ -527,8 +519,9 @@ void check_package_into(const PackageContent& content, const std::string& fs_pat
 }
 
 bool lies_in(const std::string& folder, const std::string& parent) {
-  return ascii_lower(with_sep(shown(parent_folder(without_sep(folder))))) ==
-         ascii_lower(with_sep(shown(parent)));
+  return ascii_lower(platform::with_trailing_separator(
+             shown(parent_folder(platform::without_trailing_separators(folder))))) ==
+         ascii_lower(platform::with_trailing_separator(shown(parent)));
 }
 
 }  // namespace
@@ -573,7 +566,7 @@ CheckReport check_airplane(const std::string& airplane, const std::string& fs_pa
 
 CheckReport check_package_folder(const std::string& package, const std::string& fs_path) {
   CheckReport report;
-  report.subject = without_sep(package);
+  report.subject = platform::without_trailing_separators(package);
   check_package_into(read_package(package), fs_path, report);
   return report;
 }

@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <set>
 
-#include "base/ascii_case.h"
 #include "base/path_helpers.h"
 #include "check/airplane_check.h"
 #include "check/check_json.h"
@@ -20,6 +19,7 @@
 #include "install/plan.h"
 #include "install/verify.h"
 #include "packages/unzip.h"
+#include "platform/ascii_case.h"
 #include "platform/control_text.h"
 #include "platform/error.h"
 #include "platform/files.h"

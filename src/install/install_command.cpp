@@ -5,7 +5,6 @@
 #include <set>
 #include <vector>
 
-#include "base/ascii_case.h"
 #include "base/find_file.h"
 #include "base/path_helpers.h"
 #include "install/install_steps.h"
@@ -13,6 +12,7 @@
 #include "install/side_files.h"
 #include "install/verify.h"
 #include "packages/unzip.h"
+#include "platform/ascii_case.h"
 #include "platform/control_text.h"
 #include "platform/error.h"
 #include "platform/files.h"

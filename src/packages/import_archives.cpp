@@ -10,9 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "base/ascii_case.h"
 #include "base/path_helpers.h"
 #include "packages/unzip.h"
+#include "platform/ascii_case.h"
 #include "platform/control_text.h"
 #include "platform/files.h"
 
@@ -96,9 +96,8 @@ ImportOutcome import_archives(const std::string& download_folder,
       outcome.failures.push_back(named + ": " + why);
       continue;
     }
-    std::string target = download_folder;
-    if (!target.empty() && target.back() != platform::sep) target += platform::sep;
-    target += last_path_part(archive, 0);
+    const std::string target =
+        platform::with_trailing_separator(download_folder) + last_path_part(archive, 0);
     // Read through a link the user handed over; only the target is written,
     // and never through one.
     char real[PATH_MAX];

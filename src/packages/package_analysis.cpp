@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "base/ascii_case.h"
 #include "base/path_helpers.h"
 #include "packages/zip_master.h"
+#include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "settings/record.h"
 

@@ -37,6 +37,7 @@
 #include <dirent.h>
 
 #include "packages/zip_master.h"
+#include "platform/ascii_case.h"
 #include "platform/atomic_file.h"
 #include "platform/files.h"
 
@@ -171,15 +172,6 @@ OpenedArchive open_archive(const std::string& path, bool check = true) {
   return result;
 }
 
-// ASCII folding, as the platform layer matches names.
-char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string folded(std::string_view name) {
-  std::string key(name);
-  std::transform(key.begin(), key.end(), key.begin(), fold);
-  return key;
-}
-
 bool is_separator(char c) { return c == '/' || c == '\\'; }
 bool is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
 
@@ -283,7 +275,7 @@ class FolderNames {
   }
 
   void add(const std::string& name) {
-    auto& spellings = by_folded_[folded(name)];
+    auto& spellings = by_folded_[ascii_lower(name)];
     if (std::find(spellings.begin(), spellings.end(), name) == spellings.end())
       spellings.push_back(name);
   }
@@ -292,7 +284,7 @@ class FolderNames {
   // match without regard to case (Windows would merge "Panel" and "panel"),
   // else as written.
   const std::string& on_disk(const std::string& wanted) const {
-    const auto it = by_folded_.find(folded(wanted));
+    const auto it = by_folded_.find(ascii_lower(wanted));
     if (it == by_folded_.end()) return wanted;
     const auto& spellings = it->second;
     if (std::find(spellings.begin(), spellings.end(), wanted) != spellings.end()) return wanted;
@@ -300,7 +292,7 @@ class FolderNames {
   }
 
   // Whether anything of that name, in any case, is in the folder.
-  bool holds(const std::string& name) const { return by_folded_.contains(folded(name)); }
+  bool holds(const std::string& name) const { return by_folded_.contains(ascii_lower(name)); }
 
  private:
   std::unordered_map<std::string, std::vector<std::string>> by_folded_;
@@ -776,9 +768,9 @@ void ZipMaster::Extraction::order_conflicts() {
     if (target.folder) continue;
     std::string key;
     if (dir_names_) {
-      for (const auto& part : target.parts) key += folded(part) + '/';
+      for (const auto& part : target.parts) key += ascii_lower(part) + '/';
     } else {
-      key = folded(target.parts.back()) + '/';
+      key = ascii_lower(target.parts.back()) + '/';
     }
     const auto [it, added] = files.try_emplace(std::move(key), i);
     if (!added) unite(it->second, i);
@@ -789,7 +781,7 @@ void ZipMaster::Extraction::order_conflicts() {
       const std::size_t folders = target.parts.size() - (target.folder ? 0 : 1);
       std::string key;
       for (std::size_t k = 0; k < folders; ++k) {
-        key += folded(target.parts[k]) + '/';
+        key += ascii_lower(target.parts[k]) + '/';
         if (const auto it = files.find(key); it != files.end()) unite(it->second, i);
       }
     }

@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include "platform/ascii_case.h"
 #include "platform/atomic_file.h"
 #include "platform/faults.h"
 
@@ -27,28 +28,6 @@ namespace wingstow::platform {
 
 namespace {
 
-// ASCII folding only: names on the simulator trees are ASCII, and other
-// UTF-8 bytes compare exactly. Upper case, because that is the order NTFS
-// sorts in ("A_B" after "AB").
-char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return fold(x) == fold(y); });
-}
-
-// Enumeration order: case-insensitive, ties broken by the exact bytes.
-bool name_less(std::string_view a, std::string_view b) {
-  const auto n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(fold(a[i]));
-    const auto y = static_cast<unsigned char>(fold(b[i]));
-    if (x != y) return x < y;
-  }
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
-}
-
 struct DirCloser {
   void operator()(DIR* d) const { closedir(d); }
 };
@@ -68,7 +47,7 @@ std::vector<std::string> list_names(const std::string& folder) {
 
 // The last component, ignoring trailing separators ("/a/b/" gives "b").
 std::string_view last_name(std::string_view path) {
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  path = without_trailing_separators(path);
   const auto slash = path.rfind('/');
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
@@ -85,16 +64,10 @@ std::uint32_t attributes_of(std::string_view name, const struct stat& st) {
   return a;
 }
 
-std::string folded(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) c = fold(c);
-  return out;
-}
-
 // The descriptor's folder, path with its separators at the end taken off so
 // that O_NOFOLLOW applies to the folder itself.
-std::string without_trailing_separators(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
+std::string descriptor_path(std::string path) {
+  path = without_trailing_separators(std::move(path));
   if (path.empty()) path = ".";
   return path;
 }
@@ -171,7 +144,7 @@ std::string resolve(std::string_view path) {
     std::string best;
     bool found = false;
     for (auto& name : list_names(out)) {
-      if (equal_ignoring_case(name, component) && (!found || name < best)) {
+      if (same_ignoring_case(name, component) && (!found || name < best)) {
         best = std::move(name);
         found = true;
       }
@@ -234,7 +207,8 @@ bool wildcard_match(std::string_view pattern, std::string_view name) {
     if (p < pattern.size() && pattern[p] == '*') {
       star = ++p;
       star_n = n;
-    } else if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
+    } else if (p < pattern.size() &&
+               (pattern[p] == '?' || ascii_lower(pattern[p]) == ascii_lower(name[n]))) {
       ++p;
       ++n;
     } else if (star != std::string_view::npos) {
@@ -260,7 +234,7 @@ std::vector<DirEntry> find_entries(std::string_view folder, std::string_view mas
 }
 
 Folder::Folder(std::string_view path, bool follow_link) {
-  const std::string real = without_trailing_separators(resolve(path));
+  const std::string real = descriptor_path(resolve(path));
   fd_ = ::open(real.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow_link ? 0 : O_NOFOLLOW));
   if (fd_ >= 0) return;
   error_ = errno;
@@ -299,7 +273,7 @@ Folder Folder::create(const Folder& parent, std::string_view name) {
 
 Folder Folder::create(std::string_view path) {
   Folder made;
-  const std::string real = without_trailing_separators(resolve(path));
+  const std::string real = descriptor_path(resolve(path));
   if (::mkdir(real.c_str(), 0777) != 0) {
     made.error_ = errno;
     return made;
@@ -382,8 +356,9 @@ std::vector<DirEntry> Folder::entries(std::string_view mask, std::uint32_t attri
     }
     if (admitted(a, attribute_mask)) entries.push_back({own, a, size, link, modified_ms});
   });
-  std::sort(entries.begin() + static_cast<std::ptrdiff_t>(first_named), entries.end(),
-            [](const DirEntry& a, const DirEntry& b) { return name_less(a.name, b.name); });
+  std::sort(
+      entries.begin() + static_cast<std::ptrdiff_t>(first_named), entries.end(),
+      [](const DirEntry& a, const DirEntry& b) { return less_ignoring_case(a.name, b.name); });
   return entries;
 }
 
@@ -400,7 +375,7 @@ std::optional<std::string> Folder::find(std::string_view name) {
   }
   // The first in enumeration order: among names equal but for case, the
   // smallest by bytes.
-  const auto found = by_folded_.find(folded(wanted));
+  const auto found = by_folded_.find(ascii_lower(wanted));
   if (found == by_folded_.end()) return std::nullopt;
   return found->second.front();
 }
@@ -410,13 +385,13 @@ void Folder::added(std::string_view name) {
 }
 
 void Folder::added_name(std::string_view name) {
-  auto& names = by_folded_[folded(name)];
+  auto& names = by_folded_[ascii_lower(name)];
   const auto at = std::lower_bound(names.begin(), names.end(), name);
   if (at == names.end() || *at != name) names.insert(at, std::string(name));
 }
 
 void Folder::removed(std::string_view name) {
-  const auto found = by_folded_.find(folded(name));
+  const auto found = by_folded_.find(ascii_lower(name));
   if (found == by_folded_.end()) return;
   auto& names = found->second;
   names.erase(std::remove(names.begin(), names.end(), name), names.end());
@@ -618,8 +593,7 @@ std::string executable_folder() {
   } else if (QCoreApplication::instance() != nullptr) {
     folder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
   }
-  if (folder.empty() || folder.back() != '/') folder += '/';
-  return folder;
+  return with_trailing_separator(std::move(folder));
 }
 
 bool folder_writable(std::string_view folder) {

@@ -22,6 +22,23 @@ inline constexpr char sep = '\\';
 inline constexpr char sep = '/';
 #endif
 
+// A folder path ending with the separator, as the engine appends names to
+// it; an empty path names no folder and stays empty.
+inline std::string with_trailing_separator(std::string path) {
+  if (!path.empty() && path.back() != sep) path += sep;
+  return path;
+}
+
+// The path without the separators at its end; a lone root keeps its own.
+inline std::string_view without_trailing_separators(std::string_view path) {
+  while (path.size() > 1 && path.back() == sep) path.remove_suffix(1);
+  return path;
+}
+inline std::string without_trailing_separators(std::string path) {
+  path.resize(without_trailing_separators(std::string_view(path)).size());
+  return path;
+}
+
 // Attribute bits, as the Windows file system reports them.
 inline constexpr std::uint32_t attr_read_only = 0x01;
 inline constexpr std::uint32_t attr_hidden = 0x02;

@@ -1,5 +1,7 @@
 #include "platform/folder_listing.h"
 
+#include "platform/ascii_case.h"
+
 #include <algorithm>
 #include <memory>
 #include <utility>
@@ -12,18 +14,9 @@ namespace wingstow::platform {
 
 namespace {
 
-char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// find_entries' order: letter case ignored, ties broken by the exact bytes.
+// find_entries' order.
 bool name_less(const ListedEntry& a, const ListedEntry& b) {
-  const auto n = std::min(a.name.size(), b.name.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(fold(a.name[i]));
-    const auto y = static_cast<unsigned char>(fold(b.name[i]));
-    if (x != y) return x < y;
-  }
-  if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
-  return a.name < b.name;
+  return less_ignoring_case(a.name, b.name);
 }
 
 struct DirCloser {

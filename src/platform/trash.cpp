@@ -137,8 +137,7 @@ std::vector<std::string> trash_folders() {
   const auto id = std::to_string(uid);
   for (const auto& volume : QStorageInfo::mountedVolumes()) {
     if (!volume.isValid() || !volume.isReady()) continue;
-    std::string top = local(volume.rootPath());
-    if (top.empty() || top.back() != '/') top += '/';
+    const std::string top = with_trailing_separator(local(volume.rootPath()));
     // The shared $topdir/.Trash/$uid counts only when .Trash is a real,
     // sticky folder; $topdir/.Trash-$uid only when it is the user's.
     struct stat st;
@@ -149,8 +148,7 @@ std::vector<std::string> trash_folders() {
 }
 
 bool delete_tree(std::string_view path) {
-  std::string real = resolve(path);
-  while (real.size() > 1 && real.back() == '/') real.pop_back();
+  const std::string real = without_trailing_separators(resolve(path));
   const auto slash = real.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : real.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? real : real.substr(slash + 1);
@@ -177,8 +175,7 @@ bool on_home_trash_volume(std::string_view path) {
 }
 
 bool move_to_trash(std::string_view path) {
-  std::string real = resolve(path);
-  while (real.size() > 1 && real.back() == '/') real.pop_back();
+  const std::string real = without_trailing_separators(resolve(path));
   struct stat st;
   if (real.empty() || ::lstat(real.c_str(), &st) != 0) return false;
   // Without these Qt 6.4 reports success yet moves the item into ./files of

@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "base/ascii_case.h"
 #include "install/verify.h"
+#include "platform/ascii_case.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
