@@ -14,6 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/unique_fd.h"
+
 namespace wingstow::platform {
 
 #ifdef _WIN32
@@ -105,6 +107,8 @@ bool admitted(std::uint32_t attributes, std::uint32_t attribute_mask);
 // An open folder. Its entries are listed, and what lies in it opened,
 // relative to the descriptor, so that a walk through a tree resolves no path
 // twice and is never taken through a link put in the way meanwhile.
+class RegularFile;
+
 class Folder {
  public:
   Folder() = default;
@@ -122,14 +126,14 @@ class Folder {
   // parent must exist).
   static Folder create(std::string_view path);
 
-  Folder(Folder&& other) noexcept;
-  Folder& operator=(Folder&& other) noexcept;
+  Folder(Folder&& other) noexcept = default;
+  Folder& operator=(Folder&& other) noexcept = default;
   Folder(const Folder&) = delete;
   Folder& operator=(const Folder&) = delete;
-  ~Folder();
+  ~Folder() = default;
 
-  bool is_open() const { return fd_ >= 0; }
-  int fd() const { return fd_; }
+  bool is_open() const { return static_cast<bool>(fd_); }
+  int fd() const { return fd_.get(); }
   int error() const { return error_; }
 
   // As find_entries.
@@ -150,7 +154,7 @@ class Folder {
  private:
   void added_name(std::string_view name);
 
-  int fd_ = -1;
+  UniqueFd fd_;
   int error_ = 0;
   bool created_ = false;
   bool listed_ = false;
@@ -195,7 +199,7 @@ class FileCopier {
   CopyResult copy(std::string_view source, Folder& to, std::string_view target_name);
 
  private:
-  CopyResult copy_open(int in, Folder& to, std::string_view target_name);
+  CopyResult copy_open(const RegularFile& source, Folder& to, std::string_view target_name);
   int copy_data(int in, int out, std::uint64_t expected);
 
   std::function<void()> between_chunks_;

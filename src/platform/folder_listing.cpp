@@ -1,6 +1,7 @@
 #include "platform/folder_listing.h"
 
 #include "platform/ascii_case.h"
+#include "platform/unique_fd.h"
 
 #include <algorithm>
 #include <memory>
@@ -19,16 +20,12 @@ bool name_less(const ListedEntry& a, const ListedEntry& b) {
   return less_ignoring_case(a.name, b.name);
 }
 
-struct DirCloser {
-  void operator()(DIR* d) const { closedir(d); }
-};
-
 }  // namespace
 
 std::vector<ListedEntry> list_folder(std::string_view folder) {
   std::vector<ListedEntry> entries;
   if (folder.empty()) return entries;
-  const std::unique_ptr<DIR, DirCloser> dir(opendir(std::string(folder).c_str()));
+  const UniqueDir dir(opendir(std::string(folder).c_str()));
   if (!dir) return entries;
   const int fd = dirfd(dir.get());
   while (const dirent* e = readdir(dir.get())) {

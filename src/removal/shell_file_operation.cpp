@@ -1,12 +1,14 @@
 #include "removal/shell_file_operation.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <system_error>
 
 #include "platform/ascii_case.h"
+#include "platform/atomic_file.h"
 #include "platform/files.h"
 #include "platform/trash.h"
 
@@ -72,11 +74,12 @@ bool copy_folder(const fs::path& source, const fs::path& target) {
 
 bool move_folder(const fs::path& source, const fs::path& target) {
   if (below(target, source)) return false;
-  std::error_code ec;
-  fs::rename(source, target, ec);
-  if (!ec) return true;
-  if (ec != std::errc::cross_device_link) return false;
+  // The target was found free; a rename that replaces nothing keeps it so.
+  const int error = platform::rename_no_replace(source.string(), target.string());
+  if (error == 0) return true;
+  if (error != EXDEV) return false;
   if (!copy_folder(source, target)) return false;
+  std::error_code ec;
   fs::remove_all(source, ec);
   return !ec;
 }
