@@ -36,10 +36,13 @@
 
 #include <dirent.h>
 
+#include "packages/entry_names.h"
+#include "packages/zip_archive.h"
 #include "packages/zip_master.h"
 #include "platform/ascii_case.h"
 #include "platform/atomic_file.h"
 #include "platform/files.h"
+#include "platform/unique_fd.h"
 
 namespace wingstow {
 
@@ -67,50 +70,9 @@ std::atomic<std::uint64_t> listings{0};
 // every one.
 constexpr std::size_t listed_refusals = 5;
 
-struct ArchiveCloser {
-  void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
-
-struct EntryCloser {
-  void operator()(zip_file_t* file) const { zip_fclose(file); }
-};
-using EntryStream = std::unique_ptr<zip_file_t, EntryCloser>;
-
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
-
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd& operator=(Fd&& other) noexcept {
-    if (this != &other) {
-      reset();
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() { reset(); }
-
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-  explicit operator bool() const { return fd_ >= 0; }
-
- private:
-  void reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-  int fd_ = -1;
-};
-
 // Folder descriptors are shared between the cache and the walk that uses
 // them, so that an eviction never closes a folder still being written.
+using Fd = platform::UniqueFd;
 using SharedFd = std::shared_ptr<const Fd>;
 
 struct InflaterFree {
@@ -119,139 +81,6 @@ struct InflaterFree {
   }
 };
 using Inflater = std::unique_ptr<libdeflate_decompressor, InflaterFree>;
-
-struct OpenedArchive {
-  Archive archive;
-  std::uint64_t file_size = 0;
-  // Which file was opened, and as it was then, so that every worker reads
-  // the very file the plan was made from.
-  dev_t device = 0;
-  ino_t inode = 0;
-  timespec modified{};
-  int error = ZIP_ER_OK;  // ZIP_ER_NOENT when the file is missing
-  bool special = false;   // a folder, pipe, socket or device: never read
-};
-
-// Only a regular file is read. A named pipe called "x.zip" would block an
-// ordinary open until a writer came, so the type is asked first and the
-// open does not wait; fstat then judges what was really opened. Links are
-// followed: reading through one writes nothing.
-// CHECKCONS: without it libzip accepts duplicate names and local headers that
-// disagree with the central directory. It reads every local header, so a
-// file already checked under the same identity is opened again without it.
-OpenedArchive open_archive(const std::string& path, bool check = true) {
-  OpenedArchive result;
-  const std::string real = platform::resolve(path);
-  struct stat st;
-  if (::stat(real.c_str(), &st) != 0) {
-    result.error = errno == ENOENT ? ZIP_ER_NOENT : ZIP_ER_OPEN;
-    return result;
-  }
-  Fd fd;
-  if (S_ISREG(st.st_mode)) fd = Fd(::open(real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (S_ISREG(st.st_mode) && !fd) {
-    result.error = errno == ENOENT ? ZIP_ER_NOENT : ZIP_ER_OPEN;
-    return result;
-  }
-  if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    result.error = ZIP_ER_OPEN;
-    result.special = true;
-    return result;
-  }
-  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
-  result.file_size = static_cast<std::uint64_t>(st.st_size);
-  result.device = st.st_dev;
-  result.inode = st.st_ino;
-  result.modified = st.st_mtim;
-  int error = ZIP_ER_OK;
-  result.archive.reset(zip_fdopen(fd.get(), ZIP_RDONLY | (check ? ZIP_CHECKCONS : 0), &error));
-  if (result.archive)
-    fd.release();  // libzip owns it now
-  else
-    result.error = error;
-  return result;
-}
-
-bool is_separator(char c) { return c == '/' || c == '\\'; }
-bool is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
-
-std::string printable(std::string_view name) {
-  std::string text(name);
-  std::replace_if(text.begin(), text.end(), is_control, '?');
-  return text;
-}
-
-// Where an entry goes under the extract directory.
-struct Target {
-  std::vector<std::string> parts;  // folders, then the file unless folder
-  bool folder = false;
-  std::string refusal;  // why the name is refused; empty when it is safe
-};
-
-// Both separators count: archives made on Windows store "dir\file".
-Target parse_name(std::string_view name) {
-  Target target;
-  if (std::any_of(name.begin(), name.end(), is_control)) {
-    target.refusal = "its name holds control characters";
-    return target;
-  }
-  if (!name.empty() && is_separator(name.front())) {
-    target.refusal = "its name is an absolute path";
-    return target;
-  }
-  const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
-  if (name.size() >= 2 && letter(name[0]) && name[1] == ':') {
-    target.refusal = "its name carries a drive letter";
-    return target;
-  }
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = start;
-    while (end < name.size() && !is_separator(name[end])) ++end;
-    const std::string_view part = name.substr(start, end - start);
-    if (part == "..") {
-      target.refusal = "its name leads out of the extract directory";
-      return target;
-    }
-    if (!part.empty() && part != ".") target.parts.emplace_back(part);
-    start = end + 1;
-  }
-  if (target.parts.empty()) target.refusal = "its name is empty";
-  target.folder = !name.empty() && is_separator(name.back());
-  return target;
-}
-
-bool is_symlink_entry(zip_t* archive, zip_uint64_t index) {
-  zip_uint8_t opsys = 0;
-  zip_uint32_t attributes = 0;
-  if (zip_file_get_external_attributes(archive, index, 0, &opsys, &attributes) != 0) return false;
-  return opsys == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IFMT) == S_IFLNK;
-}
-
-// What archive_files() tells of an open archive of file_size bytes.
-std::optional<std::vector<ArchiveFile>> list_files(zip_t* archive, std::uint64_t file_size) {
-  const zip_int64_t count = std::max<zip_int64_t>(zip_get_num_entries(archive, 0), 0);
-  std::vector<ArchiveFile> files;
-  std::uint64_t compressed = 0;
-  for (zip_int64_t i = 0; i < count; ++i) {
-    const auto index = static_cast<zip_uint64_t>(i);
-    zip_stat_t st;
-    if (zip_stat_index(archive, index, ZIP_FL_ENC_GUESS, &st) != 0) continue;
-    if (st.valid & ZIP_STAT_COMP_SIZE) compressed += st.comp_size;
-    const Target target = parse_name((st.valid & ZIP_STAT_NAME) && st.name ? st.name : "");
-    if (!target.refusal.empty() || target.folder || is_symlink_entry(archive, index)) continue;
-    ArchiveFile file{{}, index, false};
-    for (const auto& part : target.parts) {
-      if (!file.path.empty()) file.path += platform::sep;
-      file.path += part;
-    }
-    file.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
-    files.push_back(std::move(file));
-  }
-  // As Extract's plan: overlapping entries refuse the archive whole.
-  if (compressed > file_size) return std::nullopt;
-  return files;
-}
 
 // The names of one folder as the extraction knows them: listed once, when
 // the folder is first needed, then kept up to date with what the extraction
@@ -263,7 +92,7 @@ class FolderNames {
     // A descriptor of its own, so the listing starts at the beginning.
     const int listing = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listing < 0) return;
-    std::unique_ptr<DIR, DirCloser> entries(::fdopendir(listing));
+    platform::UniqueDir entries(::fdopendir(listing));
     if (!entries) {
       ::close(listing);
       return;
@@ -412,7 +241,7 @@ class ZipMaster::Extraction {
   struct Job {
     zip_uint64_t index = 0;
     std::string name;  // printable
-    Target target;
+    EntryName target;
     std::uint64_t size = 0;
     std::uint64_t packed_size = 0;  // of the compressed data
     std::int32_t method = -1;       // compression; -1 when unknown
@@ -442,7 +271,7 @@ class ZipMaster::Extraction {
   // What reads and inflates entries: one per thread, libzip handles being
   // no more shareable than the buffers.
   struct Reader {
-    Archive own;  // empty for the calling thread's, which is opened_'s
+    ZipHandle own;  // empty for the calling thread's, which is opened_'s
     zip_t* archive = nullptr;
     Inflater inflater;
     std::vector<unsigned char> in = std::vector<unsigned char>(chunk_size);
@@ -504,12 +333,12 @@ class ZipMaster::Extraction {
   bool whole_in_memory(const Job& job) const;
   bool open_temp(Result& result);
   bool write_out(Result& result, const unsigned char* data, std::size_t size, Sink& sink);
-  EntryStream open_raw(Reader& reader, const Job& job, Result& result);
+  ZipEntryHandle open_raw(Reader& reader, const Job& job, Result& result);
   void inflate_whole(Reader& reader, const Job& job, Sink& sink, Result& result);
   void inflate_chunks(Reader& reader, const Job& job, Sink& sink, Result& result);
   void copy_stored(Reader& reader, const Job& job, Sink& sink, Result& result);
   void copy_stream(Reader& reader, const Job& job, Sink& sink, Result& result);
-  EntryStream open_entry(zip_t* archive, const Job& job, std::string& why);
+  ZipEntryHandle open_entry(zip_t* archive, const Job& job, std::string& why);
   bool keep_despite_crc(const Job& job, std::uint32_t found);
 
   FolderNames& names_of(const std::string& key, int fd);
@@ -644,7 +473,7 @@ int ZipMaster::Extraction::run() {
     return fail(extract_no_base_dir, MessageKind::error,
                 "Extract directory '" + owner_.ExtrBaseDir + "' must exist");
   base_ = std::make_shared<const Fd>(std::move(base));
-  opened_ = open_archive(archive_);
+  opened_ = open_zip(archive_);
   if (!opened_.archive) {
     if (opened_.error == ZIP_ER_NOENT)
       return fail(extract_no_archive, MessageKind::error, "Input file does not exist");
@@ -727,12 +556,12 @@ std::optional<std::vector<ZipMaster::Extraction::Job>> ZipMaster::Extraction::pl
     const auto& st = stats[static_cast<std::size_t>(i)];
     const auto index = static_cast<zip_uint64_t>(i);
     const std::string raw = (st.valid & ZIP_STAT_NAME) && st.name ? st.name : "";
-    Job job{index, printable(raw), parse_name(raw)};
+    Job job{index, printable_entry_name(raw), parse_entry_name(raw)};
     if (!job.target.refusal.empty()) {
       refuse(job.name, job.target.refusal);
       continue;
     }
-    if (is_symlink_entry(archive, index)) {
+    if (is_link_entry(archive, index)) {
       refuse(job.name, "symbolic links are not extracted");
       continue;
     }
@@ -764,7 +593,7 @@ void ZipMaster::Extraction::order_conflicts() {
 
   std::unordered_map<std::string, std::size_t> files;  // folded path -> first entry
   for (std::size_t i = 0; i < count; ++i) {
-    const Target& target = jobs_[i].target;
+    const EntryName& target = jobs_[i].target;
     if (target.folder) continue;
     std::string key;
     if (dir_names_) {
@@ -777,7 +606,7 @@ void ZipMaster::Extraction::order_conflicts() {
   }
   if (dir_names_) {
     for (std::size_t i = 0; i < count; ++i) {
-      const Target& target = jobs_[i].target;
+      const EntryName& target = jobs_[i].target;
       const std::size_t folders = target.parts.size() - (target.folder ? 0 : 1);
       std::string key;
       for (std::size_t k = 0; k < folders; ++k) {
@@ -835,11 +664,8 @@ void ZipMaster::Extraction::stop_workers() {
 
 void ZipMaster::Extraction::work(Reader& reader) {
   if (!reader.archive) {
-    OpenedArchive opened = open_archive(archive_, false);
-    if (!opened.archive || opened.device != opened_.device || opened.inode != opened_.inode ||
-        opened.file_size != opened_.file_size ||
-        opened.modified.tv_sec != opened_.modified.tv_sec ||
-        opened.modified.tv_nsec != opened_.modified.tv_nsec) {
+    OpenedArchive opened = open_zip(archive_, false);
+    if (!opened.archive || !opened.same_file(opened_)) {
       const std::lock_guard lock(state_mutex_);
       broken_ = true;
       posted_.notify_one();
@@ -1016,9 +842,9 @@ bool ZipMaster::Extraction::write_out(Result& result, const unsigned char* data,
 }
 
 // The entry's data as stored, not inflated: libzip checks no CRC on it.
-EntryStream ZipMaster::Extraction::open_raw(Reader& reader, const Job& job, Result& result) {
+ZipEntryHandle ZipMaster::Extraction::open_raw(Reader& reader, const Job& job, Result& result) {
   zip_error_clear(reader.archive);
-  EntryStream stream(zip_fopen_index(reader.archive, job.index, ZIP_FL_COMPRESSED));
+  ZipEntryHandle stream(zip_fopen_index(reader.archive, job.index, ZIP_FL_COMPRESSED));
   if (!stream)
     result.refusal =
         Refusal{"it cannot be read (" + libzip_error(zip_get_error(reader.archive)) + ")"};
@@ -1034,7 +860,7 @@ void ZipMaster::Extraction::inflate_whole(Reader& reader, const Job& job, Sink& 
   const auto packed = static_cast<std::size_t>(job.packed_size);
   unsigned char* out = reader.whole.get();
   unsigned char* in = out + size;
-  EntryStream stream = open_raw(reader, job, result);
+  ZipEntryHandle stream = open_raw(reader, job, result);
   if (!stream) return;
   for (std::size_t got = 0; got < packed;) {
     const zip_int64_t n = zip_fread(stream.get(), in + got, packed - got);
@@ -1080,7 +906,7 @@ void ZipMaster::Extraction::inflate_whole(Reader& reader, const Job& job, Sink& 
 // A large deflated entry, inflated chunk by chunk with zlib.
 void ZipMaster::Extraction::inflate_chunks(Reader& reader, const Job& job, Sink& sink,
                                            Result& result) {
-  EntryStream stream = open_raw(reader, job, result);
+  ZipEntryHandle stream = open_raw(reader, job, result);
   if (!stream || !open_temp(result)) return;
   z_stream zs{};
   if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) {
@@ -1135,7 +961,7 @@ void ZipMaster::Extraction::copy_stored(Reader& reader, const Job& job, Sink& si
     result.refusal = too_short(job.packed_size, job.size);
     return;
   }
-  EntryStream stream = open_raw(reader, job, result);
+  ZipEntryHandle stream = open_raw(reader, job, result);
   if (!stream || !open_temp(result)) return;
   std::uint64_t written = 0;
   std::uint32_t crc = 0;
@@ -1159,7 +985,7 @@ void ZipMaster::Extraction::copy_stored(Reader& reader, const Job& job, Sink& si
 void ZipMaster::Extraction::copy_stream(Reader& reader, const Job& job, Sink& sink,
                                         Result& result) {
   std::string why;
-  EntryStream stream = open_entry(reader.archive, job, why);
+  ZipEntryHandle stream = open_entry(reader.archive, job, why);
   if (!stream) {
     result.refusal = Refusal{why};
     return;
@@ -1195,10 +1021,10 @@ void ZipMaster::Extraction::copy_stream(Reader& reader, const Job& job, Sink& si
   if (!result.crc_error && written != job.size) result.refusal = too_short(written, job.size);
 }
 
-EntryStream ZipMaster::Extraction::open_entry(zip_t* archive, const Job& job, std::string& why) {
+ZipEntryHandle ZipMaster::Extraction::open_entry(zip_t* archive, const Job& job, std::string& why) {
   zip_error_clear(archive);
   if (!job.encrypted) {
-    EntryStream stream(zip_fopen_index(archive, job.index, 0));
+    ZipEntryHandle stream(zip_fopen_index(archive, job.index, 0));
     if (!stream) why = "it cannot be read (" + libzip_error(zip_get_error(archive)) + ")";
     return stream;
   }
@@ -1213,7 +1039,7 @@ EntryStream ZipMaster::Extraction::open_entry(zip_t* archive, const Job& job, st
       if (!password) break;
     }
     zip_error_clear(archive);
-    EntryStream stream(zip_fopen_index_encrypted(archive, job.index, 0, password->c_str()));
+    ZipEntryHandle stream(zip_fopen_index_encrypted(archive, job.index, 0, password->c_str()));
     if (stream) {
       password_ = std::move(password);
       return stream;
@@ -1298,50 +1124,10 @@ std::optional<ZipMaster::Extraction::Folder> ZipMaster::Extraction::open_folders
   return current;
 }
 
-std::optional<std::vector<ArchiveFile>> archive_files(const std::string& archive) {
-  const auto opened = open_archive(archive);
-  if (!opened.archive) return std::nullopt;
-  return list_files(opened.archive.get(), opened.file_size);
-}
-
-std::optional<std::vector<ArchiveFile>> inner_archive_files(const std::string& archive,
-                                                            std::uint64_t index) {
-  const auto opened = open_archive(archive);
-  if (!opened.archive) return std::nullopt;
-  zip_file_t* entry = zip_fopen_index(opened.archive.get(), index, 0);
-  if (!entry) return std::nullopt;
-  // Nothing lands in the package's folders: the copy has no name to stay under.
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> copy(std::tmpfile(), std::fclose);
-  std::vector<char> buffer(chunk_size);
-  std::uint64_t size = 0;
-  bool sound = static_cast<bool>(copy);
-  while (sound) {
-    const zip_int64_t got = zip_fread(entry, buffer.data(), buffer.size());
-    if (got <= 0) {
-      sound = got == 0;
-      break;
-    }
-    size += static_cast<std::uint64_t>(got);
-    sound = size <= inner_archive_limit &&
-            std::fwrite(buffer.data(), 1, static_cast<std::size_t>(got), copy.get()) ==
-                static_cast<std::size_t>(got);
-  }
-  // Read to its end, the entry tells its checksum error only here.
-  sound = zip_fclose(entry) == 0 && sound && std::fflush(copy.get()) == 0;
-  if (!sound) return std::nullopt;
-  Fd fd(::dup(::fileno(copy.get())));
-  if (!fd) return std::nullopt;
-  int error = ZIP_ER_OK;
-  Archive inner(zip_fdopen(fd.get(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
-  if (!inner) return std::nullopt;
-  fd.release();  // libzip owns it now
-  return list_files(inner.get(), size);
-}
-
 void ZipMaster::setZipFileName(const std::string& path) {
   zip_file_name_ = path;
   entries_.clear();
-  const auto opened = open_archive(path);
+  const auto opened = open_zip(path);
   if (!opened.archive) return;
   const zip_int64_t count = zip_get_num_entries(opened.archive.get(), 0);
   for (zip_int64_t i = 0; i < count; ++i) {
