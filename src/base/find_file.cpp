@@ -28,8 +28,7 @@ TFindFile::TFindFile() {
 
 void TFindFile::setPath(std::string_view value) {
   if (value == path_ || value.empty() || !platform::folder_exists(value)) return;
-  path_ = std::string(value);
-  if (path_.back() != platform::sep) path_ += platform::sep;
+  path_ = platform::with_trailing_separator(std::string(value));
 }
 
 const std::vector<std::string>& TFindFile::Search() {

@@ -1,5 +1,7 @@
 #include "base/path_helpers.h"
 
+#include <filesystem>
+
 #include "platform/files.h"
 
 namespace wingstow {
@@ -24,6 +26,11 @@ std::string parent_folder(std::string_view path) {
 
 bool is_parent_entry(std::string_view path) {
   return path.size() >= 2 && path.substr(path.size() - 2) == "..";
+}
+
+std::string absolute_path(const std::string& given) {
+  return platform::without_trailing_separators(
+      std::filesystem::absolute(given).lexically_normal().string());
 }
 
 bool has_line_break(std::string_view text) {

@@ -20,6 +20,10 @@ std::string parent_folder(std::string_view path);
 // The file list's entry for the folder above: its path ends with "..".
 bool is_parent_entry(std::string_view path);
 
+// A path as the user gives it on a command line: from the current folder,
+// "." and ".." taken out, without trailing separators.
+std::string absolute_path(const std::string& given);
+
 // Names with a line end would split an installation record line in two.
 bool has_line_break(std::string_view text);
 

@@ -1,523 +1,28 @@
 #include "check/airplane_check.h"
 
-#include <zip.h>
-
-#include <algorithm>
-#include <charconv>
-#include <map>
 #include <optional>
-#include <tuple>
-#include <unordered_map>
-#include <unordered_set>
-#include <utility>
 
-#include "base/ascii_case.h"
-#include "base/find_file.h"
 #include "base/path_helpers.h"
-#include "check/cfg_reader.h"
+#include "check/airplane_rules.h"
+#include "check/package_content.h"
+#include "packages/package_folders.h"
+#include "platform/ascii_case.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "settings/record.h"
+#include "settings/record_airplanes.h"
 #include "settings/record_index.h"
+#include "settings/record_names.h"
 
 namespace wingstow {
 namespace {
 
 constexpr char sep = platform::sep;
 
-std::string with_sep(std::string path) {
-  if (!path.empty() && path.back() != sep) path += sep;
-  return path;
-}
-
-std::string without_sep(std::string path) {
-  while (path.size() > 1 && path.back() == sep) path.pop_back();
-  return path;
-}
-
-std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
-bool starts_with_ignoring_case(std::string_view text, std::string_view start) {
-  return text.size() >= start.size() &&
-         same_text_ignoring_case(text.substr(0, start.size()), start);
-}
-
-// "Window00" for prefix "window": the prefix, then digits only.
-bool numbered(std::string_view name, std::string_view prefix) {
-  if (name.size() <= prefix.size() || !starts_with_ignoring_case(name, prefix)) return false;
-  return name.substr(prefix.size()).find_first_not_of("0123456789") == std::string_view::npos;
-}
-
-// A name a configuration file gives, "\" or "/" between its parts, as a
-// path below some folder: nothing when it is absolute, names a drive or
-// climbs with ".." (Windows also takes ". ." and "..." for it), so that the
-// check never looks outside the simulator.
-std::optional<std::string> inside(std::string_view name) {
-  if (name.empty() || name.front() == '/' || name.front() == '\\') return std::nullopt;
-  if (name.size() >= 2 && name[1] == ':') return std::nullopt;
-  if (name.find('\0') != std::string_view::npos) return std::nullopt;
-  std::string path;
-  std::size_t at = 0;
-  while (at <= name.size()) {
-    std::size_t end = name.find_first_of("/\\", at);
-    if (end == std::string_view::npos) end = name.size();
-    const std::string_view part = name.substr(at, end - at);
-    at = end + 1;
-    if (part.find_first_not_of(". ") == std::string_view::npos) {
-      if (std::count(part.begin(), part.end(), '.') >= 2) return std::nullopt;
-      continue;  // "" and "." stay where they are
-    }
-    if (!path.empty()) path += sep;
-    path += part;
-  }
-  if (path.empty()) return std::nullopt;
-  return path;
-}
-
-// The spelling on disk, for the places a finding names.
-std::string shown(const std::string& path) { return platform::resolve(path); }
-
-bool holds_anything(const std::string& folder) {
-  for (const auto& entry :
-       platform::find_entries(folder, "*", platform::attr_any, platform::Detail::kinds))
-    if (entry.name != "." && entry.name != "..") return true;
-  return false;
-}
-
-// The [fltsim.N] sections as the simulator reads them: from 0 upward, up to
-// the first number missing.
-std::vector<const CfgSection*> fltsim_sections(const CfgFile& cfg) {
-  std::vector<const CfgSection*> read;
-  for (int n = 0;; ++n) {
-    const CfgSection* section = cfg.section("fltsim." + std::to_string(n));
-    if (!section) return read;
-    read.push_back(section);
-  }
-}
-
-// The number of a [fltsim.N] section; nothing for other sections.
-std::optional<int> fltsim_number(std::string_view name) {
-  if (!numbered(name, "fltsim.") || name.size() > 7 + 6) return std::nullopt;
-  int n = 0;
-  std::from_chars(name.data() + 7, name.data() + name.size(), n);
-  return n;
-}
-
-std::string name_part(std::string_view path) {
-  const auto slash = path.find_last_of("/\\");
-  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
-bool gauge_file_name(std::string_view lower_name) {
-  return lower_name.ends_with(".gau") || lower_name.ends_with(".cab");
-}
-
-// What a package brings besides its airplane folders, as Install takes it.
-struct PackageContent {
-  std::string folder;  // with its trailing separator
-  struct Airplane {
-    std::string source;  // the folder holding the aircraft.cfg, with separator
-    std::string name;    // its folder name in the simulator
-  };
-  std::vector<Airplane> airplanes;
-  // Lower-case names of the .gau and .cab files anywhere in the package,
-  // inner archives included: Install puts them all into the gauges folder.
-  std::unordered_set<std::string> gauges;
-  std::vector<std::string> inner_archives_with_airplanes;
-};
-
-PackageContent read_package(const std::string& package) {
-  PackageContent content;
-  content.folder = with_sep(package);
-  // A finder keeps its previous folder when given one that is gone.
-  if (!platform::folder_exists(content.folder)) return content;
-  // One walk through the package, as Install's searches would find them.
-  TFindFile finder;
-  finder.FileAttr = {};
-  finder.InSubFolders = true;
-  finder.FileMask = "*";
-  finder.setPath(content.folder);
-  std::vector<std::string> configs, archives;
-  for (const auto& found : finder.Search()) {
-    const std::string name = ascii_lower(name_part(found));
-    if (name == "aircraft.cfg") configs.push_back(found);
-    if (gauge_file_name(name)) content.gauges.insert(name);
-    if (name.ends_with(".zip")) archives.push_back(found);
-  }
-  const std::string package_name = last_path_part(without_sep(content.folder), 0);
-  for (const auto& config : configs) {
-    const std::string folder = parent_folder(config);
-    // A single airplane goes in under the package's name, several under
-    // their own.
-    content.airplanes.push_back(
-        {folder, configs.size() == 1 ? package_name : last_path_part(without_sep(folder), 0)});
-  }
-  for (const auto& archive : archives) {
-    if (!platform::file_exists(archive)) continue;
-    int error = 0;
-    zip_t* zip = zip_open(platform::resolve(archive).c_str(), ZIP_RDONLY, &error);
-    if (!zip) continue;
-    bool airplane = false;
-    const zip_int64_t count = zip_get_num_entries(zip, 0);
-    for (zip_int64_t i = 0; i < count; ++i) {
-      const char* entry = zip_get_name(zip, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
-      if (!entry) continue;
-      const std::string name = ascii_lower(name_part(entry));
-      if (name == "aircraft.cfg") airplane = true;
-      if (gauge_file_name(name)) content.gauges.insert(name);
-    }
-    zip_discard(zip);
-    if (airplane) content.inner_archives_with_airplanes.push_back(archive);
-  }
-  return content;
-}
-
-struct TitleUse {
-  std::string airplane_key;  // the airplane folder, lower case, as on disk
-  std::string file;
-  std::string section;
-  std::string title;
-};
-
-class Checker {
- public:
-  // Without a simulator (none chosen yet) only the airplane and its
-  // package are looked at: a relative path would lead anywhere.
-  Checker(const std::string& fs_path, const PackageContent* package)
-      : aircraft_(fs_path.empty() ? std::string() : with_sep(shown(fs_path + "aircraft" + sep))),
-        gauges_(fs_path.empty() ? std::string() : with_sep(shown(fs_path + "gauges" + sep))),
-        package_(package) {}
-
-  void airplane(const std::string& airplane, CheckReport& report) {
-    const std::string folder = with_sep(shown(airplane));
-    report.airplanes.push_back(folder);
-    const std::size_t first = report.findings.size();
-    Airplane plane{folder, report, {}};
-    check_aircraft_cfg(plane);
-    // In the order of the files and their lines, as one reads them.
-    std::stable_sort(report.findings.begin() + static_cast<std::ptrdiff_t>(first),
-                     report.findings.end(), [](const Finding& a, const Finding& b) {
-                       return std::tie(a.file, a.line) < std::tie(b.file, b.line);
-                     });
-  }
-
- private:
-  struct Airplane {
-    std::string folder;
-    CheckReport& report;
-    std::unordered_set<std::string> folders_done;  // panel and sound folders, by key
-
-    Finding& add(Problem problem, const std::string& file, int line, std::string section,
-                 std::string missing, std::vector<std::string> looked_in = {}) {
-      report.findings.push_back({problem, folder, file, line, std::move(section),
-                                 std::move(missing), std::move(looked_in)});
-      return report.findings.back();
-    }
-  };
-
-  static std::string key_of(const std::string& folder) {
-    return ascii_lower(with_sep(shown(folder)));
-  }
-
-  // A file that is not there, cannot be read, or is read only in part.
-  // True when there is something to check.
-  static bool readable(Airplane& plane, const CfgResult& read, const std::string& path,
-                       std::string_view name) {
-    if (read.status == CfgRead::failed) {
-      plane.add(Problem::unreadable, path, 0, {},
-                std::string(name) + " cannot be read: " + read.error);
-      return false;
-    }
-    if (read.status == CfgRead::ok && read.file.truncated)
-      plane.report.notes.push_back("Only the first " + std::to_string(max_cfg_bytes / 1024 / 1024) +
-                                   " MiB of " + path + " were checked.");
-    return read.status == CfgRead::ok;
-  }
-
-  void check_aircraft_cfg(Airplane& plane) {
-    const std::string path = plane.folder + "aircraft.cfg";
-    const CfgResult read = read_cfg(path);
-    if (read.status == CfgRead::missing) {
-      plane.add(Problem::missing_cfg, path, 0, {},
-                "aircraft.cfg is missing: the simulator does not list this airplane",
-                {shown(path)});
-      return;
-    }
-    if (!readable(plane, read, path, "aircraft.cfg")) return;
-    const std::string file = shown(path);
-    const auto sections = fltsim_sections(read.file);
-    report_unread_sections(plane, read.file, file, sections.size());
-
-    std::map<std::string, const CfgSection*> own_titles;
-    for (const CfgSection* section : sections) {
-      const CfgEntry* title = section->find("title");
-      if (!title || title->value.empty()) {
-        plane.add(Problem::missing_title, file, section->line, section->name,
-                  "title= is missing: the simulator does not list this entry");
-      } else {
-        check_title(plane, file, *section, *title, own_titles);
-      }
-      for (const char* kind : {"model", "panel", "sound", "texture"})
-        if (const CfgEntry* entry = section->find(kind))
-          check_folder(plane, file, *section, *entry, kind);
-      if (const CfgEntry* sim = section->find("sim"); sim && !sim->value.empty())
-        check_air_file(plane, file, *section, *sim);
-    }
-  }
-
-  static void report_unread_sections(Airplane& plane, const CfgFile& cfg, const std::string& file,
-                                     std::size_t read) {
-    std::unordered_set<int> seen;
-    for (const auto& section : cfg.sections) {
-      const auto n = fltsim_number(section.name);
-      if (!n) continue;
-      if (!seen.insert(*n).second) {
-        plane.add(Problem::unread_section, file, section.line, section.name,
-                  "a second [" + section.name + "] is never read");
-      } else if (static_cast<std::size_t>(*n) >= read) {
-        plane.add(Problem::unread_section, file, section.line, section.name,
-                  "[" + section.name + "] is never read: there is no [fltsim." +
-                      std::to_string(read) + "]");
-      }
-    }
-  }
-
-  // The simulator tells airplanes apart by title; blanks around it do not
-  // count and, as its look-ups of titles go, neither does letter case.
-  void check_title(Airplane& plane, const std::string& file, const CfgSection& section,
-                   const CfgEntry& title, std::map<std::string, const CfgSection*>& own_titles) {
-    const std::string key = ascii_lower(title.value);
-    if (const auto it = own_titles.find(key); it != own_titles.end()) {
-      plane.add(Problem::duplicate_title, file, title.line, section.name,
-                "title " + quoted(title.value) + " is also the title of [" + it->second->name +
-                    "] of this file: the simulator lists only one of them");
-      return;
-    }
-    own_titles.emplace(key, &section);
-    const std::string self = key_of(plane.folder);
-    const auto [begin, end] = titles().equal_range(key);
-    for (auto it = begin; it != end; ++it) {
-      if (it->second.airplane_key == self) continue;
-      plane.add(Problem::duplicate_title, file, title.line, section.name,
-                "title " + quoted(title.value) + " is also the title of [" + it->second.section +
-                    "] in " + it->second.file + ": the simulator lists only one of them");
-      return;
-    }
-  }
-
-  // Every title of the simulator's airplanes but those the package would
-  // complete rather than install, and of the package's airplanes; read once.
-  const std::unordered_multimap<std::string, TitleUse>& titles() {
-    if (titles_) return *titles_;
-    titles_.emplace();
-    std::unordered_set<std::string> replaced;
-    if (package_)
-      for (const auto& airplane : package_->airplanes) replaced.insert(ascii_lower(airplane.name));
-    const auto simulator = aircraft_.empty()
-                               ? std::vector<platform::DirEntry>()
-                               : platform::find_entries(aircraft_, "*", platform::attr_directory,
-                                                        platform::Detail::kinds);
-    for (const auto& entry : simulator) {
-      if (!(entry.attributes & platform::attr_directory) || entry.name == "." ||
-          entry.name == ".." || replaced.contains(ascii_lower(entry.name)))
-        continue;
-      add_titles(aircraft_ + entry.name + sep);
-    }
-    if (package_)
-      for (const auto& airplane : package_->airplanes) add_titles(airplane.source);
-    return *titles_;
-  }
-
-  void add_titles(const std::string& folder) {
-    const std::string path = folder + "aircraft.cfg";
-    const CfgResult read = read_cfg(path);
-    if (read.status != CfgRead::ok) return;
-    const std::string key = key_of(folder);
-    const std::string file = shown(path);
-    for (const CfgSection* section : fltsim_sections(read.file))
-      if (const CfgEntry* title = section->find("title"); title && !title->value.empty())
-        titles_->emplace(ascii_lower(title->value),
-                         TitleUse{key, file, section->name, title->value});
-  }
-
-  // model=X names the folder model.X (model when X is empty), and so on.
-  void check_folder(Airplane& plane, const std::string& file, const CfgSection& section,
-                    const CfgEntry& entry, const std::string& kind) {
-    const std::string name = entry.value.empty() ? kind : kind + "." + entry.value;
-    const auto relative = inside(name);
-    const std::string named = entry.key + "=" + entry.value;
-    if (!relative) {
-      plane.add(Problem::unsafe_name, file, entry.line, section.name,
-                "folder " + quoted(name) + " (" + named +
-                    ") lies outside the airplane folder: not looked up");
-      return;
-    }
-    const std::string folder = plane.folder + *relative + sep;
-    if (!platform::folder_exists(folder)) {
-      plane.add(Problem::missing_folder, file, entry.line, section.name,
-                "folder " + quoted(name) + " (" + named + ") is missing", {shown(folder)});
-      return;
-    }
-    if (kind != "panel" && kind != "sound") return;
-    if (!plane.folders_done.insert(key_of(folder)).second) return;
-    if (kind == "panel")
-      check_panel(plane, folder);
-    else
-      check_sound(plane, folder);
-  }
-
-  void check_air_file(Airplane& plane, const std::string& file, const CfgSection& section,
-                      const CfgEntry& sim) {
-    const std::string name = sim.value + ".air";
-    const auto relative = inside(name);
-    if (!relative) {
-      plane.add(Problem::unsafe_name, file, sim.line, section.name,
-                "file " + quoted(name) + " (sim=" + sim.value +
-                    ") lies outside the airplane folder: not looked up");
-      return;
-    }
-    const std::string path = plane.folder + *relative;
-    if (!platform::file_exists(path))
-      plane.add(Problem::missing_air_file, file, sim.line, section.name,
-                "file " + quoted(name) + " (sim=" + sim.value + ") is missing", {shown(path)});
-  }
-
-  // A panel.cfg or sound.cfg; nothing when there is none to check. A folder
-  // that holds files but not its configuration is reported: the simulator
-  // shows no panel (plays no sound) then. An empty one is left alone, as AI
-  // airplanes have them.
-  static std::optional<CfgFile> read_folder_cfg(Airplane& plane, const std::string& folder,
-                                                const char* name, const char* consequence) {
-    const std::string path = folder + name;
-    const CfgResult read = read_cfg(path);
-    if (read.status == CfgRead::missing) {
-      if (holds_anything(folder))
-        plane.add(Problem::missing_cfg, shown(folder) + name, 0, {},
-                  std::string(name) + " is missing: " + consequence, {shown(path)});
-      return std::nullopt;
-    }
-    if (!readable(plane, read, path, name)) return std::nullopt;
-    return read.file;
-  }
-
-  // [fltsim] alias=Folder\sub: the panel or sound of another airplane.
-  // True when the file is an alias (its own content is then not used).
-  bool check_alias(Airplane& plane, const CfgFile& cfg, const std::string& file) {
-    const CfgSection* section = cfg.section("fltsim");
-    const CfgEntry* alias = section ? section->find("alias") : nullptr;
-    if (!alias || alias->value.empty()) return false;
-    const auto relative = inside(alias->value);
-    if (!relative) {
-      plane.add(Problem::unsafe_name, file, alias->line, section->name,
-                "alias " + quoted(alias->value) +
-                    " lies outside the simulator's aircraft folder: not looked up");
-      return true;
-    }
-    const std::string target = aircraft_ + *relative + sep;
-    if ((!aircraft_.empty() && platform::folder_exists(target)) || package_brings(*relative))
-      return true;
-    plane.add(Problem::missing_alias_target, file, alias->line, section->name,
-              "alias target " + quoted(alias->value) + " is missing", {shown(target)});
-    return true;
-  }
-
-  // A path below the aircraft folder that one of the package's airplanes
-  // will give once installed.
-  bool package_brings(const std::string& relative) const {
-    if (!package_) return false;
-    const auto cut = relative.find(sep);
-    const std::string first = relative.substr(0, cut);
-    for (const auto& airplane : package_->airplanes) {
-      if (!same_text_ignoring_case(airplane.name, first)) continue;
-      if (cut == std::string::npos) return true;
-      if (platform::folder_exists(airplane.source + relative.substr(cut + 1))) return true;
-    }
-    return false;
-  }
-
-  void check_sound(Airplane& plane, const std::string& folder) {
-    const auto cfg = read_folder_cfg(plane, folder, "sound.cfg", "the airplane has no sound");
-    if (cfg) check_alias(plane, *cfg, shown(folder + "sound.cfg"));
-  }
-
-  void check_panel(Airplane& plane, const std::string& folder) {
-    const auto cfg = read_folder_cfg(plane, folder, "panel.cfg", "the simulator shows no panel");
-    if (!cfg) return;
-    const std::string file = shown(folder + "panel.cfg");
-    // An aliased panel is the other airplane's, gauges and all.
-    if (check_alias(plane, *cfg, file)) return;
-    // One finding a gauge, however many lines use it.
-    std::map<std::string, std::pair<std::size_t, int>> missing;  // index of the finding, lines
-    std::unordered_set<std::string> found;
-    for (const auto& section : cfg->sections) {
-      if (!numbered(section.name, "window") && !numbered(section.name, "vcockpit")) continue;
-      for (const auto& entry : section.entries) {
-        if (!numbered(entry.key, "gauge")) continue;
-        const std::string_view value = entry.value;
-        const std::string name(trim_blanks(value.substr(0, value.find_first_of("!,"))));
-        if (name.empty()) continue;
-        const std::string key = ascii_lower(name);
-        if (found.contains(key)) continue;
-        if (const auto it = missing.find(key); it != missing.end()) {
-          ++it->second.second;
-          continue;
-        }
-        if (check_gauge(plane, folder, file, section, entry, name)) {
-          found.insert(key);
-        } else {
-          missing.emplace(key, std::make_pair(plane.report.findings.size() - 1, 1));
-        }
-      }
-    }
-    for (const auto& [key, use] : missing)
-      if (use.second > 1)
-        plane.report.findings[use.first].missing +=
-            " (used on " + std::to_string(use.second) + " lines)";
-  }
-
-  // Where the simulator looks for gauge file: file.gau, file.cab, then a
-  // folder file, in the panel folder and then in the gauges folder. True
-  // when found; otherwise the finding is the last one added.
-  bool check_gauge(Airplane& plane, const std::string& panel, const std::string& file,
-                   const CfgSection& section, const CfgEntry& entry, const std::string& name) {
-    const auto relative = inside(name);
-    if (!relative) {
-      plane.add(
-          Problem::unsafe_name, file, entry.line, section.name,
-          "gauge " + quoted(name) + " lies outside the panel and gauges folders: not looked up");
-      return false;
-    }
-    std::vector<std::string> looked_in;
-    for (const std::string& folder : {panel, gauges_}) {
-      if (folder.empty()) continue;
-      const std::string base = folder + *relative;
-      if (platform::file_exists(base + ".gau") || platform::file_exists(base + ".cab") ||
-          platform::folder_exists(base))
-        return true;
-      for (const std::string& candidate : {base + ".gau", base + ".cab", base + sep})
-        looked_in.push_back(shown(candidate));
-    }
-    // Install puts the package's gauges into the gauges folder, flat.
-    if (package_ && relative->find(sep) == std::string::npos) {
-      const std::string key = ascii_lower(*relative);
-      if (package_->gauges.contains(key + ".gau") || package_->gauges.contains(key + ".cab"))
-        return true;
-    }
-    plane.add(Problem::missing_gauge, file, entry.line, section.name,
-              "gauge " + quoted(name) + " is missing", std::move(looked_in));
-    return false;
-  }
-
-  const std::string aircraft_;
-  const std::string gauges_;
-  const PackageContent* package_;
-  std::optional<std::unordered_multimap<std::string, TitleUse>> titles_;
-};
-
 void check_package_into(const PackageContent& content, const std::string& fs_path,
                         CheckReport& report) {
-  Checker checker(fs_path, &content);
-  for (const auto& airplane : content.airplanes) checker.airplane(airplane.source, report);
+  AirplaneRules rules(fs_path, &content);
+  for (const auto& airplane : content.airplanes) rules.check(airplane.source, report);
   for (const auto& archive : content.inner_archives_with_airplanes)
     report.notes.push_back("The airplane in " + archive +
                            " is not checked: Install extracts that archive first. Check it once "
@@ -527,39 +32,12 @@ void check_package_into(const PackageContent& content, const std::string& fs_pat
 }
 
 bool lies_in(const std::string& folder, const std::string& parent) {
-  return ascii_lower(with_sep(shown(parent_folder(without_sep(folder))))) ==
-         ascii_lower(with_sep(shown(parent)));
+  return ascii_lower(platform::with_trailing_separator(
+             shown_path(parent_folder(platform::without_trailing_separators(folder))))) ==
+         ascii_lower(platform::with_trailing_separator(shown_path(parent)));
 }
 
 }  // namespace
-
-std::string_view problem_name(Problem problem) {
-  switch (problem) {
-    case Problem::missing_folder:
-      return "missing_folder";
-    case Problem::missing_air_file:
-      return "missing_air_file";
-    case Problem::missing_title:
-      return "missing_title";
-    case Problem::duplicate_title:
-      return "duplicate_title";
-    case Problem::unread_section:
-      return "unread_section";
-    case Problem::missing_alias_target:
-      return "missing_alias_target";
-    case Problem::missing_gauge:
-      return "missing_gauge";
-    case Problem::missing_cfg:
-      return "missing_cfg";
-    case Problem::missing_airplane:
-      return "missing_airplane";
-    case Problem::unsafe_name:
-      return "unsafe_name";
-    case Problem::unreadable:
-      return "unreadable";
-  }
-  return "unknown";
-}
 
 CheckReport check_airplane(const std::string& airplane, const std::string& fs_path,
                            const std::string& package) {
@@ -567,13 +45,13 @@ CheckReport check_airplane(const std::string& airplane, const std::string& fs_pa
   report.subject = airplane;
   std::optional<PackageContent> content;
   if (!package.empty()) content = read_package(package);
-  Checker(fs_path, content ? &*content : nullptr).airplane(airplane, report);
+  AirplaneRules(fs_path, content ? &*content : nullptr).check(airplane, report);
   return report;
 }
 
 CheckReport check_package_folder(const std::string& package, const std::string& fs_path) {
   CheckReport report;
-  report.subject = without_sep(package);
+  report.subject = platform::without_trailing_separators(package);
   check_package_into(read_package(package), fs_path, report);
   return report;
 }
@@ -582,21 +60,12 @@ CheckReport check_record(const std::string& record, const std::string& fs_path) 
   CheckReport report;
   report.subject = package_of_record(record);
   const std::string aircraft = fs_path + "aircraft" + sep;
-  const std::string prefix = ascii_lower(aircraft);
-  std::vector<std::string> names;
-  std::unordered_set<std::string> seen;
-  for (const auto& line : record_lines(record)) {
-    if (!ascii_lower(line).starts_with(prefix)) continue;
-    const std::string rest = line.substr(prefix.size());
-    const std::string name = rest.substr(0, rest.find(sep));
-    if (name.empty() || name == "." || name == ".." || has_line_break(name)) continue;
-    if (seen.insert(ascii_lower(name)).second) names.push_back(name);
-  }
-  Checker checker(fs_path, nullptr);
+  const auto names = airplanes_listed(record_lines(record), fs_path);
+  AirplaneRules rules(fs_path, nullptr);
   for (const auto& name : names) {
     const std::string folder = aircraft + name + sep;
     if (platform::folder_exists(folder)) {
-      checker.airplane(folder, report);
+      rules.check(folder, report);
       continue;
     }
     report.airplanes.push_back(folder);
@@ -606,7 +75,7 @@ CheckReport check_record(const std::string& record, const std::string& fs_path) 
                                0,
                                {},
                                "the airplane folder is missing",
-                               {shown(folder)}});
+                               {shown_path(folder)}});
   }
   if (names.empty()) report.notes.push_back(report.subject + " installed no airplane folder.");
   return report;
@@ -618,58 +87,21 @@ CheckReport check_folder(const std::string& folder, const std::string& fs_path) 
 }
 
 CheckReport check_package(const std::string& argument, const std::string& fs_path,
-                          const std::string& unzip_path) {
+                          const std::string& unzip_path, const std::vector<std::string>& records) {
   if (argument.find(sep) != std::string::npos) {
-    if (!platform::folder_exists(argument)) throw Error(argument + ": no such package folder");
-    return check_package_folder(argument, fs_path);
+    if (const auto folder = find_package_folder(unzip_path, argument))
+      return check_package_folder(*folder, fs_path);
+    throw Error(argument + ": no such package folder");
   }
-  std::string record = unzip_path + argument;
-  if (!ascii_lower(argument).ends_with(".txt")) record += ".txt";
-  if (platform::file_exists(record)) return check_record(platform::resolve(record), fs_path);
-  if (!argument.empty() && argument != "." && argument != ".." &&
-      platform::folder_exists(unzip_path + argument))
-    return check_package_folder(unzip_path + argument, fs_path);
+  if (const auto record = record_named(records, argument)) return check_record(*record, fs_path);
+  if (const auto folder = find_package_folder(unzip_path, argument))
+    return check_package_folder(*folder, fs_path);
   throw Error(argument + ": no such installed package nor package folder in " + unzip_path);
 }
 
-std::string problems_found_text(std::size_t count) {
-  return count == 0 ? "No problem found" : std::to_string(count) + " problem(s) found";
-}
-
-std::string finding_text(const Finding& finding) {
-  std::string text;
-  std::string file = finding.file;
-  const std::string airplane = ascii_lower(shown(finding.airplane));
-  if (!airplane.empty() && ascii_lower(file).starts_with(airplane) && file.size() > airplane.size())
-    file = file.substr(airplane.size());
-  text += file;
-  if (finding.line > 0) text += ", line " + std::to_string(finding.line);
-  if (!finding.section.empty()) text += ", [" + finding.section + "]";
-  text += ": " + finding.missing;
-  for (std::size_t i = 0; i < finding.looked_in.size(); ++i)
-    text += (i == 0 ? "\n    looked for: " : "\n                ") + finding.looked_in[i];
-  return text;
-}
-
-std::string report_text(const CheckReport& report) {
-  std::string text = "Airplane check of " + report.subject + "\n" +
-                     problems_found_text(report.findings.size()) + " in " +
-                     std::to_string(report.airplanes.size()) + " airplane(s)\n";
-  for (const auto& airplane : report.airplanes) {
-    bool first = true;
-    for (const auto& finding : report.findings) {
-      if (finding.airplane != airplane) continue;
-      if (first) text += "\n" + shown(airplane) + "\n";
-      first = false;
-      std::string line = finding_text(finding);
-      for (std::size_t at = 0; (at = line.find('\n', at)) != std::string::npos; at += 3)
-        line.insert(at + 1, "  ");
-      text += "  " + line + "\n";
-    }
-  }
-  if (!report.notes.empty()) text += "\n";
-  for (const auto& note : report.notes) text += "Note: " + note + "\n";
-  return text;
+CheckReport check_package(const std::string& argument, const std::string& fs_path,
+                          const std::string& unzip_path) {
+  return check_package(argument, fs_path, unzip_path, list_records(unzip_path).records);
 }
 
 }  // namespace wingstow

@@ -4,13 +4,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "platform/regular_file.h"
 
 namespace wingstow {
 namespace {
-
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 void append_utf8(std::string& out, char32_t code) {
   if (code < 0x80) {
@@ -69,13 +68,6 @@ std::string_view without_comment(std::string_view line) {
 
 }  // namespace
 
-bool same_text_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
-
 std::string_view trim_blanks(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
@@ -85,28 +77,17 @@ std::string_view trim_blanks(std::string_view text) {
 
 const CfgEntry* CfgSection::find(std::string_view key) const {
   for (const auto& entry : entries)
-    if (same_text_ignoring_case(entry.key, key)) return &entry;
+    if (same_ignoring_case(entry.key, key)) return &entry;
   return nullptr;
 }
 
-namespace {
-
-std::string folded(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
-}  // namespace
-
 const CfgSection* CfgFile::section(std::string_view name) const {
   if (!first_section.empty() || sections.empty()) {
-    const auto found = first_section.find(folded(name));
+    const auto found = first_section.find(ascii_lower(name));
     return found == first_section.end() ? nullptr : &sections[found->second];
   }
   for (const auto& section : sections)
-    if (same_text_ignoring_case(section.name, name)) return &section;
+    if (same_ignoring_case(section.name, name)) return &section;
   return nullptr;
 }
 
@@ -138,7 +119,7 @@ CfgFile parse_cfg(std::string_view bytes) {
                                             number});
   }
   for (std::size_t i = 0; i < file.sections.size(); ++i)
-    file.first_section.emplace(folded(file.sections[i].name), i);
+    file.first_section.emplace(ascii_lower(file.sections[i].name), i);
   return file;
 }
 

@@ -60,9 +60,6 @@ struct CfgResult {
 // counts as failed.
 CfgResult read_cfg(const std::string& path);
 
-// Letter case of A to Z ignored.
-bool same_text_ignoring_case(std::string_view a, std::string_view b);
-
 // Blanks (spaces and tabs) taken off both ends.
 std::string_view trim_blanks(std::string_view text);
 

@@ -37,11 +37,6 @@ struct Parsed {
   std::vector<std::string> arguments;
 };
 
-std::string with_separator(std::string folder) {
-  if (folder.empty() || folder.back() != platform::sep) folder += platform::sep;
-  return folder;
-}
-
 // Options may stand before or after the command; "--" ends them.
 Parsed parse(const std::vector<std::string>& arguments) {
   Parsed parsed;
@@ -79,8 +74,8 @@ Parsed parse(const std::vector<std::string>& arguments) {
     } else if (name == "--program-folder") {
       const std::string folder = value();
       if (folder.empty()) throw UsageError("--program-folder needs a folder");
-      parsed.options.program_folder =
-          with_separator(std::filesystem::absolute(folder).lexically_normal().string());
+      parsed.options.program_folder = platform::with_trailing_separator(
+          std::filesystem::absolute(folder).lexically_normal().string());
     } else if (name == "--yes" || name == "-y") {
       flag(yes);
     } else if (name == "--no" || name == "-n") {
@@ -162,8 +157,8 @@ void set_up_simulator(Shared& shared, const std::string& tag, Needs needs, bool 
   shared.unzip_path = platform::resolve(shared.program_folder + "unzip_fs" + year) + platform::sep;
   shared.fs_path =
       shared.settings_file.read(settings_section, shared.fs_path_key, settings_default);
-  if (platform::folder_exists(shared.fs_path) && shared.fs_path.back() != platform::sep)
-    shared.fs_path += platform::sep;
+  if (platform::folder_exists(shared.fs_path))
+    shared.fs_path = platform::with_trailing_separator(shared.fs_path);
   if (needs == Needs::nothing || platform::folder_exists(shared.fs_path)) return;
   if (shared.fs_path == settings_default || shared.fs_path.empty())
     throw Error("No " + tag + " folder is set in " + shared.ini_path + ": start Wingstow, select " +

@@ -9,22 +9,23 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <set>
 
-#include "base/ascii_case.h"
 #include "base/path_helpers.h"
 #include "check/airplane_check.h"
 #include "check/check_json.h"
+#include "cli/arguments.h"
+#include "cli/json_output.h"
 #include "install/install_command.h"
 #include "install/plan.h"
 #include "install/verify.h"
+#include "packages/entry_names.h"
 #include "packages/unzip.h"
 #include "platform/control_text.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "removal/removal.h"
 #include "settings/record.h"
+#include "settings/record_airplanes.h"
 #include "settings/record_index.h"
 #include "settings/simulator.h"
 
@@ -33,140 +34,6 @@ namespace {
 
 using platform::qt_text;
 using platform::qt_texts;
-
-bool ends_with_zip(std::string_view name) {
-  return name.size() > 4 && ascii_lower(name.substr(name.size() - 4)) == ".zip";
-}
-
-bool by_path(std::string_view argument) { return argument.find(platform::sep) != argument.npos; }
-
-// A path as given on the command line, taken from the current folder, with
-// no trailing separator.
-std::string absolute(const std::string& argument) {
-  std::string path = std::filesystem::absolute(argument).lexically_normal().string();
-  while (path.size() > 1 && path.back() == platform::sep) path.pop_back();
-  return path;
-}
-
-// Names such as "." and ".." lead out of the folder they are looked up in.
-void check_name(const std::string& argument) {
-  if (argument.empty() || argument == "." || argument == "..")
-    throw UsageError("'" + argument + "' names no package or archive");
-}
-
-// A name with a control character is refused before anything is done.
-void check_taken(const std::string& path) {
-  if (const std::string why = name_refusal(last_path_part(path, 0)); !why.empty())
-    throw Error(platform::escape_controls(path) + ": " + why);
-}
-
-void add_unique(std::vector<std::string>& paths, std::string path) {
-  if (std::none_of(paths.begin(), paths.end(),
-                   [&](const std::string& known) { return same_path(known, path); }))
-    paths.push_back(std::move(path));
-}
-
-// An archive by path, or by name in the download folder (".zip" may be left
-// out); nothing when there is no such file.
-std::optional<std::string> archive_of(const Shared& shared, const std::string& argument) {
-  std::string path = by_path(argument) ? absolute(argument) : shared.download_path + argument;
-  if (!by_path(argument) && !platform::file_exists(path) && !ends_with_zip(argument))
-    path += ".zip";
-  path = platform::resolve(path);
-  if (!platform::file_exists(path)) return std::nullopt;
-  check_taken(path);
-  if (!ends_with_zip(path))
-    throw Error(path + ": not a ZIP archive (its name does not end in .zip)");
-  return path;
-}
-
-std::string find_archive(const Shared& shared, const std::string& argument) {
-  check_name(argument);
-  if (auto archive = archive_of(shared, argument)) return *archive;
-  if (by_path(argument)) throw Error(absolute(argument) + ": no such archive");
-  throw Error(argument + ": no such archive in the download folder " + shared.download_path);
-}
-
-// A package folder lying in the unzip folder, by path or by name.
-std::optional<std::string> package_folder_of(const Shared& shared, const std::string& argument) {
-  std::string path = by_path(argument) ? absolute(argument) : shared.unzip_path + argument;
-  while (path.size() > 1 && path.back() == platform::sep) path.pop_back();
-  path = platform::resolve(path);
-  if (!platform::folder_exists(path)) return std::nullopt;
-  if (!same_path(parent_folder(path), shared.unzip_path))
-    throw Error(path + ": not a package folder of the unzip folder " + shared.unzip_path);
-  check_taken(path);
-  return path;
-}
-
-std::vector<std::string> archives_in_download_folder(const Shared& shared) {
-  std::vector<std::string> archives;
-  for (const auto& entry :
-       platform::find_entries(shared.download_path, "*.zip", 0, platform::Detail::kinds))
-    archives.push_back(shared.download_path + entry.name);
-  return archives;
-}
-
-// The record of an installed package, by its name without ".txt" (which may
-// be given), letter case ignored unless two records differ only by it.
-std::string find_record(Context& context, const std::string& argument) {
-  const Shared& shared = context.shared;
-  check_name(argument);
-  std::string wanted = argument;
-  if (ascii_lower(wanted).ends_with(".txt")) wanted.resize(wanted.size() - 4);
-  std::vector<std::string> found;
-  for (const auto& record : context.records()) {
-    const std::string name = package_of_record(record);
-    if (name == wanted) return record;
-    if (ascii_lower(name) == ascii_lower(wanted)) found.push_back(record);
-  }
-  if (found.size() == 1) return found.front();
-  if (found.empty()) throw Error(argument + ": no such installed package in " + shared.unzip_path);
-  std::string names;
-  for (const auto& record : found) names += " " + package_of_record(record);
-  throw Error(argument + ": names more than one installed package:" + names);
-}
-
-// The airplanes a record lists: the folders directly below the simulator's
-// aircraft folder that its lines lie in.
-std::size_t airplanes_listed(const std::vector<std::string>& lines, const std::string& fs_path) {
-  const std::string aircraft = ascii_lower(fs_path + "aircraft" + platform::sep);
-  std::set<std::string> names;
-  for (const auto& line : lines) {
-    const std::string lower = ascii_lower(line);
-    if (!lower.starts_with(aircraft)) continue;
-    const std::string below = lower.substr(aircraft.size());
-    const std::string name = below.substr(0, below.find(platform::sep));
-    if (!name.empty()) names.insert(name);
-  }
-  return names.size();
-}
-
-const char* result_name(UnzipResult result) {
-  switch (result) {
-    case UnzipResult::unzipped:
-      return "unzipped";
-    case UnzipResult::already_unzipped:
-      return "already unzipped";
-    case UnzipResult::failed:
-      return "failed";
-    case UnzipResult::cancelled:
-      return "cancelled";
-  }
-  return "";
-}
-
-const char* result_name(InstallResult result) {
-  switch (result) {
-    case InstallResult::installed:
-      return "installed";
-    case InstallResult::incomplete:
-      return "incomplete";
-    case InstallResult::not_installed:
-      return "not installed";
-  }
-  return "";
-}
 
 bool usable(const std::optional<UnzipResult>& result) {
   return result == UnzipResult::unzipped || result == UnzipResult::already_unzipped;
@@ -267,7 +134,7 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
   for (const auto& argument : arguments) {
     check_name(argument);
     Item item;
-    if (ends_with_zip(argument)) {
+    if (is_archive_name(argument)) {
       item.archive = find_archive(shared, argument);
     } else if (auto folder = package_folder_of(shared, argument)) {
       item.package = *folder;
@@ -367,7 +234,7 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
 
 int remove_command(Context& context, const std::vector<std::string>& arguments) {
   std::vector<std::string> records;
-  for (const auto& argument : arguments) add_unique(records, find_record(context, argument));
+  for (const auto& argument : arguments) add_unique(records, record_of(context, argument));
 
   // The removal first; whether folders that no trash takes may go for good
   // matters only once it is agreed to.
@@ -414,7 +281,7 @@ int list_command(Context& context, const std::vector<std::string>&) {
       continue;
     }
     Row row{package_of_record(record), lines.size(),
-            airplanes_listed(lines, context.shared.fs_path), install_unfinished(record)};
+            airplanes_listed(lines, context.shared.fs_path).size(), install_unfinished(record)};
     json.append(QJsonObject{{"package", qt_text(row.name)},
                             {"record", qt_text(record)},
                             {"lines", static_cast<qint64>(row.lines)},
@@ -441,7 +308,7 @@ int list_command(Context& context, const std::vector<std::string>&) {
 }
 
 int files_command(Context& context, const std::vector<std::string>& arguments) {
-  const std::string record = find_record(context, arguments.front());
+  const std::string record = record_of(context, arguments.front());
   const auto lines = record_lines(record);
   context.json["package"] = qt_text(package_of_record(record));
   context.json["record"] = qt_text(record);
@@ -517,43 +384,13 @@ int plan_command(Context& context, const std::vector<std::string>& arguments) {
   check_name(argument);
   const auto folder = package_folder_of(context.shared, argument);
   if (!folder) {
-    if (!ends_with_zip(argument) && !by_path(argument) && archive_of(context.shared, argument))
+    if (!is_archive_name(argument) && !by_path(argument) && archive_of(context.shared, argument))
       throw Error(argument + ": not unzipped yet; a plan changes nothing, so unzip it first");
     throw Error(argument + ": no such package in the unzip folder " + context.shared.unzip_path);
   }
   const InstallPlan plan = plan_install(context.shared, *folder);
   const bool enough = plan.bytes_needed <= plan.bytes_free;
-  QJsonArray copies;
-  for (const auto& copy : plan.copies)
-    copies.append(QJsonObject{{"source", qt_text(copy.source)},
-                              {"target", qt_text(copy.target)},
-                              {"bytes", static_cast<qint64>(copy.bytes)}});
-  QJsonArray kept;
-  for (const auto& target : plan.kept) {
-    QJsonArray owners;
-    for (const auto& owner : target.owners) owners.append(qt_text(package_of_record(owner)));
-    kept.append(QJsonObject{{"target", qt_text(target.target)},
-                            {"owners", owners},
-                            {"folder", target.folder},
-                            {"what", qt_text(kept_owner_text(target))}});
-  }
-  QJsonArray failures;
-  for (const auto& failure : plan.failures)
-    failures.append(QJsonObject{{"path", qt_text(failure.path)},
-                                {"reason", qt_text(std::strerror(failure.error))}});
-  QJsonObject& json = context.json;
-  json["package"] = qt_text(plan.package);
-  json["record"] = qt_text(plan.record);
-  json["resumed"] = plan.resumed;
-  json["refused"] = plan.refused;
-  json["copies"] = copies;
-  json["kept"] = kept;
-  json["refusals"] = qt_texts(plan.refusals);
-  json["failures"] = failures;
-  json["notes"] = qt_texts(plan.notes);
-  json["record_lines"] = qt_texts(plan.lines);
-  json["bytes_needed"] = static_cast<qint64>(plan.bytes_needed);
-  json["bytes_free"] = static_cast<qint64>(plan.bytes_free);
+  add_plan(context.json, plan);
   for (const auto& line : plan_text(plan)) context.out(line);
   // As install would end: 1 unless everything would go in.
   return plan.refused || !plan.refusals.empty() || !plan.failures.empty() || !enough ? 1 : 0;
@@ -563,21 +400,16 @@ int owner_command(Context& context, const std::vector<std::string>& arguments) {
   int status = 0;
   QJsonArray json;
   for (const auto& answer : owners_of(context.shared, arguments)) {
-    std::vector<std::string> packages;
-    for (const auto& record : answer.records) packages.push_back(package_of_record(record));
-    QJsonObject entry{{"path", qt_text(answer.path)},
-                      {"packages", qt_texts(packages)},
-                      {"records", qt_texts(answer.records)}};
     std::string line = answer.path + ": ";
-    if (packages.empty()) {
+    if (answer.records.empty()) {
       status = 1;
       line += "not installed by Wingstow";
     } else {
-      entry["listed_as"] = qt_text(answer.listed_as);
-      for (std::size_t i = 0; i < packages.size(); ++i) line += (i ? ", " : "") + packages[i];
+      for (std::size_t i = 0; i < answer.records.size(); ++i)
+        line += (i ? ", " : "") + package_of_record(answer.records[i]);
       if (answer.listed_as != answer.path) line += " (listed as " + answer.listed_as + ")";
     }
-    json.append(entry);
+    json.append(owner_json(answer));
     context.out(line);
   }
   context.json["paths"] = json;
@@ -587,27 +419,17 @@ int owner_command(Context& context, const std::vector<std::string>& arguments) {
 int verify_command(Context& context, const std::vector<std::string>& arguments) {
   std::vector<std::string> records;
   if (arguments.empty()) records = context.records();
-  for (const auto& argument : arguments) add_unique(records, find_record(context, argument));
+  for (const auto& argument : arguments) add_unique(records, record_of(context, argument));
   int status = 0;
   QJsonArray json;
   for (const auto& record : records) {
     const std::string name = package_of_record(record);
     const VerifyResult result = verify_record(record);
-    QJsonArray problems;
-    for (const auto& problem : result.problems) {
-      problems.append(
-          QJsonObject{{"path", qt_text(problem.path)}, {"problem", qt_text(problem.what)}});
+    for (const auto& problem : result.problems)
       context.out(name + ": " + problem.path + ": " + problem.what);
-    }
     if (!result.failure.empty()) context.out(name + ": " + result.failure);
     if (!result.problems.empty() || !result.failure.empty()) status = 1;
-    QJsonObject entry{{"package", qt_text(name)},
-                      {"record", qt_text(record)},
-                      {"lines", static_cast<qint64>(result.lines)},
-                      {"sums", result.has_sums},
-                      {"problems", problems}};
-    if (!result.failure.empty()) entry["failure"] = qt_text(result.failure);
-    json.append(entry);
+    json.append(verify_json(record, result));
     // Nothing is OK that was not compared.
     if (result.problems.empty() && result.failure.empty())
       context.out(name + ": OK, " + std::to_string(result.lines) + " path(s)" +
@@ -619,13 +441,14 @@ int verify_command(Context& context, const std::vector<std::string>& arguments) 
 
 int check_command(Context& context, const std::vector<std::string>& arguments) {
   std::vector<std::string> packages = arguments;
+  for (const auto& package : packages) check_name(package);
   if (packages.empty())
     for (const auto& record : context.records()) packages.push_back(package_of_record(record));
   int status = 0;
   QJsonArray json;
   for (const auto& package : packages) {
-    const CheckReport report =
-        check_package(package, context.shared.fs_path, context.shared.unzip_path);
+    const CheckReport report = check_package(package, context.shared.fs_path,
+                                             context.shared.unzip_path, context.records());
     json.append(report_json(report));
     std::string text = report_text(report);
     while (!text.empty() && text.back() == '\n') text.pop_back();

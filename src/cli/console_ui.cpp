@@ -4,11 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <iostream>
 #include <stdexcept>
 #include <utility>
 
+#include "platform/ascii_case.h"
 #include "platform/control_text.h"
 
 namespace wingstow::cli {
@@ -19,11 +19,6 @@ constexpr int bar_width = 30;
 [[noreturn]] void no_window(const char* what) {
   throw std::logic_error(std::string("wingstow-cli has no window: the engine asked for ") + what +
                          ", which a command must receive as its input instead");
-}
-
-std::string lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 std::string trimmed(const std::string& text) {
@@ -151,7 +146,7 @@ Answer ConsoleUi::ask_on_terminal(MessageKind kind, std::string_view question, B
       std::fputc('\n', settings_.err);
       return refuse;  // the terminal closed: nothing is agreed to
     }
-    const std::string reply = lower(trimmed(*line));
+    const std::string reply = ascii_lower(trimmed(*line));
     if (reply == "y" || reply == "yes" || reply == "ok" || reply == "o" || reply == "oui")
       return agree;
     if (reply == "n" || reply == "no" || reply == "cancel" || reply == "non") return refuse;

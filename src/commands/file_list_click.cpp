@@ -2,6 +2,7 @@
 
 #include "base/path_helpers.h"
 #include "check/airplane_check.h"
+#include "packages/entry_names.h"
 #include "packages/package_analysis.h"
 #include "packages/pictures.h"
 #include "platform/files.h"
@@ -10,10 +11,6 @@
 
 namespace wingstow {
 namespace {
-
-bool ends_with(const std::string& text, std::string_view end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 // The wait cursor for as long as a folder is measured and searched, however
 // that ends.
@@ -64,7 +61,7 @@ void LsFilelistView_utilClick(Shared& shared, Ui& ui) {
   const bool drive =
       directory == "Drives" || (selected.size() >= 2 && selected[selected.size() - 2] == ':');
   const bool folder = platform::folder_exists(selected);
-  const bool zip = ends_with(selected, "zip") || ends_with(selected, "ZIP");
+  const bool zip = window_takes_archive(selected);
 
   ui.set_enabled("SpeedButton5",
                  !parent && !drive && zip && same_path(directory, shared.download_path));

@@ -5,14 +5,16 @@
 #include <set>
 #include <vector>
 
-#include "base/ascii_case.h"
 #include "base/find_file.h"
 #include "base/path_helpers.h"
 #include "install/install_steps.h"
 #include "install/ownership.h"
 #include "install/side_files.h"
 #include "install/verify.h"
+#include "packages/entry_names.h"
 #include "packages/unzip.h"
+#include "packages/zip_archive.h"
+#include "platform/ascii_case.h"
 #include "platform/control_text.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -37,22 +39,6 @@ bool drop_empty_record(const std::string& record) {
   if (!platform::delete_file(record)) return false;
   mark_install_finished(record);
   return true;
-}
-
-// What the finder sees of a package's file: no part of its path hidden.
-bool found_by_finder(std::string_view path) {
-  for (std::size_t start = 0; start < path.size();) {
-    if (path[start] == '.') return false;
-    const auto end = path.find(platform::sep, start);
-    if (end == std::string_view::npos) break;
-    start = end + 1;
-  }
-  return true;
-}
-
-bool named(std::string_view mask, std::string_view path) {
-  const auto cut = path.rfind(platform::sep);
-  return platform::wildcard_match(mask, cut == path.npos ? path : path.substr(cut + 1));
 }
 
 }  // namespace
@@ -145,7 +131,7 @@ void extract_inner_archives(Shared& shared, ZipMaster& zip, const std::string& p
   shared.Memo1.clear();
   shared.FindFile1.setPath(package_path);
   shared.FindFile1.InSubFolders = true;
-  shared.FindFile1.FileMask = "*.zip";
+  shared.FindFile1.FileMask = std::string(archive_mask);
   shared.Memo1 = shared.FindFile1.Search();
   if (shared.Memo1.empty()) return;
   const std::string folder = package_path + platform::sep + "file_zip" + platform::sep;
@@ -180,13 +166,13 @@ std::vector<Question> install_questions(const std::string& package, const std::s
   } else {
     auto listed = archive_files(archive);
     if (!listed || !name_refusal(last_path_part(archive, 0)).empty()) return {};  // never unzipped
-    std::erase_if(*listed, [](const ArchiveFile& file) { return !found_by_finder(file.path); });
+    std::erase_if(*listed, [](const ArchiveFile& file) { return !found_by_search(file.path); });
     files = std::move(*listed);
   }
   // Its own installer: refused before any question. An entry that needs a
   // password may never be extracted, so it proves nothing.
   if (std::any_of(files.begin(), files.end(), [](const ArchiveFile& file) {
-        return !file.encrypted && named("*.exe", file.path);
+        return !file.encrypted && found_by_search(file.path, "*.exe");
       }))
     return {};
 
@@ -195,13 +181,13 @@ std::vector<Question> install_questions(const std::string& package, const std::s
   std::set<std::string> configs;
   const std::string inner_folder = std::string("file_zip") + platform::sep;
   for (const auto& file : files) {
-    if (named("aircraft.cfg", file.path)) configs.insert(ascii_lower(file.path));
-    if (!named("*.zip", file.path)) continue;
+    if (found_by_search(file.path, "aircraft.cfg")) configs.insert(ascii_lower(file.path));
+    if (!found_by_search(file.path, archive_mask)) continue;
     const auto inner = archive.empty() ? archive_files(package + platform::sep + file.path)
                                        : inner_archive_files(archive, file.index);
     if (!inner) continue;  // not extracted either
     for (const auto& config : *inner)
-      if (found_by_finder(config.path) && named("aircraft.cfg", config.path))
+      if (found_by_search(config.path, "aircraft.cfg"))
         configs.insert(ascii_lower(inner_folder + config.path));
   }
   if (!several_airplanes(configs.size())) return {};

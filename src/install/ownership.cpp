@@ -11,8 +11,8 @@
 #include <memory>
 #include <utility>
 
-#include "base/ascii_case.h"
 #include "install/plan.h"
+#include "platform/ascii_case.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -22,8 +22,7 @@ namespace wingstow {
 namespace {
 
 bool present(const std::string& target) {
-  std::string real = platform::resolve(target);
-  while (real.size() > 1 && real.back() == '/') real.pop_back();
+  const std::string real = platform::without_trailing_separators(platform::resolve(target));
   struct stat st;
   return ::lstat(real.c_str(), &st) == 0;
 }
@@ -31,8 +30,7 @@ bool present(const std::string& target) {
 }  // namespace
 
 bool is_link(const std::string& target) {
-  std::string real = platform::resolve(target);
-  while (real.size() > 1 && real.back() == '/') real.pop_back();
+  const std::string real = platform::without_trailing_separators(platform::resolve(target));
   struct stat st;
   return ::lstat(real.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
@@ -151,9 +149,7 @@ const RecordIndex& other_records(Shared& shared) {
 }
 
 void report_copy_failure(InstallReport& report, const std::string& target, int error) {
-  std::string path = target;
-  while (path.size() > 1 && path.back() == platform::sep) path.pop_back();
-  report.failures.push_back({std::move(path), error});
+  report.failures.push_back({platform::without_trailing_separators(target), error});
 }
 
 }  // namespace wingstow

@@ -4,12 +4,12 @@
 
 #include <cstring>
 
-#include "base/ascii_case.h"
 #include "base/path_helpers.h"
 #include "base/quiet_ui.h"
 #include "install/install_command.h"
 #include "install/install_steps.h"
 #include "packages/unzip.h"
+#include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "settings/record.h"
 
@@ -82,8 +82,7 @@ std::string kept_owner_text(const KeptTarget& kept) {
 
 InstallPlan plan_install(Shared& shared, const std::string& package_folder) {
   InstallPlan plan;
-  plan.package = package_folder;
-  while (plan.package.size() > 1 && plan.package.back() == platform::sep) plan.package.pop_back();
+  plan.package = platform::without_trailing_separators(package_folder);
   shared.record_name = last_path_part(plan.package, 0) + ".txt";
   plan.record = record_path(shared);
   plan.resumed = platform::file_exists(plan.record) && install_unfinished(plan.record);

@@ -14,7 +14,7 @@
 #include <optional>
 #include <unordered_set>
 
-#include "base/ascii_case.h"
+#include "platform/ascii_case.h"
 #include "platform/atomic_file.h"
 #include "platform/files.h"
 #include "platform/folder_listing.h"
@@ -25,10 +25,7 @@
 namespace wingstow {
 namespace {
 
-std::string without_trailing_separators(std::string path) {
-  while (path.size() > 1 && path.back() == platform::sep) path.pop_back();
-  return path;
-}
+using platform::without_trailing_separators;
 
 struct Sum {
   std::int64_t size = 0;

@@ -6,29 +6,18 @@
 #include <cstdlib>
 #include <cstring>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "base/ascii_case.h"
 #include "base/path_helpers.h"
+#include "packages/entry_names.h"
 #include "packages/unzip.h"
 #include "platform/control_text.h"
 #include "platform/files.h"
+#include "platform/regular_file.h"
 
 namespace wingstow {
 namespace {
-
-struct Fd {
-  int fd;
-  explicit Fd(const std::string& path)
-      : fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {}
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-};
 
 // Reads up to size bytes; fewer only at the end of the file.
 ssize_t read_full(int fd, char* data, std::size_t size) {
@@ -48,19 +37,19 @@ ssize_t read_full(int fd, char* data, std::size_t size) {
 std::string refusal(const std::string& path) {
   // The name is what arrives in the download folder.
   if (std::string why = name_refusal(last_path_part(path, 0)); !why.empty()) return why;
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return std::strerror(errno);
-  if (S_ISDIR(st.st_mode)) return "a folder, not a ZIP archive";
-  if (!S_ISREG(st.st_mode)) return "not a regular file";
-  if (!ascii_lower(path).ends_with(".zip"))
-    return "not a ZIP archive (its name does not end in .zip)";
-  Fd file(path);
-  if (file.fd < 0) return std::strerror(errno);
-  std::array<char, 4> magic{};
-  const ssize_t n = read_full(file.fd, magic.data(), magic.size());
-  if (n < 0) return std::strerror(errno);
+  // A link handed over is read through.
+  const auto check = platform::check_regular_file(path, platform::Links::followed);
+  if (check.error == EISDIR) return "a folder, not a ZIP archive";
+  if (check.error == EINVAL) return "not a regular file";
+  if (!check.regular()) return check.reason;
+  if (!is_archive_name(path)) return not_an_archive_name;
+  platform::RegularFile file(path, platform::Links::followed);
+  if (!file.is_open()) return file.reason();
+  std::string magic;
+  if (const int error = file.read_to(magic, 4); error != 0 && error != EFBIG)
+    return std::strerror(error);
   // A local header, or the end record of an empty archive.
-  if (n < 4 || magic[0] != 'P' || magic[1] != 'K' ||
+  if (magic.size() < 4 || magic[0] != 'P' || magic[1] != 'K' ||
       !((magic[2] == 3 && magic[3] == 4) || (magic[2] == 5 && magic[3] == 6)))
     return "not a ZIP archive";
   return {};
@@ -71,12 +60,12 @@ bool same_content(const std::string& a, const std::string& b) {
   if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
   if (sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino) return true;
   if (!S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) return false;
-  Fd fa(a), fb(b);
-  if (fa.fd < 0 || fb.fd < 0) return false;
+  const platform::RegularFile fa(a, platform::Links::followed), fb(b, platform::Links::followed);
+  if (!fa.is_open() || !fb.is_open()) return false;
   std::array<char, 64 * 1024> ba, bb;
   for (;;) {
-    const ssize_t na = read_full(fa.fd, ba.data(), ba.size());
-    const ssize_t nb = read_full(fb.fd, bb.data(), bb.size());
+    const ssize_t na = read_full(fa.fd(), ba.data(), ba.size());
+    const ssize_t nb = read_full(fb.fd(), bb.data(), bb.size());
     if (na < 0 || nb < 0 || na != nb) return false;
     if (na == 0) return true;
     if (std::memcmp(ba.data(), bb.data(), static_cast<std::size_t>(na)) != 0) return false;
@@ -96,9 +85,8 @@ ImportOutcome import_archives(const std::string& download_folder,
       outcome.failures.push_back(named + ": " + why);
       continue;
     }
-    std::string target = download_folder;
-    if (!target.empty() && target.back() != platform::sep) target += platform::sep;
-    target += last_path_part(archive, 0);
+    const std::string target =
+        platform::with_trailing_separator(download_folder) + last_path_part(archive, 0);
     // Read through a link the user handed over; only the target is written,
     // and never through one.
     char real[PATH_MAX];

@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "base/ascii_case.h"
 #include "base/path_helpers.h"
-#include "packages/zip_master.h"
+#include "packages/entry_names.h"
+#include "packages/zip_archive.h"
 #include "platform/files.h"
 #include "settings/record.h"
 
@@ -33,24 +33,16 @@ std::size_t search_package(Shared& shared, const std::string& package) {
   return shared.Memo1.size();
 }
 
-// True when an archive inside the package lists an aircraft.cfg: Install
+// True when an archive inside the package brings an aircraft.cfg: Install
 // extracts such inner archives, so the package does bring an airplane.
-bool inner_archive_holds_aircraft(Shared& shared, Ui& ui, const std::string& package) {
-  shared.FindFile1.FileMask = "*.zip";
+bool inner_archive_holds_aircraft(Shared& shared, const std::string& package) {
+  shared.FindFile1.FileMask = std::string(archive_mask);
   search_package(shared, package);
   const std::vector<std::string> archives = shared.Memo1;
-  for (const std::string& archive : archives) {
-    ZipMaster probe(ui);
-    probe.Unattended = true;
-    probe.setZipFileName(archive);
-    for (const std::string& entry : probe.entries()) {
-      const auto slash = entry.find_last_of("/\\");
-      const std::string_view name = slash == std::string::npos
-                                        ? std::string_view(entry)
-                                        : std::string_view(entry).substr(slash + 1);
-      if (ascii_lower(name) == "aircraft.cfg") return true;
-    }
-  }
+  for (const std::string& archive : archives)
+    if (const auto files = archive_files(archive))
+      for (const ArchiveFile& file : *files)
+        if (found_by_search(file.path, "aircraft.cfg")) return true;
   return false;
 }
 
@@ -158,7 +150,7 @@ void mark_no_aircraft(Shared& shared, Ui& ui) {
       [&](int i, const std::string& path) {
         // The look into inner archives searches with its own mask.
         shared.FindFile1.FileMask = "aircraft.cfg";
-        if (search_package(shared, path) == 0 && !inner_archive_holds_aircraft(shared, ui, path))
+        if (search_package(shared, path) == 0 && !inner_archive_holds_aircraft(shared, path))
           ui.set_list_item_caption(i, caption_no_aircraft);
       });
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/path_helpers.h"
+#include "packages/entry_names.h"
 #include "platform/atomic_file.h"
 #include "platform/control_text.h"
 #include "platform/error.h"
@@ -29,12 +30,6 @@ void set_guarded(Ui& ui, bool enabled) {
 // Lies in a package folder while its archive is being extracted; hidden, so
 // that no search of the package sees it.
 constexpr const char* unzip_marker = ".wingstow-unzipping";
-
-bool ends_with_zip(const std::string& path) {
-  if (path.size() < 3) return false;
-  const std::string_view end = std::string_view(path).substr(path.size() - 3);
-  return end == "zip" || end == "ZIP";
-}
 
 // Removes a package folder this run created, so that the next Unzip
 // extracts the archive again instead of taking the remains for a package.
@@ -185,7 +180,7 @@ void SpeedButton5Click(Shared& shared, Ui& ui, ZipMaster& zip) {
                "Install to fs is only possible from the download path directory", Buttons::ok);
     return;
   }
-  if (!ends_with_zip(ui.list_selected_item())) {
+  if (!window_takes_archive(ui.list_selected_item())) {
     ui.message(MessageKind::information, "Select a valid zip file", Buttons::ok);
     return;
   }

@@ -6,48 +6,22 @@
 // chunks when large; folders are walked with descriptors that refuse
 // symbolic links, so nothing lands outside the extract directory.
 
-#include <fcntl.h>
-#include <libdeflate.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <zip.h>
-#include <zlib.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
-#include <exception>
-#include <list>
-#include <memory>
-#include <mutex>
 #include <numeric>
-#include <optional>
-#include <span>
-#include <string>
-#include <thread>
-#include <unordered_map>
-#include <utility>
-#include <vector>
 
-#include <dirent.h>
-
-#include "packages/zip_master.h"
-#include "platform/atomic_file.h"
+#include "packages/zip_extraction.h"
+#include "platform/ascii_case.h"
 #include "platform/files.h"
 
 namespace wingstow {
 
+using extraction::Refusal;
+
 namespace {
 
-constexpr std::size_t chunk_size = 64 * 1024;
-// Data in memory is written in larger pieces: fewer system calls.
-constexpr std::size_t write_size = 16 * chunk_size;
-constexpr int password_tries = 3;
 // The window is served at least this often while the workers write.
 constexpr auto pump_interval = std::chrono::milliseconds(15);
 // How far past the entry being reported a worker may go: each finished entry
@@ -61,505 +35,15 @@ constexpr std::uint64_t wake_size = 1024 * 1024;
 constexpr std::size_t none = static_cast<std::size_t>(-1);
 constexpr unsigned max_workers = 2;
 
-std::atomic<std::uint64_t> listings{0};
 // Refused entries named in the box besides the first; the status line has
 // every one.
 constexpr std::size_t listed_refusals = 5;
-
-struct ArchiveCloser {
-  void operator()(zip_t* archive) const { zip_discard(archive); }
-};
-using Archive = std::unique_ptr<zip_t, ArchiveCloser>;
-
-struct EntryCloser {
-  void operator()(zip_file_t* file) const { zip_fclose(file); }
-};
-using EntryStream = std::unique_ptr<zip_file_t, EntryCloser>;
-
-struct DirCloser {
-  void operator()(DIR* dir) const { closedir(dir); }
-};
-
-class Fd {
- public:
-  Fd() = default;
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  Fd& operator=(Fd&& other) noexcept {
-    if (this != &other) {
-      reset();
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() { reset(); }
-
-  int get() const { return fd_; }
-  int release() { return std::exchange(fd_, -1); }
-  explicit operator bool() const { return fd_ >= 0; }
-
- private:
-  void reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-  int fd_ = -1;
-};
-
-// Folder descriptors are shared between the cache and the walk that uses
-// them, so that an eviction never closes a folder still being written.
-using SharedFd = std::shared_ptr<const Fd>;
-
-struct InflaterFree {
-  void operator()(libdeflate_decompressor* inflater) const {
-    libdeflate_free_decompressor(inflater);
-  }
-};
-using Inflater = std::unique_ptr<libdeflate_decompressor, InflaterFree>;
-
-struct OpenedArchive {
-  Archive archive;
-  std::uint64_t file_size = 0;
-  // Which file was opened, and as it was then, so that every worker reads
-  // the very file the plan was made from.
-  dev_t device = 0;
-  ino_t inode = 0;
-  timespec modified{};
-  int error = ZIP_ER_OK;  // ZIP_ER_NOENT when the file is missing
-  bool special = false;   // a folder, pipe, socket or device: never read
-};
-
-// Only a regular file is read. A named pipe called "x.zip" would block an
-// ordinary open until a writer came, so the type is asked first and the
-// open does not wait; fstat then judges what was really opened. Links are
-// followed: reading through one writes nothing.
-// CHECKCONS: without it libzip accepts duplicate names and local headers that
-// disagree with the central directory. It reads every local header, so a
-// file already checked under the same identity is opened again without it.
-OpenedArchive open_archive(const std::string& path, bool check = true) {
-  OpenedArchive result;
-  const std::string real = platform::resolve(path);
-  struct stat st;
-  if (::stat(real.c_str(), &st) != 0) {
-    result.error = errno == ENOENT ? ZIP_ER_NOENT : ZIP_ER_OPEN;
-    return result;
-  }
-  Fd fd;
-  if (S_ISREG(st.st_mode)) fd = Fd(::open(real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (S_ISREG(st.st_mode) && !fd) {
-    result.error = errno == ENOENT ? ZIP_ER_NOENT : ZIP_ER_OPEN;
-    return result;
-  }
-  if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    result.error = ZIP_ER_OPEN;
-    result.special = true;
-    return result;
-  }
-  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
-  result.file_size = static_cast<std::uint64_t>(st.st_size);
-  result.device = st.st_dev;
-  result.inode = st.st_ino;
-  result.modified = st.st_mtim;
-  int error = ZIP_ER_OK;
-  result.archive.reset(zip_fdopen(fd.get(), ZIP_RDONLY | (check ? ZIP_CHECKCONS : 0), &error));
-  if (result.archive)
-    fd.release();  // libzip owns it now
-  else
-    result.error = error;
-  return result;
-}
-
-// ASCII folding, as the platform layer matches names.
-char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string folded(std::string_view name) {
-  std::string key(name);
-  std::transform(key.begin(), key.end(), key.begin(), fold);
-  return key;
-}
-
-bool is_separator(char c) { return c == '/' || c == '\\'; }
-bool is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
-
-std::string printable(std::string_view name) {
-  std::string text(name);
-  std::replace_if(text.begin(), text.end(), is_control, '?');
-  return text;
-}
-
-// Where an entry goes under the extract directory.
-struct Target {
-  std::vector<std::string> parts;  // folders, then the file unless folder
-  bool folder = false;
-  std::string refusal;  // why the name is refused; empty when it is safe
-};
-
-// Both separators count: archives made on Windows store "dir\file".
-Target parse_name(std::string_view name) {
-  Target target;
-  if (std::any_of(name.begin(), name.end(), is_control)) {
-    target.refusal = "its name holds control characters";
-    return target;
-  }
-  if (!name.empty() && is_separator(name.front())) {
-    target.refusal = "its name is an absolute path";
-    return target;
-  }
-  const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
-  if (name.size() >= 2 && letter(name[0]) && name[1] == ':') {
-    target.refusal = "its name carries a drive letter";
-    return target;
-  }
-  std::size_t start = 0;
-  while (start <= name.size()) {
-    std::size_t end = start;
-    while (end < name.size() && !is_separator(name[end])) ++end;
-    const std::string_view part = name.substr(start, end - start);
-    if (part == "..") {
-      target.refusal = "its name leads out of the extract directory";
-      return target;
-    }
-    if (!part.empty() && part != ".") target.parts.emplace_back(part);
-    start = end + 1;
-  }
-  if (target.parts.empty()) target.refusal = "its name is empty";
-  target.folder = !name.empty() && is_separator(name.back());
-  return target;
-}
-
-bool is_symlink_entry(zip_t* archive, zip_uint64_t index) {
-  zip_uint8_t opsys = 0;
-  zip_uint32_t attributes = 0;
-  if (zip_file_get_external_attributes(archive, index, 0, &opsys, &attributes) != 0) return false;
-  return opsys == ZIP_OPSYS_UNIX && ((attributes >> 16) & S_IFMT) == S_IFLNK;
-}
-
-// What archive_files() tells of an open archive of file_size bytes.
-std::optional<std::vector<ArchiveFile>> list_files(zip_t* archive, std::uint64_t file_size) {
-  const zip_int64_t count = std::max<zip_int64_t>(zip_get_num_entries(archive, 0), 0);
-  std::vector<ArchiveFile> files;
-  std::uint64_t compressed = 0;
-  for (zip_int64_t i = 0; i < count; ++i) {
-    const auto index = static_cast<zip_uint64_t>(i);
-    zip_stat_t st;
-    if (zip_stat_index(archive, index, ZIP_FL_ENC_GUESS, &st) != 0) continue;
-    if (st.valid & ZIP_STAT_COMP_SIZE) compressed += st.comp_size;
-    const Target target = parse_name((st.valid & ZIP_STAT_NAME) && st.name ? st.name : "");
-    if (!target.refusal.empty() || target.folder || is_symlink_entry(archive, index)) continue;
-    ArchiveFile file{{}, index, false};
-    for (const auto& part : target.parts) {
-      if (!file.path.empty()) file.path += platform::sep;
-      file.path += part;
-    }
-    file.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
-    files.push_back(std::move(file));
-  }
-  // As Extract's plan: overlapping entries refuse the archive whole.
-  if (compressed > file_size) return std::nullopt;
-  return files;
-}
-
-// The names of one folder as the extraction knows them: listed once, when
-// the folder is first needed, then kept up to date with what the extraction
-// creates in it, so that an entry's spelling on disk costs no listing.
-class FolderNames {
- public:
-  void read(int dir) {
-    listings.fetch_add(1, std::memory_order_relaxed);
-    // A descriptor of its own, so the listing starts at the beginning.
-    const int listing = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0) return;
-    std::unique_ptr<DIR, DirCloser> entries(::fdopendir(listing));
-    if (!entries) {
-      ::close(listing);
-      return;
-    }
-    while (const dirent* e = ::readdir(entries.get())) {
-      const std::string_view name = e->d_name;
-      if (name != "." && name != "..") add(std::string(name));
-    }
-  }
-
-  void add(const std::string& name) {
-    auto& spellings = by_folded_[folded(name)];
-    if (std::find(spellings.begin(), spellings.end(), name) == spellings.end())
-      spellings.push_back(name);
-  }
-
-  // The name under which wanted exists: exactly as written, else the first
-  // match without regard to case (Windows would merge "Panel" and "panel"),
-  // else as written.
-  const std::string& on_disk(const std::string& wanted) const {
-    const auto it = by_folded_.find(folded(wanted));
-    if (it == by_folded_.end()) return wanted;
-    const auto& spellings = it->second;
-    if (std::find(spellings.begin(), spellings.end(), wanted) != spellings.end()) return wanted;
-    return *std::min_element(spellings.begin(), spellings.end());
-  }
-
-  // Whether anything of that name, in any case, is in the folder.
-  bool holds(const std::string& name) const { return by_folded_.contains(folded(name)); }
-
- private:
-  std::unordered_map<std::string, std::vector<std::string>> by_folded_;
-};
-
-// Descriptors of the folders used last, by their path on disk relative to
-// the extract directory. Archives keep the entries of a folder together, so
-// most entries find their folder open; the least recently used goes first.
-class FolderCache {
- public:
-  SharedFd find(const std::string& key) {
-    const auto it = index_.find(key);
-    if (it == index_.end()) return {};
-    order_.splice(order_.begin(), order_, it->second);
-    return it->second->second;
-  }
-
-  void put(const std::string& key, SharedFd fd) {
-    if (const auto it = index_.find(key); it != index_.end()) {
-      order_.erase(it->second);
-      index_.erase(it);
-    }
-    order_.emplace_front(key, std::move(fd));
-    index_[key] = order_.begin();
-    if (order_.size() > capacity) {
-      index_.erase(order_.back().first);
-      order_.pop_back();
-    }
-  }
-
- private:
-  static constexpr std::size_t capacity = 32;
-  using Order = std::list<std::pair<std::string, SharedFd>>;
-  Order order_;
-  std::unordered_map<std::string, Order::iterator> index_;
-};
-
-std::string system_error(int error) { return std::strerror(error); }
-
-std::string libzip_error(zip_error_t* error) { return zip_error_strerror(error); }
-
-std::string libzip_error(int code) {
-  zip_error_t error;
-  zip_error_init_with_code(&error, code);
-  std::string text = zip_error_strerror(&error);
-  zip_error_fini(&error);
-  return text;
-}
-
-std::uint32_t crc_of(std::uint32_t crc, const unsigned char* data, std::size_t size) {
-  return libdeflate_crc32(crc, data, size);
-}
-
-// Why an entry was not extracted; error is the errno of a failed write.
-struct Refusal {
-  std::string why;
-  int error = 0;
-};
-
-Refusal write_failure(int error) {
-  return {"it cannot be written (" + system_error(error) + ")", error};
-}
-
-Refusal damaged(const std::string& why) { return {"it is damaged (" + why + ")"}; }
-
-Refusal too_long(std::uint64_t size) {
-  return {"it holds more data than its declared size of " + std::to_string(size) + " bytes"};
-}
-
-Refusal too_short(std::uint64_t found, std::uint64_t size) {
-  return damaged(std::to_string(found) + " of its " + std::to_string(size) + " bytes found");
-}
-
-// The end of an entry's data: all of it there, and its CRC known.
-template <typename Job, typename Result>
-void check_length_and_crc(const Job& job, std::uint64_t written, std::uint32_t crc,
-                          Result& result) {
-  if (written != job.size) {
-    result.refusal = too_short(written, job.size);
-    return;
-  }
-  result.crc = crc;
-  result.crc_error = crc != job.crc;
-}
 
 // After these no later entry can be written either: going on would repeat
 // the same failure for every entry left.
 bool stops_extraction(int error) { return error == ENOSPC || error == EDQUOT || error == EROFS; }
 
-// The extract directory, never through a link in its own place: a package's
-// "file_zip" made a link to another folder would have the entries written
-// there. Folders above it are the user's and are taken as they are.
-Fd open_base(const std::string& folder, bool& is_link) {
-  std::string real = platform::resolve(folder);
-  while (real.size() > 1 && real.back() == platform::sep) real.pop_back();
-  Fd fd(::open(real.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-  struct stat st;
-  is_link = !fd && ::lstat(real.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-  return fd;
-}
-
 }  // namespace
-
-class ZipMaster::Extraction {
- public:
-  explicit Extraction(ZipMaster& owner)
-      : owner_(owner),
-        archive_(owner.zip_file_name_),
-        dir_names_(owner.ExtrDirNames),
-        overwrite_(owner.ExtrOverWrite),
-        whole_limit_(owner.WholeEntryLimit) {}
-  ~Extraction() { stop_workers(); }
-
-  int run();
-
- private:
-  struct Job {
-    zip_uint64_t index = 0;
-    std::string name;  // printable
-    Target target;
-    std::uint64_t size = 0;
-    std::uint64_t packed_size = 0;  // of the compressed data
-    std::int32_t method = -1;       // compression; -1 when unknown
-    std::uint32_t crc = 0;
-    std::time_t mtime = 0;
-    bool encrypted = false;  // done on the calling thread, which asks for the password
-  };
-
-  // Thrown on the calling thread when the cancel request is seen; unwinding
-  // removes the partly written entries.
-  struct Stopped {};
-  // Thrown when the disk refuses every further write.
-  struct WriteStopped {
-    std::string name;
-    Refusal refusal;
-  };
-  // Thrown when a worker finds the archive changed or gone.
-  struct Unreadable {};
-
-  // An opened folder below the extract directory; key is its path on disk
-  // relative to it ("" for the directory itself).
-  struct Folder {
-    SharedFd fd;
-    std::string key;
-  };
-
-  // What reads and inflates entries: one per thread, libzip handles being
-  // no more shareable than the buffers.
-  struct Reader {
-    Archive own;  // empty for the calling thread's, which is opened_'s
-    zip_t* archive = nullptr;
-    Inflater inflater;
-    std::vector<unsigned char> in = std::vector<unsigned char>(chunk_size);
-    std::vector<unsigned char> out = std::vector<unsigned char>(chunk_size);
-    // An entry inflated in memory, then its compressed data: sized once for
-    // the largest, its pages used only as far as an entry needs them.
-    std::unique_ptr<unsigned char[]> whole;
-  };
-
-  // Where the bytes written of an entry go as they are written.
-  class Sink {
-   public:
-    virtual ~Sink() = default;
-    // false once the extraction is to stop.
-    virtual bool written(std::uint64_t bytes) = 0;
-    virtual bool stopping() const = 0;
-  };
-  class WorkerSink;
-  class CallerSink;
-
-  // An entry read and written, not yet under its final name.
-  struct Result {
-    std::optional<Refusal> refusal;
-    SharedFd dir;  // keeps temp's folder open
-    std::unique_ptr<platform::TempFile> temp;
-    std::string file;              // its name on disk
-    FolderNames* names = nullptr;  // of its folder
-    std::uint32_t crc = 0;         // of the data written
-    bool crc_error = false;
-    bool cancelled = false;
-    std::exception_ptr error;
-  };
-
-  // An entry handed to a worker; guarded by state_mutex_.
-  struct Slot {
-    std::vector<std::uint64_t> written;  // bytes written, not yet reported
-    bool done = false;
-    Result result;
-  };
-
-  int fail(int code, MessageKind kind, const std::string& text);
-  void refuse(const std::string& name, const std::string& reason);
-  void report_refusals();
-  void announce(int kind, const std::string& name, std::uint64_t size);
-  void progress(int kind, const std::string& name, std::uint64_t size);
-  void processed(const Job& job, std::uint64_t bytes);
-
-  std::optional<std::vector<Job>> plan();
-  void order_conflicts();
-  void start_workers();
-  void stop_workers();
-  void work(Reader& reader);
-  Result await(std::size_t index);
-  void settle(const Job& job, Result result);
-  std::optional<Refusal> commit(const Job& job, Result& result);
-
-  Result execute(Reader& reader, const Job& job, Sink& sink);
-  void write_data(Reader& reader, const Job& job, Sink& sink, Result& result);
-  bool whole_in_memory(const Job& job) const;
-  bool open_temp(Result& result);
-  bool write_out(Result& result, const unsigned char* data, std::size_t size, Sink& sink);
-  EntryStream open_raw(Reader& reader, const Job& job, Result& result);
-  void inflate_whole(Reader& reader, const Job& job, Sink& sink, Result& result);
-  void inflate_chunks(Reader& reader, const Job& job, Sink& sink, Result& result);
-  void copy_stored(Reader& reader, const Job& job, Sink& sink, Result& result);
-  void copy_stream(Reader& reader, const Job& job, Sink& sink, Result& result);
-  EntryStream open_entry(zip_t* archive, const Job& job, std::string& why);
-  bool keep_despite_crc(const Job& job, std::uint32_t found);
-
-  FolderNames& names_of(const std::string& key, int fd);
-  std::optional<Folder> open_folders(std::span<const std::string> parts, Refusal& refusal);
-
-  ZipMaster& owner_;
-  const std::string archive_;  // as named when the extraction began
-  const bool dir_names_;
-  const bool overwrite_;
-  const std::uint64_t whole_limit_;
-  OpenedArchive opened_;
-  std::vector<Job> jobs_;
-
-  // The folders met so far, shared by the workers.
-  std::mutex folders_mutex_;
-  SharedFd base_;
-  FolderCache folders_;
-  std::unordered_map<std::string, FolderNames> names_;  // by folder key
-
-  // The work handed out. An entry that writes where an earlier one writes
-  // waits until that one is settled, so that the later still wins.
-  std::mutex state_mutex_;
-  std::condition_variable settled_;  // wakes workers
-  std::condition_variable posted_;   // wakes the calling thread
-  std::vector<Slot> slots_;
-  std::vector<std::size_t> after_;  // the earlier entry to wait for, or none
-  std::size_t next_ = 0;            // the first entry no worker has taken
-  std::size_t cursor_ = 0;          // the first entry not settled
-  std::size_t window_waiters_ = 0;  // workers waiting for the calling thread to catch up
-  std::size_t chain_waiters_ = 0;   // workers waiting for an earlier entry to be settled
-  std::atomic<bool> stop_{false};
-  bool broken_ = false;  // a worker could not open the archive
-  std::vector<std::unique_ptr<Reader>> readers_;
-  std::vector<std::thread> workers_;
-
-  Reader caller_;                        // the calling thread's, for encrypted entries
-  std::optional<std::string> password_;  // the last one that opened an entry
-  std::uint64_t reported_ = 0;           // bytes of the current entry reported as processed
-  bool incomplete_ = false;
-  std::size_t refused_ = 0;
-  std::vector<std::pair<std::string, std::string>> refusals_;  // the first few
-};
 
 // Posts what a worker wrote for the calling thread to report.
 class ZipMaster::Extraction::WorkerSink : public Sink {
@@ -643,7 +127,7 @@ void ZipMaster::Extraction::processed(const Job& job, std::uint64_t bytes) {
 
 int ZipMaster::Extraction::run() {
   bool is_link = false;
-  Fd base = open_base(owner_.ExtrBaseDir, is_link);
+  Fd base = extraction::open_base(owner_.ExtrBaseDir, is_link);
   if (is_link)
     return fail(extract_no_base_dir, MessageKind::error,
                 "Extract directory '" + owner_.ExtrBaseDir +
@@ -652,7 +136,7 @@ int ZipMaster::Extraction::run() {
     return fail(extract_no_base_dir, MessageKind::error,
                 "Extract directory '" + owner_.ExtrBaseDir + "' must exist");
   base_ = std::make_shared<const Fd>(std::move(base));
-  opened_ = open_archive(archive_);
+  opened_ = open_zip(archive_);
   if (!opened_.archive) {
     if (opened_.error == ZIP_ER_NOENT)
       return fail(extract_no_archive, MessageKind::error, "Input file does not exist");
@@ -735,12 +219,12 @@ std::optional<std::vector<ZipMaster::Extraction::Job>> ZipMaster::Extraction::pl
     const auto& st = stats[static_cast<std::size_t>(i)];
     const auto index = static_cast<zip_uint64_t>(i);
     const std::string raw = (st.valid & ZIP_STAT_NAME) && st.name ? st.name : "";
-    Job job{index, printable(raw), parse_name(raw)};
+    Job job{index, printable_entry_name(raw), parse_entry_name(raw)};
     if (!job.target.refusal.empty()) {
       refuse(job.name, job.target.refusal);
       continue;
     }
-    if (is_symlink_entry(archive, index)) {
+    if (is_link_entry(archive, index)) {
       refuse(job.name, "symbolic links are not extracted");
       continue;
     }
@@ -772,24 +256,24 @@ void ZipMaster::Extraction::order_conflicts() {
 
   std::unordered_map<std::string, std::size_t> files;  // folded path -> first entry
   for (std::size_t i = 0; i < count; ++i) {
-    const Target& target = jobs_[i].target;
+    const EntryName& target = jobs_[i].target;
     if (target.folder) continue;
     std::string key;
     if (dir_names_) {
-      for (const auto& part : target.parts) key += folded(part) + '/';
+      for (const auto& part : target.parts) key += ascii_lower(part) + '/';
     } else {
-      key = folded(target.parts.back()) + '/';
+      key = ascii_lower(target.parts.back()) + '/';
     }
     const auto [it, added] = files.try_emplace(std::move(key), i);
     if (!added) unite(it->second, i);
   }
   if (dir_names_) {
     for (std::size_t i = 0; i < count; ++i) {
-      const Target& target = jobs_[i].target;
+      const EntryName& target = jobs_[i].target;
       const std::size_t folders = target.parts.size() - (target.folder ? 0 : 1);
       std::string key;
       for (std::size_t k = 0; k < folders; ++k) {
-        key += folded(target.parts[k]) + '/';
+        key += ascii_lower(target.parts[k]) + '/';
         if (const auto it = files.find(key); it != files.end()) unite(it->second, i);
       }
     }
@@ -843,11 +327,8 @@ void ZipMaster::Extraction::stop_workers() {
 
 void ZipMaster::Extraction::work(Reader& reader) {
   if (!reader.archive) {
-    OpenedArchive opened = open_archive(archive_, false);
-    if (!opened.archive || opened.device != opened_.device || opened.inode != opened_.inode ||
-        opened.file_size != opened_.file_size ||
-        opened.modified.tv_sec != opened_.modified.tv_sec ||
-        opened.modified.tv_nsec != opened_.modified.tv_nsec) {
+    OpenedArchive opened = open_zip(archive_, false);
+    if (!opened.archive || !opened.same_file(opened_)) {
       const std::lock_guard lock(state_mutex_);
       broken_ = true;
       posted_.notify_one();
@@ -939,301 +420,10 @@ std::optional<Refusal> ZipMaster::Extraction::commit(const Job& job, Result& res
   if (result.crc_error && !keep_despite_crc(job, result.crc)) return std::nullopt;
   const int error = result.temp->commit(result.file, overwrite_, job.mtime);
   if (error == EEXIST && !overwrite_) return std::nullopt;
-  if (error != 0) return write_failure(error);
+  if (error != 0) return extraction::write_failure(error);
   const std::lock_guard lock(folders_mutex_);
   result.names->add(result.file);
   return std::nullopt;
-}
-
-// Reads the entry into a temporary file in its folder, on any thread but
-// for encrypted entries, which ask the user.
-ZipMaster::Extraction::Result ZipMaster::Extraction::execute(Reader& reader, const Job& job,
-                                                             Sink& sink) {
-  Result result;
-  const auto& parts = job.target.parts;
-  if (job.target.folder && !dir_names_) return result;
-  const std::size_t folders = !dir_names_ ? 0 : parts.size() - (job.target.folder ? 0 : 1);
-  bool known = false;
-  {
-    const std::lock_guard lock(folders_mutex_);
-    Refusal refusal;
-    const auto dir = open_folders(std::span(parts).first(folders), refusal);
-    if (!dir) {
-      result.refusal = std::move(refusal);
-      return result;
-    }
-    if (job.target.folder) return result;
-    result.dir = dir->fd;
-    result.names = &names_of(dir->key, dir->fd->get());
-    result.file = result.names->on_disk(parts.back());
-    known = result.names->holds(result.file);
-  }
-  // A name the folder's listing does not hold is free: no need to look.
-  struct stat st;
-  if (known && ::fstatat(result.dir->get(), result.file.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      result.refusal = Refusal{"a folder of that name exists"};
-      return result;
-    }
-    if (!overwrite_) return result;
-  }
-  write_data(reader, job, sink, result);
-  if (result.refusal || result.cancelled) result.temp.reset();
-  return result;
-}
-
-void ZipMaster::Extraction::write_data(Reader& reader, const Job& job, Sink& sink, Result& result) {
-  if (job.encrypted) return copy_stream(reader, job, sink, result);
-  if (job.method == ZIP_CM_STORE) return copy_stored(reader, job, sink, result);
-  if (job.method != ZIP_CM_DEFLATE) return copy_stream(reader, job, sink, result);
-  if (whole_in_memory(job)) return inflate_whole(reader, job, sink, result);
-  inflate_chunks(reader, job, sink, result);
-}
-
-bool ZipMaster::Extraction::whole_in_memory(const Job& job) const {
-  return !job.encrypted && job.method == ZIP_CM_DEFLATE && job.size <= whole_limit_ &&
-         job.packed_size <= whole_limit_ - job.size;
-}
-
-bool ZipMaster::Extraction::open_temp(Result& result) {
-  result.temp = std::make_unique<platform::TempFile>(result.dir->get());
-  if (result.temp->fd() >= 0) return true;
-  result.refusal = write_failure(result.temp->error());
-  return false;
-}
-
-// Writes in chunks, each reported; false when stopped or failed.
-bool ZipMaster::Extraction::write_out(Result& result, const unsigned char* data, std::size_t size,
-                                      Sink& sink) {
-  for (std::size_t done = 0; done < size;) {
-    const std::size_t n = std::min(write_size, size - done);
-    if (!platform::write_all(result.temp->fd(), data + done, n)) {
-      result.refusal = write_failure(errno);
-      return false;
-    }
-    // Reported in chunks all the same, so that every path shows the same steps.
-    for (std::size_t step = 0; step < n; step += chunk_size) {
-      if (!sink.written(std::min(chunk_size, n - step))) {
-        result.cancelled = true;
-        return false;
-      }
-    }
-    done += n;
-  }
-  return true;
-}
-
-// The entry's data as stored, not inflated: libzip checks no CRC on it.
-EntryStream ZipMaster::Extraction::open_raw(Reader& reader, const Job& job, Result& result) {
-  zip_error_clear(reader.archive);
-  EntryStream stream(zip_fopen_index(reader.archive, job.index, ZIP_FL_COMPRESSED));
-  if (!stream)
-    result.refusal =
-        Refusal{"it cannot be read (" + libzip_error(zip_get_error(reader.archive)) + ")"};
-  return stream;
-}
-
-// The compressed data and the entry side by side in one buffer, reused from
-// entry to entry; nothing is written unless the data inflate to exactly the
-// declared size.
-void ZipMaster::Extraction::inflate_whole(Reader& reader, const Job& job, Sink& sink,
-                                          Result& result) {
-  const auto size = static_cast<std::size_t>(job.size);
-  const auto packed = static_cast<std::size_t>(job.packed_size);
-  unsigned char* out = reader.whole.get();
-  unsigned char* in = out + size;
-  EntryStream stream = open_raw(reader, job, result);
-  if (!stream) return;
-  for (std::size_t got = 0; got < packed;) {
-    const zip_int64_t n = zip_fread(stream.get(), in + got, packed - got);
-    if (n < 0) {
-      result.refusal = damaged(libzip_error(zip_file_get_error(stream.get())));
-      return;
-    }
-    if (n == 0) {
-      result.refusal = damaged(libzip_error(ZIP_ER_EOF));
-      return;
-    }
-    got += static_cast<std::size_t>(n);
-  }
-  stream.reset();
-  if (sink.stopping()) {
-    result.cancelled = true;
-    return;
-  }
-  std::size_t produced = 0;
-  switch (libdeflate_deflate_decompress(reader.inflater.get(), in, packed, out, size, &produced)) {
-    case LIBDEFLATE_SUCCESS:
-      break;
-    case LIBDEFLATE_INSUFFICIENT_SPACE:
-      result.refusal = too_long(job.size);
-      return;
-    default:
-      result.refusal = damaged(libzip_error(ZIP_ER_COMPRESSED_DATA));
-      return;
-  }
-  if (produced != size) {
-    result.refusal = too_short(produced, job.size);
-    return;
-  }
-  result.crc = crc_of(0, out, size);
-  result.crc_error = result.crc != job.crc;
-  if (sink.stopping()) {
-    result.cancelled = true;
-    return;
-  }
-  if (open_temp(result)) write_out(result, out, size, sink);
-}
-
-// A large deflated entry, inflated chunk by chunk with zlib.
-void ZipMaster::Extraction::inflate_chunks(Reader& reader, const Job& job, Sink& sink,
-                                           Result& result) {
-  EntryStream stream = open_raw(reader, job, result);
-  if (!stream || !open_temp(result)) return;
-  z_stream zs{};
-  if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) {
-    result.refusal = Refusal{"it cannot be read (" + libzip_error(ZIP_ER_MEMORY) + ")"};
-    return;
-  }
-  const struct End {
-    z_stream& zs;
-    ~End() { inflateEnd(&zs); }
-  } end{zs};
-  std::uint64_t written = 0;
-  std::uint32_t crc = 0;
-  bool input_ended = false;
-  for (int status = Z_OK; status != Z_STREAM_END;) {
-    if (zs.avail_in == 0 && !input_ended) {
-      const zip_int64_t n = zip_fread(stream.get(), reader.in.data(), reader.in.size());
-      if (n < 0) {
-        result.refusal = damaged(libzip_error(zip_file_get_error(stream.get())));
-        return;
-      }
-      input_ended = n == 0;
-      zs.next_in = reader.in.data();
-      zs.avail_in = static_cast<uInt>(n);
-    }
-    zs.next_out = reader.out.data();
-    zs.avail_out = static_cast<uInt>(reader.out.size());
-    status = inflate(&zs, Z_NO_FLUSH);
-    if (status == Z_NEED_DICT || status == Z_DATA_ERROR || status == Z_MEM_ERROR) {
-      result.refusal = damaged(libzip_error(ZIP_ER_COMPRESSED_DATA));
-      return;
-    }
-    const std::size_t produced = reader.out.size() - zs.avail_out;
-    if (produced == 0 && input_ended && status != Z_STREAM_END) break;  // cut short
-    if (produced > job.size - written) {
-      result.refusal = too_long(job.size);
-      return;
-    }
-    crc = crc_of(crc, reader.out.data(), produced);
-    if (!write_out(result, reader.out.data(), produced, sink)) return;
-    written += produced;
-  }
-  check_length_and_crc(job, written, crc, result);
-}
-
-void ZipMaster::Extraction::copy_stored(Reader& reader, const Job& job, Sink& sink,
-                                        Result& result) {
-  if (job.packed_size > job.size) {
-    result.refusal = too_long(job.size);
-    return;
-  }
-  if (job.packed_size < job.size) {
-    result.refusal = too_short(job.packed_size, job.size);
-    return;
-  }
-  EntryStream stream = open_raw(reader, job, result);
-  if (!stream || !open_temp(result)) return;
-  std::uint64_t written = 0;
-  std::uint32_t crc = 0;
-  while (written < job.size) {
-    const zip_int64_t n = zip_fread(stream.get(), reader.in.data(), reader.in.size());
-    if (n < 0) {
-      result.refusal = damaged(libzip_error(zip_file_get_error(stream.get())));
-      return;
-    }
-    if (n == 0) break;
-    const auto bytes = static_cast<std::size_t>(n);
-    crc = crc_of(crc, reader.in.data(), bytes);
-    if (!write_out(result, reader.in.data(), bytes, sink)) return;
-    written += bytes;
-  }
-  check_length_and_crc(job, written, crc, result);
-}
-
-// Other methods and encrypted entries, through libzip, reading the entry to
-// its end so that libzip checks its CRC.
-void ZipMaster::Extraction::copy_stream(Reader& reader, const Job& job, Sink& sink,
-                                        Result& result) {
-  std::string why;
-  EntryStream stream = open_entry(reader.archive, job, why);
-  if (!stream) {
-    result.refusal = Refusal{why};
-    return;
-  }
-  if (!open_temp(result)) return;
-  std::uint32_t crc = 0;
-  std::uint64_t written = 0;
-  for (;;) {
-    const zip_int64_t n = zip_fread(stream.get(), reader.in.data(), reader.in.size());
-    if (n < 0) {
-      zip_error_t* error = zip_file_get_error(stream.get());
-      if (zip_error_code_zip(error) != ZIP_ER_CRC) {
-        result.refusal = damaged(libzip_error(error));
-        return;
-      }
-      result.crc_error = true;
-      break;
-    }
-    if (n == 0) break;
-    const auto bytes = static_cast<std::size_t>(n);
-    // libzip does not hold an entry to its declared size.
-    if (bytes > job.size - written) {
-      result.refusal = too_long(job.size);
-      return;
-    }
-    crc = crc_of(crc, reader.in.data(), bytes);
-    if (!write_out(result, reader.in.data(), bytes, sink)) return;
-    written += bytes;
-  }
-  // libzip may report the CRC only when the entry is closed.
-  if (zip_fclose(stream.release()) == ZIP_ER_CRC) result.crc_error = true;
-  result.crc = crc;
-  if (!result.crc_error && written != job.size) result.refusal = too_short(written, job.size);
-}
-
-EntryStream ZipMaster::Extraction::open_entry(zip_t* archive, const Job& job, std::string& why) {
-  zip_error_clear(archive);
-  if (!job.encrypted) {
-    EntryStream stream(zip_fopen_index(archive, job.index, 0));
-    if (!stream) why = "it cannot be read (" + libzip_error(zip_get_error(archive)) + ")";
-    return stream;
-  }
-  // The password that opened an earlier entry first, then the user's answers.
-  std::optional<std::string> password = password_;
-  int asked = 0;
-  for (;;) {
-    if (!password) {
-      if (owner_.Unattended || asked == password_tries) break;
-      ++asked;
-      password = owner_.ui_.input_text("Password", "Enter Password ", true);
-      if (!password) break;
-    }
-    zip_error_clear(archive);
-    EntryStream stream(zip_fopen_index_encrypted(archive, job.index, 0, password->c_str()));
-    if (stream) {
-      password_ = std::move(password);
-      return stream;
-    }
-    if (zip_error_code_zip(zip_get_error(archive)) != ZIP_ER_WRONGPASSWD) {
-      why = "it cannot be read (" + libzip_error(zip_get_error(archive)) + ")";
-      return {};
-    }
-    password.reset();
-  }
-  why = "no valid password was given";
-  return {};
 }
 
 // Reported here only when no handler decides.
@@ -1252,104 +442,10 @@ bool ZipMaster::Extraction::keep_despite_crc(const Job& job, std::uint32_t found
   return do_extract;
 }
 
-// The caller holds folders_mutex_.
-FolderNames& ZipMaster::Extraction::names_of(const std::string& key, int fd) {
-  const auto [it, added] = names_.try_emplace(key);
-  if (added) it->second.read(fd);
-  return it->second;
-}
-
-// Opens (creating when missing) each folder of parts below the extract
-// directory, never through a symbolic link. On failure sets why. The caller
-// holds folders_mutex_.
-std::optional<ZipMaster::Extraction::Folder> ZipMaster::Extraction::open_folders(
-    std::span<const std::string> parts, Refusal& refusal) {
-  Folder current{base_, {}};
-  for (const auto& wanted : parts) {
-    FolderNames& names = names_of(current.key, current.fd->get());
-    const std::string part = names.on_disk(wanted);
-    std::string key = current.key.empty() ? part : current.key + platform::sep + part;
-    if (SharedFd cached = folders_.find(key)) {
-      current = {std::move(cached), std::move(key)};
-      continue;
-    }
-    const int parent = current.fd->get();
-    const auto open_part = [&] {
-      return Fd(::openat(parent, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    };
-    Fd next = open_part();
-    if (!next && errno == ENOENT) {
-      if (::mkdirat(parent, part.c_str(), 0777) == 0) {
-        names.add(part);
-        names_.try_emplace(key);  // new and empty: nothing to list
-      } else if (errno != EEXIST) {
-        const int error = errno;
-        refusal = {"its folder '" + part + "' cannot be created (" + system_error(error) + ")",
-                   error};
-        return std::nullopt;
-      }
-      next = open_part();
-    }
-    if (!next) {
-      const int error = errno;
-      struct stat st;
-      if (::fstatat(parent, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
-        refusal.why = S_ISLNK(st.st_mode) ? "a symbolic link stands in its path ('" + part + "')"
-                                          : "a file stands where its folder '" + part + "' belongs";
-      else
-        refusal.why = "its folder '" + part + "' cannot be opened (" + system_error(error) + ")";
-      return std::nullopt;
-    }
-    current = {std::make_shared<const Fd>(std::move(next)), std::move(key)};
-    folders_.put(current.key, current.fd);
-  }
-  return current;
-}
-
-std::optional<std::vector<ArchiveFile>> archive_files(const std::string& archive) {
-  const auto opened = open_archive(archive);
-  if (!opened.archive) return std::nullopt;
-  return list_files(opened.archive.get(), opened.file_size);
-}
-
-std::optional<std::vector<ArchiveFile>> inner_archive_files(const std::string& archive,
-                                                            std::uint64_t index) {
-  const auto opened = open_archive(archive);
-  if (!opened.archive) return std::nullopt;
-  zip_file_t* entry = zip_fopen_index(opened.archive.get(), index, 0);
-  if (!entry) return std::nullopt;
-  // Nothing lands in the package's folders: the copy has no name to stay under.
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> copy(std::tmpfile(), std::fclose);
-  std::vector<char> buffer(chunk_size);
-  std::uint64_t size = 0;
-  bool sound = static_cast<bool>(copy);
-  while (sound) {
-    const zip_int64_t got = zip_fread(entry, buffer.data(), buffer.size());
-    if (got <= 0) {
-      sound = got == 0;
-      break;
-    }
-    size += static_cast<std::uint64_t>(got);
-    sound = size <= inner_archive_limit &&
-            std::fwrite(buffer.data(), 1, static_cast<std::size_t>(got), copy.get()) ==
-                static_cast<std::size_t>(got);
-  }
-  // Read to its end, the entry tells its checksum error only here.
-  sound = zip_fclose(entry) == 0 && sound && std::fflush(copy.get()) == 0;
-  if (!sound) return std::nullopt;
-  Fd fd(::dup(::fileno(copy.get())));
-  if (!fd) return std::nullopt;
-  int error = ZIP_ER_OK;
-  Archive inner(zip_fdopen(fd.get(), ZIP_RDONLY | ZIP_CHECKCONS, &error));
-  if (!inner) return std::nullopt;
-  fd.release();  // libzip owns it now
-  return list_files(inner.get(), size);
-}
-
 void ZipMaster::setZipFileName(const std::string& path) {
   zip_file_name_ = path;
   entries_.clear();
-  const auto opened = open_archive(path);
+  const auto opened = open_zip(path);
   if (!opened.archive) return;
   const zip_int64_t count = zip_get_num_entries(opened.archive.get(), 0);
   for (zip_int64_t i = 0; i < count; ++i) {
@@ -1373,7 +469,5 @@ int ZipMaster::Extract() {
   Extraction extraction(*this);
   return extraction.run();
 }
-
-std::uint64_t ZipMaster::folder_listings() { return listings.load(); }
 
 }  // namespace wingstow

@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -123,24 +122,5 @@ class ZipMaster {
   int zip_version_ = 0;
   int unz_version_ = 0;
 };
-
-// A file an extraction would make, as the archive's table of contents tells
-// it: names the extraction refuses, folders and links are left out.
-struct ArchiveFile {
-  std::string path;         // below the extract directory, parts joined by the separator
-  std::uint64_t index = 0;  // the entry in the archive
-  bool encrypted = false;   // extracted only with its password
-};
-
-// The files of an archive, read without extracting anything; nothing when
-// it cannot be read (missing, no ZIP, damaged) or Extract refuses it whole.
-std::optional<std::vector<ArchiveFile>> archive_files(const std::string& archive);
-
-// The same for an archive stored as entry index of archive, inflated into an
-// unnamed temporary file that goes with it; nothing when the entry cannot be
-// read whole (encrypted, damaged, larger than inner_archive_limit).
-std::optional<std::vector<ArchiveFile>> inner_archive_files(const std::string& archive,
-                                                            std::uint64_t index);
-inline constexpr std::uint64_t inner_archive_limit = 512ull * 1024 * 1024;
 
 }  // namespace wingstow

@@ -31,14 +31,28 @@ bool sync_fd(int fd) {
   return ::fsync(fd) == 0 || errno == EINVAL;  // EINVAL: a file system that cannot sync
 }
 
-int rename_no_replace(int dir, const char* from, const char* to) {
+int rename_no_replace(int from_dir, const char* from, int to_dir, const char* to) {
   if (fault_due(FaultPoint::rename)) return errno;
-  if (::renameat2(dir, from, dir, to, RENAME_NOREPLACE) == 0) return 0;
+  if (::renameat2(from_dir, from, to_dir, to, RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS) return errno;
-  // A hard link is exclusive too; the temporary name goes afterwards.
-  if (::linkat(dir, from, dir, to, 0) != 0) return errno;
-  ::unlinkat(dir, from, 0);
-  return 0;
+  // A hard link is exclusive too; the old name goes afterwards.
+  if (::linkat(from_dir, from, to_dir, to, 0) == 0) {
+    ::unlinkat(from_dir, from, 0);
+    return 0;
+  }
+  if (errno != EPERM && errno != EMLINK && errno != EOPNOTSUPP) return errno;
+  // A folder: as close to exclusive as such a file system allows.
+  struct stat st;
+  if (::fstatat(to_dir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+  return ::renameat(from_dir, from, to_dir, to) == 0 ? 0 : errno;
+}
+
+int rename_no_replace(int dir, const char* from, const char* to) {
+  return rename_no_replace(dir, from, dir, to);
+}
+
+int rename_no_replace(const std::string& from, const std::string& to) {
+  return rename_no_replace(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str());
 }
 
 int rename_replace(int dir, const char* from, const char* to) {
@@ -49,32 +63,32 @@ int rename_replace(int dir, const char* from, const char* to) {
 bool is_temporary_name(std::string_view name) { return name.starts_with(temp_prefix); }
 
 TempFile::TempFile(int dir, mode_t mode) : dir_(dir) {
-  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
+  for (int attempt = 0; attempt < 100 && !fd_; ++attempt) {
     name_ = std::string(temp_prefix) + std::to_string(::getpid()) + "-" +
             std::to_string(temp_serial++) + ".tmp";
-    fd_ = create_exclusive(dir_, name_.c_str(), mode);
-    if (fd_ < 0 && errno != EEXIST) break;
+    fd_.reset(create_exclusive(dir_, name_.c_str(), mode));
+    if (!fd_ && errno != EEXIST) break;
   }
-  if (fd_ < 0) {
+  if (!fd_) {
     error_ = errno;
     name_.clear();
   }
 }
 
 TempFile::~TempFile() {
-  if (fd_ >= 0) ::close(fd_);
+  fd_.reset();
   if (!name_.empty()) ::unlinkat(dir_, name_.c_str(), 0);
 }
 
 int TempFile::commit(const std::string& target, bool replace, std::time_t mtime, bool sync) {
-  if (fd_ < 0) return error_ ? error_ : EBADF;
+  if (!fd_) return error_ ? error_ : EBADF;
   if (mtime != 0) {
     const timespec times[2] = {{0, UTIME_OMIT}, {mtime, 0}};
-    ::futimens(fd_, times);  // a missing time stamp is no reason to lose the file
+    ::futimens(fd_.get(), times);  // a missing time stamp is no reason to lose the file
   }
-  if (sync && !sync_fd(fd_)) return errno;
+  if (sync && !sync_fd(fd_.get())) return errno;
   // close() is where some file systems (NFS, full disks) report a lost write.
-  if (::close(std::exchange(fd_, -1)) != 0) return errno;
+  if (const int error = fd_.close()) return error;
   const int error = replace ? rename_replace(dir_, name_.c_str(), target.c_str())
                             : rename_no_replace(dir_, name_.c_str(), target.c_str());
   if (error == 0) name_.clear();
@@ -87,12 +101,9 @@ int write_file_atomically(std::string_view path, std::string_view data) {
   const std::string folder = slash == std::string::npos ? "." : real.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? real : real.substr(slash + 1);
   if (name.empty()) return EISDIR;
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) return errno;
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{dir};
+  const UniqueFd opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!opened) return errno;
+  const int dir = opened.get();
   struct stat st;
   bool replacing = false;
   if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_fd.h"
+
 namespace wingstow::platform {
 
 // Opens name in the folder dir for writing, created exclusively and never
@@ -19,10 +21,16 @@ int create_exclusive(int dir, const char* name, mode_t mode = 0666);
 // fsync through the fault seam; false with errno set.
 bool sync_fd(int fd);
 
-// Renames from to to inside dir without replacing an existing to (EEXIST);
-// where the file system lacks RENAME_NOREPLACE, a hard link and an unlink.
-// 0 or the errno.
+// The one rename that never replaces: from (in the folder from_dir) becomes
+// to (in to_dir), and an existing to, of any kind, stays (EEXIST). Where the
+// file system lacks RENAME_NOREPLACE, a file goes by a hard link and an
+// unlink; a folder, which takes no hard link, by a rename once nothing is
+// found at to. AT_FDCWD takes a path from the current folder. Asks the fault
+// seam first. 0 or the errno.
+int rename_no_replace(int from_dir, const char* from, int to_dir, const char* to);
+// The same inside one folder, and between two paths.
 int rename_no_replace(int dir, const char* from, const char* to);
+int rename_no_replace(const std::string& from, const std::string& to);
 
 // Renames from over to inside dir (a link at to is replaced, not followed);
 // 0 or the errno.
@@ -37,7 +45,7 @@ class TempFile {
   TempFile& operator=(const TempFile&) = delete;
   ~TempFile();
 
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
   // errno of a failed creation.
   int error() const { return error_; }
   const std::string& name() const { return name_; }
@@ -49,7 +57,7 @@ class TempFile {
 
  private:
   int dir_;
-  int fd_ = -1;
+  UniqueFd fd_;
   int error_ = 0;
   std::string name_;
 };

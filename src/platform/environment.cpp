@@ -1,14 +1,13 @@
 #include "platform/environment.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <vector>
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/files.h"
 
 namespace wingstow::platform {
 
@@ -28,8 +27,7 @@ std::string home_folder() {
         found != nullptr && found->pw_dir != nullptr)
       home = found->pw_dir;
   }
-  while (home.size() > 1 && home.back() == '/') home.pop_back();
-  return home;
+  return without_trailing_separators(std::move(home));
 }
 
 std::string real_path(std::string_view path) {
@@ -37,30 +35,6 @@ std::string real_path(std::string_view path) {
   const std::unique_ptr<char, decltype(&std::free)> real(
       ::realpath(std::string(path).c_str(), nullptr), &std::free);
   return real ? std::string(real.get()) : std::string();
-}
-
-std::optional<std::string> read_small_file(std::string_view path, std::size_t max_bytes) {
-  const int fd = ::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      static_cast<unsigned long long>(st.st_size) > max_bytes)
-    return std::nullopt;
-  std::string text;
-  char buffer[8192];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
-    if (n == 0) return text;
-    text.append(buffer, static_cast<std::size_t>(n));
-    // The file may have grown since fstat.
-    if (text.size() > max_bytes) return std::nullopt;
-  }
 }
 
 }  // namespace wingstow::platform

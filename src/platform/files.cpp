@@ -1,7 +1,9 @@
 #include "platform/files.h"
 
+#include "platform/ascii_case.h"
 #include "platform/atomic_file.h"
 #include "platform/faults.h"
+#include "platform/regular_file.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -27,37 +29,10 @@ namespace wingstow::platform {
 
 namespace {
 
-// ASCII folding only: names on the simulator trees are ASCII, and other
-// UTF-8 bytes compare exactly. Upper case, because that is the order NTFS
-// sorts in ("A_B" after "AB").
-char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return fold(x) == fold(y); });
-}
-
-// Enumeration order: case-insensitive, ties broken by the exact bytes.
-bool name_less(std::string_view a, std::string_view b) {
-  const auto n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(fold(a[i]));
-    const auto y = static_cast<unsigned char>(fold(b[i]));
-    if (x != y) return x < y;
-  }
-  if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
-}
-
-struct DirCloser {
-  void operator()(DIR* d) const { closedir(d); }
-};
-using DirHandle = std::unique_ptr<DIR, DirCloser>;
-
 // Names in folder other than "." and "..", unsorted. Empty when unreadable.
 std::vector<std::string> list_names(const std::string& folder) {
   std::vector<std::string> names;
-  DirHandle dir(opendir(folder.empty() ? "." : folder.c_str()));
+  const UniqueDir dir(opendir(folder.empty() ? "." : folder.c_str()));
   if (!dir) return names;
   while (const dirent* e = readdir(dir.get())) {
     const std::string_view name = e->d_name;
@@ -68,7 +43,7 @@ std::vector<std::string> list_names(const std::string& folder) {
 
 // The last component, ignoring trailing separators ("/a/b/" gives "b").
 std::string_view last_name(std::string_view path) {
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  path = without_trailing_separators(path);
   const auto slash = path.rfind('/');
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
@@ -85,16 +60,10 @@ std::uint32_t attributes_of(std::string_view name, const struct stat& st) {
   return a;
 }
 
-std::string folded(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) c = fold(c);
-  return out;
-}
-
 // The descriptor's folder, path with its separators at the end taken off so
 // that O_NOFOLLOW applies to the folder itself.
-std::string without_trailing_separators(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
+std::string descriptor_path(std::string path) {
+  path = without_trailing_separators(std::move(path));
   if (path.empty()) path = ".";
   return path;
 }
@@ -119,13 +88,6 @@ void read_folder(int fd, Visit&& visit) {
     }
   }
 }
-
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 CopyResult copy_failure(int error) { return CopyResult{CopyStatus::failed, error}; }
 
@@ -171,7 +133,7 @@ std::string resolve(std::string_view path) {
     std::string best;
     bool found = false;
     for (auto& name : list_names(out)) {
-      if (equal_ignoring_case(name, component) && (!found || name < best)) {
+      if (same_ignoring_case(name, component) && (!found || name < best)) {
         best = std::move(name);
         found = true;
       }
@@ -234,7 +196,8 @@ bool wildcard_match(std::string_view pattern, std::string_view name) {
     if (p < pattern.size() && pattern[p] == '*') {
       star = ++p;
       star_n = n;
-    } else if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
+    } else if (p < pattern.size() &&
+               (pattern[p] == '?' || ascii_lower(pattern[p]) == ascii_lower(name[n]))) {
       ++p;
       ++n;
     } else if (star != std::string_view::npos) {
@@ -260,9 +223,10 @@ std::vector<DirEntry> find_entries(std::string_view folder, std::string_view mas
 }
 
 Folder::Folder(std::string_view path, bool follow_link) {
-  const std::string real = without_trailing_separators(resolve(path));
-  fd_ = ::open(real.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow_link ? 0 : O_NOFOLLOW));
-  if (fd_ >= 0) return;
+  const std::string real = descriptor_path(resolve(path));
+  fd_.reset(
+      ::open(real.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (follow_link ? 0 : O_NOFOLLOW)));
+  if (fd_) return;
   error_ = errno;
   struct stat own;
   // O_DIRECTORY answers a link with ENOTDIR; say what it is.
@@ -270,25 +234,25 @@ Folder::Folder(std::string_view path, bool follow_link) {
 }
 
 Folder::Folder(const Folder& parent, std::string_view name) {
-  if (parent.fd_ < 0) {
+  if (!parent.fd_) {
     error_ = parent.error_ ? parent.error_ : EBADF;
     return;
   }
   const std::string own(name);
-  fd_ = ::openat(parent.fd_, own.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd_ >= 0) return;
+  fd_.reset(::openat(parent.fd(), own.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (fd_) return;
   error_ = errno;
   struct stat st;
-  if (::fstatat(parent.fd_, own.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+  if (::fstatat(parent.fd(), own.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
     error_ = ELOOP;
 }
 
 Folder Folder::create(const Folder& parent, std::string_view name) {
   Folder made;
   const std::string own(name);
-  if (parent.fd_ < 0) {
+  if (!parent.fd_) {
     made.error_ = parent.error_ ? parent.error_ : EBADF;
-  } else if (::mkdirat(parent.fd_, own.c_str(), 0777) != 0) {
+  } else if (::mkdirat(parent.fd(), own.c_str(), 0777) != 0) {
     made.error_ = errno;
   } else {
     made = Folder(parent, own);
@@ -299,7 +263,7 @@ Folder Folder::create(const Folder& parent, std::string_view name) {
 
 Folder Folder::create(std::string_view path) {
   Folder made;
-  const std::string real = without_trailing_separators(resolve(path));
+  const std::string real = descriptor_path(resolve(path));
   if (::mkdir(real.c_str(), 0777) != 0) {
     made.error_ = errno;
     return made;
@@ -309,33 +273,10 @@ Folder Folder::create(std::string_view path) {
   return made;
 }
 
-Folder::Folder(Folder&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      error_(other.error_),
-      created_(other.created_),
-      listed_(other.listed_),
-      by_folded_(std::move(other.by_folded_)) {}
-
-Folder& Folder::operator=(Folder&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-    error_ = other.error_;
-    created_ = other.created_;
-    listed_ = other.listed_;
-    by_folded_ = std::move(other.by_folded_);
-  }
-  return *this;
-}
-
-Folder::~Folder() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
 std::vector<DirEntry> Folder::entries(std::string_view mask, std::uint32_t attribute_mask,
                                       Detail detail) const {
   std::vector<DirEntry> entries;
-  if (fd_ < 0) return entries;
+  if (!fd_) return entries;
 
   // "." and ".." are listed by us rather than taken from the listing, so that
   // they always come first and in this order.
@@ -344,20 +285,20 @@ std::vector<DirEntry> Folder::entries(std::string_view mask, std::uint32_t attri
     std::uint32_t a = attr_directory;
     if (detail == Detail::full) {
       struct stat st;
-      if (::fstatat(fd_, dot, &st, 0) != 0) continue;
+      if (::fstatat(fd(), dot, &st, 0) != 0) continue;
       a = attributes_of(dot, st);
     }
     if (admitted(a, attribute_mask)) entries.push_back({dot, a, 0});
   }
   const auto first_named = entries.size();
 
-  read_folder(fd_, [&](std::string_view name, unsigned char type) {
+  read_folder(fd(), [&](std::string_view name, unsigned char type) {
     if (!wildcard_match(mask, name)) return;
     const std::string own(name);
     struct stat st;
     bool link = type == DT_LNK;
     if (type == DT_UNKNOWN) {
-      if (::fstatat(fd_, own.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+      if (::fstatat(fd(), own.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
       link = S_ISLNK(st.st_mode);
       type = link ? DT_LNK : DT_UNKNOWN;
       if (!link && detail == Detail::kinds) type = IFTODT(st.st_mode);
@@ -367,7 +308,7 @@ std::vector<DirEntry> Folder::entries(std::string_view mask, std::uint32_t attri
     std::int64_t modified_ms = 0;
     if (detail == Detail::full || type == DT_LNK || type == DT_UNKNOWN) {
       // Links are followed; a broken link has nothing to show and is skipped.
-      if (::fstatat(fd_, own.c_str(), &st, 0) != 0) return;
+      if (::fstatat(fd(), own.c_str(), &st, 0) != 0) return;
       a = attributes_of(name, st);
       if (detail == Detail::full) {
         if (S_ISREG(st.st_mode)) size = static_cast<std::uint64_t>(st.st_size);
@@ -382,25 +323,26 @@ std::vector<DirEntry> Folder::entries(std::string_view mask, std::uint32_t attri
     }
     if (admitted(a, attribute_mask)) entries.push_back({own, a, size, link, modified_ms});
   });
-  std::sort(entries.begin() + static_cast<std::ptrdiff_t>(first_named), entries.end(),
-            [](const DirEntry& a, const DirEntry& b) { return name_less(a.name, b.name); });
+  std::sort(
+      entries.begin() + static_cast<std::ptrdiff_t>(first_named), entries.end(),
+      [](const DirEntry& a, const DirEntry& b) { return less_ignoring_case(a.name, b.name); });
   return entries;
 }
 
 std::optional<std::string> Folder::find(std::string_view name) {
-  if (fd_ < 0) return std::nullopt;
+  if (!fd_) return std::nullopt;
   std::string wanted(name);
   if (!created_) {
     struct stat st;
-    if (::fstatat(fd_, wanted.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return wanted;
+    if (::fstatat(fd(), wanted.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return wanted;
   }
   if (!listed_) {
-    read_folder(fd_, [&](std::string_view entry, unsigned char) { added_name(entry); });
+    read_folder(fd(), [&](std::string_view entry, unsigned char) { added_name(entry); });
     listed_ = true;
   }
   // The first in enumeration order: among names equal but for case, the
   // smallest by bytes.
-  const auto found = by_folded_.find(folded(wanted));
+  const auto found = by_folded_.find(ascii_lower(wanted));
   if (found == by_folded_.end()) return std::nullopt;
   return found->second.front();
 }
@@ -410,13 +352,13 @@ void Folder::added(std::string_view name) {
 }
 
 void Folder::added_name(std::string_view name) {
-  auto& names = by_folded_[folded(name)];
+  auto& names = by_folded_[ascii_lower(name)];
   const auto at = std::lower_bound(names.begin(), names.end(), name);
   if (at == names.end() || *at != name) names.insert(at, std::string(name));
 }
 
 void Folder::removed(std::string_view name) {
-  const auto found = by_folded_.find(folded(name));
+  const auto found = by_folded_.find(ascii_lower(name));
   if (found == by_folded_.end()) return;
   auto& names = found->second;
   names.erase(std::remove(names.begin(), names.end(), name), names.end());
@@ -459,12 +401,8 @@ CopyResult FileCopier::copy(const Folder& from, std::string_view name, Folder& t
   // Checked first, so that a file already there costs one look-up.
   if (to.find(target_name)) return target_exists;
   if (!from.is_open()) return copy_failure(from.error());
-  // Non-blocking and not through a link, so that neither a FIFO nor a link
-  // planted in a package is read.
-  const int in = ::openat(from.fd(), std::string(name).c_str(),
-                          O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
-  if (in < 0) return copy_failure(errno);
-  return copy_open(in, to, target_name);
+  // Never a FIFO, a device or a link planted in a package.
+  return copy_open(RegularFile(from, name), to, target_name);
 }
 
 CopyResult FileCopier::copy(std::string_view source, Folder& to, std::string_view target_name) {
@@ -473,17 +411,15 @@ CopyResult FileCopier::copy(std::string_view source, Folder& to, std::string_vie
   if (to.find(target_name)) return target_exists;
   const std::string from = resolve(source);
   if (from.empty()) return copy_failure(ENOENT);
-  const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
-  if (in < 0) return copy_failure(errno);
-  return copy_open(in, to, target_name);
+  return copy_open(RegularFile(from), to, target_name);
 }
 
-CopyResult FileCopier::copy_open(int in, Folder& to, std::string_view target_name) {
-  const FdCloser in_closer{in};
+CopyResult FileCopier::copy_open(const RegularFile& source, Folder& to,
+                                 std::string_view target_name) {
+  if (!source.is_open()) return copy_failure(source.error());
+  const int in = source.fd();
   struct stat st {};
   if (::fstat(in, &st) != 0) return copy_failure(errno);
-  if (S_ISDIR(st.st_mode)) return copy_failure(EISDIR);
-  if (!S_ISREG(st.st_mode)) return copy_failure(EINVAL);
 
   const std::string name(target_name);
   TempFile temp(to.fd(), 0666);
@@ -618,8 +554,7 @@ std::string executable_folder() {
   } else if (QCoreApplication::instance() != nullptr) {
     folder = QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString();
   }
-  if (folder.empty() || folder.back() != '/') folder += '/';
-  return folder;
+  return with_trailing_separator(std::move(folder));
 }
 
 bool folder_writable(std::string_view folder) {

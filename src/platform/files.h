@@ -14,6 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/unique_fd.h"
+
 namespace wingstow::platform {
 
 #ifdef _WIN32
@@ -21,6 +23,23 @@ inline constexpr char sep = '\\';
 #else
 inline constexpr char sep = '/';
 #endif
+
+// A folder path ending with the separator, as the engine appends names to
+// it; an empty path names no folder and stays empty.
+inline std::string with_trailing_separator(std::string path) {
+  if (!path.empty() && path.back() != sep) path += sep;
+  return path;
+}
+
+// The path without the separators at its end; a lone root keeps its own.
+inline std::string_view without_trailing_separators(std::string_view path) {
+  while (path.size() > 1 && path.back() == sep) path.remove_suffix(1);
+  return path;
+}
+inline std::string without_trailing_separators(std::string path) {
+  path.resize(without_trailing_separators(std::string_view(path)).size());
+  return path;
+}
 
 // Attribute bits, as the Windows file system reports them.
 inline constexpr std::uint32_t attr_read_only = 0x01;
@@ -88,6 +107,8 @@ bool admitted(std::uint32_t attributes, std::uint32_t attribute_mask);
 // An open folder. Its entries are listed, and what lies in it opened,
 // relative to the descriptor, so that a walk through a tree resolves no path
 // twice and is never taken through a link put in the way meanwhile.
+class RegularFile;
+
 class Folder {
  public:
   Folder() = default;
@@ -105,14 +126,14 @@ class Folder {
   // parent must exist).
   static Folder create(std::string_view path);
 
-  Folder(Folder&& other) noexcept;
-  Folder& operator=(Folder&& other) noexcept;
+  Folder(Folder&& other) noexcept = default;
+  Folder& operator=(Folder&& other) noexcept = default;
   Folder(const Folder&) = delete;
   Folder& operator=(const Folder&) = delete;
-  ~Folder();
+  ~Folder() = default;
 
-  bool is_open() const { return fd_ >= 0; }
-  int fd() const { return fd_; }
+  bool is_open() const { return static_cast<bool>(fd_); }
+  int fd() const { return fd_.get(); }
   int error() const { return error_; }
 
   // As find_entries.
@@ -133,7 +154,7 @@ class Folder {
  private:
   void added_name(std::string_view name);
 
-  int fd_ = -1;
+  UniqueFd fd_;
   int error_ = 0;
   bool created_ = false;
   bool listed_ = false;
@@ -178,7 +199,7 @@ class FileCopier {
   CopyResult copy(std::string_view source, Folder& to, std::string_view target_name);
 
  private:
-  CopyResult copy_open(int in, Folder& to, std::string_view target_name);
+  CopyResult copy_open(const RegularFile& source, Folder& to, std::string_view target_name);
   int copy_data(int in, int out, std::uint64_t expected);
 
   std::function<void()> between_chunks_;

@@ -1,5 +1,8 @@
 #include "platform/folder_listing.h"
 
+#include "platform/ascii_case.h"
+#include "platform/unique_fd.h"
+
 #include <algorithm>
 #include <memory>
 #include <utility>
@@ -12,30 +15,17 @@ namespace wingstow::platform {
 
 namespace {
 
-char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-// find_entries' order: letter case ignored, ties broken by the exact bytes.
+// find_entries' order.
 bool name_less(const ListedEntry& a, const ListedEntry& b) {
-  const auto n = std::min(a.name.size(), b.name.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(fold(a.name[i]));
-    const auto y = static_cast<unsigned char>(fold(b.name[i]));
-    if (x != y) return x < y;
-  }
-  if (a.name.size() != b.name.size()) return a.name.size() < b.name.size();
-  return a.name < b.name;
+  return less_ignoring_case(a.name, b.name);
 }
-
-struct DirCloser {
-  void operator()(DIR* d) const { closedir(d); }
-};
 
 }  // namespace
 
 std::vector<ListedEntry> list_folder(std::string_view folder) {
   std::vector<ListedEntry> entries;
   if (folder.empty()) return entries;
-  const std::unique_ptr<DIR, DirCloser> dir(opendir(std::string(folder).c_str()));
+  const UniqueDir dir(opendir(std::string(folder).c_str()));
   if (!dir) return entries;
   const int fd = dirfd(dir.get());
   while (const dirent* e = readdir(dir.get())) {

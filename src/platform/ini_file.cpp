@@ -1,5 +1,6 @@
 #include "platform/ini_file.h"
 
+#include "platform/ascii_case.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -23,17 +24,6 @@ std::string_view trim(std::string_view s) {
   while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
   while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
   return s;
-}
-
-bool same_name(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 struct Line {
@@ -88,7 +78,7 @@ std::optional<std::pair<std::size_t, std::size_t>> find_section(const std::strin
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const auto p =
         parse(std::string_view(text).substr(lines[i].begin, lines[i].end - lines[i].begin));
-    if (p.kind != Parsed::section || !same_name(p.name, section)) continue;
+    if (p.kind != Parsed::section || !same_ignoring_case(p.name, section)) continue;
     auto j = i + 1;
     while (
         j < lines.size() &&
@@ -130,7 +120,7 @@ std::optional<std::string> find_value(const std::string& text, std::string_view 
   const auto wanted = trim(key);
   for (auto i = body->first; i < body->second; ++i) {
     const auto p = parse(line_text(text, lines[i]));
-    if (p.kind != Parsed::entry || !same_name(p.name, wanted)) continue;
+    if (p.kind != Parsed::entry || !same_ignoring_case(p.name, wanted)) continue;
     auto value = p.value;
     // One pair of matching quotes goes, as the Windows reader does.
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
@@ -163,7 +153,7 @@ std::string with_entry(std::string text, std::string_view section, std::string_v
   }
   for (auto i = body->first; i < body->second; ++i) {
     const auto p = parse(line_text(text, lines[i]));
-    if (p.kind != Parsed::entry || !same_name(p.name, wanted_key)) continue;
+    if (p.kind != Parsed::entry || !same_ignoring_case(p.name, wanted_key)) continue;
     // The key keeps the spelling the file gives it, as on Windows.
     const std::string line = std::string(p.name) + "=" + std::string(value);
     text.replace(lines[i].begin, lines[i].end - lines[i].begin, line);

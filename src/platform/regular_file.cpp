@@ -34,12 +34,13 @@ std::string larger_text(std::size_t max_bytes) {
   return "larger than " + std::to_string(max_bytes) + " bytes";
 }
 
-FileCheck check_at(int dir, const std::string& name) {
+FileCheck check_at(int dir, const std::string& name, Links links) {
   FileCheck check;
   struct stat st;
   if (name.empty()) {
     check.error = ENOENT;
-  } else if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+  } else if (::fstatat(dir, name.c_str(), &st,
+                       links == Links::followed ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
     check.error = errno;
   } else if (!S_ISREG(st.st_mode)) {
     check.error = kind_error(st.st_mode);
@@ -53,11 +54,13 @@ FileCheck check_at(int dir, const std::string& name) {
 
 }  // namespace
 
-FileCheck check_regular_file(std::string_view path) {
-  return check_at(AT_FDCWD, std::string(path));
+FileCheck check_regular_file(std::string_view path, Links links) {
+  return check_at(AT_FDCWD, std::string(path), links);
 }
 
-RegularFile::RegularFile(std::string_view path) { open_at(AT_FDCWD, std::string(path)); }
+RegularFile::RegularFile(std::string_view path, Links links) {
+  open_at(AT_FDCWD, std::string(path), links);
+}
 
 RegularFile::RegularFile(const Folder& folder, std::string_view name) {
   if (!folder.is_open()) {
@@ -67,28 +70,7 @@ RegularFile::RegularFile(const Folder& folder, std::string_view name) {
          error == ELOOP ? "below a symbolic link, which is not followed" : std::strerror(error));
     return;
   }
-  open_at(folder.fd(), std::string(name));
-}
-
-RegularFile::RegularFile(RegularFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      error_(other.error_),
-      reason_(std::move(other.reason_)),
-      size_(other.size_) {}
-
-RegularFile& RegularFile::operator=(RegularFile&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-    error_ = other.error_;
-    reason_ = std::move(other.reason_);
-    size_ = other.size_;
-  }
-  return *this;
-}
-
-RegularFile::~RegularFile() {
-  if (fd_ >= 0) ::close(fd_);
+  open_at(folder.fd(), std::string(name), Links::refused);
 }
 
 void RegularFile::fail(int error, std::string reason) {
@@ -96,41 +78,38 @@ void RegularFile::fail(int error, std::string reason) {
   reason_ = std::move(reason);
 }
 
-void RegularFile::open_at(int dir, const std::string& name) {
+void RegularFile::open_at(int dir, const std::string& name, Links links) {
   // Looked at before it is opened: opening a device can itself do something.
-  FileCheck check = check_at(dir, name);
+  FileCheck check = check_at(dir, name, links);
   if (!check.regular()) return fail(check.error, std::move(check.reason));
   // Something else may have taken its place meanwhile: the flags keep a link
   // or a pipe from being followed or waited on, and fstat tells the rest.
-  const int fd =
-      ::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
+  UniqueFd fd(::openat(
+      dir, name.c_str(),
+      O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (links == Links::followed ? 0 : O_NOFOLLOW)));
+  if (!fd) {
     const int error = errno;
     return fail(error, error == ELOOP ? kind_text(S_IFLNK) : std::strerror(error));
   }
   struct stat st;
-  if (::fstat(fd, &st) != 0) {
+  if (::fstat(fd.get(), &st) != 0) {
     const int error = errno;
-    ::close(fd);
     return fail(error, std::strerror(error));
   }
-  if (!S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return fail(kind_error(st.st_mode), kind_text(st.st_mode));
-  }
-  fd_ = fd;
+  if (!S_ISREG(st.st_mode)) return fail(kind_error(st.st_mode), kind_text(st.st_mode));
+  fd_ = std::move(fd);
   size_ = static_cast<std::uint64_t>(st.st_size);
 }
 
 int RegularFile::read_to(std::string& text, std::size_t max_bytes) {
-  if (fd_ < 0) return error_ != 0 ? error_ : EBADF;
+  if (!fd_) return error_ != 0 ? error_ : EBADF;
   const std::size_t start = text.size();
   char buffer[65536];
   for (;;) {
     // One byte past the bound tells a larger file.
     const std::size_t room = max_bytes - (text.size() - start);
     const std::size_t wanted = room < sizeof buffer ? room + 1 : sizeof buffer;
-    const ssize_t n = ::read(fd_, buffer, wanted);
+    const ssize_t n = ::read(fd_.get(), buffer, wanted);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return errno;
     if (n == 0) return 0;
@@ -142,9 +121,9 @@ int RegularFile::read_to(std::string& text, std::size_t max_bytes) {
   }
 }
 
-FileText read_regular_file(std::string_view path, std::size_t max_bytes) {
+FileText read_regular_file(std::string_view path, std::size_t max_bytes, Links links) {
   FileText out;
-  RegularFile file(path);
+  RegularFile file(path, links);
   if (!file.is_open()) {
     out.error = file.error();
     out.reason = file.reason();

@@ -10,28 +10,38 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_fd.h"
+
 namespace wingstow::platform {
 
 class Folder;
 
+// Whether a link at the file's own place is refused (a file read by a fixed
+// name) or followed (a file the user names, such as an archive: reading
+// through a link writes nothing).
+enum class Links { refused, followed };
+
 // A regular file open for reading. The path's letter case is taken as it is
 // (resolve() first where case may differ); folders above it may be links,
-// the file itself may not. Errors: ENOENT, ELOOP (a link, dangling or not),
-// EISDIR (a folder), EINVAL (a named pipe, a socket or a device; none is
-// opened), or what open(2) and fstat(2) said.
+// the file itself only when links are followed. Errors: ENOENT, ELOOP (a
+// link, dangling or not, where links are refused), EISDIR (a folder), EINVAL
+// (a named pipe, a socket or a device; none is opened), or what open(2) and
+// fstat(2) said.
 class RegularFile {
  public:
-  explicit RegularFile(std::string_view path);
-  // The entry name of folder, the same way.
+  explicit RegularFile(std::string_view path, Links links = Links::refused);
+  // The entry name of folder, the same way; never through a link.
   RegularFile(const Folder& folder, std::string_view name);
-  RegularFile(RegularFile&& other) noexcept;
-  RegularFile& operator=(RegularFile&& other) noexcept;
+  RegularFile(RegularFile&& other) noexcept = default;
+  RegularFile& operator=(RegularFile&& other) noexcept = default;
   RegularFile(const RegularFile&) = delete;
   RegularFile& operator=(const RegularFile&) = delete;
-  ~RegularFile();
+  ~RegularFile() = default;
 
-  bool is_open() const { return fd_ >= 0; }
-  int fd() const { return fd_; }
+  bool is_open() const { return static_cast<bool>(fd_); }
+  int fd() const { return fd_.get(); }
+  // Hands the open descriptor over (to libzip): no longer closed here.
+  int release() { return fd_.release(); }
   int error() const { return error_; }
   // "a named pipe, not a regular file", "No such file or directory", ...
   const std::string& reason() const { return reason_; }
@@ -44,10 +54,10 @@ class RegularFile {
   int read_to(std::string& text, std::size_t max_bytes);
 
  private:
-  void open_at(int dir, const std::string& name);
+  void open_at(int dir, const std::string& name, Links links);
   void fail(int error, std::string reason);
 
-  int fd_ = -1;
+  UniqueFd fd_;
   int error_ = 0;
   std::string reason_;
   std::uint64_t size_ = 0;
@@ -61,7 +71,7 @@ struct FileCheck {
   std::uint64_t size = 0;
   bool regular() const { return error == 0; }
 };
-FileCheck check_regular_file(std::string_view path);
+FileCheck check_regular_file(std::string_view path, Links links = Links::refused);
 
 struct FileText {
   std::string text;
@@ -72,6 +82,7 @@ struct FileText {
 
 // The whole of the regular file at path, of at most max_bytes; a larger one
 // is EFBIG ("larger than N bytes"), refused by its size before it is read.
-FileText read_regular_file(std::string_view path, std::size_t max_bytes);
+FileText read_regular_file(std::string_view path, std::size_t max_bytes,
+                           Links links = Links::refused);
 
 }  // namespace wingstow::platform

@@ -16,16 +16,6 @@ namespace {
 
 std::string local(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-std::string with_separator(std::string path) {
-  if (path.empty() || path.back() != '/') path += '/';
-  return path;
-}
-
-std::string without_separator(std::string_view path) {
-  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-  return std::string(path);
-}
-
 // Volumes mounted for the user: removable media and the usual mount points.
 std::vector<Drive> mounted_drives() {
   std::vector<Drive> found;
@@ -36,7 +26,8 @@ std::vector<Drive> mounted_drives() {
         !root.starts_with("/run/media/"))
       continue;
     const auto name = local(volume.name());
-    found.push_back({with_separator(root), name.empty() ? root : name + " (" + root + ")"});
+    found.push_back(
+        {with_trailing_separator(root), name.empty() ? root : name + " (" + root + ")"});
   }
   std::sort(found.begin(), found.end(),
             [](const Drive& a, const Drive& b) { return a.root < b.root; });
@@ -56,18 +47,18 @@ bool open_with_default(std::string_view path) {
 
 std::vector<Drive> drives() {
   std::vector<Drive> list{{"/", "/"}};
-  const auto home = without_separator(local(QDir::homePath()));
-  if (home != "/") list.push_back({with_separator(home), "Home (" + home + ")"});
+  const auto home = without_trailing_separators(local(QDir::homePath()));
+  if (home != "/") list.push_back({with_trailing_separator(home), "Home (" + home + ")"});
   for (auto& drive : mounted_drives()) list.push_back(std::move(drive));
   return list;
 }
 
 bool is_drive_root(std::string_view path) {
-  const auto wanted = without_separator(path);
+  const std::string wanted(without_trailing_separators(path));
   if (wanted == "/") return true;
   const auto mounted = mounted_drives();
   return std::any_of(mounted.begin(), mounted.end(),
-                     [&](const Drive& d) { return without_separator(d.root) == wanted; });
+                     [&](const Drive& d) { return without_trailing_separators(d.root) == wanted; });
 }
 
 }  // namespace wingstow::platform

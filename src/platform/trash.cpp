@@ -1,6 +1,8 @@
 #include "platform/trash.h"
 
+#include "platform/atomic_file.h"
 #include "platform/files.h"
+#include "platform/unique_fd.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -47,34 +49,30 @@ bool is_real_folder(const std::string& path, struct stat& st) {
 
 std::vector<std::string> entry_names(const std::string& folder) {
   std::vector<std::string> names;
-  if (DIR* dir = ::opendir(folder.c_str())) {
-    while (const dirent* e = ::readdir(dir)) {
+  if (const UniqueDir dir{::opendir(folder.c_str())}) {
+    while (const dirent* e = ::readdir(dir.get())) {
       const std::string_view name = e->d_name;
       if (name != "." && name != "..") names.emplace_back(name);
     }
-    ::closedir(dir);
   }
   return names;
 }
 
 bool remove_at(int parent, const char* name);
 
-// Removes everything in the folder open as fd, which it closes.
-bool empty_folder(int fd) {
-  DIR* dir = ::fdopendir(fd);
-  if (!dir) {
-    ::close(fd);
-    return false;
-  }
+// Removes everything in the folder open as fd.
+bool empty_folder(UniqueFd fd) {
+  const UniqueDir dir{::fdopendir(fd.get())};
+  if (!dir) return false;
+  fd.release();  // the stream closes it now
   std::vector<std::string> names;
   errno = 0;
-  while (const dirent* e = ::readdir(dir)) {
+  while (const dirent* e = ::readdir(dir.get())) {
     const std::string_view name = e->d_name;
     if (name != "." && name != "..") names.emplace_back(name);
   }
   bool ok = errno == 0;
-  for (const auto& name : names) ok = remove_at(::dirfd(dir), name.c_str()) && ok;
-  ::closedir(dir);
+  for (const auto& name : names) ok = remove_at(::dirfd(dir.get()), name.c_str()) && ok;
   return ok;
 }
 
@@ -85,9 +83,9 @@ bool remove_at(int parent, const char* name) {
   if (!S_ISDIR(st.st_mode)) return ::unlinkat(parent, name, 0) == 0 || errno == ENOENT;
   if ((st.st_mode & S_IRWXU) != S_IRWXU)
     ::fchmodat(parent, name, (st.st_mode & 07777) | S_IRWXU, 0);
-  const int fd = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool emptied = empty_folder(fd);
+  UniqueFd fd(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!fd) return false;
+  const bool emptied = empty_folder(std::move(fd));
   return ::unlinkat(parent, name, AT_REMOVEDIR) == 0 && emptied;
 }
 
@@ -104,15 +102,14 @@ bool trash_by_rename(const std::string& real, const std::string& trash) {
   for (int number = 1; number < 1000; ++number) {
     const std::string candidate = number == 1 ? name : name + "." + std::to_string(number);
     const std::string info = trash + "/info/" + candidate + ".trashinfo";
-    const int fd = ::open(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0 && errno == EEXIST) continue;
-    if (fd < 0) return false;
-    const bool written = write_all(fd, info_text.constData(), std::size_t(info_text.size()));
-    ::close(fd);
-    if (written && ::renameat2(AT_FDCWD, real.c_str(), AT_FDCWD,
-                               (trash + "/files/" + candidate).c_str(), RENAME_NOREPLACE) == 0)
-      return true;
-    const int error = errno;
+    UniqueFd fd(::open(info.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd && errno == EEXIST) continue;
+    if (!fd) return false;
+    const bool written =
+        write_all(fd.get(), info_text.constData(), std::size_t(info_text.size())) &&
+        fd.close() == 0;
+    const int error = written ? rename_no_replace(real, trash + "/files/" + candidate) : errno;
+    if (written && error == 0) return true;
     ::unlink(info.c_str());
     if (!written || error != EEXIST) return false;
   }
@@ -162,8 +159,7 @@ std::vector<std::string> trash_folders() {
   const auto id = std::to_string(uid);
   for (const auto& volume : QStorageInfo::mountedVolumes()) {
     if (!volume.isValid() || !volume.isReady()) continue;
-    std::string top = local(volume.rootPath());
-    if (top.empty() || top.back() != '/') top += '/';
+    const std::string top = with_trailing_separator(local(volume.rootPath()));
     // The shared $topdir/.Trash/$uid counts only when .Trash is a real,
     // sticky folder; $topdir/.Trash-$uid only when it is the user's.
     struct stat st;
@@ -174,17 +170,14 @@ std::vector<std::string> trash_folders() {
 }
 
 bool delete_tree(std::string_view path) {
-  std::string real = resolve(path);
-  while (real.size() > 1 && real.back() == '/') real.pop_back();
+  const std::string real = without_trailing_separators(resolve(path));
   const auto slash = real.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : real.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? real : real.substr(slash + 1);
   if (name.empty() || name == "." || name == "..") return false;
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) return false;
-  const bool removed = remove_at(dir, name.c_str());
-  ::close(dir);
-  return removed;
+  const UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir) return false;
+  return remove_at(dir.get(), name.c_str());
 }
 
 bool on_home_trash_volume(std::string_view path) {
@@ -202,8 +195,7 @@ bool on_home_trash_volume(std::string_view path) {
 }
 
 bool move_to_trash(std::string_view path) {
-  std::string real = resolve(path);
-  while (real.size() > 1 && real.back() == '/') real.pop_back();
+  const std::string real = without_trailing_separators(resolve(path));
   struct stat st;
   if (real.empty() || ::lstat(real.c_str(), &st) != 0) return false;
   // Without these Qt 6.4 reports success yet moves the item into ./files of

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "base/ascii_case.h"
 #include "base/path_helpers.h"
 #include "packages/pictures.h"
+#include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "settings/record.h"
 

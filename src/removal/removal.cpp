@@ -14,12 +14,13 @@
 #include <utility>
 #include <vector>
 
-#include "base/ascii_case.h"
 #include "install/verify.h"
+#include "platform/ascii_case.h"
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/trash.h"
+#include "platform/unique_fd.h"
 #include "removal/shell_file_operation.h"
 #include "settings/record.h"
 #include "settings/record_index.h"
@@ -281,12 +282,11 @@ class RecordRemoval {
     if (!name) return create_record(log_);
     if (const auto on_disk = run_.unzip.find(*name))
       return create_record(run_.unzip_path + *on_disk);
-    const int fd = platform::create_exclusive(run_.unzip.fd(), name->c_str());
-    if (fd < 0) {
+    const platform::UniqueFd made(platform::create_exclusive(run_.unzip.fd(), name->c_str()));
+    if (!made) {
       if (errno == EEXIST) return create_record(log_);
       record_io_error(log_, errno);
     }
-    ::close(fd);
     run_.unzip.added(*name);
   }
 

@@ -1,11 +1,14 @@
 #include "removal/shell_file_operation.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <system_error>
 
+#include "platform/ascii_case.h"
+#include "platform/atomic_file.h"
 #include "platform/files.h"
 #include "platform/trash.h"
 
@@ -17,21 +20,16 @@ namespace fs = std::filesystem;
 enum class Operation { none, copy, remove, move, rename };
 
 Operation operation_of(std::string_view name) {
-  std::string upper(name);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  if (upper == "COPY") return Operation::copy;
-  if (upper == "DELETE") return Operation::remove;
-  if (upper == "MOVE") return Operation::move;
-  if (upper == "RENAME") return Operation::rename;
+  if (same_ignoring_case(name, "COPY")) return Operation::copy;
+  if (same_ignoring_case(name, "DELETE")) return Operation::remove;
+  if (same_ignoring_case(name, "MOVE")) return Operation::move;
+  if (same_ignoring_case(name, "RENAME")) return Operation::rename;
   return Operation::none;
 }
 
 // The path as spelled on disk, without trailing separators ("/" stays).
 fs::path on_disk(std::string_view path) {
-  std::string real = platform::resolve(path);
-  while (real.size() > 1 && real.back() == platform::sep) real.pop_back();
-  return fs::path(real);
+  return fs::path(platform::without_trailing_separators(platform::resolve(path)));
 }
 
 bool taken(const fs::path& path) {
@@ -76,11 +74,12 @@ bool copy_folder(const fs::path& source, const fs::path& target) {
 
 bool move_folder(const fs::path& source, const fs::path& target) {
   if (below(target, source)) return false;
-  std::error_code ec;
-  fs::rename(source, target, ec);
-  if (!ec) return true;
-  if (ec != std::errc::cross_device_link) return false;
+  // The target was found free; a rename that replaces nothing keeps it so.
+  const int error = platform::rename_no_replace(source.string(), target.string());
+  if (error == 0) return true;
+  if (error != EXDEV) return false;
   if (!copy_folder(source, target)) return false;
+  std::error_code ec;
   fs::remove_all(source, ec);
   return !ec;
 }

@@ -8,8 +8,7 @@ namespace wingstow {
 
 std::int64_t folder_size(std::string_view path, bool recurse) {
   if (path.empty()) return 0;
-  std::string folder(path);
-  if (folder.back() != platform::sep) folder += platform::sep;
+  const std::string folder = platform::with_trailing_separator(std::string(path));
   std::int64_t total = 0;
   for (const auto& entry : platform::find_entries(folder, "*.*", platform::attr_any)) {
     total += static_cast<std::int64_t>(entry.size);

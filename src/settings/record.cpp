@@ -13,6 +13,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/regular_file.h"
+#include "platform/unique_fd.h"
 
 namespace wingstow {
 namespace {
@@ -28,11 +29,6 @@ platform::RegularFile open_for_reading(const std::string& path) {
   if (!file.is_open()) record_io_error(path, file.error(), file.reason());
   return file;
 }
-
-struct FdCloser {
-  int fd;
-  ~FdCloser() { ::close(fd); }
-};
 
 }  // namespace
 
@@ -140,10 +136,11 @@ void write_record(const std::string& path, const std::vector<std::string>& lines
 
 void append_record_line(const std::string& path, std::string_view line) {
   if (unusable_line(line)) record_io_error(path, EINVAL);
-  const int fd = ::open(platform::resolve(path).c_str(),
-                        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
-  if (fd < 0) record_io_error(path, errno);
-  const FdCloser closer{fd};
+  const platform::UniqueFd log(
+      ::open(platform::resolve(path).c_str(),
+             O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666));
+  if (!log) record_io_error(path, errno);
+  const int fd = log.get();
   struct stat st;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) record_io_error(path, EINVAL);
   const std::string text = std::string(line) + "\r\n";

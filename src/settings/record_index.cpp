@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "base/ascii_case.h"
 #include "base/path_helpers.h"
+#include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "settings/record.h"
 
@@ -73,14 +73,13 @@ std::string record_key(std::string_view line) {
         continue;
       }
     }
-    key += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    key += ascii_lower(c);
   }
-  while (key.size() > 1 && key.back() == platform::sep) key.pop_back();
-  return key;
+  return platform::without_trailing_separators(std::move(key));
 }
 
 std::vector<std::string_view> folders_above(std::string_view path) {
-  while (path.size() > 1 && path.back() == platform::sep) path.remove_suffix(1);
+  path = platform::without_trailing_separators(path);
   std::vector<std::string_view> folders;
   for (auto cut = path.rfind(platform::sep); cut != std::string_view::npos && cut > 0;
        cut = path.rfind(platform::sep, cut - 1))
@@ -202,8 +201,7 @@ void RecordIndex::forget(const std::string& record) {
 std::optional<RecordIndex::Cover> RecordIndex::cover(std::string_view path,
                                                      std::string_view below) const {
   const std::string key = record_key(path);
-  std::string floor = record_key(below);
-  if (floor.back() != platform::sep) floor += platform::sep;
+  const std::string floor = platform::with_trailing_separator(record_key(below));
   if (!key.starts_with(floor) || key.size() == floor.size()) return std::nullopt;
   const auto covers = [&](std::string_view at) -> std::optional<Cover> {
     const auto found = paths_.find(std::string(at));

@@ -10,19 +10,13 @@
 namespace wingstow {
 namespace {
 
-std::string with_separator(std::string folder) {
-  if (folder.empty() || folder.back() != platform::sep) folder += platform::sep;
-  return folder;
-}
-
 std::string normalised(std::string_view path) {
   std::string out = platform::resolve(path);
   std::string tidy;
   tidy.reserve(out.size());
   for (char c : out)
     if (c != platform::sep || tidy.empty() || tidy.back() != platform::sep) tidy += c;
-  if (tidy.size() > 1 && tidy.back() == platform::sep) tidy.pop_back();
-  return tidy;
+  return platform::without_trailing_separators(std::move(tidy));
 }
 
 }  // namespace
@@ -36,8 +30,7 @@ UserEnvironment UserEnvironment::current() {
 }
 
 std::string installed_data_folder(const std::string& executable_folder) {
-  std::string folder = executable_folder;
-  while (folder.size() > 1 && folder.back() == platform::sep) folder.pop_back();
+  const std::string folder = platform::without_trailing_separators(executable_folder);
   const auto last = folder.rfind(platform::sep);
   if (last == std::string::npos || folder.compare(last + 1, std::string::npos, "bin") != 0)
     return {};
@@ -49,7 +42,7 @@ std::string installed_data_folder(const std::string& executable_folder) {
 std::string choose_program_folder(const std::string& executable_folder,
                                   const UserEnvironment& environment,
                                   const std::function<bool(const std::string&)>& writable) {
-  const std::string executable = with_separator(executable_folder);
+  const std::string executable = platform::with_trailing_separator(executable_folder);
   // An installed copy's bin folder may well be writable (a prefix in the
   // home folder), but settings and downloads do not belong beside programs.
   if (installed_data_folder(executable).empty() && writable(executable)) return executable;
@@ -57,9 +50,9 @@ std::string choose_program_folder(const std::string& executable_folder,
   if (data.empty() || data.front() != platform::sep) {
     // Nowhere better to go: the working folders will say why they cannot be made.
     if (environment.home.empty()) return executable;
-    data = with_separator(environment.home) + ".local" + platform::sep + "share";
+    data = platform::with_trailing_separator(environment.home) + ".local" + platform::sep + "share";
   }
-  return with_separator(data) + "wingstow" + platform::sep;
+  return platform::with_trailing_separator(data) + "wingstow" + platform::sep;
 }
 
 Shared::Shared(std::string folder)

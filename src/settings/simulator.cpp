@@ -35,8 +35,7 @@ void set_all(Ui& ui, const std::array<std::string_view, N>& controls, bool enabl
 // that could not be made and errno.
 std::optional<std::pair<std::string, int>> create_folder_chain(const std::string& folder) {
   if (platform::folder_exists(folder)) return std::nullopt;
-  std::string path = folder;
-  while (path.size() > 1 && path.back() == platform::sep) path.pop_back();
+  const std::string path = platform::without_trailing_separators(folder);
   const auto cut = path.rfind(platform::sep);
   if (cut != std::string::npos && cut > 0)
     if (auto failure = create_folder_chain(path.substr(0, cut))) return failure;
@@ -109,8 +108,8 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
       shared.settings_file.read(settings_section, shared.fs_path_key, settings_default);
   // Paths are made by appending names to fs_path: a value edited by hand
   // without its separator would send "FS9" + "gauges" beside the simulator.
-  if (platform::folder_exists(shared.fs_path) && shared.fs_path.back() != platform::sep)
-    shared.fs_path += platform::sep;
+  if (platform::folder_exists(shared.fs_path))
+    shared.fs_path = platform::with_trailing_separator(shared.fs_path);
   ui.set_text("e_fs_path", shared.fs_path);
 
   if (platform::folder_exists(shared.fs_path) && accept_fs_path(shared, ui, shared.fs_path)) {
@@ -136,8 +135,7 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
   const std::string other_key =
       shared.fs_path_key == "fs_path_2002" ? "fs_path_2004" : "fs_path_2002";
   // A drive root already ends with the separator.
-  std::string chosen = *selected;
-  if (chosen.empty() || chosen.back() != platform::sep) chosen += platform::sep;
+  const std::string chosen = platform::with_trailing_separator(*selected);
   if (chosen == shared.settings_file.read(settings_section, other_key, settings_default)) {
     ui.message(MessageKind::warning, "Path already used !, choose the right one", Buttons::ok);
     ui.set_enabled("BitBtn1", false);

@@ -5,9 +5,11 @@
 #include <set>
 #include <utility>
 
+#include "platform/ascii_case.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/folder_listing.h"
+#include "platform/regular_file.h"
 
 namespace wingstow {
 
@@ -15,28 +17,6 @@ namespace {
 
 using platform::ListedEntry;
 using platform::sep;
-
-// ASCII folding, as the platform's own look-ups do.
-char fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool same_name(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return fold(x) == fold(y); });
-}
-
-bool starts_with_name(std::string_view name, std::string_view start) {
-  return name.size() >= start.size() && same_name(name.substr(0, start.size()), start);
-}
-
-std::string with_sep(std::string path) {
-  if (path.empty() || path.back() != sep) path += sep;
-  return path;
-}
-
-std::string without_sep(std::string path) {
-  while (path.size() > 1 && path.back() == sep) path.pop_back();
-  return path;
-}
 
 // The folders in folder, hidden ones included (the places below are dot
 // folders and may hold dot folders), linked ones followed: a prefix kept on
@@ -152,9 +132,9 @@ std::vector<std::string> steam_library_paths(std::string_view text) {
       if (!blocks.empty()) blocks.pop_back();
       continue;
     }
-    const bool old_layout =
-        blocks.size() == 1 && same_name(blocks[0], "libraryfolders") && all_digits(key.text);
-    if ((same_name(key.text, "path") || old_layout) && value.text.starts_with(sep))
+    const bool old_layout = blocks.size() == 1 && same_ignoring_case(blocks[0], "libraryfolders") &&
+                            all_digits(key.text);
+    if ((same_ignoring_case(key.text, "path") || old_layout) && value.text.starts_with(sep))
       paths.push_back(std::move(value.text));
   }
   return paths;
@@ -163,7 +143,7 @@ std::vector<std::string> steam_library_paths(std::string_view text) {
 class PrefixSearch {
  public:
   explicit PrefixSearch(const WineEnvironment& environment)
-      : home_(without_sep(environment.home)) {}
+      : home_(platform::without_trailing_separators(environment.home)) {}
 
   std::vector<WinePrefix> run(const std::string& wineprefix) {
     // Wine itself refuses a relative WINEPREFIX.
@@ -191,12 +171,12 @@ class PrefixSearch {
 
  private:
   std::string at(std::string_view relative) const {
-    return with_sep(home_) + std::string(relative);
+    return platform::with_trailing_separator(home_) + std::string(relative);
   }
 
   // The path with the home shown as "~".
   std::string tilde(const std::string& path) const {
-    std::string shown = without_sep(path);
+    std::string shown = platform::without_trailing_separators(path);
     if (home_.empty() || home_ == "/") return shown;
     if (shown == home_) return "~";
     if (shown.starts_with(home_) && shown[home_.size()] == sep)
@@ -210,7 +190,7 @@ class PrefixSearch {
     const std::string real = platform::real_path(folder);
     if (real.empty()) return false;
     if (seen_.insert(real).second) {
-      const std::string prefix = with_sep(real);
+      const std::string prefix = platform::with_trailing_separator(real);
       found_.push_back({std::move(caption), prefix, prefix + "drive_c" + sep});
     }
     return true;
@@ -223,17 +203,21 @@ class PrefixSearch {
   void steam() {
     std::vector<std::string> libraries{at(".steam/steam"), at(".local/share/Steam")};
     for (std::size_t i = 0; i < 2; ++i) {
-      const auto vdf = platform::read_small_file(
-          platform::resolve(with_sep(libraries[i]) + "steamapps/libraryfolders.vdf"), 1 << 20);
-      if (!vdf) continue;
-      for (auto& path : steam_library_paths(*vdf)) libraries.push_back(std::move(path));
+      // Steam's own file: a link to it is followed.
+      const auto vdf = platform::read_regular_file(
+          platform::resolve(platform::with_trailing_separator(libraries[i]) +
+                            "steamapps/libraryfolders.vdf"),
+          1 << 20, platform::Links::followed);
+      if (!vdf.ok()) continue;
+      for (auto& path : steam_library_paths(vdf.text)) libraries.push_back(std::move(path));
     }
     std::set<std::string> seen;
     for (const auto& library : libraries) {
       const std::string real = platform::real_path(library);
       if (real.empty() || !seen.insert(real).second) continue;
       // Older Steam spelled it "SteamApps".
-      const std::string compatdata = platform::resolve(with_sep(real) + "steamapps/compatdata/");
+      const std::string compatdata =
+          platform::resolve(platform::with_trailing_separator(real) + "steamapps/compatdata/");
       for (const auto& app : subfolders(compatdata))
         consider(compatdata + app + sep + "pfx", "C: of Steam " + app);
     }
@@ -250,14 +234,14 @@ constexpr std::array<const char*, 6> simulator_folders{"aircraft", "gauges",  "s
 bool holds_simulator_folders(const std::vector<ListedEntry>& entries) {
   return std::all_of(simulator_folders.begin(), simulator_folders.end(), [&](const char* name) {
     return std::any_of(entries.begin(), entries.end(), [&](const ListedEntry& entry) {
-      return entry.folder && same_name(entry.name, name);
+      return entry.folder && same_ignoring_case(entry.name, name);
     });
   });
 }
 
 bool holds_file(const std::vector<ListedEntry>& entries, std::string_view name) {
   return std::any_of(entries.begin(), entries.end(), [&](const ListedEntry& entry) {
-    return entry.file && same_name(entry.name, name);
+    return entry.file && same_ignoring_case(entry.name, name);
   });
 }
 
@@ -277,7 +261,7 @@ class RootSearch {
     const std::string& drive_c = prefix.drive_c;
     const auto top = platform::list_folder(drive_c);
     for (const auto& entry : top)
-      if (walkable(entry) && starts_with_name(entry.name, "Program Files")) {
+      if (walkable(entry) && starts_with_ignoring_case(entry.name, "Program Files")) {
         const std::string start = drive_c + entry.name + sep;
         below(start, platform::list_folder(start), depth);
       }
@@ -304,8 +288,9 @@ class RootSearch {
       if (!walkable(entry)) continue;
       // The system's own folders and the users' profiles hold no simulator;
       // "Program Files" had its own search.
-      if (drive_c && (same_name(entry.name, "windows") || same_name(entry.name, "users") ||
-                      starts_with_name(entry.name, "Program Files")))
+      if (drive_c &&
+          (same_ignoring_case(entry.name, "windows") || same_ignoring_case(entry.name, "users") ||
+           starts_with_ignoring_case(entry.name, "Program Files")))
         continue;
       const std::string child = folder + entry.name + sep;
       const auto inside = platform::list_folder(child);

@@ -14,7 +14,9 @@
 
 #include "check/check_json.h"
 #include "install/install_aircraft.h"
+#include "install/install_command.h"
 #include "install/side_files.h"
+#include "packages/package_analysis.h"
 #include "platform/error.h"
 #include "support/recording_ui.h"
 #include "support/simulator_fixture.h"
@@ -303,5 +305,52 @@ TEST_F(PackageCheck, BeforeAndAfterInstallTheFindingsAgree) {
   EXPECT_THROW(check_package("Nothing", fs, unzip), Error);
 }
 
+// An airplane in an inner archive counts for the check as it counts for the
+// unzip folder's marks and for Install's questions: where Install, opening
+// the archive as every archive is opened, finds an aircraft.cfg.
+TEST_F(PackageCheck, InnerArchivesCountAlikeForTheCheckTheMarksAndInstall) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> entries;
+    bool airplane;
+  };
+  const Case cases[] = {
+      {"an airplane", {{"Cub/AIRCRAFT.CFG", "[fltsim.0]"}}, true},
+      {"in a hidden folder", {{".Cub/aircraft.cfg", "[fltsim.0]"}}, false},
+      {"a name that climbs", {{"../aircraft.cfg", "[fltsim.0]"}}, false},
+      // Made twice of one name below: libzip's consistency check refuses it.
+      {"two entries of one name", {{"Cub/aircraft.cfg", "a"}, {"Cub/aircraft.cfX", "b"}}, false},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.what);
+    // Alone in its package, and beside an airplane of the package's own.
+    const std::string alone = unzip + "Alone" + std::to_string(i);
+    const std::string beside = unzip + "Beside" + std::to_string(i);
+    tree.make_file("prog/unzip_fs2004/Beside" + std::to_string(i) + "/Own/aircraft.cfg", "x");
+    for (const std::string& package : {alone, beside}) {
+      const std::string inner = package + "/inner.zip";
+      tree.make_folder(package.substr(tree.root().size()));
+      test::write_zip(inner, c.entries);
+      std::string bytes = test::read_file(inner);
+      for (auto at = bytes.find("aircraft.cfX"); at != std::string::npos;
+           at = bytes.find("aircraft.cfX", at))
+        bytes[at + 11] = 'g';
+      test::write_file(inner, bytes);
+    }
+
+    const CheckReport report = check_package_folder(alone, fs);
+    ASSERT_EQ(report.notes.size(), 1u);
+    EXPECT_EQ(report.notes[0].find("The airplane in " + alone + "/inner.zip") == 0, c.airplane)
+        << report.notes[0];
+    ui.directory = unzip;
+    ui.list_refresh();
+    mark_no_aircraft(shared, ui);
+    const int item = ui.index_of("Alone" + std::to_string(i));
+    ASSERT_GE(item, 0);
+    EXPECT_EQ(ui.items[static_cast<std::size_t>(item)].caption != caption_no_aircraft, c.airplane);
+    EXPECT_EQ(install_questions(beside).size(), c.airplane ? 1u : 0u);
+  }
+}
 }  // namespace
 }  // namespace wingstow

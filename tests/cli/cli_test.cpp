@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -19,7 +20,9 @@
 #include "install/install_fixture.h"
 #include "platform/single_instance.h"
 #include "settings/record.h"
+#include "settings/simulator.h"
 #include "support/simulator_fixture.h"
+#include "support/special_files.h"
 #include "support/zip_builder.h"
 
 namespace wingstow {
@@ -397,6 +400,137 @@ TEST_F(CliTest, TextFileThatIsNoRecordIsNamedOnceAndBlocksNothing) {
   EXPECT_FALSE(exists(unzip + "Jet.txt"));
   EXPECT_FALSE(exists(fs + "gauges/jet.gau"));
   EXPECT_TRUE(exists(unzip + "log.txt"));
+}
+
+// "." and ".." lead nowhere below the aircraft folder: the list counts the
+// airplanes the check looks at.
+TEST_F(CliTest, ListAndCheckAgreeOnTheAirplanesOfARecord) {
+  ASSERT_EQ(cli({"install", "Prop"}).status, 0);
+  auto lines = record_lines(unzip + "Prop.txt");
+  for (const char* line : {"aircraft/./Prop/extra.txt", "aircraft/../gauges/shared.gau",
+                           "aircraft/..", "AIRCRAFT/prop/panel"})
+    lines.push_back(fs + line);
+  write_record(unzip + "Prop.txt", lines);
+
+  const auto list = cli({"list"});
+  const auto check = cli({"check", "Prop"});
+
+  ASSERT_EQ(list.json["packages"].toArray().size(), 1);
+  ASSERT_EQ(check.json["packages"].toArray().size(), 1);
+  EXPECT_EQ(list.json["packages"].toArray()[0].toObject()["airplanes"].toInt(), 1);
+  EXPECT_EQ(strings(check.json["packages"].toArray()[0].toObject()["airplanes"]),
+            Strings{fs + "aircraft/Prop/"});
+}
+
+// Whatever a package folder is called on the command line, check takes the
+// folder install takes, and refuses what install refuses.
+TEST_F(CliTest, CheckAndInstallResolveTheSameNames) {
+  for (const char* folder : {"Solo", "Cased", "Pair", "PAIR"})
+    tree.make_file("prog/unzip_fs2004/" + std::string(folder) + "/Plane/aircraft.cfg",
+                   "[fltsim.0]");
+  const std::string stray = tree.make_folder("elsewhere/Stray");
+  tree.make_file("elsewhere/Stray/Plane/aircraft.cfg", "[fltsim.0]");
+  struct Case {
+    std::string argument;
+    std::string folder;  // empty: refused
+    std::string error;   // what both say; empty: each in its own words
+  };
+  const Case cases[] = {
+      {"Solo", unzip + "Solo", ""},
+      {"cASED", unzip + "Cased", ""},
+      {"pair", "", "pair: names more than one package folder: PAIR Pair"},
+      {stray, "",
+       stray.substr(0, stray.size() - 1) + ": not a package folder of the unzip folder " + unzip},
+      {"Nothing", "", ""},
+  };
+  for (const Case& c : cases) {
+    // Checked first: once installed, the name means the record.
+    const auto check = cli({"check", c.argument});
+    const auto install = cli({"--yes", "install", c.argument});
+    if (c.folder.empty()) {
+      EXPECT_EQ(check.status, 1) << c.argument;
+      EXPECT_EQ(install.status, 1) << c.argument;
+      EXPECT_TRUE(check.json["packages"].toArray().isEmpty()) << c.argument;
+      EXPECT_TRUE(install.json["packages"].toArray().isEmpty()) << c.argument;
+      if (!c.error.empty()) {
+        EXPECT_EQ(str(check.json["error"]), c.error);
+        EXPECT_EQ(str(install.json["error"]), c.error);
+      }
+      continue;
+    }
+    ASSERT_EQ(check.json["packages"].toArray().size(), 1) << c.argument << check.err;
+    EXPECT_EQ(str(check.json["packages"].toArray()[0].toObject()["subject"]), c.folder);
+    EXPECT_EQ(field(install.json["packages"], "package"), Strings{c.folder}) << install.err;
+    EXPECT_EQ(field(install.json["packages"], "result"), Strings{"installed"});
+  }
+  EXPECT_FALSE(exists(unzip + "Stray.txt"));
+}
+
+// A record linked in from elsewhere, a pipe and a folder named like records:
+// no record for the window's catalogue, list, install, owner and removal
+// alike, so none of them owns anything.
+TEST_F(CliTest, LinkedAndUnreadableRecordsBesideGoodOnesCountForNothingAnywhere) {
+  ASSERT_EQ(cli({"install", "Jet", "Prop"}).status, 0);
+  tree.make_file("FS9/gauges/lonely.gau", "the user's own");
+  const std::string linked = tree.make_file(
+      "elsewhere/Linked.txt", fs + "aircraft/Prop\r\n" + fs + "gauges/lonely.gau\r\n");
+  test::make_entry(unzip + "Linked.txt", test::Entry::link_to_file, linked);
+  test::make_entry(unzip + "Piped.txt", test::Entry::pipe);
+  test::make_entry(unzip + "Folder.txt", test::Entry::folder);
+  const Strings good{unzip + "Jet.txt", unzip + "Prop.txt"};
+
+  refresh_catalogue(shared, ui);
+  EXPECT_EQ(ui.catalogue_entries, good);
+  EXPECT_EQ(field(cli({"list"}).json["packages"], "record"), good);
+  for (const char* odd : {"Linked", "Piped", "Folder"}) {
+    EXPECT_EQ(str(cli({"files", odd}).json["error"]),
+              std::string(odd) + ": no such installed package in " + unzip);
+    EXPECT_EQ(cli({"check", odd}).status, 1) << odd;
+  }
+  EXPECT_EQ(
+      strings(
+          cli({"owner", "gauges/lonely.gau"}).json["paths"].toArray()[0].toObject()["packages"]),
+      Strings{});
+
+  // The user's gauge no record owns is left out of a new package's record.
+  tree.make_file("prog/unzip_fs2004/Extra/Extra/aircraft.cfg", "[fltsim.0]");
+  tree.make_file("prog/unzip_fs2004/Extra/gauges/lonely.gau", "the package's");
+  EXPECT_EQ(cli({"install", "Extra"}).status, 0);
+  EXPECT_EQ(record_lines(unzip + "Extra.txt"), Strings{fs + "aircraft/Extra"});
+  EXPECT_EQ(read_file(fs + "gauges/lonely.gau"), "the user's own");
+
+  // Prop's airplane goes with Prop: the linked record spares nothing.
+  const auto removed = cli({"remove", "--yes", "Prop"});
+  EXPECT_EQ(removed.status, 0) << removed.err;
+  EXPECT_FALSE(exists(fs + "aircraft/Prop"));
+  EXPECT_TRUE(exists(fs + "gauges/shared.gau"));  // Jet's too
+  EXPECT_TRUE(std::filesystem::is_symlink(unzip + "Linked.txt"));
+}
+
+// A record nobody may read is a record all the same: the catalogue lists it,
+// and every command that must read it says why in the same words.
+TEST_F(CliTest, RecordNobodyMayReadIsToldAlikeByEveryCommand) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads a file whatever its mode";
+  ASSERT_EQ(cli({"install", "Jet", "Prop"}).status, 0);
+  const std::string locked = tree.make_file("prog/unzip_fs2004/Locked.txt", fs + "gauges/x\r\n");
+  ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+  const std::string why = "Input/output error 13 (Permission denied) on " + locked;
+
+  refresh_catalogue(shared, ui);
+  EXPECT_EQ(ui.catalogue_entries, (Strings{unzip + "Jet.txt", locked, unzip + "Prop.txt"}));
+  const auto list = cli({"list"}, false);
+  EXPECT_EQ(list.status, 1);
+  EXPECT_NE(list.err.find(why), std::string::npos) << list.err;
+  tree.make_file("prog/unzip_fs2004/Extra/Extra/aircraft.cfg", "[fltsim.0]");
+  for (const Strings& arguments :
+       {Strings{"install", "Extra"}, Strings{"remove", "--yes", "Jet"}}) {
+    const auto run = cli(arguments);
+    EXPECT_EQ(run.status, 1) << arguments[0];
+    EXPECT_EQ(str(run.json["error"]), why) << arguments[0];
+  }
+  EXPECT_TRUE(exists(unzip + "Jet.txt"));
+  EXPECT_FALSE(exists(unzip + "Extra.txt"));
+  ::chmod(locked.c_str(), 0600);
 }
 
 TEST_F(CliTest, UsageAndFailuresAreTold) {

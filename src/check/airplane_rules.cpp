@@ -1,0 +1,438 @@
+#include "check/airplane_rules.h"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
+#include <optional>
+#include <tuple>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include "check/cfg_reader.h"
+#include "platform/ascii_case.h"
+#include "platform/files.h"
+
+namespace wingstow {
+namespace {
+
+constexpr char sep = platform::sep;
+
+std::string quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// "Window00" for prefix "window": the prefix, then digits only.
+bool numbered(std::string_view name, std::string_view prefix) {
+  if (name.size() <= prefix.size() || !starts_with_ignoring_case(name, prefix)) return false;
+  return name.substr(prefix.size()).find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// A name a configuration file gives, "\" or "/" between its parts, as a
+// path below some folder: nothing when it is absolute, names a drive or
+// climbs with ".." (Windows also takes ". ." and "..." for it), so that the
+// check never looks outside the simulator.
+std::optional<std::string> inside(std::string_view name) {
+  if (name.empty() || name.front() == '/' || name.front() == '\\') return std::nullopt;
+  if (name.size() >= 2 && name[1] == ':') return std::nullopt;
+  if (name.find('\0') != std::string_view::npos) return std::nullopt;
+  std::string path;
+  std::size_t at = 0;
+  while (at <= name.size()) {
+    std::size_t end = name.find_first_of("/\\", at);
+    if (end == std::string_view::npos) end = name.size();
+    const std::string_view part = name.substr(at, end - at);
+    at = end + 1;
+    if (part.find_first_not_of(". ") == std::string_view::npos) {
+      if (std::count(part.begin(), part.end(), '.') >= 2) return std::nullopt;
+      continue;  // "" and "." stay where they are
+    }
+    if (!path.empty()) path += sep;
+    path += part;
+  }
+  if (path.empty()) return std::nullopt;
+  return path;
+}
+
+bool holds_anything(const std::string& folder) {
+  for (const auto& entry :
+       platform::find_entries(folder, "*", platform::attr_any, platform::Detail::kinds))
+    if (entry.name != "." && entry.name != "..") return true;
+  return false;
+}
+
+// The [fltsim.N] sections as the simulator reads them: from 0 upward, up to
+// the first number missing.
+std::vector<const CfgSection*> fltsim_sections(const CfgFile& cfg) {
+  std::vector<const CfgSection*> read;
+  for (int n = 0;; ++n) {
+    const CfgSection* section = cfg.section("fltsim." + std::to_string(n));
+    if (!section) return read;
+    read.push_back(section);
+  }
+}
+
+// The number of a [fltsim.N] section; nothing for other sections.
+std::optional<int> fltsim_number(std::string_view name) {
+  if (!numbered(name, "fltsim.") || name.size() > 7 + 6) return std::nullopt;
+  int n = 0;
+  std::from_chars(name.data() + 7, name.data() + name.size(), n);
+  return n;
+}
+
+}  // namespace
+
+struct TitleUse {
+  std::string airplane_key;  // the airplane folder, lower case, as on disk
+  std::string file;
+  std::string section;
+  std::string title;
+};
+
+class AirplaneRules::Impl {
+ public:
+  // Without a simulator (none chosen yet) only the airplane and its
+  // package are looked at: a relative path would lead anywhere.
+  Impl(const std::string& fs_path, const PackageContent* package)
+      : aircraft_(fs_path.empty()
+                      ? std::string()
+                      : platform::with_trailing_separator(shown_path(fs_path + "aircraft" + sep))),
+        gauges_(fs_path.empty()
+                    ? std::string()
+                    : platform::with_trailing_separator(shown_path(fs_path + "gauges" + sep))),
+        package_(package) {}
+
+  void airplane(const std::string& airplane, CheckReport& report) {
+    const std::string folder = platform::with_trailing_separator(shown_path(airplane));
+    report.airplanes.push_back(folder);
+    const std::size_t first = report.findings.size();
+    Airplane plane{folder, report, {}};
+    check_aircraft_cfg(plane);
+    // In the order of the files and their lines, as one reads them.
+    std::stable_sort(report.findings.begin() + static_cast<std::ptrdiff_t>(first),
+                     report.findings.end(), [](const Finding& a, const Finding& b) {
+                       return std::tie(a.file, a.line) < std::tie(b.file, b.line);
+                     });
+  }
+
+ private:
+  struct Airplane {
+    std::string folder;
+    CheckReport& report;
+    std::unordered_set<std::string> folders_done;  // panel and sound folders, by key
+
+    Finding& add(Problem problem, const std::string& file, int line, std::string section,
+                 std::string missing, std::vector<std::string> looked_in = {}) {
+      report.findings.push_back({problem, folder, file, line, std::move(section),
+                                 std::move(missing), std::move(looked_in)});
+      return report.findings.back();
+    }
+  };
+
+  static std::string key_of(const std::string& folder) {
+    return ascii_lower(platform::with_trailing_separator(shown_path(folder)));
+  }
+
+  // A file that is not there, cannot be read, or is read only in part.
+  // True when there is something to check.
+  static bool readable(Airplane& plane, const CfgResult& read, const std::string& path,
+                       std::string_view name) {
+    if (read.status == CfgRead::failed) {
+      plane.add(Problem::unreadable, path, 0, {},
+                std::string(name) + " cannot be read: " + read.error);
+      return false;
+    }
+    if (read.status == CfgRead::ok && read.file.truncated)
+      plane.report.notes.push_back("Only the first " + std::to_string(max_cfg_bytes / 1024 / 1024) +
+                                   " MiB of " + path + " were checked.");
+    return read.status == CfgRead::ok;
+  }
+
+  void check_aircraft_cfg(Airplane& plane) {
+    const std::string path = plane.folder + "aircraft.cfg";
+    const CfgResult read = read_cfg(path);
+    if (read.status == CfgRead::missing) {
+      plane.add(Problem::missing_cfg, path, 0, {},
+                "aircraft.cfg is missing: the simulator does not list this airplane",
+                {shown_path(path)});
+      return;
+    }
+    if (!readable(plane, read, path, "aircraft.cfg")) return;
+    const std::string file = shown_path(path);
+    const auto sections = fltsim_sections(read.file);
+    report_unread_sections(plane, read.file, file, sections.size());
+
+    std::map<std::string, const CfgSection*> own_titles;
+    for (const CfgSection* section : sections) {
+      const CfgEntry* title = section->find("title");
+      if (!title || title->value.empty()) {
+        plane.add(Problem::missing_title, file, section->line, section->name,
+                  "title= is missing: the simulator does not list this entry");
+      } else {
+        check_title(plane, file, *section, *title, own_titles);
+      }
+      for (const char* kind : {"model", "panel", "sound", "texture"})
+        if (const CfgEntry* entry = section->find(kind))
+          check_folder(plane, file, *section, *entry, kind);
+      if (const CfgEntry* sim = section->find("sim"); sim && !sim->value.empty())
+        check_air_file(plane, file, *section, *sim);
+    }
+  }
+
+  static void report_unread_sections(Airplane& plane, const CfgFile& cfg, const std::string& file,
+                                     std::size_t read) {
+    std::unordered_set<int> seen;
+    for (const auto& section : cfg.sections) {
+      const auto n = fltsim_number(section.name);
+      if (!n) continue;
+      if (!seen.insert(*n).second) {
+        plane.add(Problem::unread_section, file, section.line, section.name,
+                  "a second [" + section.name + "] is never read");
+      } else if (static_cast<std::size_t>(*n) >= read) {
+        plane.add(Problem::unread_section, file, section.line, section.name,
+                  "[" + section.name + "] is never read: there is no [fltsim." +
+                      std::to_string(read) + "]");
+      }
+    }
+  }
+
+  // The simulator tells airplanes apart by title; blanks around it do not
+  // count and, as its look-ups of titles go, neither does letter case.
+  void check_title(Airplane& plane, const std::string& file, const CfgSection& section,
+                   const CfgEntry& title, std::map<std::string, const CfgSection*>& own_titles) {
+    const std::string key = ascii_lower(title.value);
+    if (const auto it = own_titles.find(key); it != own_titles.end()) {
+      plane.add(Problem::duplicate_title, file, title.line, section.name,
+                "title " + quoted(title.value) + " is also the title of [" + it->second->name +
+                    "] of this file: the simulator lists only one of them");
+      return;
+    }
+    own_titles.emplace(key, &section);
+    const std::string self = key_of(plane.folder);
+    const auto [begin, end] = titles().equal_range(key);
+    for (auto it = begin; it != end; ++it) {
+      if (it->second.airplane_key == self) continue;
+      plane.add(Problem::duplicate_title, file, title.line, section.name,
+                "title " + quoted(title.value) + " is also the title of [" + it->second.section +
+                    "] in " + it->second.file + ": the simulator lists only one of them");
+      return;
+    }
+  }
+
+  // Every title of the simulator's airplanes but those the package would
+  // complete rather than install, and of the package's airplanes; read once.
+  const std::unordered_multimap<std::string, TitleUse>& titles() {
+    if (titles_) return *titles_;
+    titles_.emplace();
+    std::unordered_set<std::string> replaced;
+    if (package_)
+      for (const auto& airplane : package_->airplanes) replaced.insert(ascii_lower(airplane.name));
+    const auto simulator = aircraft_.empty()
+                               ? std::vector<platform::DirEntry>()
+                               : platform::find_entries(aircraft_, "*", platform::attr_directory,
+                                                        platform::Detail::kinds);
+    for (const auto& entry : simulator) {
+      if (!(entry.attributes & platform::attr_directory) || entry.name == "." ||
+          entry.name == ".." || replaced.contains(ascii_lower(entry.name)))
+        continue;
+      add_titles(aircraft_ + entry.name + sep);
+    }
+    if (package_)
+      for (const auto& airplane : package_->airplanes) add_titles(airplane.source);
+    return *titles_;
+  }
+
+  void add_titles(const std::string& folder) {
+    const std::string path = folder + "aircraft.cfg";
+    const CfgResult read = read_cfg(path);
+    if (read.status != CfgRead::ok) return;
+    const std::string key = key_of(folder);
+    const std::string file = shown_path(path);
+    for (const CfgSection* section : fltsim_sections(read.file))
+      if (const CfgEntry* title = section->find("title"); title && !title->value.empty())
+        titles_->emplace(ascii_lower(title->value),
+                         TitleUse{key, file, section->name, title->value});
+  }
+
+  // model=X names the folder model.X (model when X is empty), and so on.
+  void check_folder(Airplane& plane, const std::string& file, const CfgSection& section,
+                    const CfgEntry& entry, const std::string& kind) {
+    const std::string name = entry.value.empty() ? kind : kind + "." + entry.value;
+    const auto relative = inside(name);
+    const std::string named = entry.key + "=" + entry.value;
+    if (!relative) {
+      plane.add(Problem::unsafe_name, file, entry.line, section.name,
+                "folder " + quoted(name) + " (" + named +
+                    ") lies outside the airplane folder: not looked up");
+      return;
+    }
+    const std::string folder = plane.folder + *relative + sep;
+    if (!platform::folder_exists(folder)) {
+      plane.add(Problem::missing_folder, file, entry.line, section.name,
+                "folder " + quoted(name) + " (" + named + ") is missing", {shown_path(folder)});
+      return;
+    }
+    if (kind != "panel" && kind != "sound") return;
+    if (!plane.folders_done.insert(key_of(folder)).second) return;
+    if (kind == "panel")
+      check_panel(plane, folder);
+    else
+      check_sound(plane, folder);
+  }
+
+  void check_air_file(Airplane& plane, const std::string& file, const CfgSection& section,
+                      const CfgEntry& sim) {
+    const std::string name = sim.value + ".air";
+    const auto relative = inside(name);
+    if (!relative) {
+      plane.add(Problem::unsafe_name, file, sim.line, section.name,
+                "file " + quoted(name) + " (sim=" + sim.value +
+                    ") lies outside the airplane folder: not looked up");
+      return;
+    }
+    const std::string path = plane.folder + *relative;
+    if (!platform::file_exists(path))
+      plane.add(Problem::missing_air_file, file, sim.line, section.name,
+                "file " + quoted(name) + " (sim=" + sim.value + ") is missing", {shown_path(path)});
+  }
+
+  // A panel.cfg or sound.cfg; nothing when there is none to check. A folder
+  // that holds files but not its configuration is reported: the simulator
+  // shows no panel (plays no sound) then. An empty one is left alone, as AI
+  // airplanes have them.
+  static std::optional<CfgFile> read_folder_cfg(Airplane& plane, const std::string& folder,
+                                                const char* name, const char* consequence) {
+    const std::string path = folder + name;
+    const CfgResult read = read_cfg(path);
+    if (read.status == CfgRead::missing) {
+      if (holds_anything(folder))
+        plane.add(Problem::missing_cfg, shown_path(folder) + name, 0, {},
+                  std::string(name) + " is missing: " + consequence, {shown_path(path)});
+      return std::nullopt;
+    }
+    if (!readable(plane, read, path, name)) return std::nullopt;
+    return read.file;
+  }
+
+  // [fltsim] alias=Folder\sub: the panel or sound of another airplane.
+  // True when the file is an alias (its own content is then not used).
+  bool check_alias(Airplane& plane, const CfgFile& cfg, const std::string& file) {
+    const CfgSection* section = cfg.section("fltsim");
+    const CfgEntry* alias = section ? section->find("alias") : nullptr;
+    if (!alias || alias->value.empty()) return false;
+    const auto relative = inside(alias->value);
+    if (!relative) {
+      plane.add(Problem::unsafe_name, file, alias->line, section->name,
+                "alias " + quoted(alias->value) +
+                    " lies outside the simulator's aircraft folder: not looked up");
+      return true;
+    }
+    const std::string target = aircraft_ + *relative + sep;
+    if ((!aircraft_.empty() && platform::folder_exists(target)) || package_brings(*relative))
+      return true;
+    plane.add(Problem::missing_alias_target, file, alias->line, section->name,
+              "alias target " + quoted(alias->value) + " is missing", {shown_path(target)});
+    return true;
+  }
+
+  // A path below the aircraft folder that one of the package's airplanes
+  // will give once installed.
+  bool package_brings(const std::string& relative) const {
+    if (!package_) return false;
+    const auto cut = relative.find(sep);
+    const std::string first = relative.substr(0, cut);
+    for (const auto& airplane : package_->airplanes) {
+      if (!same_ignoring_case(airplane.name, first)) continue;
+      if (cut == std::string::npos) return true;
+      if (platform::folder_exists(airplane.source + relative.substr(cut + 1))) return true;
+    }
+    return false;
+  }
+
+  void check_sound(Airplane& plane, const std::string& folder) {
+    const auto cfg = read_folder_cfg(plane, folder, "sound.cfg", "the airplane has no sound");
+    if (cfg) check_alias(plane, *cfg, shown_path(folder + "sound.cfg"));
+  }
+
+  void check_panel(Airplane& plane, const std::string& folder) {
+    const auto cfg = read_folder_cfg(plane, folder, "panel.cfg", "the simulator shows no panel");
+    if (!cfg) return;
+    const std::string file = shown_path(folder + "panel.cfg");
+    // An aliased panel is the other airplane's, gauges and all.
+    if (check_alias(plane, *cfg, file)) return;
+    // One finding a gauge, however many lines use it.
+    std::map<std::string, std::pair<std::size_t, int>> missing;  // index of the finding, lines
+    std::unordered_set<std::string> found;
+    for (const auto& section : cfg->sections) {
+      if (!numbered(section.name, "window") && !numbered(section.name, "vcockpit")) continue;
+      for (const auto& entry : section.entries) {
+        if (!numbered(entry.key, "gauge")) continue;
+        const std::string_view value = entry.value;
+        const std::string name(trim_blanks(value.substr(0, value.find_first_of("!,"))));
+        if (name.empty()) continue;
+        const std::string key = ascii_lower(name);
+        if (found.contains(key)) continue;
+        if (const auto it = missing.find(key); it != missing.end()) {
+          ++it->second.second;
+          continue;
+        }
+        if (check_gauge(plane, folder, file, section, entry, name)) {
+          found.insert(key);
+        } else {
+          missing.emplace(key, std::make_pair(plane.report.findings.size() - 1, 1));
+        }
+      }
+    }
+    for (const auto& [key, use] : missing)
+      if (use.second > 1)
+        plane.report.findings[use.first].missing +=
+            " (used on " + std::to_string(use.second) + " lines)";
+  }
+
+  // Where the simulator looks for gauge file: file.gau, file.cab, then a
+  // folder file, in the panel folder and then in the gauges folder. True
+  // when found; otherwise the finding is the last one added.
+  bool check_gauge(Airplane& plane, const std::string& panel, const std::string& file,
+                   const CfgSection& section, const CfgEntry& entry, const std::string& name) {
+    const auto relative = inside(name);
+    if (!relative) {
+      plane.add(
+          Problem::unsafe_name, file, entry.line, section.name,
+          "gauge " + quoted(name) + " lies outside the panel and gauges folders: not looked up");
+      return false;
+    }
+    std::vector<std::string> looked_in;
+    for (const std::string& folder : {panel, gauges_}) {
+      if (folder.empty()) continue;
+      const std::string base = folder + *relative;
+      if (platform::file_exists(base + ".gau") || platform::file_exists(base + ".cab") ||
+          platform::folder_exists(base))
+        return true;
+      for (const std::string& candidate : {base + ".gau", base + ".cab", base + sep})
+        looked_in.push_back(shown_path(candidate));
+    }
+    // Install puts the package's gauges into the gauges folder, flat.
+    if (package_ && relative->find(sep) == std::string::npos) {
+      const std::string key = ascii_lower(*relative);
+      if (package_->gauges.contains(key + ".gau") || package_->gauges.contains(key + ".cab"))
+        return true;
+    }
+    plane.add(Problem::missing_gauge, file, entry.line, section.name,
+              "gauge " + quoted(name) + " is missing", std::move(looked_in));
+    return false;
+  }
+
+  const std::string aircraft_;
+  const std::string gauges_;
+  const PackageContent* package_;
+  std::optional<std::unordered_multimap<std::string, TitleUse>> titles_;
+};
+
+AirplaneRules::AirplaneRules(const std::string& fs_path, const PackageContent* package)
+    : impl_(std::make_unique<Impl>(fs_path, package)) {}
+
+AirplaneRules::~AirplaneRules() = default;
+
+void AirplaneRules::check(const std::string& airplane, CheckReport& report) {
+  impl_->airplane(airplane, report);
+}
+
+}  // namespace wingstow

@@ -1,0 +1,148 @@
+// The folders an extraction writes into: opened (and made) part by part
+// below the extract directory, never through a symbolic link, their names
+// listed once and their descriptors kept for the entries that follow.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <dirent.h>
+
+#include "packages/zip_extraction.h"
+#include "platform/ascii_case.h"
+#include "platform/files.h"
+
+namespace wingstow {
+namespace extraction {
+namespace {
+
+std::atomic<std::uint64_t> listings{0};
+
+}  // namespace
+
+void FolderNames::read(int dir) {
+  listings.fetch_add(1, std::memory_order_relaxed);
+  // A descriptor of its own, so the listing starts at the beginning.
+  Fd listing(::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!listing) return;
+  const platform::UniqueDir entries(::fdopendir(listing.get()));
+  if (!entries) return;
+  listing.release();  // the stream closes it now
+  while (const dirent* e = ::readdir(entries.get())) {
+    const std::string_view name = e->d_name;
+    if (name != "." && name != "..") add(std::string(name));
+  }
+}
+
+void FolderNames::add(const std::string& name) {
+  auto& spellings = by_folded_[ascii_lower(name)];
+  if (std::find(spellings.begin(), spellings.end(), name) == spellings.end())
+    spellings.push_back(name);
+}
+
+const std::string& FolderNames::on_disk(const std::string& wanted) const {
+  const auto it = by_folded_.find(ascii_lower(wanted));
+  if (it == by_folded_.end()) return wanted;
+  const auto& spellings = it->second;
+  if (std::find(spellings.begin(), spellings.end(), wanted) != spellings.end()) return wanted;
+  return *std::min_element(spellings.begin(), spellings.end());
+}
+
+bool FolderNames::holds(const std::string& name) const {
+  return by_folded_.contains(ascii_lower(name));
+}
+
+SharedFd FolderCache::find(const std::string& key) {
+  const auto it = index_.find(key);
+  if (it == index_.end()) return {};
+  order_.splice(order_.begin(), order_, it->second);
+  return it->second->second;
+}
+
+void FolderCache::put(const std::string& key, SharedFd fd) {
+  if (const auto it = index_.find(key); it != index_.end()) {
+    order_.erase(it->second);
+    index_.erase(it);
+  }
+  order_.emplace_front(key, std::move(fd));
+  index_[key] = order_.begin();
+  if (order_.size() > capacity) {
+    index_.erase(order_.back().first);
+    order_.pop_back();
+  }
+}
+
+Fd open_base(const std::string& folder, bool& is_link) {
+  const std::string real = platform::without_trailing_separators(platform::resolve(folder));
+  Fd fd(::open(real.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat st;
+  is_link = !fd && ::lstat(real.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  return fd;
+}
+
+}  // namespace extraction
+
+using extraction::FolderNames;
+using extraction::Refusal;
+using extraction::system_error;
+
+// The caller holds folders_mutex_.
+FolderNames& ZipMaster::Extraction::names_of(const std::string& key, int fd) {
+  const auto [it, added] = names_.try_emplace(key);
+  if (added) it->second.read(fd);
+  return it->second;
+}
+
+// Opens (creating when missing) each folder of parts below the extract
+// directory, never through a symbolic link. On failure sets why. The caller
+// holds folders_mutex_.
+std::optional<ZipMaster::Extraction::Folder> ZipMaster::Extraction::open_folders(
+    std::span<const std::string> parts, Refusal& refusal) {
+  Folder current{base_, {}};
+  for (const auto& wanted : parts) {
+    FolderNames& names = names_of(current.key, current.fd->get());
+    const std::string part = names.on_disk(wanted);
+    std::string key = current.key.empty() ? part : current.key + platform::sep + part;
+    if (SharedFd cached = folders_.find(key)) {
+      current = {std::move(cached), std::move(key)};
+      continue;
+    }
+    const int parent = current.fd->get();
+    const auto open_part = [&] {
+      return Fd(::openat(parent, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    };
+    Fd next = open_part();
+    if (!next && errno == ENOENT) {
+      if (::mkdirat(parent, part.c_str(), 0777) == 0) {
+        names.add(part);
+        names_.try_emplace(key);  // new and empty: nothing to list
+      } else if (errno != EEXIST) {
+        const int error = errno;
+        refusal = {"its folder '" + part + "' cannot be created (" + system_error(error) + ")",
+                   error};
+        return std::nullopt;
+      }
+      next = open_part();
+    }
+    if (!next) {
+      const int error = errno;
+      struct stat st;
+      if (::fstatat(parent, part.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        refusal.why = S_ISLNK(st.st_mode) ? "a symbolic link stands in its path ('" + part + "')"
+                                          : "a file stands where its folder '" + part + "' belongs";
+      else
+        refusal.why = "its folder '" + part + "' cannot be opened (" + system_error(error) + ")";
+      return std::nullopt;
+    }
+    current = {std::make_shared<const Fd>(std::move(next)), std::move(key)};
+    folders_.put(current.key, current.fd);
+  }
+  return current;
+}
+
+std::uint64_t ZipMaster::folder_listings() { return extraction::listings.load(); }
+
+}  // namespace wingstow
