@@ -19,24 +19,14 @@
 
 namespace wingstow::platform {
 
-std::string with_separator(std::string path) {
-  if (path.empty() || path.back() != sep) path += sep;
-  return path;
-}
-
-std::string without_separator(std::string path) {
-  while (path.size() > 1 && path.back() == sep) path.pop_back();
-  return path;
-}
-
 std::string name_part(const std::string& path) {
-  const std::string trimmed = without_separator(path);
+  const std::string trimmed = without_trailing_separators(path);
   const auto cut = trimmed.rfind(sep);
   return cut == std::string::npos ? trimmed : trimmed.substr(cut + 1);
 }
 
 std::string folder_part(const std::string& path) {
-  const std::string trimmed = without_separator(path);
+  const std::string trimmed = without_trailing_separators(path);
   const auto cut = trimmed.rfind(sep);
   return cut == std::string::npos ? std::string() : trimmed.substr(0, cut + 1);
 }
@@ -96,7 +86,7 @@ std::string free_name(const std::string& folder, const std::string& name, bool i
 
 bool inside(const std::string& path, const std::string& folder) {
   if (path == folder) return true;
-  return path.starts_with(with_separator(folder));
+  return path.starts_with(with_trailing_separator(folder));
 }
 
 // A free hidden name in folder, of those is_temporary_name knows.
@@ -104,7 +94,7 @@ std::string temporary_name(const std::string& folder) {
   for (unsigned serial = 0;; ++serial) {
     const std::string name =
         ".wingstow-paste-" + std::to_string(::getpid()) + "-" + std::to_string(serial) + ".tmp";
-    if (!entry_exists(with_separator(folder) + name)) return name;
+    if (!entry_exists(with_trailing_separator(folder) + name)) return name;
   }
 }
 
@@ -176,7 +166,7 @@ class TransferRun {
     if (move && real_path(folder_part(source)) == target_folder) return ItemResult::pasted;
 
     const std::string name = free_name(folder, name_part(source), is_folder);
-    const std::string target = with_separator(target_folder) + name;
+    const std::string target = with_trailing_separator(target_folder) + name;
     if (move) {
       const int error = rename_without_replacing(source, target);
       if (error == 0) {
@@ -186,7 +176,7 @@ class TransferRun {
       if (error != EXDEV) return fail(source, error);
     }
     const std::string copy_name = S_ISDIR(own.st_mode) ? temporary_name(target_folder) : name;
-    const std::string copy_path = with_separator(target_folder) + copy_name;
+    const std::string copy_path = with_trailing_separator(target_folder) + copy_name;
     bool made = false;
     const bool whole =
         copy(Folder(folder_part(source)), name_part(source), source, to, copy_name, &made);

@@ -14,8 +14,6 @@ namespace wingstow::platform {
 
 // --- Paths as bytes ----------------------------------------------------------
 
-std::string with_separator(std::string path);
-std::string without_separator(std::string path);
 // The last part of a path, trailing separators aside.
 std::string name_part(const std::string& path);
 // The folder part of a path, with its separator; empty when there is none.

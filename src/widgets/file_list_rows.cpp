@@ -50,7 +50,7 @@ class HoverUnderlineDelegate : public QStyledItemDelegate {
   }
 };
 
-QString with_separator(QString path) {
+QString with_trailing_separator(QString path) {
   if (!path.endsWith(QLatin1Char(platform::sep))) path += QLatin1Char(platform::sep);
   return path;
 }
@@ -181,7 +181,7 @@ void FileListView::fill() {
 void FileListView::fill_drives() {
   for (const platform::Drive& drive : all_drives()) {
     QTreeWidgetItem* item = add_entry(EntryKind::drive, QString::fromStdString(drive.label),
-                                      with_separator(QString::fromStdString(drive.root)));
+                                      with_trailing_separator(QString::fromStdString(drive.root)));
     item->setText(type_column, QStringLiteral("Drive"));
   }
 }

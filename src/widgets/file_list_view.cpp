@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "widgets/file_operations.h"
@@ -17,13 +18,12 @@ const QString FileListView::parent_caption = QStringLiteral(" Parent");
 namespace {
 
 using file_operations::clean_absolute;
-using file_operations::equal_ignoring_ascii_case;
 using file_operations::folder_part;
 using file_operations::local;
 using file_operations::name_part;
 using file_operations::shown;
-using file_operations::with_separator;
-using file_operations::without_separator;
+using file_operations::with_trailing_separator;
+using file_operations::without_trailing_separators;
 
 }  // namespace
 
@@ -51,7 +51,7 @@ void FileListView::setDirectory(const QString& folder) { setDirectoryBytes(local
 
 void FileListView::setDirectoryBytes(const std::string& folder) {
   if (pasting) return;
-  if (equal_ignoring_ascii_case(folder, local(drives_text))) {
+  if (same_ignoring_case(folder, local(drives_text))) {
     if (current_directory == drives_text) return;
     current_directory = drives_text;
     directory_bytes = local(drives_text);
@@ -59,12 +59,11 @@ void FileListView::setDirectoryBytes(const std::string& folder) {
     return;
   }
   if (folder.empty()) return;
-  const std::string wanted = with_separator(clean_absolute(folder));
-  if (current_directory != drives_text && equal_ignoring_ascii_case(wanted, directory_bytes))
-    return;
+  const std::string wanted = with_trailing_separator(clean_absolute(folder));
+  if (current_directory != drives_text && same_ignoring_case(wanted, directory_bytes)) return;
   const std::string resolved = platform::resolve(wanted);
   if (!platform::folder_exists(resolved)) return;
-  directory_bytes = with_separator(resolved);
+  directory_bytes = with_trailing_separator(resolved);
   current_directory = shown(directory_bytes);
   fill();
 }
@@ -110,7 +109,7 @@ void FileListView::oneLevelUp() {
     setDirectory(drives_text);
     return;
   }
-  const std::string folder = without_separator(directory_bytes);
+  const std::string folder = without_trailing_separators(directory_bytes);
   const auto cut = folder.rfind(platform::sep);
   if (cut == std::string::npos) return;
   setDirectoryBytes(folder.substr(0, cut + 1));
@@ -179,7 +178,7 @@ QTreeWidgetItem* FileListView::find_entry(const std::string& path, Qt::CaseSensi
     QTreeWidgetItem* item = topLevelItem(i);
     if (kind_of(item) == EntryKind::parent) continue;
     const std::string own = path_of(item);
-    if (cs == Qt::CaseSensitive ? own == path : equal_ignoring_ascii_case(own, path)) return item;
+    if (cs == Qt::CaseSensitive ? own == path : same_ignoring_case(own, path)) return item;
   }
   return nullptr;
 }

@@ -23,6 +23,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "platform/trash.h"
 
@@ -31,12 +32,6 @@ namespace wingstow::file_operations {
 std::string local(const QString& path) { return path.toStdString(); }
 
 QString shown(const std::string& path) { return QString::fromStdString(path); }
-
-bool equal_ignoring_ascii_case(std::string_view a, std::string_view b) {
-  const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [&](char x, char y) { return fold(x) == fold(y); });
-}
 
 std::string clean_absolute(const std::string& path) {
   std::string full = path;
@@ -154,7 +149,7 @@ ClipboardFiles clipboard_files() {
   if (!data) return files;
   for (const QUrl& url : data->urls())
     if (url.isLocalFile())
-      files.sources.push_back(without_separator(clean_absolute(url_path(url))));
+      files.sources.push_back(without_trailing_separators(clean_absolute(url_path(url))));
   const QByteArray gnome = data->data(QStringLiteral("x-special/gnome-copied-files"));
   files.cut = gnome == "cut" || gnome.startsWith("cut\n") ||
               data->data(QStringLiteral("application/x-kde-cutselection")).startsWith('1');
@@ -268,7 +263,7 @@ QStringList move_to_trash(const std::vector<std::string>& paths) {
 void walk_files(const std::string& folder, const QString& mask,
                 const std::function<bool(const std::string&)>& found) {
   const std::string pattern = local(mask.isEmpty() ? QStringLiteral("*.*") : mask);
-  std::vector<std::string> pending{with_separator(folder)};
+  std::vector<std::string> pending{with_trailing_separator(folder)};
   while (!pending.empty()) {
     const std::string current = pending.back();
     pending.pop_back();
@@ -284,7 +279,7 @@ void walk_files(const std::string& folder, const QString& mask,
       }
     }
     for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
-      pending.push_back(with_separator(*it));
+      pending.push_back(with_trailing_separator(*it));
   }
 }
 

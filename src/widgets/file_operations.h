@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/file_transfer.h"
+#include "platform/files.h"
 
 class QWidget;
 
@@ -28,9 +29,8 @@ std::string local(const QString& path);
 QString shown(const std::string& path);
 using platform::folder_part;
 using platform::name_part;
-using platform::with_separator;
-using platform::without_separator;
-bool equal_ignoring_ascii_case(std::string_view a, std::string_view b);
+using platform::with_trailing_separator;
+using platform::without_trailing_separators;
 // What QDir::cleanPath(QFileInfo(path).absoluteFilePath()) gives, on bytes:
 // absolute, without "." and "..", without repeated separators.
 std::string clean_absolute(const std::string& path);

@@ -24,13 +24,13 @@ constexpr int loaded_role = Qt::UserRole + 2;
 constexpr int popup_height = 240;
 constexpr int popup_min_width = 240;
 
-QString with_separator(QString path) {
+QString with_trailing_separator(QString path) {
   if (!path.endsWith(QLatin1Char(platform::sep))) path += QLatin1Char(platform::sep);
   return path;
 }
 
 // "/" and "C:\" keep theirs: without it they would name no folder at all.
-QString without_separator(QString path) {
+QString without_trailing_separators(QString path) {
   while (path.size() > 1 && path.endsWith(QLatin1Char(platform::sep)) &&
          !(path.size() == 3 && path.at(1) == QLatin1Char(':')))
     path.chop(1);
@@ -89,12 +89,12 @@ void FolderTreeDropDown::setSelectedFolder(const QString& folder) {
       QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
   const std::string resolved = platform::resolve(absolute.toStdString());
   if (!platform::folder_exists(resolved)) return;
-  selected = without_separator(QString::fromStdString(resolved));
+  selected = without_trailing_separators(QString::fromStdString(resolved));
 
   // A shortcut's caption says more than its long path, which stays the tip.
   QString caption = selected;
   for (const Shortcut& shortcut : shortcuts)
-    if (without_separator(shortcut.path) == selected) caption = shortcut.caption;
+    if (without_trailing_separators(shortcut.path) == selected) caption = shortcut.caption;
   clear();
   addItem(style()->standardIcon(QStyle::SP_DirIcon), caption);
   setItemData(0, selected, Qt::ToolTipRole);
@@ -159,12 +159,14 @@ void FolderTreeDropDown::rebuild() {
   model->clear();
   QStandardItem* top = model->invisibleRootItem();
   for (const Shortcut& shortcut : shortcuts)
-    add_folder_item(top, shortcut.caption, with_separator(shortcut.path), QStyle::SP_DirLinkIcon);
+    add_folder_item(top, shortcut.caption, with_trailing_separator(shortcut.path),
+                    QStyle::SP_DirLinkIcon);
   std::vector<platform::Drive> drives = platform::drives();
   drives.insert(drives.end(), extra_drives.begin(), extra_drives.end());
   for (const platform::Drive& drive : drives) {
     add_folder_item(top, QString::fromStdString(drive.label),
-                    with_separator(QString::fromStdString(drive.root)), QStyle::SP_DriveHDIcon);
+                    with_trailing_separator(QString::fromStdString(drive.root)),
+                    QStyle::SP_DriveHDIcon);
   }
 }
 
@@ -191,7 +193,7 @@ void FolderTreeDropDown::populate(QStandardItem* item) {
   item->setData(true, loaded_role);
   item->removeRows(0, item->rowCount());
 
-  const QString folder = with_separator(item->data(path_role).toString());
+  const QString folder = with_trailing_separator(item->data(path_role).toString());
   // Dot-folders too: Wine prefixes, and so the simulators, live in them.
   for (const platform::DirEntry& entry : platform::find_entries(
            folder.toStdString(), "*", platform::attr_directory | platform::attr_hidden)) {
@@ -203,7 +205,7 @@ void FolderTreeDropDown::populate(QStandardItem* item) {
 }
 
 void FolderTreeDropDown::reveal(const QString& folder) {
-  const QString wanted = with_separator(folder);
+  const QString wanted = with_trailing_separator(folder);
   // The deepest top-level entry holding the folder: a shortcut for its own
   // folder and below, otherwise a drive.
   QStandardItem* drive = nullptr;
