@@ -83,8 +83,8 @@ class Tutil : public QWidget, public Ui {
   Answer message(MessageKind kind, std::string_view text, Buttons buttons) override;
   void status(std::string_view text) override;
   std::optional<std::string> status_text() override;
-  void set_enabled(std::string_view control, bool enabled) override;
-  void set_text(std::string_view control, std::string_view text) override;
+  void set_enabled(Control control, bool enabled) override;
+  void set_text(Control control, std::string_view text) override;
   void show_folder(std::string_view folder) override;
   std::string list_directory() override;
   std::string list_selected_item() override;
@@ -97,19 +97,19 @@ class Tutil : public QWidget, public Ui {
   void set_list_item_highlighted(int index, bool highlighted) override;
   void list_refresh() override;
   void set_list_multi_select(bool multi) override;
-  void load_picture(std::string_view control, std::string_view path) override;
-  void clear_picture(std::string_view control) override;
+  void load_picture(Control control, std::string_view path) override;
+  void clear_picture(Control control) override;
   void set_picture_list(const std::vector<std::string>& paths) override;
   void set_progress_bar(int maximum, int position) override;
   void set_wait_cursor(bool waiting) override;
-  void set_active_page(std::string_view page) override;
+  void set_active_page(Control page) override;
   void set_catalogue(const std::vector<std::string>& entries) override;
   std::vector<std::string> catalogue() override;
   bool catalogue_checked(int index) override;
   void set_catalogue_checked(int index, bool checked) override;
   int catalogue_index() override;
   void set_found_list(const std::vector<std::string>& names) override;
-  std::string text_of(std::string_view control) override;
+  std::string text_of(Control control) override;
   std::optional<std::string> run_chooser(std::string_view caption,
                                          const std::vector<std::string>& found_roots) override;
   void progress_animation(Animation animation) override;

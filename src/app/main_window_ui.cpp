@@ -62,15 +62,15 @@ std::optional<std::string> Tutil::status_text() {
   return StatusBar1->currentMessage().toStdString();
 }
 
-void Tutil::set_enabled(std::string_view name, bool enabled) {
-  if (name == "util")
+void Tutil::set_enabled(Control which, bool enabled) {
+  if (which == Control::util)
     setEnabled(enabled);
   else
-    control(name)->setEnabled(enabled);
+    control(control_name(which))->setEnabled(enabled);
 }
 
-void Tutil::set_text(std::string_view name, std::string_view text) {
-  QWidget* widget = control(name);
+void Tutil::set_text(Control which, std::string_view text) {
+  QWidget* widget = control(control_name(which));
   if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
     edit->setText(qt_text(text));
     // The bytes, for text_of while the text stays as set (a path).
@@ -127,12 +127,12 @@ void Tutil::list_refresh() { LsFilelistView_util->refresh(); }
 
 void Tutil::set_list_multi_select(bool multi) { LsFilelistView_util->setMultiSelect(multi); }
 
-void Tutil::load_picture(std::string_view control, std::string_view path) {
-  if (auto* view = findChild<PictureView*>(qt_text(control))) view->load(qt_text(path));
+void Tutil::load_picture(Control which, std::string_view path) {
+  if (auto* view = findChild<PictureView*>(qt_text(control_name(which)))) view->load(qt_text(path));
 }
 
-void Tutil::clear_picture(std::string_view control) {
-  if (auto* view = findChild<PictureView*>(qt_text(control))) view->clear();
+void Tutil::clear_picture(Control which) {
+  if (auto* view = findChild<PictureView*>(qt_text(control_name(which)))) view->clear();
 }
 
 void Tutil::set_picture_list(const std::vector<std::string>& paths) {
@@ -152,8 +152,8 @@ void Tutil::set_wait_cursor(bool waiting) {
     QApplication::restoreOverrideCursor();
 }
 
-void Tutil::set_active_page(std::string_view page) {
-  PageControl1->setCurrentWidget(control(page));
+void Tutil::set_active_page(Control page) {
+  PageControl1->setCurrentWidget(control(control_name(page)));
 }
 
 // Each entry keeps the record's path as bytes beside the text shown: a
@@ -206,8 +206,8 @@ void Tutil::set_found_list(const std::vector<std::string>& names) {
   for (const auto& name : names) ListBox3->addItem(qt_text(name));
 }
 
-std::string Tutil::text_of(std::string_view name) {
-  auto* edit = qobject_cast<QLineEdit*>(control(name));
+std::string Tutil::text_of(Control which) {
+  auto* edit = qobject_cast<QLineEdit*>(control(control_name(which)));
   if (!edit) return {};
   const QByteArray set = edit->property(text_bytes_property).toByteArray();
   if (!set.isNull() && qt_text(set.toStdString()) == edit->text()) return set.toStdString();

@@ -15,8 +15,8 @@ class QuietUi : public Ui {
     return buttons == Buttons::yes_no ? Answer::yes : Answer::ok;
   }
   void status(std::string_view) override {}
-  void set_enabled(std::string_view, bool) override {}
-  void set_text(std::string_view, std::string_view) override {}
+  void set_enabled(Control, bool) override {}
+  void set_text(Control, std::string_view) override {}
   void show_folder(std::string_view) override {}
   std::string list_directory() override { return {}; }
   std::string list_selected_item() override { return {}; }
@@ -28,19 +28,19 @@ class QuietUi : public Ui {
   void set_list_item_highlighted(int, bool) override {}
   void list_refresh() override {}
   void set_list_multi_select(bool) override {}
-  void load_picture(std::string_view, std::string_view) override {}
-  void clear_picture(std::string_view) override {}
+  void load_picture(Control, std::string_view) override {}
+  void clear_picture(Control) override {}
   void set_picture_list(const std::vector<std::string>&) override {}
   void set_progress_bar(int, int) override {}
   void set_wait_cursor(bool) override {}
-  void set_active_page(std::string_view) override {}
+  void set_active_page(Control) override {}
   void set_catalogue(const std::vector<std::string>&) override {}
   std::vector<std::string> catalogue() override { return {}; }
   bool catalogue_checked(int) override { return false; }
   void set_catalogue_checked(int, bool) override {}
   int catalogue_index() override { return -1; }
   void set_found_list(const std::vector<std::string>&) override {}
-  std::string text_of(std::string_view) override { return {}; }
+  std::string text_of(Control) override { return {}; }
   std::optional<std::string> run_chooser(std::string_view,
                                          const std::vector<std::string>&) override {
     return std::nullopt;

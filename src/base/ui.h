@@ -36,6 +36,124 @@ struct Question {
   Buttons buttons = Buttons::yes_no;
 };
 
+// The controls the engine reads and sets, keyed by their object names
+// ("SpeedButton7", "edit_unzip", ...), so that the compiler checks them;
+// util is the main window itself, TabSheet1 to TabSheet3 the pages.
+enum class Control {
+  AdvImage1,
+  AdvImage2,
+  AdvImage3,
+  BitBtn1,
+  Btn1LevelUp,
+  BtnRefresh,
+  Edit1,
+  Edit2,
+  Edit3,
+  FlatButton1,
+  FlatButton2,
+  FlatButton3,
+  LsFilelistView_util,
+  SpeedButton1,
+  SpeedButton2,
+  SpeedButton3,
+  SpeedButton5,
+  SpeedButton6,
+  SpeedButton7,
+  SpeedButton8,
+  SpeedButton9,
+  SpeedButton10,
+  SpeedButton11,
+  SpeedButton12,
+  SpeedButton40,
+  TabSheet1,
+  TabSheet2,
+  TabSheet3,
+  e_fs_path,
+  edit_download,
+  edit_unzip,
+  fs2002x,
+  fs2004x,
+  prompt,
+  util,
+};
+
+// The control's object name, as the window's widgets carry it.
+constexpr std::string_view control_name(Control control) {
+  switch (control) {
+    case Control::AdvImage1:
+      return "AdvImage1";
+    case Control::AdvImage2:
+      return "AdvImage2";
+    case Control::AdvImage3:
+      return "AdvImage3";
+    case Control::BitBtn1:
+      return "BitBtn1";
+    case Control::Btn1LevelUp:
+      return "Btn1LevelUp";
+    case Control::BtnRefresh:
+      return "BtnRefresh";
+    case Control::Edit1:
+      return "Edit1";
+    case Control::Edit2:
+      return "Edit2";
+    case Control::Edit3:
+      return "Edit3";
+    case Control::FlatButton1:
+      return "FlatButton1";
+    case Control::FlatButton2:
+      return "FlatButton2";
+    case Control::FlatButton3:
+      return "FlatButton3";
+    case Control::LsFilelistView_util:
+      return "LsFilelistView_util";
+    case Control::SpeedButton1:
+      return "SpeedButton1";
+    case Control::SpeedButton2:
+      return "SpeedButton2";
+    case Control::SpeedButton3:
+      return "SpeedButton3";
+    case Control::SpeedButton5:
+      return "SpeedButton5";
+    case Control::SpeedButton6:
+      return "SpeedButton6";
+    case Control::SpeedButton7:
+      return "SpeedButton7";
+    case Control::SpeedButton8:
+      return "SpeedButton8";
+    case Control::SpeedButton9:
+      return "SpeedButton9";
+    case Control::SpeedButton10:
+      return "SpeedButton10";
+    case Control::SpeedButton11:
+      return "SpeedButton11";
+    case Control::SpeedButton12:
+      return "SpeedButton12";
+    case Control::SpeedButton40:
+      return "SpeedButton40";
+    case Control::TabSheet1:
+      return "TabSheet1";
+    case Control::TabSheet2:
+      return "TabSheet2";
+    case Control::TabSheet3:
+      return "TabSheet3";
+    case Control::e_fs_path:
+      return "e_fs_path";
+    case Control::edit_download:
+      return "edit_download";
+    case Control::edit_unzip:
+      return "edit_unzip";
+    case Control::fs2002x:
+      return "fs2002x";
+    case Control::fs2004x:
+      return "fs2004x";
+    case Control::prompt:
+      return "prompt";
+    case Control::util:
+      return "util";
+  }
+  return {};
+}
+
 class Ui {
  public:
   virtual ~Ui() = default;
@@ -52,10 +170,8 @@ class Ui {
   // What StatusBar1 shows now; nothing where that cannot be told.
   virtual std::optional<std::string> status_text() { return std::nullopt; }
 
-  // Controls by their object names ("SpeedButton7", "edit_unzip", ...);
-  // "util" is the main window itself.
-  virtual void set_enabled(std::string_view control, bool enabled) = 0;
-  virtual void set_text(std::string_view control, std::string_view text) = 0;
+  virtual void set_enabled(Control control, bool enabled) = 0;
+  virtual void set_text(Control control, std::string_view text) = 0;
 
   // The file list LsFilelistView_util. Items are counted in display order;
   // each has its full path, caption and highlighted state.
@@ -75,10 +191,10 @@ class Ui {
   virtual void set_list_item_tooltip(int /*index*/, std::string_view /*text*/) {}
   virtual void set_list_multi_select(bool multi) = 0;
 
-  // Picture controls ("AdvImage1", "AdvImage2", "AdvImage3") and the picture
-  // list ListBox1.
-  virtual void load_picture(std::string_view control, std::string_view path) = 0;
-  virtual void clear_picture(std::string_view control) = 0;
+  // Picture controls (AdvImage1, AdvImage2, AdvImage3) and the picture list
+  // ListBox1.
+  virtual void load_picture(Control control, std::string_view path) = 0;
+  virtual void clear_picture(Control control) = 0;
   virtual void set_picture_list(const std::vector<std::string>& paths) = 0;
 
   // ProgressBar1.
@@ -87,8 +203,8 @@ class Ui {
   // The hourglass over the whole program during long work.
   virtual void set_wait_cursor(bool waiting) = 0;
 
-  // Makes a page of PageControl1 ("TabSheet1", ...) the active one.
-  virtual void set_active_page(std::string_view page) = 0;
+  // Makes a page of PageControl1 (TabSheet1, ...) the active one.
+  virtual void set_active_page(Control page) = 0;
 
   // The catalogue ListBox2: entries are kept sorted without regard to case,
   // each one unchecked.
@@ -102,8 +218,8 @@ class Ui {
   virtual int catalogue_index() = 0;
   // ListBox3: the names found by the last search, shown in the given order.
   virtual void set_found_list(const std::vector<std::string>& names) = 0;
-  // The text of a one-line text box ("Edit3", ...).
-  virtual std::string text_of(std::string_view control) = 0;
+  // The text of a one-line text box (Edit3, ...).
+  virtual std::string text_of(Control control) = 0;
 
   // Shows the chooser Form2 modally with this caption and its folder tree
   // enabled; the selected folder (no trailing separator) when it ends with

@@ -63,17 +63,17 @@ void LsFilelistView_utilClick(Shared& shared, Ui& ui) {
   const bool folder = platform::folder_exists(selected);
   const bool zip = window_takes_archive(selected);
 
-  ui.set_enabled("SpeedButton5",
+  ui.set_enabled(Control::SpeedButton5,
                  !parent && !drive && zip && same_path(directory, shared.download_path));
 
   if (!parent && !drive && folder) {
     // A package of thousands of files takes a while to measure.
     const WaitCursor waiting(ui);
-    ui.set_text("Edit1", selection_size_text(ui));
+    ui.set_text(Control::Edit1, selection_size_text(ui));
     if (!same_path(directory, shared.unzip_path)) return;
-    ui.set_enabled("SpeedButton7", true);
-    ui.clear_picture("AdvImage3");
-    ui.clear_picture("AdvImage1");
+    ui.set_enabled(Control::SpeedButton7, true);
+    ui.clear_picture(Control::AdvImage3);
+    ui.clear_picture(Control::AdvImage1);
     ui.status("");
     show_package_pictures(shared, ui);
     check_already_installed(shared, ui);
@@ -81,10 +81,10 @@ void LsFilelistView_utilClick(Shared& shared, Ui& ui) {
     tell_check_findings(shared, ui, selected);
     return;
   }
-  ui.set_text("Edit1", "");
-  ui.set_enabled("SpeedButton7", false);
-  ui.clear_picture("AdvImage1");
-  ui.clear_picture("AdvImage3");
+  ui.set_text(Control::Edit1, "");
+  ui.set_enabled(Control::SpeedButton7, false);
+  ui.clear_picture(Control::AdvImage1);
+  ui.clear_picture(Control::AdvImage3);
   ui.set_picture_list({});
 }
 

@@ -206,7 +206,7 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
     shared.abort_flag = 0;
     shared.install_report.clear();
     shared.other_records.reset();
-    ui.set_enabled("SpeedButton7", false);
+    ui.set_enabled(Control::SpeedButton7, false);
     InstallResult result = InstallResult::not_installed;
     bool stop = false;
     // Only package folders are installed: the finder would search a file
@@ -235,7 +235,7 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
           ui.progress_animation(Animation::copy_files);
           ui.progress_start();
           ui.progress_show();
-          ui.set_enabled("util", false);
+          ui.set_enabled(Control::util, false);
           working = true;
         }
         ui.progress_caption("copy into " + tag);
@@ -304,11 +304,11 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
     ui.status(text);
   }
   ui.progress_close();
-  ui.set_enabled("util", true);
+  ui.set_enabled(Control::util, true);
   if (working) ui.set_wait_cursor(false);
   refresh_catalogue(shared, ui);
-  ui.set_text("Edit2", free_space_text(shared));
-  ui.clear_picture("AdvImage1");
+  ui.set_text(Control::Edit2, free_space_text(shared));
+  ui.clear_picture(Control::AdvImage1);
   ui.set_picture_list({});
 }
 

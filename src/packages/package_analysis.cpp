@@ -68,7 +68,7 @@ void check_already_installed(Shared& shared, Ui& ui) {
     ui.status(" Install not finished: Install to FS completes it");
     return;
   }
-  if (!ui.prompt_checked()) ui.set_enabled("SpeedButton7", false);
+  if (!ui.prompt_checked()) ui.set_enabled(Control::SpeedButton7, false);
   ui.status(" Already installed!");
 }
 
@@ -79,11 +79,11 @@ void check_executable(Shared& shared, Ui& ui) {
   shared.FindFile1.FileMask = "*.exe";
   if (search_package(shared, package) == 0) return;
   ui.status("This airplane use an executable for the installation !");
-  if (!ui.prompt_checked()) ui.set_enabled("SpeedButton7", false);
+  if (!ui.prompt_checked()) ui.set_enabled(Control::SpeedButton7, false);
 }
 
 void SpeedButton12Click(Shared& shared, Ui& ui) {
-  ui.set_enabled("SpeedButton7", false);
+  ui.set_enabled(Control::SpeedButton7, false);
   if (!same_path(ui.list_directory(), shared.unzip_path)) return;
   ui.set_wait_cursor(true);
   const bool multi = ui.prompt_checked();

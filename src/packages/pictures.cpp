@@ -40,27 +40,27 @@ void show_package_pictures(Shared& shared, Ui& ui) {
   }
   ui.set_picture_list(pictures);
   if (pictures.empty()) {
-    ui.clear_picture("AdvImage3");
-    ui.clear_picture("AdvImage1");
+    ui.clear_picture(Control::AdvImage3);
+    ui.clear_picture(Control::AdvImage1);
     return;
   }
-  ui.load_picture("AdvImage1", pictures.front());
-  ui.load_picture("AdvImage3", pictures.front());
+  ui.load_picture(Control::AdvImage1, pictures.front());
+  ui.load_picture(Control::AdvImage3, pictures.front());
 }
 
 void show_record_picture(Shared& shared, Ui& ui, const std::string& folder) {
   // The finder would keep searching its previous folder.
   if (!platform::folder_exists(folder)) {
-    ui.clear_picture("AdvImage2");
+    ui.clear_picture(Control::AdvImage2);
     return;
   }
   shared.FindFile1.setPath(folder);
   search_pictures(shared, "*.jpg");
   if (shared.Memo2.empty()) search_pictures(shared, "*.gif");
   if (shared.Memo2.empty())
-    ui.clear_picture("AdvImage2");
+    ui.clear_picture(Control::AdvImage2);
   else
-    ui.load_picture("AdvImage2", shared.Memo2.front());
+    ui.load_picture(Control::AdvImage2, shared.Memo2.front());
 }
 
 }  // namespace wingstow

@@ -18,9 +18,10 @@
 namespace wingstow {
 namespace {
 
-constexpr std::array<std::string_view, 9> guarded_controls = {
-    "SpeedButton40", "SpeedButton9", "SpeedButton6", "Btn1LevelUp", "BtnRefresh",
-    "SpeedButton5",  "FlatButton1",  "FlatButton2",  "FlatButton3"};
+constexpr std::array<Control, 9> guarded_controls = {
+    Control::SpeedButton40, Control::SpeedButton9, Control::SpeedButton6,
+    Control::Btn1LevelUp,   Control::BtnRefresh,   Control::SpeedButton5,
+    Control::FlatButton1,   Control::FlatButton2,  Control::FlatButton3};
 constexpr int bar_maximum = 10001;
 
 void set_guarded(Ui& ui, bool enabled) {
@@ -67,7 +68,7 @@ UnzipResult unzip_one(Shared& shared, Ui& ui, ZipMaster& zip, const std::string&
                Buttons::ok);
     return UnzipResult::failed;
   }
-  ui.set_enabled("SpeedButton10", true);
+  ui.set_enabled(Control::SpeedButton10, true);
   zip.setZipFileName(archive);
   const std::string folder = shared.unzip_path + package_name_for_archive(archive);
   const std::string marker = folder + platform::sep + unzip_marker;
@@ -141,7 +142,7 @@ void unzip_archives(Shared& shared, Ui& ui, ZipMaster& zip,
     ~Restore() {
       set_guarded(ui, true);
       ui.set_wait_cursor(false);
-      ui.set_enabled("SpeedButton10", false);
+      ui.set_enabled(Control::SpeedButton10, false);
     }
   } restore{ui};
   UnzipCounts counts;
@@ -191,7 +192,7 @@ void SpeedButton5Click(Shared& shared, Ui& ui, ZipMaster& zip) {
 }
 
 void SpeedButton10Click(Shared& shared, Ui& ui, ZipMaster& zip) {
-  ui.set_enabled("SpeedButton10", false);
+  ui.set_enabled(Control::SpeedButton10, false);
   zip.Cancel();
   shared.unzip_cancel_flag = 1;
 }

@@ -48,19 +48,19 @@ void update_delete_button(Ui& ui) {
   const int count = catalogue_count(ui);
   bool any = false;
   for (int i = 0; i < count && !any; ++i) any = ui.catalogue_checked(i);
-  ui.set_enabled("SpeedButton8", any);
+  ui.set_enabled(Control::SpeedButton8, any);
 }
 
 void SpeedButton2Click(Ui& ui) {
   if (catalogue_count(ui) == 0) return;
   check_all(ui, true);
-  ui.set_enabled("SpeedButton8", true);
+  ui.set_enabled(Control::SpeedButton8, true);
 }
 
 void SpeedButton3Click(Ui& ui) {
   if (catalogue_count(ui) == 0) return;
   check_all(ui, false);
-  ui.set_enabled("SpeedButton8", false);
+  ui.set_enabled(Control::SpeedButton8, false);
 }
 
 void ListBox2ClickCheck(Ui& ui) { update_delete_button(ui); }
@@ -77,11 +77,11 @@ void ListBox2Click(Shared& shared, Ui& ui) {
 }
 
 void Edit3Change(Ui& ui) {
-  if (ui.text_of("Edit3").empty()) {
-    ui.set_enabled("SpeedButton1", false);
+  if (ui.text_of(Control::Edit3).empty()) {
+    ui.set_enabled(Control::SpeedButton1, false);
     ui.set_found_list({});
   } else {
-    ui.set_enabled("SpeedButton1", true);
+    ui.set_enabled(Control::SpeedButton1, true);
   }
 }
 
@@ -92,7 +92,7 @@ void SpeedButton1Click(Shared& shared, Ui& ui) {
       tag.empty() ? std::string()
                   : platform::resolve(shared.program_folder + "unzip_" + tag) + platform::sep;
   ui.set_found_list({});
-  const std::string wanted = ascii_lower(ui.text_of("Edit3"));
+  const std::string wanted = ascii_lower(ui.text_of(Control::Edit3));
   const auto entries = ui.catalogue();
   std::vector<std::string> found;
   const auto records = search_records(shared, folder, shared.Memo1);

@@ -535,10 +535,10 @@ bool remove_records(Shared& shared, Ui& ui, const std::vector<std::string>& reco
     for (std::size_t i = 0; i < records.size(); ++i) {
       const std::string& record = records[i];
       ui.progress_caption("delete " + record + " <---- " + tag);
-      ui.set_enabled("SpeedButton8", false);
+      ui.set_enabled(Control::SpeedButton8, false);
       ui.set_wait_cursor(true);
       waiting = true;
-      ui.set_enabled("util", false);
+      ui.set_enabled(Control::util, false);
 
       if (!run) run.emplace(RecordIndex::load(shared.unzip_path), shared);
       RecordRemoval removal(shared, ui, record, *run);
@@ -550,8 +550,8 @@ bool remove_records(Shared& shared, Ui& ui, const std::vector<std::string>& reco
       waiting = false;
       ui.progress_stop();
       ui.list_refresh();
-      ui.set_text("Edit2", free_space_text(shared));
-      ui.clear_picture("AdvImage2");
+      ui.set_text(Control::Edit2, free_space_text(shared));
+      ui.clear_picture(Control::AdvImage2);
       if (done) done(i, !stayed);
     }
     refresh_catalogue(shared, ui);
@@ -568,11 +568,11 @@ bool remove_records(Shared& shared, Ui& ui, const std::vector<std::string>& reco
     ui.progress_stop();
     refresh_catalogue(shared, ui);
     ui.progress_close();
-    ui.set_enabled("util", true);
+    ui.set_enabled(Control::util, true);
     throw;
   }
   ui.progress_close();
-  ui.set_enabled("util", true);
+  ui.set_enabled(Control::util, true);
   return true;
 }
 

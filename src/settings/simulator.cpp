@@ -17,17 +17,21 @@ constexpr std::array<std::string_view, 4> working_folders = {"download_fs2002", 
                                                              "unzip_fs2002", "unzip_fs2004"};
 
 // Controls that only make sense once the simulator's folder is known.
-constexpr std::array<std::string_view, 8> browse_controls = {
-    "LsFilelistView_util", "FlatButton1", "FlatButton2", "FlatButton3", "fs2002x", "fs2004x",
-    "BtnRefresh",          "Btn1LevelUp"};
-constexpr std::array<std::string_view, 6> command_controls = {
-    "prompt", "SpeedButton11", "SpeedButton12", "SpeedButton1", "SpeedButton2", "SpeedButton3"};
-constexpr std::array<std::string_view, 10> locked_while_choosing = {
-    "LsFilelistView_util", "SpeedButton5", "SpeedButton7", "SpeedButton8", "SpeedButton10",
-    "BtnRefresh",          "Btn1LevelUp",  "FlatButton1",  "FlatButton2",  "FlatButton3"};
+constexpr std::array<Control, 8> browse_controls = {
+    Control::LsFilelistView_util, Control::FlatButton1, Control::FlatButton2,
+    Control::FlatButton3,         Control::fs2002x,     Control::fs2004x,
+    Control::BtnRefresh,          Control::Btn1LevelUp};
+constexpr std::array<Control, 6> command_controls = {Control::prompt,        Control::SpeedButton11,
+                                                     Control::SpeedButton12, Control::SpeedButton1,
+                                                     Control::SpeedButton2,  Control::SpeedButton3};
+constexpr std::array<Control, 10> locked_while_choosing = {
+    Control::LsFilelistView_util, Control::SpeedButton5,  Control::SpeedButton7,
+    Control::SpeedButton8,        Control::SpeedButton10, Control::BtnRefresh,
+    Control::Btn1LevelUp,         Control::FlatButton1,   Control::FlatButton2,
+    Control::FlatButton3};
 
 template <std::size_t N>
-void set_all(Ui& ui, const std::array<std::string_view, N>& controls, bool enabled) {
+void set_all(Ui& ui, const std::array<Control, N>& controls, bool enabled) {
   for (auto control : controls) ui.set_enabled(control, enabled);
 }
 
@@ -74,8 +78,8 @@ bool accept_fs_path(Shared& shared, Ui& ui, const std::string& folder) {
   }
   shared.fs_path = folder;
   refresh_catalogue(shared, ui);
-  ui.set_text("edit_download", shared.download_path);
-  ui.set_text("edit_unzip", shared.unzip_path);
+  ui.set_text(Control::edit_download, shared.download_path);
+  ui.set_text(Control::edit_unzip, shared.unzip_path);
   ui.show_folder(shared.unzip_path);
   set_all(ui, browse_controls, true);
   return true;
@@ -100,8 +104,8 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
     // Spelled as on disk, so that the file list's folder compares equal.
     shared.download_path = working_folder(shared, "download_fs" + year);
     shared.unzip_path = working_folder(shared, "unzip_fs" + year);
-    ui.set_text("edit_download", shared.download_path);
-    ui.set_text("edit_unzip", shared.unzip_path);
+    ui.set_text(Control::edit_download, shared.download_path);
+    ui.set_text(Control::edit_unzip, shared.unzip_path);
   }
 
   shared.fs_path =
@@ -110,11 +114,11 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
   // without its separator would send "FS9" + "gauges" beside the simulator.
   if (platform::folder_exists(shared.fs_path))
     shared.fs_path = platform::with_trailing_separator(shared.fs_path);
-  ui.set_text("e_fs_path", shared.fs_path);
+  ui.set_text(Control::e_fs_path, shared.fs_path);
 
   if (platform::folder_exists(shared.fs_path) && accept_fs_path(shared, ui, shared.fs_path)) {
-    ui.set_text("Edit2", free_space_text(shared));
-    ui.set_active_page("TabSheet1");
+    ui.set_text(Control::Edit2, free_space_text(shared));
+    ui.set_active_page(Control::TabSheet1);
     set_all(ui, command_controls, true);
     ui.status(ready_status(shared, tag));
     return;
@@ -138,15 +142,15 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
   const std::string chosen = platform::with_trailing_separator(*selected);
   if (chosen == shared.settings_file.read(settings_section, other_key, settings_default)) {
     ui.message(MessageKind::warning, "Path already used !, choose the right one", Buttons::ok);
-    ui.set_enabled("BitBtn1", false);
+    ui.set_enabled(Control::BitBtn1, false);
     return;
   }
 
-  ui.set_enabled("BitBtn1", false);
+  ui.set_enabled(Control::BitBtn1, false);
   if (!accept_fs_path(shared, ui, chosen)) return;
-  ui.set_text("e_fs_path", chosen);
+  ui.set_text(Control::e_fs_path, chosen);
   set_all(ui, command_controls, true);
-  ui.set_text("Edit2", free_space_text(shared));
+  ui.set_text(Control::Edit2, free_space_text(shared));
   ui.status(ready_status(shared, tag));
 }
 

@@ -65,6 +65,19 @@ class MainWindowTest : public QObject {
     recorder = test::RecordingUi();
   }
 
+  // The engine names controls by an enum: each one is a widget of the window
+  // under that object name (util is the window itself).
+  void everyControlTheEngineNamesIsInTheWindow() {
+    Tutil w(program, &recorder);
+    for (int i = 0; i <= static_cast<int>(Control::util); ++i) {
+      const auto control = static_cast<Control>(i);
+      const QString name = QString::fromUtf8(control_name(control).data(),
+                                             static_cast<qsizetype>(control_name(control).size()));
+      if (control == Control::util) continue;
+      QVERIFY2(w.findChild<QWidget*>(name), qPrintable(name));
+    }
+  }
+
   void controlsAsTheWindowOpens() {
     Tutil w(program, &recorder);
     QCOMPARE(w.windowTitle(), QString("  Fs2002 - Fs2004 Wingstow/uninstaller"));

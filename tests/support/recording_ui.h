@@ -58,11 +58,12 @@ class RecordingUi : public Ui {
   std::optional<std::string> status_text() override {
     return statuses.empty() ? std::string() : statuses.back();
   }
-  void set_enabled(std::string_view control, bool on) override {
-    enabled[std::string(control)] = on;
+  // Kept by the controls' object names, as the tests ask for them.
+  void set_enabled(Control control, bool on) override {
+    enabled[std::string(control_name(control))] = on;
   }
-  void set_text(std::string_view control, std::string_view text) override {
-    texts[std::string(control)] = std::string(text);
+  void set_text(Control control, std::string_view text) override {
+    texts[std::string(control_name(control))] = std::string(text);
   }
   // The file list, read from the disk like the real one: " Parent" first,
   // then folders, then files, each sorted without regard to case.
@@ -106,16 +107,18 @@ class RecordingUi : public Ui {
   std::vector<std::string> picture_list;
   std::vector<std::pair<int, int>> progress_bar;  // (maximum, position) as set
   std::vector<bool> wait_cursor;
-  void load_picture(std::string_view control, std::string_view path) override {
-    pictures[std::string(control)] = std::string(path);
+  void load_picture(Control control, std::string_view path) override {
+    pictures[std::string(control_name(control))] = std::string(path);
   }
-  void clear_picture(std::string_view control) override { pictures[std::string(control)].clear(); }
+  void clear_picture(Control control) override {
+    pictures[std::string(control_name(control))].clear();
+  }
   void set_picture_list(const std::vector<std::string>& paths) override { picture_list = paths; }
   void set_progress_bar(int maximum, int position) override {
     progress_bar.emplace_back(maximum, position);
   }
   void set_wait_cursor(bool waiting) override { wait_cursor.push_back(waiting); }
-  void set_active_page(std::string_view page) override { pages.emplace_back(page); }
+  void set_active_page(Control page) override { pages.emplace_back(control_name(page)); }
   void set_catalogue(const std::vector<std::string>& entries) override {
     catalogue_entries = entries;
     checked.clear();
@@ -135,8 +138,8 @@ class RecordingUi : public Ui {
   int catalogue_index() override { return catalogue_selected; }
   void set_found_list(const std::vector<std::string>& names) override { found_list = names; }
   // The texts set by the engine or by the test ("Edit3").
-  std::string text_of(std::string_view control) override {
-    auto it = texts.find(std::string(control));
+  std::string text_of(Control control) override {
+    auto it = texts.find(std::string(control_name(control)));
     return it == texts.end() ? std::string() : it->second;
   }
   std::optional<std::string> run_chooser(std::string_view caption,
