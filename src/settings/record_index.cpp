@@ -10,25 +10,39 @@
 
 namespace wingstow {
 
-std::vector<std::string> record_candidates(const std::string& unzip_path) {
-  std::vector<std::string> records;
-  if (unzip_path.empty()) return records;
+namespace {
+
+struct TextFile {
+  std::string path;
+  bool link = false;
+};
+
+// The "*.txt" regular files directly in the unzip folder, links among them
+// (followed only to tell their kind), in the listing's order.
+std::vector<TextFile> text_files(const std::string& unzip_path) {
+  std::vector<TextFile> files;
+  if (unzip_path.empty()) return files;
   for (const auto& entry :
        platform::find_entries(unzip_path, "*.txt", platform::attr_archive, platform::Detail::kinds))
-    if (!entry.link && (entry.attributes & platform::attr_archive))
-      records.push_back(unzip_path + entry.name);
+    if (entry.attributes & platform::attr_archive)
+      files.push_back({unzip_path + entry.name, entry.link});
+  return files;
+}
+
+}  // namespace
+
+std::vector<std::string> record_candidates(const std::string& unzip_path) {
+  std::vector<std::string> records;
+  for (auto& file : text_files(unzip_path))
+    if (!file.link) records.push_back(std::move(file.path));
   return records;
 }
 
 RecordFolder list_records(const std::string& unzip_path) {
   RecordFolder folder;
-  if (unzip_path.empty()) return folder;
-  for (const auto& entry : platform::find_entries(unzip_path, "*.txt", platform::attr_archive,
-                                                  platform::Detail::kinds)) {
-    if (!(entry.attributes & platform::attr_archive)) continue;
-    std::string record = unzip_path + entry.name;
+  for (auto& [record, link] : text_files(unzip_path)) {
     // Nothing is read through it: where it leads is no record of this folder.
-    if (entry.link) {
+    if (link) {
       folder.not_records.push_back(
           {record, record + " is a symbolic link, which is not followed: it is not a record"});
       continue;
@@ -198,41 +212,35 @@ void RecordIndex::forget(const std::string& record) {
   paths_of_[id].clear();
 }
 
-std::optional<RecordIndex::Cover> RecordIndex::cover(std::string_view path,
-                                                     std::string_view below) const {
+const RecordIndex::PathEntry* RecordIndex::deepest_line(std::string_view path,
+                                                        std::string_view below) const {
   const std::string key = record_key(path);
   const std::string floor = platform::with_trailing_separator(record_key(below));
-  if (!key.starts_with(floor) || key.size() == floor.size()) return std::nullopt;
-  const auto covers = [&](std::string_view at) -> std::optional<Cover> {
+  if (!key.starts_with(floor) || key.size() == floor.size()) return nullptr;
+  const auto listed = [&](std::string_view at) -> const PathEntry* {
     const auto found = paths_.find(std::string(at));
-    if (found == paths_.end() || found->second.records == 0) return std::nullopt;
-    // Spelled as asked where the key is the path's own letters.
-    const bool same = path.size() >= at.size() && record_key(path.substr(0, at.size())) == at;
-    return Cover{same ? std::string(path.substr(0, at.size())) : found->first, owners(at)};
+    return found == paths_.end() || found->second.records == 0 ? nullptr : &*found;
   };
-  if (auto found = covers(key)) return found;
+  if (const auto* found = listed(key)) return found;
   for (const auto folder : folders_above(key)) {
     if (folder.size() < floor.size()) break;
-    if (auto found = covers(folder)) return found;
+    if (const auto* found = listed(folder)) return found;
   }
-  return std::nullopt;
+  return nullptr;
+}
+
+std::optional<RecordIndex::Cover> RecordIndex::cover(std::string_view path,
+                                                     std::string_view below) const {
+  const PathEntry* found = deepest_line(path, below);
+  if (!found) return std::nullopt;
+  const std::string_view at = found->first;
+  // Spelled as asked where the key is the path's own letters.
+  const bool same = path.size() >= at.size() && record_key(path.substr(0, at.size())) == at;
+  return Cover{same ? std::string(path.substr(0, at.size())) : found->first, owners(at)};
 }
 
 bool RecordIndex::covered(std::string_view path, std::string_view below) const {
-  const std::string key = record_key(path);
-  std::string floor = record_key(below);
-  if (floor.back() != platform::sep) floor += platform::sep;
-  if (!key.starts_with(floor) || key.size() == floor.size()) return false;
-  const auto lists = [&](std::string_view at) {
-    const auto found = paths_.find(std::string(at));
-    return found != paths_.end() && found->second.records != 0;
-  };
-  if (lists(key)) return true;
-  for (const auto folder : folders_above(key)) {
-    if (folder.size() < floor.size()) break;
-    if (lists(folder)) return true;
-  }
-  return false;
+  return deepest_line(path, below) != nullptr;
 }
 
 std::size_t RecordIndex::count_inside(std::string_view folder) const {

@@ -100,6 +100,8 @@ class RecordIndex {
   void add_line(Id id, std::string_view line);
   void end_record(Id id);
   void abandon_record(Id id);
+  // The entry of the deepest line at path or above it, no higher than below.
+  const PathEntry* deepest_line(std::string_view path, std::string_view below) const;
   bool lists(Id id, const PathEntry* entry) const;
 
   // Records by number; a forgotten record keeps its number with no paths.

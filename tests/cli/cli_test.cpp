@@ -22,7 +22,7 @@
 #include "settings/record.h"
 #include "settings/simulator.h"
 #include "support/simulator_fixture.h"
-#include "support/special_files.h"
+#include "support/odd_entries.h"
 #include "support/zip_builder.h"
 
 namespace wingstow {

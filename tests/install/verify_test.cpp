@@ -16,7 +16,7 @@
 
 #include "install/install_fixture.h"
 #include "settings/record.h"
-#include "support/special_files.h"
+#include "support/odd_entries.h"
 
 namespace wingstow {
 namespace {

@@ -4,7 +4,7 @@
 #include "platform/error.h"
 #include "platform/ini_file.h"
 #include "platform/single_instance.h"
-#include "support/special_files.h"
+#include "support/odd_entries.h"
 #include "support/temp_tree.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "platform/atomic_file.h"
 #include "platform/faults.h"
 #include "platform/regular_file.h"
-#include "support/special_files.h"
+#include "support/odd_entries.h"
 #include "support/temp_tree.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "platform/trash.h"
 
-#include "support/special_files.h"
+#include "support/odd_entries.h"
 #include "support/temp_tree.h"
 
 #include <gtest/gtest.h>

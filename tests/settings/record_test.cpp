@@ -13,7 +13,7 @@
 #include "platform/error.h"
 #include "platform/faults.h"
 #include "settings/shared.h"
-#include "support/special_files.h"
+#include "support/odd_entries.h"
 #include "support/temp_tree.h"
 
 namespace wingstow {

@@ -1,4 +1,4 @@
-#include "support/special_files.h"
+#include "support/odd_entries.h"
 
 #include "support/temp_tree.h"
 
