@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/quiet_ui.h"
+#include "base/ui.h"
 
 namespace wingstow::bench {
 
@@ -25,11 +25,47 @@ using wingstow::MessageKind;
 
 // A user who says yes to everything and watches nothing: the file list holds
 // the one archive to unzip, the catalogue the records to remove.
-class YesUi : public wingstow::QuietUi {
+class YesUi : public wingstow::Ui {
  public:
-  Answer message(MessageKind kind, std::string_view text, Buttons buttons) override {
+  using Control = wingstow::Control;
+  using Animation = wingstow::Animation;
+
+  Answer message(MessageKind, std::string_view text, Buttons buttons) override {
     messages.emplace_back(text);
-    return QuietUi::message(kind, text, buttons);
+    return buttons == Buttons::yes_no ? Answer::yes : Answer::ok;
+  }
+  void status(std::string_view) override {}
+  void set_progress_bar(int, int) override {}
+  void set_wait_cursor(bool) override {}
+  void progress_animation(Animation) override {}
+  void progress_start() override {}
+  void progress_stop() override {}
+  void progress_caption(std::string_view) override {}
+  void progress_show() override {}
+  void progress_close() override {}
+  std::optional<std::string> input_text(std::string_view, std::string_view, bool) override {
+    return std::nullopt;
+  }
+  void pump() override {}
+  void process_messages() override {}
+  bool prompt_checked() override { return false; }
+
+  void set_enabled(Control, bool) override {}
+  void set_text(Control, std::string_view) override {}
+  void show_folder(std::string_view) override {}
+  void set_list_item_caption(int, std::string_view) override {}
+  void list_refresh() override {}
+  void set_list_multi_select(bool) override {}
+  void load_picture(Control, std::string_view) override {}
+  void clear_picture(Control) override {}
+  void set_picture_list(const std::vector<std::string>&) override {}
+  void set_active_page(Control) override {}
+  int catalogue_index() override { return -1; }
+  void set_found_list(const std::vector<std::string>&) override {}
+  std::string text_of(Control) override { return {}; }
+  std::optional<std::string> run_chooser(std::string_view,
+                                         const std::vector<std::string>&) override {
+    return std::nullopt;
   }
   std::string list_directory() override { return list_folder; }
   std::string list_selected_item() override { return list_item; }

@@ -39,6 +39,8 @@
 #include "base/find_file.h"
 #include "base/ui.h"
 #include "bench_support.h"
+#include "commands/catalogue.h"
+#include "commands/package_buttons.h"
 #include "install/install_aircraft.h"
 #include "packages/unzip.h"
 #include "packages/zip_master.h"

@@ -17,7 +17,7 @@ set(below_removal platform base settings packages install)
 set(below_check platform base settings packages install)
 set(below_commands platform base settings packages install removal check)
 set(below_widgets platform)
-set(below_cli platform base settings packages install removal check commands)
+set(below_cli platform base settings packages install removal check)
 set(below_app platform base settings packages install removal check commands widgets)
 set(folders platform base settings packages install removal check commands widgets cli app)
 

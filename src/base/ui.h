@@ -1,40 +1,18 @@
 #pragma once
 
-// The engine's only way to the user. The main window implements it with real
-// widgets and message boxes; tests implement it with a recorder.
+// The main window's own state as the window commands read and set it: its
+// controls, the file list, the pictures, the catalogue and the chooser. A Ui
+// is that window together with the feedback every command gives; the main
+// window implements it with real widgets, the tests with a recorder.
 
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/feedback.h"
+
 namespace wingstow {
-
-enum class MessageKind {
-  warning,
-  error,
-  information,
-  confirmation,
-  plain,              // captioned with the application's title, one OK button
-  application_error,  // the default error handler's box: error icon, application title
-};
-
-enum class Buttons { ok, yes_no, ok_cancel };
-
-enum class Answer { ok, cancel, yes, no };
-
-enum class Animation { copy_files, delete_file };
-
-// A question of a command, with what it is about. A front end that asks
-// every question before the work begins (wingstow-cli) answers the engine's
-// own from those answers, matched by topic and subject whatever the words.
-struct Question {
-  std::string topic;    // one per kind of question
-  std::string subject;  // the package folder it is about; empty: the whole run
-  MessageKind kind = MessageKind::warning;
-  std::string text;
-  Buttons buttons = Buttons::yes_no;
-};
 
 // The controls the engine reads and sets, keyed by their object names
 // ("SpeedButton7", "edit_unzip", ...), so that the compiler checks them;
@@ -154,21 +132,9 @@ constexpr std::string_view control_name(Control control) {
   return {};
 }
 
-class Ui {
+class Window {
  public:
-  virtual ~Ui() = default;
-
-  virtual Answer message(MessageKind kind, std::string_view text, Buttons buttons) = 0;
-
-  // A question of the engine: a message box unless it was answered before.
-  virtual Answer ask(const Question& question) {
-    return message(question.kind, question.text, question.buttons);
-  }
-
-  // Simple text of StatusBar1.
-  virtual void status(std::string_view text) = 0;
-  // What StatusBar1 shows now; nothing where that cannot be told.
-  virtual std::optional<std::string> status_text() { return std::nullopt; }
+  virtual ~Window() = default;
 
   virtual void set_enabled(Control control, bool enabled) = 0;
   virtual void set_text(Control control, std::string_view text) = 0;
@@ -197,12 +163,6 @@ class Ui {
   virtual void clear_picture(Control control) = 0;
   virtual void set_picture_list(const std::vector<std::string>& paths) = 0;
 
-  // ProgressBar1.
-  virtual void set_progress_bar(int maximum, int position) = 0;
-
-  // The hourglass over the whole program during long work.
-  virtual void set_wait_cursor(bool waiting) = 0;
-
   // Makes a page of PageControl1 (TabSheet1, ...) the active one.
   virtual void set_active_page(Control page) = 0;
 
@@ -227,31 +187,11 @@ class Ui {
   // for this simulator, offered first, the first one already selected.
   virtual std::optional<std::string> run_chooser(std::string_view caption,
                                                  const std::vector<std::string>& found_roots) = 0;
+};
 
-  // The progress window Form1.
-  virtual void progress_animation(Animation animation) = 0;
-  virtual void progress_start() = 0;
-  virtual void progress_stop() = 0;
-  virtual void progress_caption(std::string_view caption) = 0;
-  virtual void progress_show() = 0;
-  virtual void progress_close() = 0;
-
-  // States the engine reads.
-  virtual bool prompt_checked() = 0;
-  virtual std::string simulator_tag() = 0;  // "fs2002", "fs2004" or empty
-
-  // Asks for a line of text in a modal box with OK and Cancel; nothing when
-  // cancelled. secret: the text is not shown as typed (passwords).
-  virtual std::optional<std::string> input_text(std::string_view caption, std::string_view prompt,
-                                                bool secret) = 0;
-
-  // Lets the window repaint and the animation play during long work, while
-  // user input stays blocked.
-  virtual void pump() = 0;
-
-  // Lets every pending window message run, user input included, so that a
-  // Cancel button can be pressed during long work.
-  virtual void process_messages() = 0;
+class Ui : public Feedback, public Window {
+ public:
+  Window* window() override { return this; }
 };
 
 // The highlighted entries of the file list, in list order: each one's index
@@ -261,7 +201,7 @@ struct ListSelection {
   std::vector<std::string> paths;
 };
 
-inline ListSelection highlighted_entries(Ui& ui) {
+inline ListSelection highlighted_entries(Window& ui) {
   ListSelection selection;
   for (int i = 0; i < ui.list_count(); ++i) {
     if (!ui.list_item_highlighted(i)) continue;

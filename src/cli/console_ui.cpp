@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <stdexcept>
 #include <utility>
 
 #include "platform/ascii_case.h"
@@ -15,11 +14,6 @@ namespace wingstow::cli {
 namespace {
 
 constexpr int bar_width = 30;
-
-[[noreturn]] void no_window(const char* what) {
-  throw std::logic_error(std::string("wingstow-cli has no window: the engine asked for ") + what +
-                         ", which a command must receive as its input instead");
-}
 
 std::string trimmed(const std::string& text) {
   const auto begin = text.find_first_not_of(" \t\r");
@@ -156,21 +150,6 @@ Answer ConsoleUi::ask_on_terminal(MessageKind kind, std::string_view question, B
 void ConsoleUi::status(std::string_view text) {
   statuses_.emplace_back(text);
   if (!settings_.quiet && !text.empty()) print(text, false);
-}
-
-std::string ConsoleUi::list_directory() { no_window("the file list's folder"); }
-std::string ConsoleUi::list_selected_item() { no_window("the file list's selected entry"); }
-int ConsoleUi::list_count() { no_window("the file list's entries"); }
-std::string ConsoleUi::list_item_path(int) { no_window("an entry of the file list"); }
-std::string ConsoleUi::list_item_caption(int) { no_window("a caption of the file list"); }
-bool ConsoleUi::list_item_highlighted(int) { no_window("the file list's highlighted entries"); }
-std::vector<std::string> ConsoleUi::catalogue() { no_window("the catalogue"); }
-bool ConsoleUi::catalogue_checked(int) { no_window("the catalogue's check marks"); }
-int ConsoleUi::catalogue_index() { no_window("the catalogue's selected entry"); }
-
-std::optional<std::string> ConsoleUi::run_chooser(std::string_view caption,
-                                                  const std::vector<std::string>&) {
-  no_window(("the folder chooser \"" + std::string(caption) + "\"").c_str());
 }
 
 void ConsoleUi::set_progress_bar(int maximum, int position) {

@@ -2,9 +2,8 @@
 
 // The engine's Ui on a terminal: messages on standard error with their kind,
 // questions answered by --yes or --no or asked on the terminal, a progress
-// bar when standard error is a terminal. The window's lists and pictures do
-// not exist here: what only changes them is ignored (as QuietUi does), and
-// reading them is a fault of the caller.
+// bar when standard error is a terminal. There is no window here: a command
+// gets its archives, packages and records as arguments.
 
 #include <cstdio>
 #include <map>
@@ -14,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/quiet_ui.h"
+#include "base/quiet_feedback.h"
 
 namespace wingstow::cli {
 
@@ -43,7 +42,7 @@ struct ConsoleSettings {
   std::FILE* err = stderr;
 };
 
-class ConsoleUi : public QuietUi {
+class ConsoleUi : public QuietFeedback {
  public:
   explicit ConsoleUi(ConsoleSettings settings);
   ~ConsoleUi() override;
@@ -75,20 +74,6 @@ class ConsoleUi : public QuietUi {
   Answer message(MessageKind kind, std::string_view text, Buttons buttons) override;
   Answer ask(const Question& question) override;
   void status(std::string_view text) override;
-
-  // The window's selections are no input here: a command gets its archives,
-  // packages and records as arguments.
-  std::string list_directory() override;
-  std::string list_selected_item() override;
-  int list_count() override;
-  std::string list_item_path(int index) override;
-  std::string list_item_caption(int index) override;
-  bool list_item_highlighted(int index) override;
-  std::vector<std::string> catalogue() override;
-  bool catalogue_checked(int index) override;
-  int catalogue_index() override;
-  std::optional<std::string> run_chooser(std::string_view caption,
-                                         const std::vector<std::string>& found_roots) override;
 
   void set_progress_bar(int maximum, int position) override;
   void progress_caption(std::string_view caption) override;

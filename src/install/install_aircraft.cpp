@@ -30,7 +30,7 @@ bool left_out_of_airplane(const std::string& name) {
 }
 
 // A package is installed once: its record tells it is there.
-bool refused_as_installed(Shared& shared, Ui& ui, const std::string& package_path, bool batch) {
+bool refused_as_installed(Shared& shared, Feedback& ui, const std::string& package_path, bool batch) {
   if (!record_exists(shared)) return false;
   if (install_unfinished(record_path(shared))) return false;  // resumed
   if (!batch)
@@ -211,7 +211,7 @@ struct PlannedCopy {
 
 class AircraftStep {
  public:
-  AircraftStep(Shared& shared, Ui& ui)
+  AircraftStep(Shared& shared, Feedback& ui)
       : shared_(shared),
         ui_(ui),
         record_(record_path(shared)),
@@ -408,7 +408,7 @@ class AircraftStep {
   };
 
   Shared& shared_;
-  Ui& ui_;
+  Feedback& ui_;
   const std::string record_;
   const RecordIndex& others_;
   StepRecord step_;
@@ -425,7 +425,7 @@ Question several_airplanes_question(const std::string& package_path) {
           "More than one airplane will be installed , Do you want to continue ? ", Buttons::yes_no};
 }
 
-void install_aircraft(Shared& shared, Ui& ui, const std::string& package_path) {
+void install_aircraft(Shared& shared, Feedback& ui, const std::string& package_path) {
   const std::string tag = ui.simulator_tag();
   const std::string package_name = last_path_part(package_path, 0);
   const bool batch = ui.prompt_checked();

@@ -7,6 +7,7 @@
 
 #include "base/find_file.h"
 #include "base/path_helpers.h"
+#include "base/ui.h"
 #include "install/install_steps.h"
 #include "install/ownership.h"
 #include "install/side_files.h"
@@ -74,7 +75,7 @@ std::string install_problems_text(const InstallReport& report, const std::string
   return text;
 }
 
-void report_install_problems(Shared& shared, Ui& ui, const std::string& package_path,
+void report_install_problems(Shared& shared, Feedback& ui, const std::string& package_path,
                              const std::string& stopped) {
   const InstallReport& report = shared.install_report;
   if (report.empty()) return;
@@ -98,7 +99,7 @@ void report_install_problems(Shared& shared, Ui& ui, const std::string& package_
   ui.message(stopped.empty() ? MessageKind::warning : MessageKind::error, text, Buttons::ok);
 }
 
-void check_free_space(Shared& shared, Ui& ui, const std::vector<std::string>& packages) {
+void check_free_space(Shared& shared, Feedback& ui, const std::vector<std::string>& packages) {
   std::int64_t needed = 0;
   for (const auto& path : packages) {
     // The parent entry is no package; it would measure the tree above.
@@ -110,7 +111,7 @@ void check_free_space(Shared& shared, Ui& ui, const std::vector<std::string>& pa
                Buttons::ok);
 }
 
-void check_self_installer(Shared& shared, Ui& ui, const std::string& package_path) {
+void check_self_installer(Shared& shared, Feedback& ui, const std::string& package_path) {
   shared.abort_flag = 0;
   shared.Memo1.clear();
   shared.FindFile1.setPath(package_path);
@@ -194,7 +195,7 @@ std::vector<Question> install_questions(const std::string& package, const std::s
   return {several_airplanes_question(package)};
 }
 
-void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
+void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
                       const std::vector<std::string>& packages, const InstallDone& done) {
   const std::string tag = ui.simulator_tag();
   check_free_space(shared, ui, packages);
@@ -206,7 +207,7 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
     shared.abort_flag = 0;
     shared.install_report.clear();
     shared.other_records.reset();
-    ui.set_enabled(Control::SpeedButton7, false);
+    if (Window* window = ui.window()) window->set_enabled(Control::SpeedButton7, false);
     InstallResult result = InstallResult::not_installed;
     bool stop = false;
     // Only package folders are installed: the finder would search a file
@@ -235,7 +236,7 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
           ui.progress_animation(Animation::copy_files);
           ui.progress_start();
           ui.progress_show();
-          ui.set_enabled(Control::util, false);
+          if (Window* window = ui.window()) window->set_enabled(Control::util, false);
           working = true;
         }
         ui.progress_caption("copy into " + tag);
@@ -304,28 +305,15 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
     ui.status(text);
   }
   ui.progress_close();
-  ui.set_enabled(Control::util, true);
+  Window* window = ui.window();
+  if (window) window->set_enabled(Control::util, true);
   if (working) ui.set_wait_cursor(false);
   refresh_catalogue(shared, ui);
-  ui.set_text(Control::Edit2, free_space_text(shared));
-  ui.clear_picture(Control::AdvImage1);
-  ui.set_picture_list({});
-}
-
-void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
-  if (!same_path(ui.list_directory(), shared.unzip_path)) {
-    ui.message(MessageKind::information,
-               "Install to fs is only possible from the unzip path directory", Buttons::ok);
-    return;
+  if (window) {
+    window->set_text(Control::Edit2, free_space_text(shared));
+    window->clear_picture(Control::AdvImage1);
+    window->set_picture_list({});
   }
-  const ListSelection selected = highlighted_entries(ui);
-  int last = -1;  // the last entry the run reached
-  install_packages(shared, ui, zip, selected.paths, [&](std::size_t index, InstallResult) {
-    last = selected.items[index];
-    ui.set_list_item_highlighted(last, false);
-  });
-  ui.list_refresh();
-  if (last >= 0 && last < ui.list_count()) ui.set_list_item_highlighted(last, true);
 }
 
 }  // namespace wingstow

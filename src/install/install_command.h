@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "base/ui.h"
+#include "base/feedback.h"
 #include "packages/zip_master.h"
 #include "settings/shared.h"
 
@@ -30,7 +30,7 @@ using InstallDone = std::function<void(std::size_t index, InstallResult result)>
 // first when they need more room than is left, and ends with the catalogue
 // read again and the end on the status line. A folder whose name
 // name_refusal() refuses is named in a warning and not installed.
-void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
+void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
                       const std::vector<std::string>& packages, const InstallDone& done = {});
 
 // The questions installing a package (a path as install_packages() gets it)
@@ -41,11 +41,6 @@ void install_packages(Shared& shared, Ui& ui, ZipMaster& zip,
 std::vector<Question> install_questions(const std::string& package_path,
                                         const std::string& archive = {});
 
-// The window's Install to FS: the highlighted entries of the unzip folder;
-// each loses its highlight as it is done, and the last one is highlighted
-// again in the list read afresh.
-void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip);
-
 // The one message of a package whose install was not whole: the first failed
 // copy in the usual words, how many files failed with the first few paths and
 // reasons, and the airplanes refused.
@@ -54,15 +49,15 @@ std::string install_problems_text(const InstallReport& report, const std::string
 // Shows that message when the package's install report holds anything, and
 // writes every failure into the log beside the package's record. stopped: the
 // error that ended the install, told in the same message.
-void report_install_problems(Shared& shared, Ui& ui, const std::string& package_path,
+void report_install_problems(Shared& shared, Feedback& ui, const std::string& package_path,
                              const std::string& stopped = {});
 
 // Warns when the packages need more room than the simulator's file system
 // has left; the install goes on all the same.
-void check_free_space(Shared& shared, Ui& ui, const std::vector<std::string>& packages);
+void check_free_space(Shared& shared, Feedback& ui, const std::vector<std::string>& packages);
 
 // Sets abort_flag when the package brings its own installer program.
-void check_self_installer(Shared& shared, Ui& ui, const std::string& package_path);
+void check_self_installer(Shared& shared, Feedback& ui, const std::string& package_path);
 
 // Extracts the ZIP files found in the package into its "file_zip" folder.
 // Throws Error "Impossible de créer le directory" when that folder cannot be

@@ -5,14 +5,14 @@
 
 #include <string>
 
-#include "base/ui.h"
+#include "base/feedback.h"
 #include "install/install_aircraft.h"
 #include "install/side_files.h"
 #include "settings/shared.h"
 
 namespace wingstow {
 
-using InstallStep = void (*)(Shared&, Ui&, const std::string&);
+using InstallStep = void (*)(Shared&, Feedback&, const std::string&);
 inline constexpr InstallStep install_steps[] = {
     install_aircraft, install_gauges,  install_cab_gauges, install_sounds,
     install_modules,  install_flights, install_weather,    install_effects};

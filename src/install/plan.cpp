@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "base/path_helpers.h"
-#include "base/quiet_ui.h"
+#include "base/quiet_feedback.h"
 #include "install/install_command.h"
 #include "install/install_steps.h"
 #include "packages/unzip.h"
@@ -18,13 +18,13 @@ namespace {
 
 // The install's Ui during a dry run: what it would say or ask becomes a
 // note, questions are taken as answered yes, and nothing is shown.
-class NoteUi : public QuietUi {
+class NoteUi : public QuietFeedback {
  public:
   NoteUi(InstallPlan& plan, std::string tag) : plan_(plan), tag_(std::move(tag)) {}
 
   Answer message(MessageKind kind, std::string_view text, Buttons buttons) override {
     plan_.notes.emplace_back(text);
-    return QuietUi::message(kind, text, buttons);
+    return QuietFeedback::message(kind, text, buttons);
   }
   void status(std::string_view text) override {
     if (!text.empty()) plan_.notes.emplace_back(text);

@@ -35,7 +35,7 @@ void search(Shared& shared, const std::string& folder, std::string_view mask, bo
 // Copies the files listed in Memo1 into the kind's folder and records them:
 // every line written before the copies, in one record write, and the lines
 // of copies that did not happen dropped afterwards.
-void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
+void install_found(Shared& shared, Feedback& ui, const SideFileKind& kind,
                    const std::string& skip_folder) {
   if (shared.Memo1.empty()) return;
   StepRecord step = step_record_of(shared, true);
@@ -89,40 +89,40 @@ void install_found(Shared& shared, Ui& ui, const SideFileKind& kind,
 
 }  // namespace
 
-void install_side_files(Shared& shared, Ui& ui, const std::string& package_path,
+void install_side_files(Shared& shared, Feedback& ui, const std::string& package_path,
                         const SideFileKind& kind, const std::string& skip_folder) {
   search(shared, package_path, kind.mask, true, kind.attributes);
   install_found(shared, ui, kind, skip_folder);
 }
 
-void install_gauges(Shared& shared, Ui& ui, const std::string& package_path) {
+void install_gauges(Shared& shared, Feedback& ui, const std::string& package_path) {
   install_side_files(shared, ui, package_path, gauges_kind);
 }
 
-void install_cab_gauges(Shared& shared, Ui& ui, const std::string& package_path) {
+void install_cab_gauges(Shared& shared, Feedback& ui, const std::string& package_path) {
   install_side_files(shared, ui, package_path, cab_gauges_kind);
 }
 
-void install_sounds(Shared& shared, Ui& ui, const std::string& package_path) {
+void install_sounds(Shared& shared, Feedback& ui, const std::string& package_path) {
   search(shared, package_path, "sound.cfg", true, std::nullopt);
   const std::string own_sounds =
       shared.Memo1.size() == 1 ? parent_folder(shared.Memo1[0]) : std::string();
   install_side_files(shared, ui, package_path, sounds_kind, own_sounds);
 }
 
-void install_modules(Shared& shared, Ui& ui, const std::string& package_path) {
+void install_modules(Shared& shared, Feedback& ui, const std::string& package_path) {
   install_side_files(shared, ui, package_path, modules_kind);
 }
 
-void install_flights(Shared& shared, Ui& ui, const std::string& package_path) {
+void install_flights(Shared& shared, Feedback& ui, const std::string& package_path) {
   install_side_files(shared, ui, package_path, flights_kind);
 }
 
-void install_weather(Shared& shared, Ui& ui, const std::string& package_path) {
+void install_weather(Shared& shared, Feedback& ui, const std::string& package_path) {
   install_side_files(shared, ui, package_path, weather_kind);
 }
 
-void install_effects(Shared& shared, Ui& ui, const std::string& package_path) {
+void install_effects(Shared& shared, Feedback& ui, const std::string& package_path) {
   install_side_files(shared, ui, package_path, effects_kind);
   if (shared.Memo1.empty()) return;
   const std::string effects_folder = parent_folder(shared.Memo1[0]);

@@ -114,7 +114,7 @@ ImportOutcome import_archives(const std::string& download_folder,
   return outcome;
 }
 
-void report_import(Ui& ui, const std::string& download_folder, const ImportOutcome& outcome) {
+void report_import(Feedback& ui, const std::string& download_folder, const ImportOutcome& outcome) {
   const std::size_t already = outcome.arrived.size() - outcome.copied;
   std::string text = std::to_string(outcome.copied) + " archive(s) copied into " + download_folder;
   if (already > 0) text += ", " + std::to_string(already) + " already there";

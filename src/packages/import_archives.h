@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "base/ui.h"
+#include "base/feedback.h"
 
 namespace wingstow {
 
@@ -32,7 +32,7 @@ ImportOutcome import_archives(const std::string& download_folder,
                               const std::function<void()>& between_chunks = {});
 
 // The status line after an import, and one warning listing the failures.
-void report_import(Ui& ui, const std::string& download_folder, const ImportOutcome& outcome);
+void report_import(Feedback& ui, const std::string& download_folder, const ImportOutcome& outcome);
 
 // Said when archives arrive before a simulator is chosen.
 inline constexpr const char* choose_simulator_first =

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/path_helpers.h"
+#include "base/ui.h"
 #include "packages/entry_names.h"
 #include "platform/atomic_file.h"
 #include "platform/control_text.h"
@@ -24,8 +25,15 @@ constexpr std::array<Control, 9> guarded_controls = {
     Control::FlatButton1,   Control::FlatButton2,  Control::FlatButton3};
 constexpr int bar_maximum = 10001;
 
-void set_guarded(Ui& ui, bool enabled) {
-  for (auto control : guarded_controls) ui.set_enabled(control, enabled);
+// The window's browsing and commands wait while archives are unzipped; only
+// Cancel stays.
+void set_guarded(Feedback& ui, bool enabled) {
+  if (Window* window = ui.window())
+    for (auto control : guarded_controls) window->set_enabled(control, enabled);
+}
+
+void set_cancel_enabled(Feedback& ui, bool enabled) {
+  if (Window* window = ui.window()) window->set_enabled(Control::SpeedButton10, enabled);
 }
 
 // Lies in a package folder while its archive is being extracted; hidden, so
@@ -34,7 +42,7 @@ constexpr const char* unzip_marker = ".wingstow-unzipping";
 
 // Removes a package folder this run created, so that the next Unzip
 // extracts the archive again instead of taking the remains for a package.
-void remove_package_folder(Ui& ui, const std::string& folder) {
+void remove_package_folder(Feedback& ui, const std::string& folder) {
   errno = 0;
   const int error = platform::delete_tree(folder) ? 0 : (errno != 0 ? errno : EIO);
   if (error != 0)
@@ -61,14 +69,14 @@ struct UnzipCounts {
   int failed = 0;
 };
 
-UnzipResult unzip_one(Shared& shared, Ui& ui, ZipMaster& zip, const std::string& archive) {
+UnzipResult unzip_one(Shared& shared, Feedback& ui, ZipMaster& zip, const std::string& archive) {
   if (const std::string why = name_refusal(last_path_part(archive, 0)); !why.empty()) {
     ui.message(MessageKind::warning,
                "'" + platform::escape_controls(archive) + "' was not unzipped: " + why,
                Buttons::ok);
     return UnzipResult::failed;
   }
-  ui.set_enabled(Control::SpeedButton10, true);
+  set_cancel_enabled(ui, true);
   zip.setZipFileName(archive);
   const std::string folder = shared.unzip_path + package_name_for_archive(archive);
   const std::string marker = folder + platform::sep + unzip_marker;
@@ -131,18 +139,18 @@ std::string unzip_interrupted_text(const std::string& package_folder) {
          " is not complete: its Unzip was interrupted. Unzip its archive again, then install it";
 }
 
-void unzip_archives(Shared& shared, Ui& ui, ZipMaster& zip,
+void unzip_archives(Shared& shared, Feedback& ui, ZipMaster& zip,
                     const std::vector<std::string>& archives, const UnzipDone& done) {
   shared.unzip_cancel_flag = 0;
   ui.set_wait_cursor(true);
   set_guarded(ui, false);
   // The window comes back however the run ends.
   struct Restore {
-    Ui& ui;
+    Feedback& ui;
     ~Restore() {
       set_guarded(ui, true);
       ui.set_wait_cursor(false);
-      ui.set_enabled(Control::SpeedButton10, false);
+      set_cancel_enabled(ui, false);
     }
   } restore{ui};
   UnzipCounts counts;
@@ -174,30 +182,7 @@ void unzip_archives(Shared& shared, Ui& ui, ZipMaster& zip,
   ui.status(text);
 }
 
-void SpeedButton5Click(Shared& shared, Ui& ui, ZipMaster& zip) {
-  shared.unzip_cancel_flag = 0;
-  if (!same_path(ui.list_directory(), shared.download_path)) {
-    ui.message(MessageKind::information,
-               "Install to fs is only possible from the download path directory", Buttons::ok);
-    return;
-  }
-  if (!window_takes_archive(ui.list_selected_item())) {
-    ui.message(MessageKind::information, "Select a valid zip file", Buttons::ok);
-    return;
-  }
-  const ListSelection selected = highlighted_entries(ui);
-  unzip_archives(shared, ui, zip, selected.paths, [&](std::size_t index, UnzipResult result) {
-    if (result == UnzipResult::unzipped) ui.set_list_item_highlighted(selected.items[index], false);
-  });
-}
-
-void SpeedButton10Click(Shared& shared, Ui& ui, ZipMaster& zip) {
-  ui.set_enabled(Control::SpeedButton10, false);
-  zip.Cancel();
-  shared.unzip_cancel_flag = 1;
-}
-
-void ZipMaster1Progress(Shared& shared, Ui& ui, int kind, std::uint64_t size) {
+void ZipMaster1Progress(Shared& shared, Feedback& ui, int kind, std::uint64_t size) {
   switch (kind) {
     case 4:
       shared.unzip_total_size = static_cast<std::int64_t>(size);

@@ -2,8 +2,8 @@
 
 // The Unzip command: each archive goes into a package folder of its own
 // under the unzip folder, with progress in ProgressBar1 and a Cancel button
-// that stays live. The window unzips its highlighted archives, wingstow-cli
-// the archives it is given.
+// that stays live. The window unzips its highlighted archives
+// (commands/package_buttons.h), wingstow-cli the archives it is given.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/ui.h"
+#include "base/feedback.h"
 #include "packages/zip_master.h"
 #include "settings/shared.h"
 
@@ -51,16 +51,11 @@ using UnzipDone = std::function<void(std::size_t index, UnzipResult result)>;
 // created !" when a package folder cannot be made; the window is restored first. A package folder
 // whose extraction fails as a whole (cancelled, not an archive, disk full) is removed again, so
 // that the next Unzip extracts it afresh.
-void unzip_archives(Shared& shared, Ui& ui, ZipMaster& zip,
+void unzip_archives(Shared& shared, Feedback& ui, ZipMaster& zip,
                     const std::vector<std::string>& archives, const UnzipDone& done = {});
 
-// The window's Unzip: the highlighted archives of the download folder; each
-// one unzipped loses its highlight, the others keep it for another try.
-void SpeedButton5Click(Shared& shared, Ui& ui, ZipMaster& zip);
-void SpeedButton10Click(Shared& shared, Ui& ui, ZipMaster& zip);
-
 // Progress events of the archive component, shown in ProgressBar1.
-void ZipMaster1Progress(Shared& shared, Ui& ui, int kind, std::uint64_t size);
+void ZipMaster1Progress(Shared& shared, Feedback& ui, int kind, std::uint64_t size);
 
 // An entry with a wrong checksum is never extracted.
 void ZipMaster1CRC32Error(bool& do_extract);

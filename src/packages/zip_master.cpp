@@ -6,7 +6,7 @@
 
 namespace wingstow {
 
-ZipMaster::ZipMaster(Ui& ui) : ui_(ui) {}
+ZipMaster::ZipMaster(Feedback& ui) : ui_(ui) {}
 
 int ZipMaster::parse_version(std::string_view text) {
   int parts[3] = {0, 0, 0};

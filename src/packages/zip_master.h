@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/ui.h"
+#include "base/feedback.h"
 
 namespace wingstow {
 
@@ -24,7 +24,7 @@ class ZipMaster {
   // The oldest libzip the program works with, as a version number.
   static constexpr int minimum_version = zip_version_number(1, 7, 0);
 
-  explicit ZipMaster(Ui& ui);
+  explicit ZipMaster(Feedback& ui);
 
   // "1.7.3" -> 10703; 0 for a text that is no version.
   static int parse_version(std::string_view text);
@@ -114,7 +114,7 @@ class ZipMaster {
  private:
   class Extraction;  // the state of one Extract call
 
-  Ui& ui_;
+  Feedback& ui_;
   std::string zip_file_name_;
   std::vector<std::string> entries_;
   bool cancel_requested_ = false;

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/ui.h"
 #include "install/verify.h"
 #include "platform/ascii_case.h"
 #include "platform/atomic_file.h"
@@ -222,7 +223,7 @@ struct RemovalRun {
 
 class RecordRemoval {
  public:
-  RecordRemoval(Shared& shared, Ui& ui, const std::string& record, RemovalRun& run)
+  RecordRemoval(Shared& shared, Feedback& ui, const std::string& record, RemovalRun& run)
       : shared_(shared), ui_(ui), record_(record), log_(record + ".err"), run_(run) {}
 
   // False when something listed stayed, so the record stays too.
@@ -455,7 +456,7 @@ class RecordRemoval {
   }
 
   Shared& shared_;
-  Ui& ui_;
+  Feedback& ui_;
   const std::string& record_;
   const std::string log_;
   RemovalRun& run_;
@@ -520,10 +521,11 @@ std::optional<Question> delete_for_good_ahead(const Shared& shared,
   return std::nullopt;
 }
 
-bool remove_records(Shared& shared, Ui& ui, const std::vector<std::string>& records,
+bool remove_records(Shared& shared, Feedback& ui, const std::vector<std::string>& records,
                     const RemovalDone& done) {
   const std::string tag = ui.simulator_tag();
   if (ui.ask(removal_confirmation(records, tag)) != Answer::yes) return false;
+  Window* window = ui.window();
   ui.progress_animation(Animation::delete_file);
   ui.progress_start();
   ui.progress_show();
@@ -535,10 +537,10 @@ bool remove_records(Shared& shared, Ui& ui, const std::vector<std::string>& reco
     for (std::size_t i = 0; i < records.size(); ++i) {
       const std::string& record = records[i];
       ui.progress_caption("delete " + record + " <---- " + tag);
-      ui.set_enabled(Control::SpeedButton8, false);
+      if (window) window->set_enabled(Control::SpeedButton8, false);
       ui.set_wait_cursor(true);
       waiting = true;
-      ui.set_enabled(Control::util, false);
+      if (window) window->set_enabled(Control::util, false);
 
       if (!run) run.emplace(RecordIndex::load(shared.unzip_path), shared);
       RecordRemoval removal(shared, ui, record, *run);
@@ -549,9 +551,11 @@ bool remove_records(Shared& shared, Ui& ui, const std::vector<std::string>& reco
       ui.set_wait_cursor(false);
       waiting = false;
       ui.progress_stop();
-      ui.list_refresh();
-      ui.set_text(Control::Edit2, free_space_text(shared));
-      ui.clear_picture(Control::AdvImage2);
+      if (window) {
+        window->list_refresh();
+        window->set_text(Control::Edit2, free_space_text(shared));
+        window->clear_picture(Control::AdvImage2);
+      }
       if (done) done(i, !stayed);
     }
     refresh_catalogue(shared, ui);
@@ -568,20 +572,12 @@ bool remove_records(Shared& shared, Ui& ui, const std::vector<std::string>& reco
     ui.progress_stop();
     refresh_catalogue(shared, ui);
     ui.progress_close();
-    ui.set_enabled(Control::util, true);
+    if (window) window->set_enabled(Control::util, true);
     throw;
   }
   ui.progress_close();
-  ui.set_enabled(Control::util, true);
+  if (window) window->set_enabled(Control::util, true);
   return true;
-}
-
-void SpeedButton8Click(Shared& shared, Ui& ui) {
-  std::vector<std::string> records;
-  const auto entries = ui.catalogue();
-  for (std::size_t i = 0; i < entries.size(); ++i)
-    if (ui.catalogue_checked(static_cast<int>(i))) records.push_back(entries[i]);
-  remove_records(shared, ui, records);
 }
 
 }  // namespace wingstow

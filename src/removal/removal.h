@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/ui.h"
+#include "base/feedback.h"
 #include "settings/shared.h"
 
 namespace wingstow {
@@ -31,11 +31,8 @@ using RemovalDone = std::function<void(std::size_t index, bool removed)>;
 // user agrees, asked once per run.
 // Throws Error when a record cannot be read or its log cannot be written,
 // after putting the window back as it was.
-bool remove_records(Shared& shared, Ui& ui, const std::vector<std::string>& records,
+bool remove_records(Shared& shared, Feedback& ui, const std::vector<std::string>& records,
                     const RemovalDone& done = {});
-
-// The window's Delete from FS: the records checked in the catalogue.
-void SpeedButton8Click(Shared& shared, Ui& ui);
 
 // The question before a removal: "Are you really sure ? ", then a line naming
 // the airplanes of the records and what becomes of their files.

@@ -16,7 +16,7 @@
 #include "install/install_aircraft.h"
 #include "install/install_command.h"
 #include "install/side_files.h"
-#include "packages/package_analysis.h"
+#include "commands/package_analysis.h"
 #include "platform/error.h"
 #include "support/recording_ui.h"
 #include "support/simulator_fixture.h"

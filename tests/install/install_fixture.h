@@ -99,7 +99,7 @@ class InstallFixture : public SimulatorFixture {
   // The aircraft step, then the side-file steps while nothing refused the
   // package, in the order of the install command.
   void install_package(const std::string& path) {
-    using Step = void (*)(Shared&, Ui&, const std::string&);
+    using Step = void (*)(Shared&, Feedback&, const std::string&);
     install_aircraft(shared, ui, path);
     for (Step step : {install_gauges, install_cab_gauges, install_sounds, install_modules,
                       install_flights, install_weather, install_effects}) {

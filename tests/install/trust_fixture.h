@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "commands/catalogue.h"
+#include "commands/package_buttons.h"
 #include "install/install_command.h"
 #include "install/install_fixture.h"
 #include "packages/zip_master.h"

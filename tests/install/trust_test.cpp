@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/package_buttons.h"
 #include "install/install_command.h"
 #include "install/install_fixture.h"
 #include "install/trust_fixture.h"

@@ -1,3 +1,4 @@
+#include "commands/catalogue.h"
 #include "removal/removal.h"
 
 #include <gtest/gtest.h>

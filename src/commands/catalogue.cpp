@@ -1,12 +1,13 @@
-#include "removal/catalogue.h"
+#include "commands/catalogue.h"
 
 #include <algorithm>
 #include <vector>
 
 #include "base/path_helpers.h"
-#include "packages/pictures.h"
+#include "commands/pictures.h"
 #include "platform/ascii_case.h"
 #include "platform/files.h"
+#include "removal/removal.h"
 #include "settings/record.h"
 
 namespace wingstow {
@@ -43,6 +44,14 @@ void show_found(Ui& ui, std::vector<std::string> names) {
 }
 
 }  // namespace
+
+void SpeedButton8Click(Shared& shared, Ui& ui) {
+  std::vector<std::string> records;
+  const auto entries = ui.catalogue();
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    if (ui.catalogue_checked(static_cast<int>(i))) records.push_back(entries[i]);
+  remove_records(shared, ui, records);
+}
 
 void update_delete_button(Ui& ui) {
   const int count = catalogue_count(ui);

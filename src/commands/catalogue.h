@@ -2,7 +2,8 @@
 
 // The tab "Delete installed airplanes": the catalogue ListBox2 of
 // installation records with its check marks, the text search over the
-// records, and the picture of the selected airplane.
+// records, the picture of the selected airplane, and Delete from FS over the
+// records checked.
 
 #include <string>
 
@@ -10,6 +11,9 @@
 #include "settings/shared.h"
 
 namespace wingstow {
+
+// Delete from FS: removes the records checked in the catalogue.
+void SpeedButton8Click(Shared& shared, Ui& ui);
 
 // SpeedButton8 ("Delete from FS") enabled exactly when an entry is checked.
 void update_delete_button(Ui& ui);

@@ -1,7 +1,7 @@
 // The checks a click on a package folder runs, and the marks of "View
 // airplane already installed".
 
-#include "packages/package_analysis.h"
+#include "commands/package_analysis.h"
 
 #include <gtest/gtest.h>
 

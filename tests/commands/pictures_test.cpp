@@ -2,7 +2,7 @@
 // an installed airplane (AdvImage2). Only paths matter here: the files are
 // not decoded.
 
-#include "packages/pictures.h"
+#include "commands/pictures.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "packages/package_analysis.h"
+#include "commands/package_analysis.h"
 
 #include <functional>
 

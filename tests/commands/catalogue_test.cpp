@@ -1,4 +1,4 @@
-#include "removal/catalogue.h"
+#include "commands/catalogue.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "settings/simulator.h"
+#include "commands/simulator_choice.h"
 
 #include <gtest/gtest.h>
 
@@ -8,10 +8,12 @@
 #include <filesystem>
 
 #include "commands/file_list_click.h"
+#include "commands/package_buttons.h"
 #include "install/install_command.h"
 #include "packages/unzip.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "settings/simulator.h"
 #include "support/recording_ui.h"
 #include "support/temp_tree.h"
 #include "support/zip_builder.h"

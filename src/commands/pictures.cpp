@@ -1,4 +1,4 @@
-#include "packages/pictures.h"
+#include "commands/pictures.h"
 
 #include <sys/stat.h>
 

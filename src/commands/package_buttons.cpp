@@ -1,0 +1,50 @@
+#include "commands/package_buttons.h"
+
+#include <cstddef>
+
+#include "install/install_command.h"
+#include "packages/entry_names.h"
+#include "packages/unzip.h"
+
+namespace wingstow {
+
+void SpeedButton5Click(Shared& shared, Ui& ui, ZipMaster& zip) {
+  shared.unzip_cancel_flag = 0;
+  if (!same_path(ui.list_directory(), shared.download_path)) {
+    ui.message(MessageKind::information,
+               "Install to fs is only possible from the download path directory", Buttons::ok);
+    return;
+  }
+  if (!window_takes_archive(ui.list_selected_item())) {
+    ui.message(MessageKind::information, "Select a valid zip file", Buttons::ok);
+    return;
+  }
+  const ListSelection selected = highlighted_entries(ui);
+  unzip_archives(shared, ui, zip, selected.paths, [&](std::size_t index, UnzipResult result) {
+    if (result == UnzipResult::unzipped) ui.set_list_item_highlighted(selected.items[index], false);
+  });
+}
+
+void SpeedButton10Click(Shared& shared, Ui& ui, ZipMaster& zip) {
+  ui.set_enabled(Control::SpeedButton10, false);
+  zip.Cancel();
+  shared.unzip_cancel_flag = 1;
+}
+
+void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
+  if (!same_path(ui.list_directory(), shared.unzip_path)) {
+    ui.message(MessageKind::information,
+               "Install to fs is only possible from the unzip path directory", Buttons::ok);
+    return;
+  }
+  const ListSelection selected = highlighted_entries(ui);
+  int last = -1;  // the last entry the run reached
+  install_packages(shared, ui, zip, selected.paths, [&](std::size_t index, InstallResult) {
+    last = selected.items[index];
+    ui.set_list_item_highlighted(last, false);
+  });
+  ui.list_refresh();
+  if (last >= 0 && last < ui.list_count()) ui.set_list_item_highlighted(last, true);
+}
+
+}  // namespace wingstow
