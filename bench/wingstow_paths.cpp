@@ -139,10 +139,11 @@ int install(const std::string& package, const std::string& fs_folder, const std:
   shared.unzip_path = program + "unzip_fs2004/";
   std::string package_path = package;
   while (package_path.size() > 1 && package_path.back() == '/') package_path.pop_back();
+  wingstow::PackageInstall install;
   const auto start = Clock::now();
-  wingstow::install_aircraft(shared, ui, package_path);
+  wingstow::install_aircraft(shared, ui, install, package_path);
   const auto end = Clock::now();
-  if (shared.abort_flag != 0 || !shared.install_report.empty())
+  if (shared.abort_flag != 0 || !install.report.empty())
     fail("the airplanes were not installed", ui);
   return report(start, end, count_files(shared.fs_path + "aircraft"));
 }

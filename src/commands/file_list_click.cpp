@@ -2,9 +2,9 @@
 
 #include "base/path_helpers.h"
 #include "check/airplane_check.h"
-#include "packages/entry_names.h"
 #include "commands/package_analysis.h"
 #include "commands/pictures.h"
+#include "packages/entry_names.h"
 #include "platform/files.h"
 #include "settings/folder_size.h"
 #include "settings/simulator.h"

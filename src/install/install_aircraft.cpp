@@ -30,7 +30,8 @@ bool left_out_of_airplane(const std::string& name) {
 }
 
 // A package is installed once: its record tells it is there.
-bool refused_as_installed(Shared& shared, Feedback& ui, const std::string& package_path, bool batch) {
+bool refused_as_installed(Shared& shared, Feedback& ui, const std::string& package_path,
+                          bool batch) {
   if (!record_exists(shared)) return false;
   if (install_unfinished(record_path(shared))) return false;  // resumed
   if (!batch)
@@ -211,18 +212,19 @@ struct PlannedCopy {
 
 class AircraftStep {
  public:
-  AircraftStep(Shared& shared, Feedback& ui)
+  AircraftStep(Shared& shared, Feedback& ui, PackageInstall& install)
       : shared_(shared),
         ui_(ui),
+        install_(install),
         record_(record_path(shared)),
-        others_(other_records(shared)),
-        step_(step_record_of(shared, false)),
+        others_(other_records(shared, install)),
+        step_(step_record_of(shared, install, false)),
         aircraft_(shared.fs_path + "aircraft" + platform::sep) {}
 
   void run(const std::vector<Airplane>& airplanes) {
     const bool resumed = platform::file_exists(record_);
     for (const auto& airplane : airplanes) plan(airplane);
-    if (InstallPlan* dry = shared_.dry_run) {
+    if (InstallPlan* dry = install_.dry_run) {
       step_.write(true);
       for (const auto& copy : copies_) {
         if (copy.tree)
@@ -252,7 +254,7 @@ class AircraftStep {
  private:
   void plan(const Airplane& airplane) {
     const std::string target = aircraft_ + airplane.name;
-    auto& report = shared_.install_report;
+    auto& report = install_.report;
     if (has_line_break(airplane.name)) {
       report_copy_failure(report, target, EINVAL);
       return;
@@ -285,7 +287,7 @@ class AircraftStep {
       copies_.push_back({airplane.source, folder, true, target});
     } else if (platform::folder_exists(target)) {
       // Not ours: completed, and only what the copy adds is listed.
-      if (shared_.dry_run) shared_.dry_run->keep(target, {}, true);
+      if (install_.dry_run) install_.dry_run->keep(target, {}, true);
       plan_additions(airplane.source, folder);
     } else {
       report_copy_failure(report, target, ENOTDIR);
@@ -313,7 +315,7 @@ class AircraftStep {
         std::string found;
         switch (to.is_open() ? existing_entry(to, entry.name, found) : existing_path(to_path)) {
           case Existing::link:
-            report_copy_failure(shared_.install_report, to_path, ELOOP);
+            report_copy_failure(install_.report, to_path, ELOOP);
             break;
           case Existing::none:
             step_.add(to_path);
@@ -328,7 +330,7 @@ class AircraftStep {
             break;
           }
           case Existing::other:
-            report_copy_failure(shared_.install_report, to_path, ENOTDIR);
+            report_copy_failure(install_.report, to_path, ENOTDIR);
             break;
         }
         continue;
@@ -337,8 +339,8 @@ class AircraftStep {
       const FilePlan planned = to.is_open()
                                    ? plan_file(step_, others_, to_path, aircraft_, to, entry.name)
                                    : plan_file(step_, others_, to_path, aircraft_);
-      if (shared_.dry_run)
-        note_kept(*shared_.dry_run, others_, to_path, aircraft_, planned, listed_before);
+      if (install_.dry_run)
+        note_kept(*install_.dry_run, others_, to_path, aircraft_, planned, listed_before);
       switch (planned) {
         case FilePlan::copy:
           copies_.push_back({from_path, to_path, false, to_path});
@@ -366,7 +368,7 @@ class AircraftStep {
   }
 
   void make(const PlannedCopy& copy) {
-    auto& report = shared_.install_report;
+    auto& report = install_.report;
     const auto pump = [this] { ui_.pump(); };
     if (copy.tree) {
       // The tree may add to a folder held open for single files.
@@ -409,6 +411,7 @@ class AircraftStep {
 
   Shared& shared_;
   Feedback& ui_;
+  PackageInstall& install_;
   const std::string record_;
   const RecordIndex& others_;
   StepRecord step_;
@@ -425,7 +428,8 @@ Question several_airplanes_question(const std::string& package_path) {
           "More than one airplane will be installed , Do you want to continue ? ", Buttons::yes_no};
 }
 
-void install_aircraft(Shared& shared, Feedback& ui, const std::string& package_path) {
+void install_aircraft(Shared& shared, Feedback& ui, PackageInstall& install,
+                      const std::string& package_path) {
   const std::string tag = ui.simulator_tag();
   const std::string package_name = last_path_part(package_path, 0);
   const bool batch = ui.prompt_checked();
@@ -452,7 +456,7 @@ void install_aircraft(Shared& shared, Feedback& ui, const std::string& package_p
       const std::string folder = parent_folder(config);
       airplanes.push_back({folder, last_path_part(folder.substr(0, folder.size() - 1), 0)});
     }
-    AircraftStep(shared, ui).run(airplanes);
+    AircraftStep(shared, ui, install).run(airplanes);
     return;
   }
 
@@ -468,14 +472,14 @@ void install_aircraft(Shared& shared, Feedback& ui, const std::string& package_p
   shared.record_name = package_name + ".txt";
   if (refused_as_installed(shared, ui, package_path, batch)) return;
   if (has_line_break(package_name)) {
-    report_copy_failure(shared.install_report,
-                        shared.fs_path + "aircraft" + platform::sep + package_name, EINVAL);
+    report_copy_failure(install.report, shared.fs_path + "aircraft" + platform::sep + package_name,
+                        EINVAL);
     shared.abort_flag = 1;
     return;
   }
   // The folder holding the configuration, wherever it lies, goes in under
   // the package's name.
-  AircraftStep(shared, ui).run({{parent_folder(shared.Memo1[0]), package_name}});
+  AircraftStep(shared, ui, install).run({{parent_folder(shared.Memo1[0]), package_name}});
 }
 
 void copy_folder_tree(const std::string& source, const std::string& target, bool recurse,

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "base/feedback.h"
+#include "install/package_install.h"
 #include "settings/shared.h"
 
 namespace wingstow {
@@ -23,7 +24,8 @@ namespace wingstow {
 // completed, and the record lists what the copy added instead. A folder that
 // another record lists is left alone and the refusal goes into the package's
 // install report.
-void install_aircraft(Shared& shared, Feedback& ui, const std::string& package_path);
+void install_aircraft(Shared& shared, Feedback& ui, PackageInstall& install,
+                      const std::string& package_path);
 
 // A package with more than one aircraft.cfg installs several airplanes, and
 // the step asks first (unless the window's batch mode is on).

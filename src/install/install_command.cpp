@@ -75,9 +75,8 @@ std::string install_problems_text(const InstallReport& report, const std::string
   return text;
 }
 
-void report_install_problems(Shared& shared, Feedback& ui, const std::string& package_path,
-                             const std::string& stopped) {
-  const InstallReport& report = shared.install_report;
+void report_install_problems(Shared& shared, Feedback& ui, const InstallReport& report,
+                             const std::string& package_path, const std::string& stopped) {
   if (report.empty()) return;
   const std::string package_name = last_path_part(package_path, 0);
   std::string log_failure;
@@ -205,8 +204,7 @@ void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
   for (std::size_t i = 0; i < packages.size(); ++i) {
     const std::string& package = packages[i];
     shared.abort_flag = 0;
-    shared.install_report.clear();
-    shared.other_records.reset();
+    PackageInstall install;
     if (Window* window = ui.window()) window->set_enabled(Control::SpeedButton7, false);
     InstallResult result = InstallResult::not_installed;
     bool stop = false;
@@ -246,13 +244,13 @@ void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
         try {
           for (InstallStep step : install_steps) {
             if (shared.abort_flag != 0) break;
-            step(shared, ui, package);
+            step(shared, ui, install, package);
             ui.pump();
           }
         } catch (const Error& error) {
           // Told on its own as before, unless copies failed first: then one
           // message tells both.
-          if (shared.install_report.empty()) throw;
+          if (install.report.empty()) throw;
           stopped = error.what();
         }
         // Everything copied that can be: the install is no longer one to
@@ -263,10 +261,10 @@ void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
         // the package, so that it can be installed once what stood in the
         // way is gone.
         const bool nothing_in =
-            stopped.empty() && shared.abort_flag == 0 && shared.install_report.failures.empty() &&
-            !shared.install_report.refusals.empty() && drop_empty_record(record_path(shared));
+            stopped.empty() && shared.abort_flag == 0 && install.report.failures.empty() &&
+            !install.report.refusals.empty() && drop_empty_record(record_path(shared));
         if (!nothing_in && stopped.empty() && shared.abort_flag == 0 &&
-            !shared.install_report.any_may_pass()) {
+            !install.report.any_may_pass()) {
           const std::string record = record_path(shared);
           // The sums first: an install killed meanwhile is still unfinished,
           // and the next Install writes them again.
@@ -278,16 +276,16 @@ void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
                        Buttons::ok);
           mark_install_finished(record);
         }
-        if (stopped.empty() && shared.abort_flag == 0 && shared.install_report.empty())
+        if (stopped.empty() && shared.abort_flag == 0 && install.report.empty())
           result = InstallResult::installed;
-        if (!shared.install_report.empty()) {
+        if (!install.report.empty()) {
           result = nothing_in ? InstallResult::not_installed : InstallResult::incomplete;
-          const auto& report = shared.install_report;
+          const auto& report = install.report;
           std::string what = last_path_part(package, 0);
           if (!report.failures.empty())
             what += " (" + std::to_string(report.failures.size()) + " not copied)";
           incomplete.push_back(what);
-          report_install_problems(shared, ui, package, stopped);
+          report_install_problems(shared, ui, report, package, stopped);
         }
         stop = !stopped.empty();  // a record that cannot be written ends the command
       }

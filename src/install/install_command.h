@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/feedback.h"
+#include "install/package_install.h"
 #include "packages/zip_master.h"
 #include "settings/shared.h"
 
@@ -49,8 +50,8 @@ std::string install_problems_text(const InstallReport& report, const std::string
 // Shows that message when the package's install report holds anything, and
 // writes every failure into the log beside the package's record. stopped: the
 // error that ended the install, told in the same message.
-void report_install_problems(Shared& shared, Feedback& ui, const std::string& package_path,
-                             const std::string& stopped = {});
+void report_install_problems(Shared& shared, Feedback& ui, const InstallReport& report,
+                             const std::string& package_path, const std::string& stopped = {});
 
 // Warns when the packages need more room than the simulator's file system
 // has left; the install goes on all the same.

@@ -12,7 +12,7 @@
 
 namespace wingstow {
 
-using InstallStep = void (*)(Shared&, Feedback&, const std::string&);
+using InstallStep = void (*)(Shared&, Feedback&, PackageInstall&, const std::string&);
 inline constexpr InstallStep install_steps[] = {
     install_aircraft, install_gauges,  install_cab_gauges, install_sounds,
     install_modules,  install_flights, install_weather,    install_effects};

@@ -49,8 +49,8 @@ StepRecord::StepRecord(std::vector<std::string>* memory) : memory_(memory), line
   for (const auto& line : lines_) keys_.insert(ascii_lower(line));
 }
 
-StepRecord step_record_of(Shared& shared, bool must_exist) {
-  if (shared.dry_run) return StepRecord(&shared.dry_run->lines);
+StepRecord step_record_of(Shared& shared, PackageInstall& install, bool must_exist) {
+  if (install.dry_run) return StepRecord(&install.dry_run->lines);
   return StepRecord(record_path(shared), must_exist);
 }
 
@@ -138,14 +138,14 @@ void remove_stale_temporaries(const std::string& folder) {
   }
 }
 
-const RecordIndex& other_records(Shared& shared) {
+const RecordIndex& other_records(Shared& shared, PackageInstall& install) {
   const std::string record = record_path(shared);
-  if (!shared.other_records || shared.other_records_of != record) {
-    shared.other_records =
+  if (!install.other_records || install.other_records_of != record) {
+    install.other_records =
         std::make_shared<const RecordIndex>(RecordIndex::load(shared.unzip_path, record));
-    shared.other_records_of = record;
+    install.other_records_of = record;
   }
-  return *shared.other_records;
+  return *install.other_records;
 }
 
 void report_copy_failure(InstallReport& report, const std::string& target, int error) {

@@ -12,6 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "install/package_install.h"
 #include "platform/files.h"
 #include "settings/record_index.h"
 #include "settings/shared.h"
@@ -83,10 +84,10 @@ void remove_stale_temporaries(const std::string& folder);
 
 // The records other than the package's own, read once per package (the
 // install command forgets them when the next package starts).
-const RecordIndex& other_records(Shared& shared);
+const RecordIndex& other_records(Shared& shared, PackageInstall& install);
 
 // The step record of an install, or of its dry run.
-StepRecord step_record_of(Shared& shared, bool must_exist);
+StepRecord step_record_of(Shared& shared, PackageInstall& install, bool must_exist);
 
 // Adds a copy failure to the package's report.
 void report_copy_failure(InstallReport& report, const std::string& target, int error);

@@ -36,14 +36,6 @@ class NoteUi : public QuietFeedback {
   std::string tag_;
 };
 
-// Puts the plan on shared for its lifetime, and takes it off however the
-// run ends.
-struct DryRunScope {
-  Shared& shared;
-  DryRunScope(Shared& s, InstallPlan& plan) : shared(s) { shared.dry_run = &plan; }
-  ~DryRunScope() { shared.dry_run = nullptr; }
-};
-
 }  // namespace
 
 void InstallPlan::copy(const std::string& source, const std::string& target) {
@@ -95,10 +87,9 @@ InstallPlan plan_install(Shared& shared, const std::string& package_folder) {
     return plan;
   }
   NoteUi ui(plan, shared.fs_version);
-  DryRunScope scope(shared, plan);
+  PackageInstall install;
+  install.dry_run = &plan;
   shared.abort_flag = 0;
-  shared.install_report.clear();
-  shared.other_records.reset();
   check_self_installer(shared, ui, plan.package);
   if (shared.abort_flag != 0) {
     plan.refused = true;
@@ -115,14 +106,12 @@ InstallPlan plan_install(Shared& shared, const std::string& package_folder) {
                          " is extracted by Install; its files are not in this plan");
   for (InstallStep step : install_steps) {
     if (shared.abort_flag != 0) break;
-    step(shared, ui, plan.package);
+    step(shared, ui, install, plan.package);
   }
   // The airplane step refuses a package already installed or without airplane.
   if (shared.abort_flag != 0 && plan.copies.empty() && plan.lines.empty()) plan.refused = true;
-  plan.refusals = shared.install_report.refusals;
-  plan.failures = shared.install_report.failures;
-  shared.install_report.clear();
-  shared.other_records.reset();
+  plan.refusals = install.report.refusals;
+  plan.failures = install.report.failures;
   return plan;
 }
 

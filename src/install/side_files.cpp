@@ -35,12 +35,12 @@ void search(Shared& shared, const std::string& folder, std::string_view mask, bo
 // Copies the files listed in Memo1 into the kind's folder and records them:
 // every line written before the copies, in one record write, and the lines
 // of copies that did not happen dropped afterwards.
-void install_found(Shared& shared, Feedback& ui, const SideFileKind& kind,
+void install_found(Shared& shared, Feedback& ui, PackageInstall& install, const SideFileKind& kind,
                    const std::string& skip_folder) {
   if (shared.Memo1.empty()) return;
-  StepRecord step = step_record_of(shared, true);
-  const RecordIndex& others = other_records(shared);
-  InstallPlan* dry = shared.dry_run;
+  StepRecord step = step_record_of(shared, install, true);
+  const RecordIndex& others = other_records(shared, install);
+  InstallPlan* dry = install.dry_run;
 
   std::string target_folder = shared.fs_path + std::string(kind.folder) + platform::sep;
   if (!kind.subfolder.empty()) target_folder += std::string(kind.subfolder) + platform::sep;
@@ -62,7 +62,7 @@ void install_found(Shared& shared, Feedback& ui, const SideFileKind& kind,
     // A name with a line end cannot be listed as one path; it is not
     // installed at all.
     if (has_line_break(name)) {
-      report_copy_failure(shared.install_report, target, EINVAL);
+      report_copy_failure(install.report, target, EINVAL);
       continue;
     }
     const bool listed_before = step.lists(target);
@@ -81,7 +81,7 @@ void install_found(Shared& shared, Feedback& ui, const SideFileKind& kind,
     const auto copied = copier.copy(copy.source, to, copy.name);
     if (copied.status != platform::CopyStatus::copied) step.drop(copy.target);
     if (copied.status == platform::CopyStatus::failed)
-      report_copy_failure(shared.install_report, copy.target, copied.error);
+      report_copy_failure(install.report, copy.target, copied.error);
     ui.pump();
   }
   step.finish();
@@ -89,47 +89,55 @@ void install_found(Shared& shared, Feedback& ui, const SideFileKind& kind,
 
 }  // namespace
 
-void install_side_files(Shared& shared, Feedback& ui, const std::string& package_path,
-                        const SideFileKind& kind, const std::string& skip_folder) {
+void install_side_files(Shared& shared, Feedback& ui, PackageInstall& install,
+                        const std::string& package_path, const SideFileKind& kind,
+                        const std::string& skip_folder) {
   search(shared, package_path, kind.mask, true, kind.attributes);
-  install_found(shared, ui, kind, skip_folder);
+  install_found(shared, ui, install, kind, skip_folder);
 }
 
-void install_gauges(Shared& shared, Feedback& ui, const std::string& package_path) {
-  install_side_files(shared, ui, package_path, gauges_kind);
+void install_gauges(Shared& shared, Feedback& ui, PackageInstall& install,
+                    const std::string& package_path) {
+  install_side_files(shared, ui, install, package_path, gauges_kind);
 }
 
-void install_cab_gauges(Shared& shared, Feedback& ui, const std::string& package_path) {
-  install_side_files(shared, ui, package_path, cab_gauges_kind);
+void install_cab_gauges(Shared& shared, Feedback& ui, PackageInstall& install,
+                        const std::string& package_path) {
+  install_side_files(shared, ui, install, package_path, cab_gauges_kind);
 }
 
-void install_sounds(Shared& shared, Feedback& ui, const std::string& package_path) {
+void install_sounds(Shared& shared, Feedback& ui, PackageInstall& install,
+                    const std::string& package_path) {
   search(shared, package_path, "sound.cfg", true, std::nullopt);
   const std::string own_sounds =
       shared.Memo1.size() == 1 ? parent_folder(shared.Memo1[0]) : std::string();
-  install_side_files(shared, ui, package_path, sounds_kind, own_sounds);
+  install_side_files(shared, ui, install, package_path, sounds_kind, own_sounds);
 }
 
-void install_modules(Shared& shared, Feedback& ui, const std::string& package_path) {
-  install_side_files(shared, ui, package_path, modules_kind);
+void install_modules(Shared& shared, Feedback& ui, PackageInstall& install,
+                     const std::string& package_path) {
+  install_side_files(shared, ui, install, package_path, modules_kind);
 }
 
-void install_flights(Shared& shared, Feedback& ui, const std::string& package_path) {
-  install_side_files(shared, ui, package_path, flights_kind);
+void install_flights(Shared& shared, Feedback& ui, PackageInstall& install,
+                     const std::string& package_path) {
+  install_side_files(shared, ui, install, package_path, flights_kind);
 }
 
-void install_weather(Shared& shared, Feedback& ui, const std::string& package_path) {
-  install_side_files(shared, ui, package_path, weather_kind);
+void install_weather(Shared& shared, Feedback& ui, PackageInstall& install,
+                     const std::string& package_path) {
+  install_side_files(shared, ui, install, package_path, weather_kind);
 }
 
-void install_effects(Shared& shared, Feedback& ui, const std::string& package_path) {
-  install_side_files(shared, ui, package_path, effects_kind);
+void install_effects(Shared& shared, Feedback& ui, PackageInstall& install,
+                     const std::string& package_path) {
+  install_side_files(shared, ui, install, package_path, effects_kind);
   if (shared.Memo1.empty()) return;
   const std::string effects_folder = parent_folder(shared.Memo1[0]);
   search(shared, effects_folder, "aircraft.cfg", false, TFileAttr{});
   if (!shared.Memo1.empty()) return;  // the effects belong to an airplane folder
   search(shared, effects_folder, textures_kind.mask, true, textures_kind.attributes);
-  install_found(shared, ui, textures_kind, {});
+  install_found(shared, ui, install, textures_kind, {});
 }
 
 }  // namespace wingstow

@@ -12,8 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "base/find_file.h"
 #include "base/feedback.h"
+#include "base/find_file.h"
+#include "install/package_install.h"
 #include "settings/shared.h"
 
 namespace wingstow {
@@ -39,19 +40,27 @@ extern const SideFileKind textures_kind;
 // The pattern of the family: search the package for kind.mask and install
 // what is found. skip_folder: files lying directly in this folder are left
 // alone.
-void install_side_files(Shared& shared, Feedback& ui, const std::string& package_path,
-                        const SideFileKind& kind, const std::string& skip_folder = {});
+void install_side_files(Shared& shared, Feedback& ui, PackageInstall& install,
+                        const std::string& package_path, const SideFileKind& kind,
+                        const std::string& skip_folder = {});
 
-void install_gauges(Shared& shared, Feedback& ui, const std::string& package_path);
-void install_cab_gauges(Shared& shared, Feedback& ui, const std::string& package_path);
+void install_gauges(Shared& shared, Feedback& ui, PackageInstall& install,
+                    const std::string& package_path);
+void install_cab_gauges(Shared& shared, Feedback& ui, PackageInstall& install,
+                        const std::string& package_path);
 // Sound files of the airplane's own sound folder (the one folder holding a
 // "sound.cfg") travel with the airplane and are left out.
-void install_sounds(Shared& shared, Feedback& ui, const std::string& package_path);
-void install_modules(Shared& shared, Feedback& ui, const std::string& package_path);
-void install_flights(Shared& shared, Feedback& ui, const std::string& package_path);
-void install_weather(Shared& shared, Feedback& ui, const std::string& package_path);
+void install_sounds(Shared& shared, Feedback& ui, PackageInstall& install,
+                    const std::string& package_path);
+void install_modules(Shared& shared, Feedback& ui, PackageInstall& install,
+                     const std::string& package_path);
+void install_flights(Shared& shared, Feedback& ui, PackageInstall& install,
+                     const std::string& package_path);
+void install_weather(Shared& shared, Feedback& ui, PackageInstall& install,
+                     const std::string& package_path);
 // Effects, and the textures of the effects folder unless that folder is an
 // airplane folder itself.
-void install_effects(Shared& shared, Feedback& ui, const std::string& package_path);
+void install_effects(Shared& shared, Feedback& ui, PackageInstall& install,
+                     const std::string& package_path);
 
 }  // namespace wingstow

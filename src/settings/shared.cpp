@@ -60,12 +60,4 @@ Shared::Shared(std::string folder)
       ini_path(program_folder + "planeyard.ini"),
       settings_file(ini_path) {}
 
-bool InstallReport::may_pass(int error) {
-  return error != EISDIR && error != EINVAL && error != ENAMETOOLONG;
-}
-
-bool InstallReport::any_may_pass() const {
-  return std::ranges::any_of(failures, [](const Failure& f) { return may_pass(f.error); });
-}
-
 }  // namespace wingstow

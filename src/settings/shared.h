@@ -15,11 +15,7 @@
 #include "settings/record_index.h"
 #include "settings/wine.h"
 
-#include <memory>
-
 namespace wingstow {
-
-struct InstallPlan;  // install/plan.h
 
 // The lock that keeps two writers apart: the window holds it while it runs,
 // and wingstow-cli while a command of it writes.
@@ -32,31 +28,6 @@ inline TFindFile make_main_finder() {
   finder.FileMask = "*.*";
   return finder;
 }
-
-// What went wrong while one package was installed: files that could not be
-// copied, and airplanes that were not installed, told in one message when the
-// package is done.
-struct InstallReport {
-  struct Failure {
-    std::string path;  // the target in the simulator
-    int error = 0;     // the system's errno
-  };
-  std::vector<Failure> failures;
-  std::vector<std::string> refusals;  // complete sentences
-
-  bool empty() const { return failures.empty() && refusals.empty(); }
-  // Whether a failure may go away (a full disk, a read-only folder, a
-  // process killed): then the install stays unfinished and the next Install
-  // completes it. A failure the package itself brings (a folder where a file
-  // is looked for, a name no file system takes) never goes away by trying
-  // again.
-  static bool may_pass(int error);
-  bool any_may_pass() const;
-  void clear() {
-    failures.clear();
-    refusals.clear();
-  }
-};
 
 // True when a and b name the same entry once both are spelled as on disk
 // (platform::resolve): a working folder may be "Download_FS2004" while the
@@ -117,17 +88,8 @@ struct Shared {
   std::vector<WinePrefix> wine_prefixes;
   std::vector<SimulatorRoot> simulator_roots;
 
-  // The package being installed.
-  InstallReport install_report;
-  // The other records, read once per package: they do not change while one
-  // package goes in. other_records_of names the record they leave out.
-  std::shared_ptr<const RecordIndex> other_records;
   // The text files of the unzip folder that are no record, as last told.
   std::string catalogue_notice;
-  std::string other_records_of;
-  // Set during a dry run of Install: the steps decide as they would and note
-  // here what they would do, writing nothing anywhere.
-  InstallPlan* dry_run = nullptr;
 
   // Scratch lists through which search results are passed by index.
   std::vector<std::string> Memo1;

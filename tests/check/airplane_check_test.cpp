@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "check/check_json.h"
+#include "commands/package_analysis.h"
 #include "install/install_aircraft.h"
 #include "install/install_command.h"
 #include "install/side_files.h"
-#include "commands/package_analysis.h"
 #include "platform/error.h"
 #include "support/recording_ui.h"
 #include "support/simulator_fixture.h"
@@ -246,6 +246,8 @@ class PackageCheck : public test::SimulatorFixture {
  protected:
   PackageCheck() : SimulatorFixture({"Aircraft", "Gauges", "Sound"}) { ui.prompt = true; }
 
+  PackageInstall install;
+
   void make_pack() {
     const std::string pack = "prog/unzip_fs2004/Pack/";
     make(tree,
@@ -279,8 +281,8 @@ TEST_F(PackageCheck, BeforeAndAfterInstallTheFindingsAgree) {
   EXPECT_EQ(json["findings"][0]["problem"].toString(), "missing_folder");
   EXPECT_EQ(check_package(package, fs, unzip).findings.size(), 1u);
 
-  install_aircraft(shared, ui, package);
-  install_gauges(shared, ui, package);
+  install_aircraft(shared, ui, install, package);
+  install_gauges(shared, ui, install, package);
   const CheckReport after = check_record(unzip + "Pack.txt", fs);
 
   ASSERT_EQ(after.findings.size(), 1u) << report_text(after);

@@ -87,8 +87,9 @@ TEST(SampleCheck, PackagesAndSimulatorPassClean) {
   ui.tag = "fs2004";
   for (const std::string name : {"cessna172", "beech.twin.pack"}) {
     SCOPED_TRACE(name);
+    PackageInstall install;
     for (auto step : {install_aircraft, install_gauges, install_cab_gauges, install_sounds})
-      step(shared, ui, unzip + name);
+      step(shared, ui, install, unzip + name);
     const CheckReport report = check_record(unzip + name + ".txt", fs);
     EXPECT_TRUE(report.findings.empty()) << report_text(report);
     EXPECT_FALSE(report.airplanes.empty());

@@ -2,8 +2,8 @@
 // which packages go in, the inner archives, the free-space warning and the
 // window the command leaves behind.
 
-#include "commands/package_buttons.h"
 #include "install/install_command.h"
+#include "commands/package_buttons.h"
 
 #include <gtest/gtest.h>
 

@@ -54,6 +54,9 @@ class InstallFixture : public SimulatorFixture {
   InstallFixture()
       : SimulatorFixture({"aircraft", "gauges", "sound", "effects", "modules", "flights"}) {}
 
+  // The state of the package the steps install.
+  PackageInstall install;
+
   // A file of an unzipped package, relative to the unzip folder.
   std::string add(std::string_view relative, std::string_view content = "x") const {
     return tree.make_file("prog/unzip_fs2004/" + std::string(relative), content);
@@ -85,7 +88,7 @@ class InstallFixture : public SimulatorFixture {
   // The copy failures of the install report, as (target, errno).
   std::vector<std::pair<std::string, int>> failures() const {
     std::vector<std::pair<std::string, int>> out;
-    for (const auto& f : shared.install_report.failures) out.emplace_back(f.path, f.error);
+    for (const auto& f : install.report.failures) out.emplace_back(f.path, f.error);
     return out;
   }
 
@@ -99,12 +102,12 @@ class InstallFixture : public SimulatorFixture {
   // The aircraft step, then the side-file steps while nothing refused the
   // package, in the order of the install command.
   void install_package(const std::string& path) {
-    using Step = void (*)(Shared&, Feedback&, const std::string&);
-    install_aircraft(shared, ui, path);
+    using Step = void (*)(Shared&, Feedback&, PackageInstall&, const std::string&);
+    install_aircraft(shared, ui, install, path);
     for (Step step : {install_gauges, install_cab_gauges, install_sounds, install_modules,
                       install_flights, install_weather, install_effects}) {
       if (shared.abort_flag != 0) return;
-      step(shared, ui, path);
+      step(shared, ui, install, path);
     }
   }
 };

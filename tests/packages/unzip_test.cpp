@@ -1,8 +1,8 @@
 // The Unzip command on real archives, its Cancel button, the progress bar and
 // the answer to a checksum error.
 
-#include "commands/package_buttons.h"
 #include "packages/unzip.h"
+#include "commands/package_buttons.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -1,5 +1,5 @@
-#include "commands/catalogue.h"
 #include "removal/removal.h"
+#include "commands/catalogue.h"
 
 #include <gtest/gtest.h>
 
