@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/quiet_feedback.h"
 #include "base/ui.h"
 
 namespace wingstow::bench {
@@ -25,30 +26,14 @@ using wingstow::MessageKind;
 
 // A user who says yes to everything and watches nothing: the file list holds
 // the one archive to unzip, the catalogue the records to remove.
-class YesUi : public wingstow::Ui {
+class YesUi : public wingstow::QuietFeedbackOf<wingstow::Ui> {
  public:
   using Control = wingstow::Control;
-  using Animation = wingstow::Animation;
 
-  Answer message(MessageKind, std::string_view text, Buttons buttons) override {
+  Answer message(MessageKind kind, std::string_view text, Buttons buttons) override {
     messages.emplace_back(text);
-    return buttons == Buttons::yes_no ? Answer::yes : Answer::ok;
+    return QuietFeedbackOf::message(kind, text, buttons);
   }
-  void status(std::string_view) override {}
-  void set_progress_bar(int, int) override {}
-  void set_wait_cursor(bool) override {}
-  void progress_animation(Animation) override {}
-  void progress_start() override {}
-  void progress_stop() override {}
-  void progress_caption(std::string_view) override {}
-  void progress_show() override {}
-  void progress_close() override {}
-  std::optional<std::string> input_text(std::string_view, std::string_view, bool) override {
-    return std::nullopt;
-  }
-  void pump() override {}
-  void process_messages() override {}
-  bool prompt_checked() override { return false; }
 
   void set_enabled(Control, bool) override {}
   void set_text(Control, std::string_view) override {}

@@ -2,13 +2,15 @@
 
 // Feedback that shows nothing: questions get OK or Yes, no text is asked
 // for, and no window follows. Front ends without a window (a dry run, the
-// command line, benchmarks) override what they need.
+// command line) override what they need; QuietFeedbackOf<Ui> is the same for
+// a stand-in of the whole window (benchmarks).
 
 #include "base/feedback.h"
 
 namespace wingstow {
 
-class QuietFeedback : public Feedback {
+template <class Interface>
+class QuietFeedbackOf : public Interface {
  public:
   Answer message(MessageKind, std::string_view, Buttons buttons) override {
     return buttons == Buttons::yes_no ? Answer::yes : Answer::ok;
@@ -30,5 +32,7 @@ class QuietFeedback : public Feedback {
   std::string simulator_tag() override { return {}; }
   bool prompt_checked() override { return false; }
 };
+
+using QuietFeedback = QuietFeedbackOf<Feedback>;
 
 }  // namespace wingstow
