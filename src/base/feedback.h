@@ -51,6 +51,13 @@ class Feedback {
     return message(question.kind, question.text, question.buttons);
   }
 
+  // One of choices (paths), asked by question; nothing when cancelled or
+  // when nobody can choose.
+  virtual std::optional<std::string> choose(const Question& /*question*/,
+                                            const std::vector<std::string>& /*choices*/) {
+    return std::nullopt;
+  }
+
   // Simple text of StatusBar1.
   virtual void status(std::string_view text) = 0;
   // What StatusBar1 shows now; nothing where that cannot be told.

@@ -9,7 +9,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "check/cfg_reader.h"
+#include "packages/cfg_reader.h"
 #include "platform/ascii_case.h"
 #include "platform/files.h"
 

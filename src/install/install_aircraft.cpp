@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/path_helpers.h"
+#include "install/livery.h"
 #include "install/ownership.h"
 #include "install/plan.h"
 #include "install/side_files.h"
@@ -251,6 +252,10 @@ class AircraftStep {
     step_.finish();
   }
 
+  // Airplanes of the simulator completed from the package: package folder
+  // and target, both with separator.
+  std::vector<std::pair<std::string, std::string>> completed;
+
  private:
   void plan(const Airplane& airplane) {
     const std::string target = aircraft_ + airplane.name;
@@ -288,6 +293,7 @@ class AircraftStep {
     } else if (platform::folder_exists(target)) {
       // Not ours: completed, and only what the copy adds is listed.
       if (install_.dry_run) install_.dry_run->keep(target, {}, true);
+      completed.push_back({airplane.source, folder});
       plan_additions(airplane.source, folder);
     } else {
       report_copy_failure(report, target, ENOTDIR);
@@ -421,6 +427,20 @@ class AircraftStep {
   std::optional<OpenFolders> open_;
 };
 
+// The airplanes, then what they bring besides: the sections an airplane of
+// the simulator completed from the package lacks, and the package's
+// liveries for airplanes elsewhere.
+void run_airplanes(Shared& shared, Feedback& ui, PackageInstall& install,
+                   const std::string& package_path, const std::vector<Airplane>& airplanes,
+                   const std::optional<LiveryPackage>& liveries, bool batch) {
+  AircraftStep step(shared, ui, install);
+  step.run(airplanes);
+  for (const auto& [source, target] : step.completed)
+    if (const auto added = sections_missing_from(source, target))
+      install_liveries(shared, ui, install, package_path, *added, batch);
+  if (liveries) install_liveries(shared, ui, install, package_path, *liveries, batch);
+}
+
 }  // namespace
 
 Question several_airplanes_question(const std::string& package_path) {
@@ -441,6 +461,18 @@ void install_aircraft(Shared& shared, Feedback& ui, PackageInstall& install,
   shared.FindFile1.FileAttr = {};
   shared.FindFile1.InSubFolders = true;
   shared.Memo1 = shared.FindFile1.Search();
+  // Folders that repaint an airplane elsewhere are liveries, not airplanes;
+  // so are texture folders whose sections a text file holds.
+  std::optional<LiveryPackage> liveries;
+  std::erase_if(shared.Memo1, [&](const std::string& config) {
+    auto one = livery_folder(parent_folder(config));
+    if (!one) return false;
+    if (!liveries) liveries.emplace();
+    for (auto& livery : one->liveries) liveries->liveries.push_back(std::move(livery));
+    for (auto& title : one->base_titles) liveries->base_titles.push_back(std::move(title));
+    return true;
+  });
+  if (shared.Memo1.empty() && !liveries) liveries = loose_liveries(package_path);
   const std::size_t found = shared.Memo1.size();
 
   if (several_airplanes(found)) {
@@ -456,7 +488,14 @@ void install_aircraft(Shared& shared, Feedback& ui, PackageInstall& install,
       const std::string folder = parent_folder(config);
       airplanes.push_back({folder, last_path_part(folder.substr(0, folder.size() - 1), 0)});
     }
-    AircraftStep(shared, ui, install).run(airplanes);
+    run_airplanes(shared, ui, install, package_path, airplanes, liveries, batch);
+    return;
+  }
+
+  if (found == 0 && liveries) {
+    shared.record_name = package_name + ".txt";
+    if (refused_as_installed(shared, ui, package_path, batch)) return;
+    install_liveries(shared, ui, install, package_path, *liveries, batch);
     return;
   }
 
@@ -479,7 +518,8 @@ void install_aircraft(Shared& shared, Feedback& ui, PackageInstall& install,
   }
   // The folder holding the configuration, wherever it lies, goes in under
   // the package's name.
-  AircraftStep(shared, ui, install).run({{parent_folder(shared.Memo1[0]), package_name}});
+  run_airplanes(shared, ui, install, package_path, {{parent_folder(shared.Memo1[0]), package_name}},
+                liveries, batch);
 }
 
 void copy_folder_tree(const std::string& source, const std::string& target, bool recurse,

@@ -20,7 +20,8 @@ namespace {
 // note, questions are taken as answered yes, and nothing is shown.
 class NoteUi : public QuietFeedback {
  public:
-  NoteUi(InstallPlan& plan, std::string tag) : plan_(plan), tag_(std::move(tag)) {}
+  NoteUi(InstallPlan& plan, std::string tag, std::string into)
+      : plan_(plan), tag_(std::move(tag)), into_(std::move(into)) {}
 
   Answer message(MessageKind kind, std::string_view text, Buttons buttons) override {
     plan_.notes.emplace_back(text);
@@ -30,10 +31,21 @@ class NoteUi : public QuietFeedback {
     if (!text.empty()) plan_.notes.emplace_back(text);
   }
   std::string simulator_tag() override { return tag_; }
+  // The airplane named beforehand, when it is one to choose from.
+  std::optional<std::string> choose(const Question& question,
+                                    const std::vector<std::string>& choices) override {
+    for (const auto& choice : choices)
+      if (!into_.empty() && same_path(choice, into_)) return choice;
+    std::string text = question.text;
+    for (const auto& choice : choices) text += "\n  " + choice;
+    plan_.notes.push_back(text);
+    return std::nullopt;
+  }
 
  private:
   InstallPlan& plan_;
   std::string tag_;
+  std::string into_;
 };
 
 }  // namespace
@@ -72,7 +84,8 @@ std::string kept_owner_text(const KeptTarget& kept) {
   return text + ": recorded, not copied";
 }
 
-InstallPlan plan_install(Shared& shared, const std::string& package_folder) {
+InstallPlan plan_install(Shared& shared, const std::string& package_folder,
+                         const std::string& into) {
   InstallPlan plan;
   plan.package = platform::without_trailing_separators(package_folder);
   shared.record_name = last_path_part(plan.package, 0) + ".txt";
@@ -86,7 +99,7 @@ InstallPlan plan_install(Shared& shared, const std::string& package_folder) {
     plan.refused = true;
     return plan;
   }
-  NoteUi ui(plan, shared.fs_version);
+  NoteUi ui(plan, shared.fs_version, into);
   PackageInstall install;
   install.dry_run = &plan;
   shared.abort_flag = 0;
@@ -124,6 +137,11 @@ std::vector<std::string> plan_text(const InstallPlan& plan) {
   for (const auto& refusal : plan.refusals) text.push_back("refused: " + refusal);
   for (const auto& failure : plan.failures)
     text.push_back("fails " + failure.path + ": " + std::strerror(failure.error));
+  for (const auto& section : plan.sections) {
+    text.push_back("add [fltsim." + std::to_string(section.number) + "] to " + section.cfg + ": " +
+                   section.title);
+    for (const auto& line : section.lines) text.push_back("  " + line);
+  }
   for (const auto& line : plan.lines) text.push_back("record " + line);
   text.push_back(std::to_string(plan.copies.size()) + " file(s), " +
                  std::to_string(plan.bytes_needed) + " bytes needed, " +

@@ -28,6 +28,14 @@ struct KeptTarget {
   bool folder = false;  // an airplane folder completed with what it lacks
 };
 
+// A section a livery adds to an airplane's aircraft.cfg.
+struct PlannedSection {
+  std::string cfg;
+  int number = 0;
+  std::string title;
+  std::vector<std::string> lines;  // below the header
+};
+
 struct InstallPlan {
   std::string package;             // the package folder
   std::string record;              // its record's path
@@ -36,6 +44,7 @@ struct InstallPlan {
   std::vector<std::string> lines;  // the record as the install leaves it
   std::vector<PlannedCopy> copies;
   std::vector<KeptTarget> kept;
+  std::vector<PlannedSection> sections;
   std::vector<std::string> refusals;             // airplanes that would not be installed, and why
   std::vector<InstallReport::Failure> failures;  // targets that could not be written
   std::vector<std::string> notes;                // what the install would say or ask
@@ -61,8 +70,10 @@ std::string kept_owner_text(const KeptTarget& kept);
 // Plans the install of one unzipped package folder (without trailing
 // separator) into shared's simulator, as Install with Multi select would
 // run it: questions are taken as answered yes and noted. Nothing on disk
-// changes. Inner archives are not extracted: the plan notes them.
-InstallPlan plan_install(Shared& shared, const std::string& package_folder);
+// changes. Inner archives are not extracted: the plan notes them. into: the
+// airplane folder a livery goes into when several fit.
+InstallPlan plan_install(Shared& shared, const std::string& package_folder,
+                         const std::string& into = {});
 
 // The plan as text, one line per item, for a terminal.
 std::vector<std::string> plan_text(const InstallPlan& plan);

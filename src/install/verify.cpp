@@ -14,6 +14,9 @@
 #include <optional>
 #include <unordered_set>
 
+#include "install/fltsim_sections.h"
+#include "install/livery_record.h"
+#include "packages/cfg_reader.h"
 #include "platform/ascii_case.h"
 #include "platform/atomic_file.h"
 #include "platform/files.h"
@@ -276,6 +279,30 @@ int write_install_sums(const std::string& record, const std::function<void()>& b
   return platform::write_file_atomically(sums, text);
 }
 
+namespace {
+
+// The sections liveries of the record added: each still in its aircraft.cfg.
+void check_added_sections(const std::string& record, VerifyResult& result) {
+  const auto added = read_added_sections(record);
+  if (!added.failure.empty()) {
+    result.failure = added.failure;
+    return;
+  }
+  for (const auto& file : added.files) {
+    const auto cfg = platform::read_regular_file(file.cfg, max_cfg_bytes);
+    if (!cfg.ok()) {
+      result.problems.push_back({file.cfg, cfg.error == ENOENT ? "missing" : cfg.reason});
+      continue;
+    }
+    const auto sections = fltsim_sections(cfg.text);
+    for (const auto& title : file.titles)
+      if (!section_titled(sections, title))
+        result.problems.push_back({file.cfg, "section missing: title=" + title});
+  }
+}
+
+}  // namespace
+
 VerifyResult verify_record(const std::string& record) {
   VerifyResult result;
   result.record = record;
@@ -295,6 +322,8 @@ VerifyResult verify_record(const std::string& record) {
       result.problems.push_back({line, "missing"});
       missing_lines.insert(ascii_lower(without_trailing_separators(line)));
     }
+  check_added_sections(record, result);
+  if (!result.failure.empty()) return result;
 
   platform::RegularFile file(sums);
   if (file.error() == ENOENT) return result;  // installed before sums were kept

@@ -14,7 +14,9 @@
 #include <utility>
 #include <vector>
 
+#include "base/path_helpers.h"
 #include "base/ui.h"
+#include "install/livery_record.h"
 #include "install/verify.h"
 #include "platform/ascii_case.h"
 #include "platform/atomic_file.h"
@@ -231,6 +233,13 @@ class RecordRemoval {
     const auto lines = record_lines(record_);
     count_own_lines(lines);
     create_log();
+    // The sections the package added to airplanes come out first: a section
+    // left behind would name a texture folder that is gone.
+    const auto sections = read_added_sections(record_);
+    auto failed = remove_added_sections(sections.files);
+    if (!sections.failure.empty()) failed.insert(failed.begin(), sections.failure);
+    for (const auto& failure : failed) fail(file_failure, failure);
+    if (!failed.empty()) return false;
     for (const auto& line : lines) {
       remove_line(line);
       ui_.pump();
@@ -245,15 +254,16 @@ class RecordRemoval {
   bool delete_record() {
     // The sums verify compares with go first: sums outliving their record
     // would be taken for those of a later install of the same name.
-    const std::string sums = sums_path(record_);
-    errno = 0;
-    if (!platform::delete_file(sums) && errno != ENOENT) {
-      const int error = errno != 0 ? errno : EIO;
-      append_record_line(log_,
-                         std::string(file_failure) + sums + " (" + std::strerror(error) + ")");
-      ui_.message(MessageKind::information, "Problem encountered during the delete operation.",
-                  Buttons::ok);
-      return false;
+    for (const std::string& beside : {sums_path(record_), sections_path(record_)}) {
+      errno = 0;
+      if (!platform::delete_file(beside) && errno != ENOENT) {
+        const int error = errno != 0 ? errno : EIO;
+        append_record_line(log_,
+                           std::string(file_failure) + beside + " (" + std::strerror(error) + ")");
+        ui_.message(MessageKind::information, "Problem encountered during the delete operation.",
+                    Buttons::ok);
+        return false;
+      }
     }
     if (platform::delete_file(record_)) {
       run_.owners.forget(record_);
@@ -261,6 +271,7 @@ class RecordRemoval {
       if (name) {
         run_.unzip.removed(*name);
         run_.unzip.removed(*name + ".sums");
+        run_.unzip.removed(*name + ".sections");
       }
       // An unfinished install is gone with it.
       const auto marker = name ? run_.unzip.find(*name + ".installing") : std::nullopt;
@@ -473,6 +484,40 @@ std::optional<std::string> removable_path(std::string_view fs_path, std::string_
   return target->path;
 }
 
+std::vector<std::string> livery_dependents(const std::vector<std::string>& records) {
+  std::vector<std::string> dependents;
+  if (records.empty()) return dependents;
+  std::vector<std::string> folders;  // letter case folded, with separator
+  for (const auto& record : records) {
+    std::vector<std::string> lines;
+    try {
+      lines = record_lines(record);
+    } catch (const Error&) {
+      continue;  // the removal tells it
+    }
+    for (const auto& line : lines)
+      if (platform::folder_exists(line))
+        folders.push_back(ascii_lower(platform::with_trailing_separator(line)));
+  }
+  if (folders.empty()) return dependents;
+  const auto given = [&](const std::string& record) {
+    return std::any_of(records.begin(), records.end(),
+                       [&](const std::string& r) { return same_path(r, record); });
+  };
+  for (const auto& record : list_records(parent_folder(records.front())).records) {
+    if (given(record)) continue;
+    for (const auto& file : read_added_sections(record).files) {
+      const std::string cfg = ascii_lower(file.cfg);
+      if (std::any_of(folders.begin(), folders.end(),
+                      [&](const std::string& folder) { return cfg.starts_with(folder); })) {
+        dependents.push_back(record);
+        break;
+      }
+    }
+  }
+  return dependents;
+}
+
 std::string removal_question(const std::vector<std::string>& records, std::string_view tag) {
   std::string text = "Are you really sure ? \n";
   if (records.empty()) return text + "No airplane is checked: nothing will be removed.";
@@ -481,6 +526,10 @@ std::string removal_question(const std::vector<std::string>& records, std::strin
   for (std::size_t i = 0; i < records.size() && i < named; ++i)
     text += (i == 0 ? "" : ", ") + package_of_record(records[i]);
   if (records.size() > named) text += " and " + std::to_string(records.size() - named) + " more";
+  if (const auto dependents = livery_dependents(records); !dependents.empty()) {
+    text += ", with the liveries installed in them:";
+    for (const auto& record : dependents) text += " " + package_of_record(record);
+  }
   return text +
          ". Their airplane folders go to the trash; their gauges, sounds and other side files "
          "are deleted.";
@@ -530,12 +579,22 @@ bool remove_records(Shared& shared, Feedback& ui, const std::vector<std::string>
   ui.progress_start();
   ui.progress_show();
 
+  // The liveries of other packages inside the airplanes go first, with
+  // their records, so that no record is left that lists a folder gone.
+  struct Item {
+    std::string record;
+    std::optional<std::size_t> given;  // its index in records
+  };
+  std::vector<Item> items;
+  for (auto& dependent : livery_dependents(records)) items.push_back({std::move(dependent), {}});
+  for (std::size_t i = 0; i < records.size(); ++i) items.push_back({records[i], i});
+
   bool waiting = false;
   std::optional<RemovalRun> run;
   std::vector<std::string> kept;  // packages that stay installed after a failure
   try {
-    for (std::size_t i = 0; i < records.size(); ++i) {
-      const std::string& record = records[i];
+    for (const Item& item : items) {
+      const std::string& record = item.record;
       ui.progress_caption("delete " + record + " <---- " + tag);
       if (window) window->set_enabled(Control::SpeedButton8, false);
       ui.set_wait_cursor(true);
@@ -556,7 +615,7 @@ bool remove_records(Shared& shared, Feedback& ui, const std::vector<std::string>
         window->set_text(Control::Edit2, free_space_text(shared));
         window->clear_picture(Control::AdvImage2);
       }
-      if (done) done(i, !stayed);
+      if (done && item.given) done(*item.given, !stayed);
     }
     refresh_catalogue(shared, ui);
     // The end is not told as a success when something stayed.

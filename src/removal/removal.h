@@ -34,6 +34,10 @@ using RemovalDone = std::function<void(std::size_t index, bool removed)>;
 bool remove_records(Shared& shared, Feedback& ui, const std::vector<std::string>& records,
                     const RemovalDone& done = {});
 
+// The records of other packages whose liveries lie in the airplane folders
+// the records list: they go with them.
+std::vector<std::string> livery_dependents(const std::vector<std::string>& records);
+
 // The question before a removal: "Are you really sure ? ", then a line naming
 // the airplanes of the records and what becomes of their files.
 std::string removal_question(const std::vector<std::string>& records, std::string_view tag);

@@ -246,7 +246,7 @@ class PackageCheck : public test::SimulatorFixture {
  protected:
   PackageCheck() : SimulatorFixture({"Aircraft", "Gauges", "Sound"}) { ui.prompt = true; }
 
-  PackageInstall install;
+  PackageInstall state;
 
   void make_pack() {
     const std::string pack = "prog/unzip_fs2004/Pack/";
@@ -281,8 +281,8 @@ TEST_F(PackageCheck, BeforeAndAfterInstallTheFindingsAgree) {
   EXPECT_EQ(json["findings"][0]["problem"].toString(), "missing_folder");
   EXPECT_EQ(check_package(package, fs, unzip).findings.size(), 1u);
 
-  install_aircraft(shared, ui, install, package);
-  install_gauges(shared, ui, install, package);
+  install_aircraft(shared, ui, state, package);
+  install_gauges(shared, ui, state, package);
   const CheckReport after = check_record(unzip + "Pack.txt", fs);
 
   ASSERT_EQ(after.findings.size(), 1u) << report_text(after);

@@ -46,7 +46,7 @@ TEST_F(InstallAircraftTest, OneAirplaneGoesInUnderThePackageName) {
   add("Cessna/Aircraft/C172/panel/gauge1.gau", "gauge");
   shared.abort_flag = 1;  // left over from the package before
 
-  install_aircraft(shared, ui, install, package("Cessna"));
+  install_aircraft(shared, ui, state, package("Cessna"));
 
   EXPECT_EQ(shared.abort_flag, 0);
   EXPECT_EQ(shared.record_name, "Cessna.txt");
@@ -63,7 +63,7 @@ TEST_F(InstallAircraftTest, OneAirplaneGoesInUnderThePackageName) {
 TEST_F(InstallAircraftTest, SeveralAirplanesAnsweredYes) {
   const std::string pack = make_pack();
 
-  install_aircraft(shared, ui, install, pack);
+  install_aircraft(shared, ui, state, pack);
 
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].kind, MessageKind::warning);
@@ -83,7 +83,7 @@ TEST_F(InstallAircraftTest, SeveralAirplanesAnsweredNo) {
   const std::string pack = make_pack();
   ui.answers = {Answer::no};
 
-  install_aircraft(shared, ui, install, pack);
+  install_aircraft(shared, ui, state, pack);
 
   EXPECT_EQ(ui.message_texts(), Texts{several_question});
   EXPECT_EQ(shared.abort_flag, 1);
@@ -95,8 +95,8 @@ TEST_F(InstallAircraftTest, ProgressCaptionsDifferByOneBlank) {
   make_pack();
   add("Single/aircraft.cfg");
 
-  install_aircraft(shared, ui, install, package("Pack"));
-  install_aircraft(shared, ui, install, package("Single"));
+  install_aircraft(shared, ui, state, package("Pack"));
+  install_aircraft(shared, ui, state, package("Single"));
 
   EXPECT_EQ(ui.progress, (Texts{"caption " + package("Pack") + "  ---->  fs2004",
                                 "caption " + package("Single") + "  ----> fs2004"}));
@@ -108,10 +108,10 @@ TEST_F(InstallAircraftTest, BatchModeAsksAndTellsNothing) {
   add("Single/aircraft.cfg");
   add("Empty/readme.txt");
 
-  install_aircraft(shared, ui, install, pack);
+  install_aircraft(shared, ui, state, pack);
   EXPECT_EQ(shared.abort_flag, 0);
   EXPECT_EQ(record("Pack"), lines({fs + "aircraft/A", fs + "aircraft/b"}));
-  install_aircraft(shared, ui, install, package("Single"));
+  install_aircraft(shared, ui, state, package("Single"));
   EXPECT_EQ(shared.abort_flag, 0);
   finish("Pack");
   finish("Single");
@@ -119,7 +119,7 @@ TEST_F(InstallAircraftTest, BatchModeAsksAndTellsNothing) {
   const Tree before = snapshot(tree.root());
   for (const char* name : {"Pack", "Single", "Empty"}) {
     shared.abort_flag = 0;
-    install_aircraft(shared, ui, install, package(name));
+    install_aircraft(shared, ui, state, package(name));
     EXPECT_EQ(shared.abort_flag, 1) << name;
   }
   EXPECT_EQ(snapshot(tree.root()), before);
@@ -129,7 +129,7 @@ TEST_F(InstallAircraftTest, BatchModeAsksAndTellsNothing) {
 TEST_F(InstallAircraftTest, NoAirplaneFound) {
   add("Scenery/texture/ground.bmp");
 
-  install_aircraft(shared, ui, install, package("Scenery"));
+  install_aircraft(shared, ui, state, package("Scenery"));
 
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].kind, MessageKind::information);
@@ -143,8 +143,8 @@ TEST_F(InstallAircraftTest, NoAirplaneFound) {
 TEST_F(InstallAircraftTest, SecondInstallIsRefusedAndChangesNothing) {
   add("Cessna/aircraft.cfg", "new");
   const std::string pack = make_pack();
-  install_aircraft(shared, ui, install, package("Cessna"));
-  install_aircraft(shared, ui, install, pack);
+  install_aircraft(shared, ui, state, package("Cessna"));
+  install_aircraft(shared, ui, state, pack);
   ASSERT_EQ(shared.abort_flag, 0);
   finish("Cessna");
   finish("Pack");
@@ -153,10 +153,10 @@ TEST_F(InstallAircraftTest, SecondInstallIsRefusedAndChangesNothing) {
   ui.messages.clear();
   const Tree before = snapshot(tree.root());
 
-  install_aircraft(shared, ui, install, package("Cessna"));
+  install_aircraft(shared, ui, state, package("Cessna"));
   EXPECT_EQ(shared.abort_flag, 1);
   shared.abort_flag = 0;
-  install_aircraft(shared, ui, install, pack);
+  install_aircraft(shared, ui, state, pack);
   EXPECT_EQ(shared.abort_flag, 1);
 
   EXPECT_EQ(snapshot(tree.root()), before);
@@ -173,7 +173,7 @@ TEST_F(InstallAircraftTest, NestedAirplanesAreEachInstalled) {
   add("Pack/A/aircraft.cfg", "outer");
   add("Pack/A/B/aircraft.cfg", "inner");
 
-  install_aircraft(shared, ui, install, package("Pack"));
+  install_aircraft(shared, ui, state, package("Pack"));
 
   EXPECT_EQ(record("Pack"), lines({fs + "aircraft/A", fs + "aircraft/B"}));
   EXPECT_EQ(aircraft(), (Tree{{"A/", ""},
@@ -189,7 +189,7 @@ TEST_F(InstallAircraftTest, ExistingAirplaneFolderIsCompletedNotOverwritten) {
   add("Cessna/aircraft.cfg", "from the package");
   add("Cessna/model/c172.mdl", "model");
 
-  install_aircraft(shared, ui, install, package("Cessna"));
+  install_aircraft(shared, ui, state, package("Cessna"));
 
   EXPECT_EQ(aircraft(), (Tree{{"Cessna/", ""},
                               {"Cessna/aircraft.cfg", "the user's own"},
@@ -210,7 +210,7 @@ TEST_F(InstallAircraftTest, ExistingAirplaneFolderIsCompletedInAnyLetterCase) {
   add("Cessna/model/extra.mdl", "extra");
   add("Cessna/PANEL/panel.cfg", "panel");
 
-  install_aircraft(shared, ui, install, package("Cessna"));
+  install_aircraft(shared, ui, state, package("Cessna"));
 
   EXPECT_EQ(aircraft(), (Tree{{"Cessna/", ""},
                               {"Cessna/Aircraft.CFG", "the user's own"},
@@ -230,7 +230,7 @@ TEST_F(InstallAircraftTest, FailedAirplaneFolderIsReportedAndLeftOutOfTheRecord)
   std::filesystem::remove(fs + "aircraft");  // only one folder level is created
   add("Cessna/aircraft.cfg");
 
-  install_aircraft(shared, ui, install, package("Cessna"));
+  install_aircraft(shared, ui, state, package("Cessna"));
 
   EXPECT_EQ(shared.abort_flag, 0);
   EXPECT_TRUE(has_record("Cessna"));
@@ -246,7 +246,7 @@ TEST_F(InstallAircraftTest, RecordThatCannotBeWrittenStopsBeforeAnyCopy) {
   shared.unzip_path = tree.path("no_such_unzip/");
 
   try {
-    install_aircraft(shared, ui, install, package("Cessna"));
+    install_aircraft(shared, ui, state, package("Cessna"));
     ADD_FAILURE() << "no error";
   } catch (const Error& error) {
     EXPECT_NE(std::string(error.what()).find(shared.unzip_path + "Cessna.txt"), std::string::npos)
@@ -262,7 +262,7 @@ TEST_F(InstallAircraftTest, NamesWithLineBreaksAreNeverInstalled) {
   add("Pack/Good/evil\nfile.txt");
   add("Pack/Good/evil\rfolder/x.txt");
 
-  install_aircraft(shared, ui, install, package("Pack"));
+  install_aircraft(shared, ui, state, package("Pack"));
 
   EXPECT_EQ(ui.message_texts(), Texts{several_question});
   EXPECT_EQ(failures(),
@@ -274,8 +274,8 @@ TEST_F(InstallAircraftTest, NamesWithLineBreaksAreNeverInstalled) {
   // A package named so is refused whole: its record could not name it.
   add("Two\nLines/aircraft.cfg");
   ui.messages.clear();
-  install.report.clear();
-  install_aircraft(shared, ui, install, package("Two\nLines"));
+  state.report.clear();
+  install_aircraft(shared, ui, state, package("Two\nLines"));
   EXPECT_EQ(shared.abort_flag, 1);
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(failures(),

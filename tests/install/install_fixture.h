@@ -55,7 +55,7 @@ class InstallFixture : public SimulatorFixture {
       : SimulatorFixture({"aircraft", "gauges", "sound", "effects", "modules", "flights"}) {}
 
   // The state of the package the steps install.
-  PackageInstall install;
+  PackageInstall state;
 
   // A file of an unzipped package, relative to the unzip folder.
   std::string add(std::string_view relative, std::string_view content = "x") const {
@@ -88,7 +88,7 @@ class InstallFixture : public SimulatorFixture {
   // The copy failures of the install report, as (target, errno).
   std::vector<std::pair<std::string, int>> failures() const {
     std::vector<std::pair<std::string, int>> out;
-    for (const auto& f : install.report.failures) out.emplace_back(f.path, f.error);
+    for (const auto& f : state.report.failures) out.emplace_back(f.path, f.error);
     return out;
   }
 
@@ -103,11 +103,11 @@ class InstallFixture : public SimulatorFixture {
   // package, in the order of the install command.
   void install_package(const std::string& path) {
     using Step = void (*)(Shared&, Feedback&, PackageInstall&, const std::string&);
-    install_aircraft(shared, ui, install, path);
+    install_aircraft(shared, ui, state, path);
     for (Step step : {install_gauges, install_cab_gauges, install_sounds, install_modules,
                       install_flights, install_weather, install_effects}) {
       if (shared.abort_flag != 0) return;
-      step(shared, ui, install, path);
+      step(shared, ui, state, path);
     }
   }
 };

@@ -40,7 +40,7 @@ TEST_F(SideFilesTest, GaugesAreCopiedFlatInFinderOrder) {
   add("Cessna/panel/sub/Gauge3.GAU", "g3");
   add("Cessna/panel/panel.cfg");
 
-  install_gauges(shared, ui, install, pkg);
+  install_gauges(shared, ui, state, pkg);
 
   EXPECT_EQ(record("Cessna"), head() + lines({fs + "gauges/gauge1.gau", fs + "gauges/gauge2.gau",
                                               fs + "gauges/Gauge3.GAU"}));
@@ -57,7 +57,7 @@ TEST_F(SideFilesTest, ExistingGaugeIsKeptAndNotRecordedFirstFoundWins) {
   add("Cessna/a/shared.gau", "first");
   add("Cessna/b/shared.gau", "second");
 
-  install_gauges(shared, ui, install, pkg);
+  install_gauges(shared, ui, state, pkg);
 
   EXPECT_EQ(record("Cessna"), head() + lines({fs + "gauges/shared.gau"}));
   EXPECT_EQ(folder("gauges/"), (Tree{{"gauge1.gau", "the simulator's"}, {"shared.gau", "first"}}));
@@ -70,10 +70,10 @@ TEST_F(SideFilesTest, CabinetsModulesFlightsAndWeatherGoToTheirFolders) {
   add("Cessna/flights/Cessna.flt", "flt");
   add("Cessna/flights/Cessna.wx", "wx");
 
-  install_cab_gauges(shared, ui, install, pkg);
-  install_modules(shared, ui, install, pkg);
-  install_flights(shared, ui, install, pkg);
-  install_weather(shared, ui, install, pkg);
+  install_cab_gauges(shared, ui, state, pkg);
+  install_modules(shared, ui, state, pkg);
+  install_flights(shared, ui, state, pkg);
+  install_weather(shared, ui, state, pkg);
 
   EXPECT_EQ(record("Cessna"),
             head() + lines({fs + "gauges/cessna.cab", fs + "modules/fsuipc.dll",
@@ -89,13 +89,13 @@ TEST_F(SideFilesTest, NothingFoundLeavesRecordAndSimulatorAlone) {
   add("Cessna/aircraft.cfg");
   const Tree before = snapshot(tree.root());
 
-  install_gauges(shared, ui, install, pkg);
-  install_cab_gauges(shared, ui, install, pkg);
-  install_sounds(shared, ui, install, pkg);
-  install_modules(shared, ui, install, pkg);
-  install_flights(shared, ui, install, pkg);
-  install_weather(shared, ui, install, pkg);
-  install_effects(shared, ui, install, pkg);
+  install_gauges(shared, ui, state, pkg);
+  install_cab_gauges(shared, ui, state, pkg);
+  install_sounds(shared, ui, state, pkg);
+  install_modules(shared, ui, state, pkg);
+  install_flights(shared, ui, state, pkg);
+  install_weather(shared, ui, state, pkg);
+  install_effects(shared, ui, state, pkg);
 
   EXPECT_EQ(snapshot(tree.root()), before);
   EXPECT_TRUE(ui.messages.empty());
@@ -107,7 +107,7 @@ TEST_F(SideFilesTest, MissingRecordIsAnErrorBeforeAnythingIsCopied) {
   add("Cessna/panel/gauge1.gau");
   const Tree before = snapshot(tree.root());
 
-  EXPECT_THROW(install_gauges(shared, ui, install, pkg), Error);
+  EXPECT_THROW(install_gauges(shared, ui, state, pkg), Error);
   EXPECT_EQ(snapshot(tree.root()), before);
 }
 
@@ -116,7 +116,7 @@ TEST_F(SideFilesTest, SoundAlreadyThereIsNeitherCopiedNorRecorded) {
   add("Cessna/Sounds/engine.wav", "the package's");
   add("Cessna/Sounds/prop.wav", "prop");
 
-  install_sounds(shared, ui, install, pkg);
+  install_sounds(shared, ui, state, pkg);
 
   EXPECT_EQ(record("Cessna"), head() + lines({fs + "sound/prop.wav"}));
   EXPECT_EQ(folder("sound/"), (Tree{{"engine.wav", "the simulator's"}, {"prop.wav", "prop"}}));
@@ -129,7 +129,7 @@ TEST_F(SideFilesTest, OneSoundConfigurationKeepsTheAirplanesOwnSounds) {
   add("Cessna/Cessna/sound/extra/deeper.wav", "deeper");
   add("Cessna/Sounds/cessna_engine.wav", "engine");
 
-  install_sounds(shared, ui, install, pkg);
+  install_sounds(shared, ui, state, pkg);
 
   // Only the folder holding sound.cfg is left out, not the ones below it.
   EXPECT_EQ(record("Cessna"),
@@ -143,7 +143,7 @@ TEST_F(SideFilesTest, TwoSoundConfigurationsInstallEverySound) {
   add("Cessna/B/sound/sound.cfg");
   add("Cessna/B/sound/b.wav", "b");
 
-  install_sounds(shared, ui, install, pkg);
+  install_sounds(shared, ui, state, pkg);
 
   EXPECT_EQ(record("Cessna"), head() + lines({fs + "sound/a.wav", fs + "sound/b.wav"}));
   EXPECT_EQ(folder("sound/"), (Tree{{"a.wav", "a"}, {"b.wav", "b"}}));
@@ -153,7 +153,7 @@ TEST_F(SideFilesTest, FolderNamedLikeASoundIsListedAndItsCopyFails) {
   add("Cessna/Sounds/new.wav", "new");
   add("Cessna/Sounds/old.wav/inside.wav", "inside");
 
-  install_sounds(shared, ui, install, pkg);
+  install_sounds(shared, ui, state, pkg);
 
   EXPECT_TRUE(ui.messages.empty());  // told once, when the package is done
   EXPECT_EQ(failures(), (Failures{{fs + "sound/old.wav", EISDIR}}));
@@ -166,10 +166,10 @@ TEST_F(SideFilesTest, EachStepSetsTheFinderAttributesItReliesOn) {
   add("Cessna/decoy.dll/readme.txt");
   add("Cessna/decoy.flt/readme.txt");
 
-  install_sounds(shared, ui, install, pkg);
+  install_sounds(shared, ui, state, pkg);
   EXPECT_EQ(shared.FindFile1.FileAttr, TFileAttr{ffaDirectory});
-  install_modules(shared, ui, install, pkg);
-  install_flights(shared, ui, install, pkg);
+  install_modules(shared, ui, state, pkg);
+  install_flights(shared, ui, state, pkg);
 
   EXPECT_EQ(shared.FindFile1.FileAttr, TFileAttr{});
   EXPECT_TRUE(ui.messages.empty());
@@ -185,7 +185,7 @@ TEST_F(SideFilesTest, FirstEffectInAnAirplaneFolderMeansNoTextures) {
   add("Cessna/Cessna/texture/livery.bmp");  // outside the effects folder
   add("Cessna/Cessna/extra.fx", "extra");
 
-  install_effects(shared, ui, install, pkg);
+  install_effects(shared, ui, state, pkg);
 
   EXPECT_EQ(record("Cessna"), head() + lines({fs + "effects/extra.fx", fs + "effects/fx_exhaust.fx",
                                               fs + "effects/fx_smoke.fx"}));
@@ -200,7 +200,7 @@ TEST_F(SideFilesTest, EffectsAndTheTexturesOfTheFirstEffectsFolder) {
   add("Cessna/other/fx_other.fx", "other");
   add("Cessna/other/other.bmp");
 
-  install_effects(shared, ui, install, pkg);
+  install_effects(shared, ui, state, pkg);
 
   EXPECT_EQ(record("Cessna"),
             head() + lines({fs + "effects/fx_smoke.fx", fs + "effects/fx_other.fx",
@@ -217,8 +217,8 @@ TEST_F(SideFilesTest, FlightsWithoutTheSimulatorsFlightsFolderFail) {
   add("Cessna/Cessna.flt");
   add("Cessna/Cessna.wx");
 
-  install_flights(shared, ui, install, pkg);
-  install_weather(shared, ui, install, pkg);
+  install_flights(shared, ui, state, pkg);
+  install_weather(shared, ui, state, pkg);
 
   EXPECT_EQ(failures(), (Failures{{fs + "flights/myflts/Cessna.flt", ENOENT},
                                   {fs + "flights/myflts/Cessna.wx", ENOENT}}));
@@ -233,8 +233,8 @@ TEST_F(SideFilesTest, FailedCopyShowsTheSystemErrorAndTheStepGoesOn) {
   add("Cessna/panel/b.gau");
   add("Cessna/panel/c.cab");
 
-  install_gauges(shared, ui, install, pkg);
-  install_cab_gauges(shared, ui, install, pkg);
+  install_gauges(shared, ui, state, pkg);
+  install_cab_gauges(shared, ui, state, pkg);
 
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(failures(), (Failures{{fs + "gauges/a.gau", ENOTDIR},
@@ -248,8 +248,8 @@ TEST_F(SideFilesTest, NamesWithLineBreaksAreNeitherInstalledNorRecorded) {
   add("Cessna/panel/good.gau", "good");
   add("Cessna/Sounds/bad\rname.wav");
 
-  install_gauges(shared, ui, install, pkg);
-  install_sounds(shared, ui, install, pkg);
+  install_gauges(shared, ui, state, pkg);
+  install_sounds(shared, ui, state, pkg);
 
   EXPECT_EQ(failures(), (Failures{{fs + "gauges/bad\nname.gau", EINVAL},
                                   {fs + "sound/bad\rname.wav", EINVAL}}));

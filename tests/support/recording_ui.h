@@ -161,6 +161,19 @@ class RecordingUi : public Ui {
     ++processed;
     if (on_process_messages) on_process_messages();
   }
+  // The next of choices_made (nothing when none is left), and what was
+  // offered each time.
+  std::deque<std::optional<std::string>> choices_made;
+  std::vector<std::vector<std::string>> choices_offered;
+  std::optional<std::string> choose(const Question& question,
+                                    const std::vector<std::string>& choices) override {
+    messages.push_back({question.kind, question.text, question.buttons});
+    choices_offered.push_back(choices);
+    if (choices_made.empty()) return std::nullopt;
+    auto made = choices_made.front();
+    choices_made.pop_front();
+    return made;
+  }
 };
 
 }  // namespace wingstow::test

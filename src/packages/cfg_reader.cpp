@@ -1,4 +1,4 @@
-#include "check/cfg_reader.h"
+#include "packages/cfg_reader.h"
 
 #include <algorithm>
 #include <cerrno>
