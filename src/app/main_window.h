@@ -121,6 +121,8 @@ class Tutil : public QWidget, public Ui {
   bool prompt_checked() override;
   std::string simulator_tag() override;
   void pump() override;
+  std::optional<std::string> choose(const Question& question,
+                                    const std::vector<std::string>& choices) override;
   std::optional<std::string> input_text(std::string_view caption, std::string_view prompt,
                                         bool secret) override;
   void process_messages() override;

@@ -259,4 +259,22 @@ std::optional<std::string> Tutil::input_text(std::string_view caption, std::stri
   return dialog.textValue().toStdString();
 }
 
+std::optional<std::string> Tutil::choose(const Question& question,
+                                         const std::vector<std::string>& choices) {
+  if (dialogs_) return dialogs_->choose(question, choices);
+  QInputDialog dialog(isVisible() ? this : nullptr);
+  dialog.setWindowTitle("Confirmation");
+  dialog.setLabelText(qt_text(question.text));
+  QStringList items;
+  for (const auto& choice : choices) items.append(qt_text(choice));
+  dialog.setComboBoxItems(items);
+  dialog.setComboBoxEditable(false);
+  dialog.setOkButtonText("OK");
+  dialog.setCancelButtonText("Annuler");
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const int index = static_cast<int>(items.indexOf(dialog.textValue()));
+  if (index < 0) return std::nullopt;
+  return choices[static_cast<std::size_t>(index)];
+}
+
 }  // namespace wingstow

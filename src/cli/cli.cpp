@@ -76,6 +76,9 @@ Parsed parse(const std::vector<std::string>& arguments) {
       if (folder.empty()) throw UsageError("--program-folder needs a folder");
       parsed.options.program_folder = platform::with_trailing_separator(
           std::filesystem::absolute(folder).lexically_normal().string());
+    } else if (name == "--into") {
+      parsed.options.into = value();
+      if (parsed.options.into.empty()) throw UsageError("--into needs an airplane folder");
     } else if (name == "--yes" || name == "-y") {
       flag(yes);
     } else if (name == "--no" || name == "-n") {
@@ -117,6 +120,8 @@ std::string help_text() {
       "                          (default: the one the window uses)\n"
       "  -y, --yes               answer Yes (or OK) to every question\n"
       "  -n, --no                answer No (or Cancel) to every question\n"
+      "  --into FOLDER           the airplane a livery goes into, when several fit\n"
+      "                          (its folder, or its name in the aircraft folder)\n"
       "  --json                  print one JSON document on standard output\n"
       "  -q, --quiet             no progress, no status lines, no per-item lines\n"
       "  -h, --help              show this help and exit\n"
@@ -245,6 +250,7 @@ int run(const std::vector<std::string>& arguments) {
   ConsoleSettings settings;
   settings.tag = tag;
   settings.answer = options.answer;
+  settings.into = options.into;
   settings.quiet = options.quiet;
   settings.interactive = ::isatty(STDIN_FILENO) == 1;
   settings.progress = ::isatty(STDERR_FILENO) == 1;
@@ -274,7 +280,13 @@ int run(const std::vector<std::string>& arguments) {
     status = exit_question;
     const auto& questions = unanswered.questions;
     const std::string head = std::string(program) + ": no answer to ";
-    if (questions.size() == 1) {
+    const bool choice = questions.size() == 1 && questions.front().buttons == Buttons::ok_cancel &&
+                        questions.front().topic == "livery base";
+    if (choice) {
+      ui.say(head + "this question (give --into with one of the folders): " +
+                 about(questions.front()),
+             true);
+    } else if (questions.size() == 1) {
       ui.say(head + "this question (give --yes or --no): " + about(questions.front()), true);
     } else {
       ui.say(head + "these " + std::to_string(questions.size()) +

@@ -16,6 +16,7 @@
 #include "cli/arguments.h"
 #include "cli/json_output.h"
 #include "install/install_command.h"
+#include "install/livery_record.h"
 #include "install/plan.h"
 #include "install/verify.h"
 #include "packages/entry_names.h"
@@ -156,7 +157,7 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
   std::vector<Question> questions;
   for (const auto& item : items) {
     const bool to_unzip = !item.archive.empty() && !unzipped_already(shared, item.archive);
-    for (auto& question : install_questions(item.package, to_unzip ? item.archive : ""))
+    for (auto& question : install_questions(item.package, to_unzip ? item.archive : "", shared.fs_path))
       questions.push_back(std::move(question));
   }
   context.ui.ask_before_work(questions);
@@ -314,6 +315,16 @@ int files_command(Context& context, const std::vector<std::string>& arguments) {
   context.json["record"] = qt_text(record);
   context.json["files"] = qt_texts(lines);
   for (const auto& line : lines) context.out(line);
+  // The sections its liveries added to airplanes.
+  const auto added = read_added_sections(record);
+  if (!added.failure.empty()) throw Error(added.failure);
+  QJsonArray sections;
+  for (const auto& file : added.files)
+    for (const auto& title : file.titles) {
+      sections.append(QJsonObject{{"cfg", qt_text(file.cfg)}, {"title", qt_text(title)}});
+      context.out("section " + file.cfg + ": title=" + title);
+    }
+  context.json["sections"] = sections;
   return 0;
 }
 
@@ -388,7 +399,7 @@ int plan_command(Context& context, const std::vector<std::string>& arguments) {
       throw Error(argument + ": not unzipped yet; a plan changes nothing, so unzip it first");
     throw Error(argument + ": no such package in the unzip folder " + context.shared.unzip_path);
   }
-  const InstallPlan plan = plan_install(context.shared, *folder);
+  const InstallPlan plan = plan_install(context.shared, *folder, context.options.into);
   const bool enough = plan.bytes_needed <= plan.bytes_free;
   add_plan(context.json, plan);
   for (const auto& line : plan_text(plan)) context.out(line);

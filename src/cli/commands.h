@@ -30,6 +30,7 @@ struct Options {
   std::string sim;             // "fs2002", "fs2004"; empty: the settings' fs_start
   std::string program_folder;  // with trailing separator; empty: the window's
   std::optional<bool> answer;  // --yes, --no
+  std::string into;            // --into: the airplane a livery goes into
   bool json = false;
   bool quiet = false;
 };

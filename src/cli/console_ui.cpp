@@ -4,11 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <utility>
 
+#include "base/path_helpers.h"
 #include "platform/ascii_case.h"
 #include "platform/control_text.h"
+#include "settings/shared.h"
 
 namespace wingstow::cli {
 namespace {
@@ -92,7 +95,11 @@ std::vector<Answer> ConsoleUi::ask_before_work(const std::vector<Question>& ques
   std::vector<Answer> answers;
   std::vector<Question> unanswered;
   for (const auto& question : questions) {
-    if (settings_.answer) {
+    if (question.topic == "livery base") {
+      // Chosen by --into, or on the terminal when it is met.
+      if (settings_.into.empty() && !settings_.interactive) unanswered.push_back(question);
+      answers.push_back(Answer::ok);
+    } else if (settings_.answer) {
       // Told as the engine meets it, with the option that answered it.
       answers.push_back(agreement(question.buttons, *settings_.answer));
     } else if (settings_.interactive) {
@@ -105,6 +112,46 @@ std::vector<Answer> ConsoleUi::ask_before_work(const std::vector<Question>& ques
   if (!unanswered.empty()) throw UnansweredQuestion{std::move(unanswered)};
   asked_before_work_ = true;
   return answers;
+}
+
+std::optional<std::string> ConsoleUi::choose(const Question& question,
+                                             const std::vector<std::string>& choices) {
+  std::string listed = question.text;
+  for (std::size_t i = 0; i < choices.size(); ++i)
+    listed += "\n  " + std::to_string(i + 1) + ") " + choices[i];
+  messages_.push_back({question.kind, listed, {}});
+  if (!settings_.into.empty()) {
+    for (const auto& choice : choices)
+      if (same_path(choice, settings_.into) ||
+          same_ignoring_case(last_path_part(choice, 0), settings_.into)) {
+        print(std::string(kind_name(question.kind)) + ": " + listed + "\n(answered " + choice +
+              " by --into)");
+        messages_.back().answer = choice;
+        return choice;
+      }
+    print("error: " + listed + "\n(--into " + settings_.into + " is none of them)");
+    return std::nullopt;
+  }
+  if (!settings_.interactive) {
+    if (!asked_before_work_) throw UnansweredQuestion{{question}};
+    print(std::string(kind_name(question.kind)) + ": " + listed +
+          "\n(not answered: nobody can be asked; run again with --into)");
+    return std::nullopt;
+  }
+  for (;;) {
+    clear_line();
+    std::fputs((platform::escape_controls(listed, true) + "\nnumber (empty: none): ").c_str(),
+               settings_.err);
+    std::fflush(settings_.err);
+    const auto line = read_line(false);
+    const std::string reply = line ? trimmed(*line) : std::string();
+    if (reply.empty()) return std::nullopt;
+    const std::size_t number = std::strtoul(reply.c_str(), nullptr, 10);
+    if (number >= 1 && number <= choices.size()) {
+      messages_.back().answer = choices[number - 1];
+      return choices[number - 1];
+    }
+  }
 }
 
 Answer ConsoleUi::answer(MessageKind kind, std::string_view question, Buttons buttons) {

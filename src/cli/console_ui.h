@@ -36,6 +36,7 @@ std::string about(const Question& question);
 struct ConsoleSettings {
   std::string tag;             // "fs2002" or "fs2004"
   std::optional<bool> answer;  // --yes (true) or --no (false)
+  std::string into;            // --into: the airplane a livery goes into
   bool quiet = false;          // no status lines, no progress bar
   bool interactive = false;    // questions may be asked on standard input
   bool progress = false;       // standard error is a terminal
@@ -73,6 +74,10 @@ class ConsoleUi : public QuietFeedback {
 
   Answer message(MessageKind kind, std::string_view text, Buttons buttons) override;
   Answer ask(const Question& question) override;
+  // --into when it names one of the choices (by its folder, or its name);
+  // otherwise asked on the terminal by number, or refused.
+  std::optional<std::string> choose(const Question& question,
+                                    const std::vector<std::string>& choices) override;
   void status(std::string_view text) override;
 
   void set_progress_bar(int maximum, int position) override;

@@ -58,12 +58,19 @@ void add_plan(QJsonObject& json, const InstallPlan& plan) {
   for (const auto& failure : plan.failures)
     failures.append(QJsonObject{{"path", qt_text(failure.path)},
                                 {"reason", qt_text(std::strerror(failure.error))}});
+  QJsonArray sections;
+  for (const auto& section : plan.sections)
+    sections.append(QJsonObject{{"cfg", qt_text(section.cfg)},
+                                {"number", section.number},
+                                {"title", qt_text(section.title)},
+                                {"lines", qt_texts(section.lines)}});
   json["package"] = qt_text(plan.package);
   json["record"] = qt_text(plan.record);
   json["resumed"] = plan.resumed;
   json["refused"] = plan.refused;
   json["copies"] = copies;
   json["kept"] = kept;
+  json["sections"] = sections;
   json["refusals"] = qt_texts(plan.refusals);
   json["failures"] = failures;
   json["notes"] = qt_texts(plan.notes);

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "base/path_helpers.h"
+#include "install/livery.h"
 #include "packages/entry_names.h"
 #include "packages/zip_archive.h"
 #include "platform/files.h"
@@ -47,6 +48,10 @@ bool inner_archive_holds_aircraft(Shared& shared, const std::string& package) {
 }
 
 }  // namespace
+
+std::string livery_caption(const std::string& fs_path, const LiveryPackage& package) {
+  return "##### " + livery_mark(fs_path, package) + " #####";
+}
 
 std::string record_name_of(const std::string& catalogue_entry) {
   return last_path_part(catalogue_entry, 4);
@@ -148,6 +153,11 @@ void mark_no_aircraft(Shared& shared, Ui& ui) {
   for_each_package(
       ui, {caption_already_installed, caption_self_installable},
       [&](int i, const std::string& path) {
+        // A livery brings no airplane of its own, but one it goes into.
+        if (const auto liveries = package_liveries(path)) {
+          ui.set_list_item_caption(i, livery_caption(shared.fs_path, *liveries));
+          return;
+        }
         // The look into inner archives searches with its own mask.
         shared.FindFile1.FileMask = "aircraft.cfg";
         if (search_package(shared, path) == 0 && !inner_archive_holds_aircraft(shared, path))

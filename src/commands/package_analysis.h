@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/ui.h"
+#include "install/livery.h"
 #include "settings/shared.h"
 
 namespace wingstow {
@@ -15,6 +16,10 @@ namespace wingstow {
 inline constexpr std::string_view caption_already_installed = "##### already installed #####";
 inline constexpr std::string_view caption_self_installable = "##### self installable #####";
 inline constexpr std::string_view caption_no_aircraft = "##### No aircraft.cfg found #####";
+
+// "##### livery for Jodel DR-1050 #####": a package of liveries, marked
+// with the airplanes they fit.
+std::string livery_caption(const std::string& fs_path, const LiveryPackage& package);
 
 // The record name of a catalogue entry: its file name without ".txt".
 std::string record_name_of(const std::string& catalogue_entry);
@@ -31,7 +36,7 @@ void SpeedButton12Click(Shared& shared, Ui& ui);
 void mark_installed(Shared& shared, Ui& ui);
 void mark_self_installable(Shared& shared, Ui& ui);
 // A package whose airplane lies in an inner archive is not marked: Install
-// extracts that archive first.
+// extracts that archive first. A package of liveries gets the livery mark.
 void mark_no_aircraft(Shared& shared, Ui& ui);
 // The status line after a marking pass: how many package folders got which
 // mark, and how many are left to install.

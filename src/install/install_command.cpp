@@ -9,6 +9,7 @@
 #include "base/path_helpers.h"
 #include "base/ui.h"
 #include "install/install_steps.h"
+#include "install/livery.h"
 #include "install/ownership.h"
 #include "install/side_files.h"
 #include "install/verify.h"
@@ -148,7 +149,8 @@ void extract_inner_archives(Shared& shared, ZipMaster& zip, const std::string& p
   }
 }
 
-std::vector<Question> install_questions(const std::string& package, const std::string& archive) {
+std::vector<Question> install_questions(const std::string& package, const std::string& archive,
+                                        const std::string& fs_path) {
   // The package's files below its folder, as the install's searches will
   // find them: on disk, or as the archive will give them.
   std::vector<ArchiveFile> files;
@@ -180,6 +182,16 @@ std::vector<Question> install_questions(const std::string& package, const std::s
   // archives go into "file_zip" before the airplanes are searched.
   std::set<std::string> configs;
   const std::string inner_folder = std::string("file_zip") + platform::sep;
+  // Liveries ask which airplane they go into when several fit; their folders
+  // are no airplanes.
+  if (archive.empty() && !fs_path.empty())
+    if (const auto liveries = package_liveries(package)) {
+      const auto candidates = base_candidates(fs_path, *liveries);
+      if (candidates.size() < 2) return {};
+      Question question = livery_base_question(package);
+      for (const auto& choice : base_choices(candidates)) question.text += "\n  " + choice;
+      return {question};
+    }
   for (const auto& file : files) {
     if (found_by_search(file.path, "aircraft.cfg")) configs.insert(ascii_lower(file.path));
     if (!found_by_search(file.path, archive_mask)) continue;

@@ -40,7 +40,8 @@ void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
 // whose table of contents then stands for the folder; empty when the package
 // folder is there. Inner archives count as Install extracts them.
 std::vector<Question> install_questions(const std::string& package_path,
-                                        const std::string& archive = {});
+                                        const std::string& archive = {},
+                                        const std::string& fs_path = {});
 
 // The one message of a package whose install was not whole: the first failed
 // copy in the usual words, how many files failed with the first few paths and
