@@ -8,10 +8,9 @@
 #include <iostream>
 #include <utility>
 
-#include "base/path_helpers.h"
+#include "install/livery.h"
 #include "platform/ascii_case.h"
 #include "platform/control_text.h"
-#include "settings/shared.h"
 
 namespace wingstow::cli {
 namespace {
@@ -121,14 +120,12 @@ std::optional<std::string> ConsoleUi::choose(const Question& question,
     listed += "\n  " + std::to_string(i + 1) + ") " + choices[i];
   messages_.push_back({question.kind, listed, {}});
   if (!settings_.into.empty()) {
-    for (const auto& choice : choices)
-      if (same_path(choice, settings_.into) ||
-          same_ignoring_case(last_path_part(choice, 0), settings_.into)) {
-        print(std::string(kind_name(question.kind)) + ": " + listed + "\n(answered " + choice +
-              " by --into)");
-        messages_.back().answer = choice;
-        return choice;
-      }
+    if (const auto choice = choice_named(choices, settings_.into)) {
+      print(std::string(kind_name(question.kind)) + ": " + listed + "\n(answered " + *choice +
+            " by --into)");
+      messages_.back().answer = *choice;
+      return choice;
+    }
     print("error: " + listed + "\n(--into " + settings_.into + " is none of them)");
     return std::nullopt;
   }

@@ -306,6 +306,15 @@ std::vector<std::string> base_choices(const std::vector<BaseAirplane>& candidate
   return choices;
 }
 
+std::optional<std::string> choice_named(const std::vector<std::string>& choices,
+                                        const std::string& named) {
+  if (named.empty()) return std::nullopt;
+  for (const auto& choice : choices)
+    if (same_path(choice, named) || same_ignoring_case(last_path_part(choice, 0), named))
+      return choice;
+  return std::nullopt;
+}
+
 std::string no_base_text(const std::string& fs_path, const LiveryPackage& package) {
   const auto& wanted = package.liveries.front().values;
   return "The livery " + wanted.title + " needs the airplane it repaints: a folder in " +

@@ -75,6 +75,12 @@ std::string livery_mark(const std::string& fs_path, const LiveryPackage& package
 Question livery_base_question(const std::string& package_path);
 std::vector<std::string> base_choices(const std::vector<BaseAirplane>& candidates);
 
+// The choice that named means, given ahead (wingstow-cli's --into): an
+// airplane folder by its path, or by its name in the aircraft folder,
+// letter case ignored; nothing when it is none of them.
+std::optional<std::string> choice_named(const std::vector<std::string>& choices,
+                                        const std::string& named);
+
 // What is told when no airplane of the simulator fits.
 std::string no_base_text(const std::string& fs_path, const LiveryPackage& package);
 

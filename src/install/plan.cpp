@@ -8,6 +8,7 @@
 #include "base/quiet_feedback.h"
 #include "install/install_command.h"
 #include "install/install_steps.h"
+#include "install/livery.h"
 #include "packages/unzip.h"
 #include "platform/ascii_case.h"
 #include "platform/files.h"
@@ -34,8 +35,7 @@ class NoteUi : public QuietFeedback {
   // The airplane named beforehand, when it is one to choose from.
   std::optional<std::string> choose(const Question& question,
                                     const std::vector<std::string>& choices) override {
-    for (const auto& choice : choices)
-      if (!into_.empty() && same_path(choice, into_)) return choice;
+    if (auto chosen = choice_named(choices, into_)) return chosen;
     std::string text = question.text;
     for (const auto& choice : choices) text += "\n  " + choice;
     plan_.notes.push_back(text);

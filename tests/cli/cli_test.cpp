@@ -285,6 +285,46 @@ TEST_F(CliTest, QuestionsWithoutATerminal) {
   }
 }
 
+// A livery that fits two airplanes: without --into the question stops the
+// command; with it, plan names the section and install, files, verify and
+// remove follow it, and the airplane's file comes back byte for byte.
+TEST_F(CliTest, LiveryGoesIntoTheAirplaneNamedByInto) {
+  const std::string base = "[fltsim.0]\r\ntitle=Jodel\r\nsim=DR1050\r\nmodel=\r\ntexture=\r\n";
+  for (const char* name : {"Jodel", "Jodel2"}) {
+    tree.make_file("FS9/aircraft/" + std::string(name) + "/aircraft.cfg", base);
+    tree.make_file("FS9/aircraft/" + std::string(name) + "/model/j.mdl", "mdl");
+  }
+  test::write_zip(download + "Bleu.zip",
+                  {{"texture.bleu/t.bmp", "bleu"},
+                   {"readme.txt",
+                    "[fltsim.X]\r\ntitle=Jodel Bleu\r\nsim=DR1050\r\nmodel=\r\ntexture=bleu\r\n"}});
+  ASSERT_EQ(cli({"unzip", "Bleu"}).status, 0);
+
+  const auto before = snapshot(tree.root());
+  const auto asked = cli({"install", "Bleu", "--yes"});
+  EXPECT_EQ(asked.status, 3) << asked.err;
+  EXPECT_NE(str(asked.json["question"]).find(fs + "aircraft/Jodel2"), std::string::npos);
+  EXPECT_NE(asked.err.find("--into"), std::string::npos) << asked.err;
+  EXPECT_EQ(snapshot(tree.root()), before);
+
+  const auto plan = cli({"plan", "Bleu", "--into", "Jodel2"});
+  ASSERT_EQ(plan.status, 0) << plan.err;
+  const auto sections = plan.json["sections"].toArray();
+  ASSERT_EQ(sections.size(), 1);
+  EXPECT_EQ(sections[0].toObject()["number"].toInt(), 1);
+  EXPECT_EQ(str(sections[0].toObject()["cfg"]), fs + "aircraft/Jodel2/aircraft.cfg");
+
+  ASSERT_EQ(cli({"install", "Bleu", "--into", "Jodel2"}).status, 0);
+  const std::string cfg = fs + "aircraft/Jodel2/aircraft.cfg";
+  EXPECT_EQ(read_file(cfg), base + "\r\n[fltsim.1]\r\ntitle=Jodel Bleu\r\nsim=DR1050\r\n"
+                                   "model=\r\ntexture=bleu\r\n");
+  EXPECT_EQ(field(cli({"files", "Bleu"}).json["sections"], "title"), Strings{"Jodel Bleu"});
+  EXPECT_EQ(cli({"verify", "Bleu"}).status, 0);
+  ASSERT_EQ(cli({"remove", "Bleu", "--yes"}).status, 0);
+  EXPECT_EQ(read_file(cfg), base);
+  EXPECT_FALSE(exists(fs + "aircraft/Jodel2/texture.bleu"));
+}
+
 // Every question of a multi-package install comes before its first change:
 // without an answer nothing is unzipped, installed or recorded.
 TEST_F(CliTest, MultiPackageInstallAsksEverythingFirst) {
