@@ -283,9 +283,9 @@ int run(const std::vector<std::string>& arguments) {
     const bool choice = questions.size() == 1 && questions.front().buttons == Buttons::ok_cancel &&
                         questions.front().topic == "livery base";
     if (choice) {
-      ui.say(head + "this question (give --into with one of the folders): " +
-                 about(questions.front()),
-             true);
+      ui.say(
+          head + "this question (give --into with one of the folders): " + about(questions.front()),
+          true);
     } else if (questions.size() == 1) {
       ui.say(head + "this question (give --yes or --no): " + about(questions.front()), true);
     } else {

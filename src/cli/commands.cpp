@@ -157,7 +157,8 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
   std::vector<Question> questions;
   for (const auto& item : items) {
     const bool to_unzip = !item.archive.empty() && !unzipped_already(shared, item.archive);
-    for (auto& question : install_questions(item.package, to_unzip ? item.archive : "", shared.fs_path))
+    for (auto& question :
+         install_questions(item.package, to_unzip ? item.archive : "", shared.fs_path))
       questions.push_back(std::move(question));
   }
   context.ui.ask_before_work(questions);

@@ -14,6 +14,7 @@
 #include <optional>
 #include <unordered_set>
 
+#include "base/path_helpers.h"
 #include "install/fltsim_sections.h"
 #include "install/livery_record.h"
 #include "packages/cfg_reader.h"
@@ -281,6 +282,28 @@ int write_install_sums(const std::string& record, const std::function<void()>& b
 
 namespace {
 
+// Whether an airplane's aircraft.cfg differs from its sum only by the
+// sections the liveries of other records added to it.
+bool installed_but_for_liveries(const std::string& path, const Sum& want,
+                                const std::string& record) {
+  if (!same_ignoring_case(last_path_part(path, 0), "aircraft.cfg")) return false;
+  std::vector<std::string> titles;
+  for (const auto& other : list_records(parent_folder(record)).records) {
+    if (same_path(other, record)) continue;
+    for (const auto& file : read_added_sections(other).files)
+      if (same_path(file.cfg, path))
+        titles.insert(titles.end(), file.titles.begin(), file.titles.end());
+  }
+  if (titles.empty()) return false;
+  auto cfg = platform::read_regular_file(path, max_cfg_bytes);
+  if (!cfg.ok()) return false;
+  std::string bytes = std::move(cfg.text);
+  for (auto it = titles.rbegin(); it != titles.rend(); ++it)
+    if (auto without = with_section_removed(bytes, *it)) bytes = std::move(*without);
+  return static_cast<std::int64_t>(bytes.size()) == want.size &&
+         libdeflate_crc32(0, bytes.data(), bytes.size()) == want.crc;
+}
+
 // The sections liveries of the record added: each still in its aircraft.cfg.
 void check_added_sections(const std::string& record, VerifyResult& result) {
   const auto added = read_added_sections(record);
@@ -387,6 +410,9 @@ VerifyResult verify_record(const std::string& record) {
     } else if (error != 0) {
       result.problems.push_back(
           {path, "not read: " + (summed.is_open() ? std::strerror(error) : summed.reason())});
+    } else if ((have.size != want.size || have.crc != want.crc) &&
+               installed_but_for_liveries(path, want, record)) {
+      // Other packages' liveries added sections to it: as it was otherwise.
     } else if (have.size != want.size) {
       result.problems.push_back({path, "size changed (" + std::to_string(want.size) + " -> " +
                                            std::to_string(have.size) + " bytes)"});

@@ -21,8 +21,8 @@
 #include "platform/single_instance.h"
 #include "settings/record.h"
 #include "settings/simulator.h"
-#include "support/simulator_fixture.h"
 #include "support/odd_entries.h"
+#include "support/simulator_fixture.h"
 #include "support/zip_builder.h"
 
 namespace wingstow {
@@ -316,8 +316,9 @@ TEST_F(CliTest, LiveryGoesIntoTheAirplaneNamedByInto) {
 
   ASSERT_EQ(cli({"install", "Bleu", "--into", "Jodel2"}).status, 0);
   const std::string cfg = fs + "aircraft/Jodel2/aircraft.cfg";
-  EXPECT_EQ(read_file(cfg), base + "\r\n[fltsim.1]\r\ntitle=Jodel Bleu\r\nsim=DR1050\r\n"
-                                   "model=\r\ntexture=bleu\r\n");
+  EXPECT_EQ(read_file(cfg), base +
+                                "\r\n[fltsim.1]\r\ntitle=Jodel Bleu\r\nsim=DR1050\r\n"
+                                "model=\r\ntexture=bleu\r\n");
   EXPECT_EQ(field(cli({"files", "Bleu"}).json["sections"], "title"), Strings{"Jodel Bleu"});
   EXPECT_EQ(cli({"verify", "Bleu"}).status, 0);
   ASSERT_EQ(cli({"remove", "Bleu", "--yes"}).status, 0);

@@ -255,6 +255,10 @@ TEST_F(LiveryTest, RemovingTheBaseTakesItsLiveriesAlong) {
   loose("Bleu", "Jodel DR-1050 Bleu", "bleu");
   install({"Bleu"});
   ASSERT_TRUE(has_record("Bleu"));
+  // The airplane's sums still hold: it differs only by the livery's section.
+  EXPECT_TRUE(verify_record(unzip + "Jodel.txt").problems.empty());
+  test::write_file(fs + "aircraft/Jodel/aircraft.cfg", cfg() + "edited=1\r\n");
+  EXPECT_EQ(verify_record(unzip + "Jodel.txt").problems.size(), 1u);
 
   const std::string question = removal_question({unzip + "Jodel.txt"}, "fs2004");
   EXPECT_NE(question.find("with the liveries installed in them: Bleu"), std::string::npos)
