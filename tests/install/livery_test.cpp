@@ -287,26 +287,7 @@ TEST_F(LiveryTest, ASectionTheUserDeletedIsToldByVerifyAndCountsAsRemoved) {
 TEST_F(LiveryTest, AnInstallKilledBeforeTheSectionIsCompletedByTheNext) {
   loose("Bleu", "Jodel DR-1050 Bleu", "bleu");
   const std::string copied = fs + "aircraft/Jodel/texture.bleu/t.bmp";
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    struct KillingUi : test::RecordingUi {
-      std::string watched;
-      void pump() override {
-        if (fs::exists(watched)) ::raise(SIGKILL);
-      }
-    } dying;
-    dying.watched = copied;
-    dying.tag = "fs2004";
-    dying.directory = unzip;
-    dying.list_refresh();
-    dying.click("Bleu");
-    ZipMaster child_zip{dying};
-    SpeedButton7Click(shared, dying, child_zip);
-    ::_exit(0);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  const int status = install_killed("Bleu", [&](int) { return fs::exists(copied); });
   ASSERT_TRUE(WIFSIGNALED(status));
   ASSERT_TRUE(fs::exists(copied));
   ASSERT_EQ(cfg(), base_cfg);

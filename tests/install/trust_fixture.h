@@ -3,9 +3,14 @@
 // Install and removal through the window's buttons, on a simulator with
 // every install folder and a trash of the test's own.
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <string>
@@ -71,6 +76,31 @@ class TrustFixture : public InstallFixture {
       ui.set_catalogue_checked(static_cast<int>(at - entries.begin()), true);
     }
     SpeedButton8Click(shared, ui);
+  }
+
+  // "Install to FS" on the named package in a child process, killed at the
+  // first pump for which dies(pumps so far) holds; the child's wait status.
+  int install_killed(const char* name, const std::function<bool(int)>& dies) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      struct KillingUi : RecordingUi {
+        std::function<bool(int)> dies;
+        void pump() override {
+          if (dies(++pumps)) ::raise(SIGKILL);
+        }
+      } dying;
+      dying.dies = dies;
+      dying.tag = "fs2004";
+      dying.directory = unzip;
+      dying.list_refresh();
+      dying.click(name);
+      ZipMaster child_zip{dying};
+      SpeedButton7Click(shared, dying, child_zip);
+      ::_exit(0);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) return -1;
+    return status;
   }
 
   std::vector<std::string> record_of(const char* name) const {

@@ -248,26 +248,7 @@ TEST_F(TrustTest, InstallKilledMidwayIsCompletedByTheNextInstall) {
 
   for (int kill_at : {5, 25, 38}) {
     SCOPED_TRACE(kill_at);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      struct KillingUi : test::RecordingUi {
-        int left = 0;
-        void pump() override {
-          if (--left == 0) ::raise(SIGKILL);
-        }
-      } dying;
-      dying.left = kill_at;
-      dying.tag = "fs2004";
-      dying.directory = unzip;
-      dying.list_refresh();
-      dying.click("Pack");
-      ZipMaster child_zip{dying};
-      SpeedButton7Click(shared, dying, child_zip);
-      ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const int status = install_killed("Pack", [&](int pumps) { return pumps == kill_at; });
     ASSERT_TRUE(WIFSIGNALED(status));
     // Whatever is there carries its whole content.
     for (const auto& [path, content] : snapshot(fs + "aircraft/"))
