@@ -305,13 +305,27 @@ bool installed_but_for_liveries(const std::string& path, const Sum& want,
 }
 
 // The sections liveries of the record added: each still in its aircraft.cfg.
-void check_added_sections(const std::string& record, VerifyResult& result) {
+// Only the aircraft.cfg of an airplane folder that holds a folder the record
+// lists is opened: the sections file is plain text anyone can write.
+void check_added_sections(const std::string& record, const std::vector<std::string>& lines,
+                          VerifyResult& result) {
   const auto added = read_added_sections(record);
   if (!added.failure.empty()) {
     result.failure = added.failure;
     return;
   }
   for (const auto& file : added.files) {
+    const bool beside_a_line =
+        same_ignoring_case(last_path_part(file.cfg, 0), "aircraft.cfg") &&
+        std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+          return same_path(parent_folder(without_trailing_separators(line)),
+                           parent_folder(file.cfg));
+        });
+    if (!beside_a_line) {
+      result.failure = sections_path(record) + ": " + file.cfg +
+                       " is no aircraft.cfg beside a folder the record lists; it was not opened";
+      return;
+    }
     const auto cfg = platform::read_regular_file(file.cfg, max_cfg_bytes);
     if (!cfg.ok()) {
       result.problems.push_back({file.cfg, cfg.error == ENOENT ? "missing" : cfg.reason});
@@ -345,7 +359,7 @@ VerifyResult verify_record(const std::string& record) {
       result.problems.push_back({line, "missing"});
       missing_lines.insert(ascii_lower(without_trailing_separators(line)));
     }
-  check_added_sections(record, result);
+  check_added_sections(record, lines, result);
   if (!result.failure.empty()) return result;
 
   platform::RegularFile file(sums);

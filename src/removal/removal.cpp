@@ -236,8 +236,17 @@ class RecordRemoval {
     // The sections the package added to airplanes come out first: a section
     // left behind would name a texture folder that is gone.
     const auto sections = read_added_sections(record_);
-    auto failed = remove_added_sections(sections.files);
-    if (!sections.failure.empty()) failed.insert(failed.begin(), sections.failure);
+    std::vector<std::string> failed;
+    if (!sections.failure.empty()) failed.push_back(sections.failure);
+    std::vector<AddedSections> files;
+    for (const auto& file : sections.files) {
+      if (auto cfg = airplane_cfg(file.cfg))
+        files.push_back({std::move(*cfg), file.titles});
+      else
+        failed.push_back(file.cfg +
+                         ": no aircraft.cfg of an airplane of the simulator; not opened");
+    }
+    if (failed.empty()) failed = remove_added_sections(files);
     for (const auto& failure : failed) fail(file_failure, failure);
     if (!failed.empty()) return false;
     for (const auto& line : lines) {
@@ -286,6 +295,20 @@ class RecordRemoval {
   }
 
  private:
+  // The aircraft.cfg of an airplane folder of the simulator that a sections
+  // file names, its folders' links resolved; nothing for any other path:
+  // like records, these are plain text files anyone can write.
+  std::optional<std::string> airplane_cfg(const std::string& cfg) {
+    const auto target = run_.paths.removable(cfg);
+    if (!target || !same_ignoring_case(target->name, "aircraft.cfg")) return std::nullopt;
+    std::error_code error;
+    const std::string aircraft = ascii_lower(platform::with_trailing_separator(
+        fs::weakly_canonical(platform::resolve(shared_.fs_path + "aircraft"), error).string()));
+    const std::string folder = ascii_lower(platform::with_trailing_separator(target->folder));
+    if (error || !folder.starts_with(aircraft) || folder == aircraft) return std::nullopt;
+    return target->path;
+  }
+
   // The log starts empty. A new one is made exclusively, complete the
   // moment it has its name; one already there is emptied as records are
   // written.

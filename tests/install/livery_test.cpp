@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "check/airplane_check.h"
 #include "install/fltsim_sections.h"
 #include "install/livery.h"
 #include "install/livery_record.h"
@@ -280,6 +281,37 @@ TEST_F(LiveryTest, ASectionTheUserDeletedIsToldByVerifyAndCountsAsRemoved) {
   remove({"Bleu"});
   EXPECT_FALSE(has_record("Bleu"));
   EXPECT_EQ(cfg(), base_cfg);
+}
+
+// A sections file is plain text: one naming a file outside the simulator's
+// airplanes has it neither opened by verify nor written by removal.
+TEST_F(LiveryTest, ASectionsFileNamingAnyOtherFileIsRefused) {
+  loose("Bleu", "Jodel DR-1050 Bleu", "bleu");
+  install({"Bleu"});
+  const std::string outside = tree.make_file("outside/aircraft.cfg", base_cfg);
+  for (const std::string& named : {outside, fs + "gauges/aircraft.cfg"}) {
+    SCOPED_TRACE(named);
+    if (named != outside) tree.make_file("FS9/gauges/aircraft.cfg", base_cfg);
+    test::write_file(unzip + "Bleu.txt.sections",
+                     "cfg\t" + named + "\ntitle\tJodel DR-1050 Rouge\nend\t1\n");
+    EXPECT_NE(verify_record(unzip + "Bleu.txt").failure.find("it was not opened"),
+              std::string::npos);
+    remove({"Bleu"});
+    EXPECT_EQ(read_file(named), base_cfg);
+    EXPECT_TRUE(has_record("Bleu"));
+  }
+}
+
+// The airplane check of a livery's package checks the airplane it went
+// into: its numbering holds, and a texture folder gone is found.
+TEST_F(LiveryTest, TheCheckOfALiveryLooksAtItsAirplane) {
+  loose("Bleu", "Jodel DR-1050 Bleu", "bleu");
+  install({"Bleu"});
+  EXPECT_TRUE(check_record(unzip + "Bleu.txt", fs).findings.empty());
+  fs::remove_all(fs + "aircraft/Jodel/texture.bleu");
+  const auto report = check_record(unzip + "Bleu.txt", fs);
+  ASSERT_EQ(report.findings.size(), 1u);
+  EXPECT_EQ(report.findings[0].section, "fltsim.2");
 }
 
 // Killed once the texture folder is copied, before aircraft.cfg is written:
