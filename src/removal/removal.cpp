@@ -24,6 +24,7 @@
 #include "platform/files.h"
 #include "platform/trash.h"
 #include "platform/unique_fd.h"
+#include "removal/line_paths.h"
 #include "removal/shell_file_operation.h"
 #include "settings/record.h"
 #include "settings/record_index.h"
@@ -34,32 +35,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The simulator's own folders, which every airplane shares.
-constexpr std::string_view standard_folders[] = {"aircraft",       "gauges",         "sound",
-                                                 "effects",        "modules",        "flights",
-                                                 "flights/myflts", "effects/texture"};
-
-// The folders the installers write into: a record line names something
-// strictly below one of them or it names nothing an install brought.
-constexpr std::string_view install_folders[] = {
-    "aircraft", "gauges", "sound", "modules", "effects", "effects/texture", "flights/myflts"};
-
 constexpr std::string_view folder_failure = "Delete not possible ";
 constexpr std::string_view file_failure = "delete not possible ";
-
-bool strictly_below_install_folder(std::string_view below) {
-  return std::ranges::any_of(install_folders, [&](std::string_view folder) {
-    return below.size() > folder.size() + 1 && below.starts_with(folder) &&
-           below[folder.size()] == '/';
-  });
-}
-
-std::optional<fs::path> real_folder(std::string_view folder) {
-  std::error_code ec;
-  const fs::path path = fs::canonical(platform::resolve(folder), ec);
-  if (ec || !fs::is_directory(path, ec)) return std::nullopt;
-  return path;
-}
 
 // A line as it can be logged and shown: a NUL would end the text early.
 std::string printable(std::string_view line) {
@@ -72,108 +49,6 @@ std::string printable(std::string_view line) {
   }
   return text;
 }
-
-// Where record lines lead on disk, worked out for a whole run: the
-// simulator folder once, each folder the lines name once (its letter case
-// and links), and the names in it through the folder held open, so that a
-// line costs a look-up or two whatever the number of records and files.
-class LinePaths {
- public:
-  struct Target {
-    std::string path;    // the entry, its folder's links and "." and ".." resolved
-    std::string folder;  // the folder holding it, as path has it
-    std::string name;    // its name there, as the disk spells it
-  };
-
-  explicit LinePaths(std::string_view fs_path)
-      : root_(fs_path.empty() ? std::nullopt : real_folder(fs_path)) {}
-
-  std::optional<Target> removable(std::string_view line) {
-    try {
-      if (!root_ || line.empty() || line.find('\0') != std::string_view::npos) return std::nullopt;
-      fs::path path = fs::path(std::string(line)).lexically_normal();
-      if (!path.is_absolute()) return std::nullopt;
-      if (!path.has_filename()) path = path.parent_path();  // a trailing separator
-      std::string name = path.filename().string();
-      if (name.empty() || name == "." || name == "..") return std::nullopt;
-      const Parent& parent = parent_of(path.parent_path().string());
-      if (!parent.real) return std::nullopt;
-      // The name as platform::resolve finds it, in the folder it resolved.
-      if (parent.complete)
-        if (auto on_disk = folder(*parent.real).find(name)) name = std::move(*on_disk);
-      // The folder holding the entry is taken where its links lead; the
-      // entry itself, when it is a link, goes as a link.
-      const fs::path target = fs::path(*parent.real) / name;
-      if (!below_install_folder(target)) return std::nullopt;
-      return Target{target.string(), *parent.real, std::move(name)};
-    } catch (...) {
-      return std::nullopt;
-    }
-  }
-
-  // A file was taken away.
-  void removed(const Target& target) {
-    if (const auto found = folders_.find(target.folder); found != folders_.end())
-      found->second.removed(target.name);
-  }
-
-  // A folder was taken away, or may have been, with everything below it:
-  // nothing learnt below it holds any more, nor any line's folder that led
-  // through it.
-  void folder_removed(const Target& target) {
-    removed(target);
-    parents_.clear();
-    const std::string below = target.path + '/';
-    std::erase_if(folders_, [&](const auto& entry) {
-      return entry.first == target.path || entry.first.starts_with(below);
-    });
-  }
-
- private:
-  struct Parent {
-    std::optional<std::string> real;  // its links and letter case resolved
-    bool complete = false;            // every part of it is there
-  };
-
-  const Parent& parent_of(const std::string& written) {
-    const auto [at, fresh] = parents_.try_emplace(written);
-    if (fresh) {
-      const std::string resolved = platform::resolve(written);
-      struct stat st;
-      // platform::resolve stops at the first part that matches nothing.
-      at->second.complete = ::lstat(resolved.c_str(), &st) == 0;
-      std::error_code ec;
-      const fs::path real = fs::weakly_canonical(resolved, ec);
-      if (!ec) at->second.real = real.string();
-    }
-    return at->second;
-  }
-
-  platform::Folder& folder(const std::string& real) {
-    auto at = folders_.find(real);
-    if (at == folders_.end()) at = folders_.emplace(real, platform::Folder(real)).first;
-    return at->second;
-  }
-
-  bool below_install_folder(const fs::path& target) const {
-    auto [in_root, in_target] =
-        std::mismatch(root_->begin(), root_->end(), target.begin(), target.end());
-    if (in_root != root_->end() || in_target == target.end()) return false;
-    std::string below;
-    for (; in_target != target.end(); ++in_target) {
-      if (!below.empty()) below += '/';
-      below += in_target->string();
-    }
-    below = ascii_lower(below);
-    for (const auto folder : standard_folders)
-      if (below == folder) return false;
-    return strictly_below_install_folder(below);
-  }
-
-  const std::optional<fs::path> root_;
-  std::unordered_map<std::string, Parent> parents_;  // by the folder as the line writes it
-  std::unordered_map<std::string, platform::Folder> folders_;  // by the real folder
-};
 
 // Read-only files are refused by the delete service, except those whose
 // attributes are exactly read-only plus archive, which lose read-only first.
