@@ -22,7 +22,6 @@ constexpr std::string_view standard_folders[] = {"aircraft",       "gauges",    
 constexpr std::string_view install_folders[] = {
     "aircraft", "gauges", "sound", "modules", "effects", "effects/texture", "flights/myflts"};
 
-
 std::optional<fs::path> real_folder(std::string_view folder) {
   std::error_code ec;
   const fs::path path = fs::canonical(platform::resolve(folder), ec);
