@@ -4,6 +4,7 @@
 
 #include "base/path_helpers.h"
 #include "install/livery.h"
+#include "install/side_files.h"
 #include "packages/entry_names.h"
 #include "packages/zip_archive.h"
 #include "platform/files.h"
@@ -47,7 +48,31 @@ bool inner_archive_holds_aircraft(Shared& shared, const std::string& package) {
   return false;
 }
 
+// What the inner archives of a package bring besides airplanes, by the
+// installers' masks: Install extracts them before its steps.
+SideFileCount inner_side_files(Shared& shared, const std::string& package) {
+  SideFileCount count;
+  shared.FindFile1.FileMask = std::string(archive_mask);
+  search_package(shared, package);
+  const std::vector<std::string> archives = shared.Memo1;
+  const std::pair<std::string_view, std::size_t SideFileCount::*> kinds[] = {
+      {gauges_kind.mask, &SideFileCount::gauges},   {cab_gauges_kind.mask, &SideFileCount::gauges},
+      {sounds_kind.mask, &SideFileCount::sounds},   {modules_kind.mask, &SideFileCount::modules},
+      {flights_kind.mask, &SideFileCount::flights}, {weather_kind.mask, &SideFileCount::weather},
+      {effects_kind.mask, &SideFileCount::effects}};
+  for (const std::string& archive : archives)
+    if (const auto files = archive_files(archive))
+      for (const ArchiveFile& file : *files)
+        for (const auto& [mask, field] : kinds)
+          if (found_by_search(file.path, mask)) ++(count.*field);
+  return count;
+}
+
 }  // namespace
+
+std::string parts_caption(const SideFileCount& count) {
+  return "##### " + side_files_text(count) + " #####";
+}
 
 std::string livery_caption(const std::string& fs_path, const LiveryPackage& package) {
   return "##### " + livery_mark(fs_path, package) + " #####";
@@ -160,8 +185,18 @@ void mark_no_aircraft(Shared& shared, Ui& ui) {
         }
         // The look into inner archives searches with its own mask.
         shared.FindFile1.FileMask = "aircraft.cfg";
-        if (search_package(shared, path) == 0 && !inner_archive_holds_aircraft(shared, path))
-          ui.set_list_item_caption(i, caption_no_aircraft);
+        if (search_package(shared, path) != 0 || inner_archive_holds_aircraft(shared, path)) return;
+        // No airplane, but gauges, effects, ...: a parts package.
+        SideFileCount parts = count_side_files(shared, path);
+        const SideFileCount inner = inner_side_files(shared, path);
+        parts.gauges += inner.gauges;
+        parts.sounds += inner.sounds;
+        parts.modules += inner.modules;
+        parts.flights += inner.flights;
+        parts.weather += inner.weather;
+        parts.effects += inner.effects;
+        ui.set_list_item_caption(
+            i, parts.total() > 0 ? parts_caption(parts) : std::string(caption_no_aircraft));
       });
 }
 

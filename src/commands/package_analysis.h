@@ -9,6 +9,7 @@
 
 #include "base/ui.h"
 #include "install/livery.h"
+#include "install/side_files.h"
 #include "settings/shared.h"
 
 namespace wingstow {
@@ -20,6 +21,10 @@ inline constexpr std::string_view caption_no_aircraft = "##### No aircraft.cfg f
 // "##### livery for Jodel DR-1050 #####": a package of liveries, marked
 // with the airplanes they fit.
 std::string livery_caption(const std::string& fs_path, const LiveryPackage& package);
+
+// "##### 3 gauges, 12 effects #####": a package without airplane, marked
+// with what it brings.
+std::string parts_caption(const SideFileCount& count);
 
 // The record name of a catalogue entry: its file name without ".txt".
 std::string record_name_of(const std::string& catalogue_entry);
@@ -36,7 +41,8 @@ void SpeedButton12Click(Shared& shared, Ui& ui);
 void mark_installed(Shared& shared, Ui& ui);
 void mark_self_installable(Shared& shared, Ui& ui);
 // A package whose airplane lies in an inner archive is not marked: Install
-// extracts that archive first. A package of liveries gets the livery mark.
+// extracts that archive first. A package of liveries gets the livery mark,
+// one of side files only the mark of what it brings.
 void mark_no_aircraft(Shared& shared, Ui& ui);
 // The status line after a marking pass: how many package folders got which
 // mark, and how many are left to install.

@@ -427,6 +427,25 @@ class AircraftStep {
   std::optional<OpenFolders> open_;
 };
 
+// The record of a package without airplane, before its side files go in.
+void start_parts_record(Shared& shared, PackageInstall& install) {
+  StepRecord step = step_record_of(shared, install, false);
+  if (install.dry_run) {
+    step.write(true);
+    install.dry_run->notes.push_back("No airplane: the package brings " + install.brings);
+    return;
+  }
+  const std::string record = record_path(shared);
+  const bool resumed = platform::file_exists(record);
+  mark_install_started(record);
+  try {
+    step.write(true);
+  } catch (const Error&) {
+    if (!resumed) mark_install_finished(record);
+    throw;
+  }
+}
+
 // The airplanes, then what they bring besides: the sections an airplane of
 // the simulator completed from the package lacks, and the package's
 // liveries for airplanes elsewhere.
@@ -500,6 +519,15 @@ void install_aircraft(Shared& shared, Feedback& ui, PackageInstall& install,
   }
 
   if (found == 0) {
+    // No airplane, but files the side-file steps install: a gauge pack, an
+    // effects pack. Its record is made here, as for an airplane.
+    if (const SideFileCount parts = count_side_files(shared, package_path); parts.total() > 0) {
+      shared.record_name = package_name + ".txt";
+      if (refused_as_installed(shared, ui, package_path, batch)) return;
+      install.brings = side_files_text(parts);
+      start_parts_record(shared, install);
+      return;
+    }
     if (!batch)
       ui.message(MessageKind::information, "No airplane found, Installation not possible !",
                  Buttons::ok);

@@ -213,6 +213,7 @@ void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
 
   bool working = false;
   std::vector<std::string> incomplete;
+  std::vector<std::string> parts;  // packages without airplane, with what they brought
   for (std::size_t i = 0; i < packages.size(); ++i) {
     const std::string& package = packages[i];
     shared.abort_flag = 0;
@@ -272,9 +273,11 @@ void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
         // Every airplane refused and nothing else brought: no record claims
         // the package, so that it can be installed once what stood in the
         // way is gone.
-        const bool nothing_in =
-            stopped.empty() && shared.abort_flag == 0 && install.report.failures.empty() &&
-            !install.report.refusals.empty() && drop_empty_record(record_path(shared));
+        // So is a package without airplane whose files are all there already.
+        const bool nothing_in = stopped.empty() && shared.abort_flag == 0 &&
+                                install.report.failures.empty() &&
+                                (!install.report.refusals.empty() || !install.brings.empty()) &&
+                                drop_empty_record(record_path(shared));
         if (!nothing_in && stopped.empty() && shared.abort_flag == 0 &&
             !install.report.any_may_pass()) {
           const std::string record = record_path(shared);
@@ -290,6 +293,16 @@ void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
         }
         if (stopped.empty() && shared.abort_flag == 0 && install.report.empty())
           result = InstallResult::installed;
+        if (nothing_in && install.report.empty()) {
+          result = InstallResult::not_installed;
+          ui.message(MessageKind::information,
+                     "Nothing of " + last_path_part(package, 0) + " was installed: the " +
+                         install.brings +
+                         " it brings are in the simulator already, and no package brought them",
+                     Buttons::ok);
+        } else if (result == InstallResult::installed && !install.brings.empty()) {
+          parts.push_back(last_path_part(package, 0) + ": " + install.brings);
+        }
         if (!install.report.empty()) {
           result = nothing_in ? InstallResult::not_installed : InstallResult::incomplete;
           const auto& report = install.report;
@@ -308,7 +321,9 @@ void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
 
   ui.progress_stop();
   if (incomplete.empty()) {
-    ui.status("End of copy into " + tag);
+    std::string text = "End of copy into " + tag;
+    for (std::size_t i = 0; i < parts.size(); ++i) text += (i ? "; " : " (") + parts[i];
+    ui.status(parts.empty() ? text : text + ")");
   } else {
     std::string text = "Copy into " + tag + " incomplete: ";
     for (std::size_t i = 0; i < incomplete.size(); ++i) text += (i ? ", " : "") + incomplete[i];

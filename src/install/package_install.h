@@ -48,6 +48,8 @@ struct PackageInstall {
   // Set during a dry run: the steps decide as they would and note here what
   // they would do, writing nothing anywhere.
   InstallPlan* dry_run = nullptr;
+  // What a package without airplane brings ("3 gauges"); empty for others.
+  std::string brings;
 };
 
 }  // namespace wingstow

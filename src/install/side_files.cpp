@@ -1,6 +1,8 @@
 #include "install/side_files.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include "base/path_helpers.h"
 #include "install/ownership.h"
@@ -87,7 +89,57 @@ void install_found(Shared& shared, Feedback& ui, PackageInstall& install, const 
   step.finish();
 }
 
+// Found by the kind's search of the package (Memo1), leaving out the files
+// lying directly in skip_folder.
+std::size_t found_count(Shared& shared, const std::string& package_path, const SideFileKind& kind,
+                        const std::string& skip_folder = {}) {
+  search(shared, package_path, kind.mask, true, kind.attributes);
+  return static_cast<std::size_t>(
+      std::count_if(shared.Memo1.begin(), shared.Memo1.end(), [&](const std::string& found) {
+        return skip_folder.empty() || parent_folder(found) != skip_folder;
+      }));
+}
+
 }  // namespace
+
+SideFileCount count_side_files(Shared& shared, const std::string& package_path) {
+  SideFileCount count;
+  // In the order of the steps, whose searches keep the attributes of the
+  // one before when a kind sets none.
+  shared.FindFile1.FileAttr = {};
+  count.gauges = found_count(shared, package_path, gauges_kind) +
+                 found_count(shared, package_path, cab_gauges_kind);
+  search(shared, package_path, "sound.cfg", true, std::nullopt);
+  const std::string own_sounds =
+      shared.Memo1.size() == 1 ? parent_folder(shared.Memo1[0]) : std::string();
+  count.sounds = found_count(shared, package_path, sounds_kind, own_sounds);
+  count.modules = found_count(shared, package_path, modules_kind);
+  count.flights = found_count(shared, package_path, flights_kind);
+  count.weather = found_count(shared, package_path, weather_kind);
+  count.effects = found_count(shared, package_path, effects_kind);
+  if (count.effects > 0) {
+    const std::string effects_folder = parent_folder(shared.Memo1[0]);
+    search(shared, effects_folder, "aircraft.cfg", false, TFileAttr{});
+    if (shared.Memo1.empty()) count.textures = found_count(shared, effects_folder, textures_kind);
+  }
+  shared.Memo1.clear();
+  shared.FindFile1.FileAttr = {};
+  return count;
+}
+
+std::string side_files_text(const SideFileCount& count) {
+  const std::pair<std::size_t, const char*> kinds[] = {
+      {count.gauges, "gauge"},           {count.sounds, "sound"},         {count.modules, "module"},
+      {count.flights, "flight"},         {count.weather, "weather file"}, {count.effects, "effect"},
+      {count.textures, "effect texture"}};
+  std::string text;
+  for (const auto& [n, what] : kinds) {
+    if (n == 0) continue;
+    if (!text.empty()) text += ", ";
+    text += std::to_string(n) + " " + what + (n == 1 ? "" : "s");
+  }
+  return text;
+}
 
 void install_side_files(Shared& shared, Feedback& ui, PackageInstall& install,
                         const std::string& package_path, const SideFileKind& kind,

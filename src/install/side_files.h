@@ -44,6 +44,27 @@ void install_side_files(Shared& shared, Feedback& ui, PackageInstall& install,
                         const std::string& package_path, const SideFileKind& kind,
                         const std::string& skip_folder = {});
 
+// What the installers would find in a package, searched as they search it:
+// the contents of a package without an airplane (a gauge pack, an effects
+// pack, ...).
+struct SideFileCount {
+  std::size_t gauges = 0;  // gauges and gauge cabinets
+  std::size_t sounds = 0;
+  std::size_t modules = 0;
+  std::size_t flights = 0;
+  std::size_t weather = 0;
+  std::size_t effects = 0;
+  std::size_t textures = 0;  // the effects' textures
+  std::size_t total() const {
+    return gauges + sounds + modules + flights + weather + effects + textures;
+  }
+};
+// The finder is left as the airplane step leaves it.
+SideFileCount count_side_files(Shared& shared, const std::string& package_path);
+
+// "3 gauges, 12 effects": what a package without airplane brings.
+std::string side_files_text(const SideFileCount& count);
+
 void install_gauges(Shared& shared, Feedback& ui, PackageInstall& install,
                     const std::string& package_path);
 void install_cab_gauges(Shared& shared, Feedback& ui, PackageInstall& install,

@@ -140,6 +140,14 @@ class MarkingTest : public PackageAnalysisTest {
     tree.make_folder("prog/unzip_fs2004/Docs");
     test::write_zip(unzip + "Inner/cub.zip", {{"Cub/AIRCRAFT.CFG", "[fltsim.0]"}});
     test::write_zip(unzip + "Docs/manual.zip", {{"manual.txt", "read me"}});
+    // No airplane, but what the side-file installers take, on disk or inner.
+    add("Gauges/gauges/a.gau");
+    add("Gauges/gauges/b.cab");
+    tree.make_folder("prog/unzip_fs2004/Smoke");
+    test::write_zip(unzip + "Smoke/fx.zip", {{"effects/fx_smoke.fx", "fx"}});
+    // A repaint whose airplane is not in the simulator.
+    add("Blue/texture.blue/t.bmp");
+    add("Blue/readme.txt", "[fltsim.X]\ntitle=Jodel Blue\nsim=DR1050\nmodel=\ntexture=blue\n");
     catalogue({"Installed", "Legacy"});
     open(unzip);
   }
@@ -159,8 +167,11 @@ TEST_F(MarkingTest, EachPackageGetsOneMarkByPriority) {
   EXPECT_EQ(caption_of("Ready"), "Ready");
   EXPECT_EQ(caption_of("Inner"), "Inner");
   EXPECT_EQ(caption_of("Docs"), caption_no_aircraft);
+  EXPECT_EQ(caption_of("Gauges"), "##### 2 gauges #####");
+  EXPECT_EQ(caption_of("Smoke"), "##### 1 effect #####");
+  EXPECT_EQ(caption_of("Blue"), "##### livery for DR1050 (not installed) #####");
   EXPECT_EQ(ui.statuses.back(),
-            "2 of 8 package(s) ready to install; 1 already installed, 2 self installable, 3 "
+            "5 of 11 package(s) ready to install; 1 already installed, 2 self installable, 3 "
             "without aircraft.cfg");
   // Files keep their names, the installation records among them.
   EXPECT_EQ(caption_of("Installed.txt"), "Installed.txt");
