@@ -12,6 +12,7 @@
 #include "install/side_files.h"
 #include "install/trust_fixture.h"
 #include "install/verify.h"
+#include "support/zip_builder.h"
 
 namespace wingstow {
 namespace {
@@ -78,6 +79,17 @@ TEST_F(PartsTest, EachPackInstallsAndComesOutLikeAnAirplane) {
     EXPECT_FALSE(has_record(c.package));
     for (const auto& path : c.installed) EXPECT_FALSE(fs::exists(fs + path)) << path;
   }
+}
+
+// A pack inside another package's inner archive goes in the same way.
+TEST_F(PartsTest, APackInAnInnerArchiveIsInstalledAlike) {
+  tree.make_folder("prog/unzip_fs2004/Outer");
+  test::write_zip(unzip + "Outer/gauges.zip", {{"gauges/BA36.gau", "g"}});
+  install({"Outer"});
+  EXPECT_EQ(ui.statuses.back(), "End of copy into fs2004 (Outer: 1 gauge)");
+  EXPECT_EQ(record_of("Outer"), std::vector<std::string>{fs + "gauges/BA36.gau"});
+  remove({"Outer"});
+  EXPECT_FALSE(fs::exists(fs + "gauges/BA36.gau"));
 }
 
 // A gauge a pack and an airplane both bring stays until the last of them
