@@ -17,15 +17,6 @@
 #include "platform/files.h"
 
 namespace wingstow {
-namespace extraction {
-
-std::string system_error(int error) { return std::strerror(error); }
-
-Refusal write_failure(int error) {
-  return {"it cannot be written (" + system_error(error) + ")", error};
-}
-
-}  // namespace extraction
 
 using extraction::Refusal;
 
@@ -80,33 +71,16 @@ void check_length_and_crc(const Job& job, std::uint64_t written, std::uint32_t c
 ZipMaster::Extraction::Result ZipMaster::Extraction::execute(Reader& reader, const Job& job,
                                                              Sink& sink) {
   Result result;
-  const auto& parts = job.target.parts;
   if (job.target.folder && !dir_names_) return result;
-  const std::size_t folders = !dir_names_ ? 0 : parts.size() - (job.target.folder ? 0 : 1);
-  bool known = false;
-  {
-    const std::lock_guard lock(folders_mutex_);
-    Refusal refusal;
-    const auto dir = open_folders(std::span(parts).first(folders), refusal);
-    if (!dir) {
-      result.refusal = std::move(refusal);
-      return result;
-    }
-    if (job.target.folder) return result;
-    result.dir = dir->fd;
-    result.names = &names_of(dir->key, dir->fd->get());
-    result.file = result.names->on_disk(parts.back());
-    known = result.names->holds(result.file);
+  Refusal refusal;
+  auto where = target_.place(job.target, dir_names_, refusal);
+  if (!where) {
+    result.refusal = std::move(refusal);
+    return result;
   }
-  // A name the folder's listing does not hold is free: no need to look.
-  struct stat st;
-  if (known && ::fstatat(result.dir->get(), result.file.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-    if (S_ISDIR(st.st_mode)) {
-      result.refusal = Refusal{"a folder of that name exists"};
-      return result;
-    }
-    if (!overwrite_) return result;
-  }
+  if (job.target.folder) return result;
+  result.where = std::move(*where);
+  if (result.where.exists && !overwrite_) return result;
   write_data(reader, job, sink, result);
   if (result.refusal || result.cancelled) result.temp.reset();
   return result;
@@ -126,7 +100,7 @@ bool ZipMaster::Extraction::whole_in_memory(const Job& job) const {
 }
 
 bool ZipMaster::Extraction::open_temp(Result& result) {
-  result.temp = std::make_unique<platform::TempFile>(result.dir->get());
+  result.temp = std::make_unique<platform::TempFile>(result.where.dir->get());
   if (result.temp->fd() >= 0) return true;
   result.refusal = extraction::write_failure(result.temp->error());
   return false;

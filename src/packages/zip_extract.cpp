@@ -19,6 +19,7 @@
 namespace wingstow {
 
 using extraction::Refusal;
+using extraction::stops_extraction;
 
 namespace {
 
@@ -34,14 +35,6 @@ constexpr std::size_t wake_after = 16;
 constexpr std::uint64_t wake_size = 1024 * 1024;
 constexpr std::size_t none = static_cast<std::size_t>(-1);
 constexpr unsigned max_workers = 2;
-
-// Refused entries named in the box besides the first; the status line has
-// every one.
-constexpr std::size_t listed_refusals = 5;
-
-// After these no later entry can be written either: going on would repeat
-// the same failure for every entry left.
-bool stops_extraction(int error) { return error == ENOSPC || error == EDQUOT || error == EROFS; }
 
 }  // namespace
 
@@ -82,32 +75,14 @@ class ZipMaster::Extraction::CallerSink : public Sink {
 };
 
 int ZipMaster::Extraction::fail(int code, MessageKind kind, const std::string& text) {
-  if (!owner_.Unattended) owner_.ui_.message(kind, text, Buttons::ok);
-  return code;
+  return report_.fail(code, kind, text);
 }
 
-// Each refusal goes to the status line at once; the box, one per
-// extraction, comes at the end.
 void ZipMaster::Extraction::refuse(const std::string& name, const std::string& reason) {
-  incomplete_ = true;
-  if (owner_.Unattended) return;
-  owner_.ui_.status("'" + name + "' was not extracted: " + reason);
-  ++refused_;
-  if (refusals_.size() <= listed_refusals) refusals_.emplace_back(name, reason);
+  report_.refuse(name, reason);
 }
 
-void ZipMaster::Extraction::report_refusals() {
-  if (refusals_.empty()) return;
-  std::string text = "'" + refusals_[0].first + "' was not extracted: " + refusals_[0].second;
-  if (const std::size_t more = refused_ - 1; more > 0) {
-    text += "\n...and " + std::to_string(more) +
-            (more == 1 ? " more entry was not extracted:" : " more entries were not extracted:");
-    for (std::size_t i = 1; i < refusals_.size(); ++i)
-      text += "\n'" + refusals_[i].first + "': " + refusals_[i].second;
-    if (more > listed_refusals) text += "\n...";
-  }
-  fail(0, MessageKind::warning, text);
-}
+void ZipMaster::Extraction::report_refusals() { report_.summary(); }
 
 void ZipMaster::Extraction::announce(int kind, const std::string& name, std::uint64_t size) {
   if (owner_.OnProgress) owner_.OnProgress(kind, name, size);
@@ -126,16 +101,8 @@ void ZipMaster::Extraction::processed(const Job& job, std::uint64_t bytes) {
 }
 
 int ZipMaster::Extraction::run() {
-  bool is_link = false;
-  Fd base = extraction::open_base(owner_.ExtrBaseDir, is_link);
-  if (is_link)
-    return fail(extract_no_base_dir, MessageKind::error,
-                "Extract directory '" + owner_.ExtrBaseDir +
-                    "' is a symbolic link; nothing is extracted through it");
-  if (!base)
-    return fail(extract_no_base_dir, MessageKind::error,
-                "Extract directory '" + owner_.ExtrBaseDir + "' must exist");
-  base_ = std::make_shared<const Fd>(std::move(base));
+  if (const auto why = target_.open(owner_.ExtrBaseDir))
+    return fail(extract_no_base_dir, MessageKind::error, *why);
   opened_ = open_zip(archive_);
   if (!opened_.archive) {
     if (opened_.error == ZIP_ER_NOENT)
@@ -195,7 +162,7 @@ int ZipMaster::Extraction::run() {
   stop_workers();
   announce(2, {}, 0);
   report_refusals();
-  return incomplete_ ? extract_incomplete : 0;
+  return report_.incomplete() ? extract_incomplete : 0;
 }
 
 // The entries to extract, the refused ones reported; nothing when the
@@ -418,12 +385,7 @@ void ZipMaster::Extraction::settle(const Job& job, Result result) {
 // declined by the CRC handler; otherwise why it was not extracted.
 std::optional<Refusal> ZipMaster::Extraction::commit(const Job& job, Result& result) {
   if (result.crc_error && !keep_despite_crc(job, result.crc)) return std::nullopt;
-  const int error = result.temp->commit(result.file, overwrite_, job.mtime);
-  if (error == EEXIST && !overwrite_) return std::nullopt;
-  if (error != 0) return extraction::write_failure(error);
-  const std::lock_guard lock(folders_mutex_);
-  result.names->add(result.file);
-  return std::nullopt;
+  return target_.commit(*result.temp, result.where, overwrite_, job.mtime);
 }
 
 // Reported here only when no handler decides.
@@ -438,9 +400,11 @@ bool ZipMaster::Extraction::keep_despite_crc(const Job& job, std::uint32_t found
   owner_.OnCRC32Error(job.name, found, job.crc, do_extract);
   owner_.ui_.process_messages();
   if (owner_.cancel_requested_) throw Stopped{};
-  if (!do_extract) incomplete_ = true;
+  if (!do_extract) report_.mark_incomplete();
   return do_extract;
 }
+
+std::uint64_t ZipMaster::folder_listings() { return extraction::folder_listings(); }
 
 void ZipMaster::setZipFileName(const std::string& path) {
   zip_file_name_ = path;

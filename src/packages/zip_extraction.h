@@ -3,7 +3,8 @@
 // The state of one ZipMaster::Extract call, shared by the files that hold
 // its parts: zip_extract.cpp runs it (the plan, the workers, each entry
 // settled in archive order), zip_entry_data.cpp reads, inflates and writes
-// one entry, zip_folders.cpp opens the folders entries go into.
+// one entry; where entries land is extract_target's, shared with the other
+// back end.
 
 #include <libdeflate.h>
 #include <zip.h>
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "packages/entry_names.h"
+#include "packages/extract_target.h"
 #include "packages/zip_archive.h"
 #include "packages/zip_master.h"
 #include "platform/atomic_file.h"
@@ -35,64 +37,12 @@ namespace extraction {
 
 inline constexpr std::size_t chunk_size = 64 * 1024;
 
-// Folder descriptors are shared between the cache and the walk that uses
-// them, so that an eviction never closes a folder still being written.
-using Fd = platform::UniqueFd;
-using SharedFd = std::shared_ptr<const Fd>;
-
 struct InflaterFree {
   void operator()(libdeflate_decompressor* inflater) const {
     libdeflate_free_decompressor(inflater);
   }
 };
 using Inflater = std::unique_ptr<libdeflate_decompressor, InflaterFree>;
-
-// The names of one folder as the extraction knows them: listed once, when
-// the folder is first needed, then kept up to date with what the extraction
-// creates in it, so that an entry's spelling on disk costs no listing.
-class FolderNames {
- public:
-  void read(int dir);
-  void add(const std::string& name);
-  // The name under which wanted exists: exactly as written, else the first
-  // match without regard to case (Windows would merge "Panel" and "panel"),
-  // else as written.
-  const std::string& on_disk(const std::string& wanted) const;
-  // Whether anything of that name, in any case, is in the folder.
-  bool holds(const std::string& name) const;
-
- private:
-  std::unordered_map<std::string, std::vector<std::string>> by_folded_;
-};
-
-// Descriptors of the folders used last, by their path on disk relative to
-// the extract directory. Archives keep the entries of a folder together, so
-// most entries find their folder open; the least recently used goes first.
-class FolderCache {
- public:
-  SharedFd find(const std::string& key);
-  void put(const std::string& key, SharedFd fd);
-
- private:
-  static constexpr std::size_t capacity = 32;
-  using Order = std::list<std::pair<std::string, SharedFd>>;
-  Order order_;
-  std::unordered_map<std::string, Order::iterator> index_;
-};
-
-// Why an entry was not extracted; error is the errno of a failed write.
-struct Refusal {
-  std::string why;
-  int error = 0;
-};
-
-std::string system_error(int error);
-Refusal write_failure(int error);
-
-// The extract directory, never through a link in its own place: a package's
-// "file_zip" made a link to another folder would have the entries written
-// there. Folders above it are the user's and are taken as they are.
-Fd open_base(const std::string& folder, bool& is_link);
 
 }  // namespace extraction
 
@@ -101,7 +51,6 @@ class ZipMaster::Extraction {
   using SharedFd = extraction::SharedFd;
   using Inflater = extraction::Inflater;
   using FolderNames = extraction::FolderNames;
-  using FolderCache = extraction::FolderCache;
   using Refusal = extraction::Refusal;
 
  public:
@@ -110,7 +59,8 @@ class ZipMaster::Extraction {
         archive_(owner.zip_file_name_),
         dir_names_(owner.ExtrDirNames),
         overwrite_(owner.ExtrOverWrite),
-        whole_limit_(owner.WholeEntryLimit) {}
+        whole_limit_(owner.WholeEntryLimit),
+        report_(owner.ui_, owner.Unattended) {}
   ~Extraction() { stop_workers(); }
 
   int run();
@@ -139,13 +89,6 @@ class ZipMaster::Extraction {
   // Thrown when a worker finds the archive changed or gone.
   struct Unreadable {};
 
-  // An opened folder below the extract directory; key is its path on disk
-  // relative to it ("" for the directory itself).
-  struct Folder {
-    SharedFd fd;
-    std::string key;
-  };
-
   // What reads and inflates entries: one per thread, libzip handles being
   // no more shareable than the buffers.
   struct Reader {
@@ -173,11 +116,9 @@ class ZipMaster::Extraction {
   // An entry read and written, not yet under its final name.
   struct Result {
     std::optional<Refusal> refusal;
-    SharedFd dir;  // keeps temp's folder open
+    extraction::Destination where;  // keeps temp's folder open
     std::unique_ptr<platform::TempFile> temp;
-    std::string file;              // its name on disk
-    FolderNames* names = nullptr;  // of its folder
-    std::uint32_t crc = 0;         // of the data written
+    std::uint32_t crc = 0;  // of the data written
     bool crc_error = false;
     bool cancelled = false;
     std::exception_ptr error;
@@ -219,9 +160,6 @@ class ZipMaster::Extraction {
   ZipEntryHandle open_entry(zip_t* archive, const Job& job, std::string& why);
   bool keep_despite_crc(const Job& job, std::uint32_t found);
 
-  FolderNames& names_of(const std::string& key, int fd);
-  std::optional<Folder> open_folders(std::span<const std::string> parts, Refusal& refusal);
-
   ZipMaster& owner_;
   const std::string archive_;  // as named when the extraction began
   const bool dir_names_;
@@ -231,10 +169,8 @@ class ZipMaster::Extraction {
   std::vector<Job> jobs_;
 
   // The folders met so far, shared by the workers.
-  std::mutex folders_mutex_;
-  SharedFd base_;
-  FolderCache folders_;
-  std::unordered_map<std::string, FolderNames> names_;  // by folder key
+  extraction::Target target_;
+  extraction::Report report_;
 
   // The work handed out. An entry that writes where an earlier one writes
   // waits until that one is settled, so that the later still wins.
@@ -255,9 +191,6 @@ class ZipMaster::Extraction {
   Reader caller_;                        // the calling thread's, for encrypted entries
   std::optional<std::string> password_;  // the last one that opened an entry
   std::uint64_t reported_ = 0;           // bytes of the current entry reported as processed
-  bool incomplete_ = false;
-  std::size_t refused_ = 0;
-  std::vector<std::pair<std::string, std::string>> refusals_;  // the first few
 };
 
 }  // namespace wingstow

@@ -1,27 +1,34 @@
-// The folders an extraction writes into: opened (and made) part by part
-// below the extract directory, never through a symbolic link, their names
-// listed once and their descriptors kept for the entries that follow.
+// Where the entries of every back end land, and how refusals are told.
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 
 #include <dirent.h>
 
-#include "packages/zip_extraction.h"
+#include "packages/extract_target.h"
 #include "platform/ascii_case.h"
 #include "platform/files.h"
 
-namespace wingstow {
-namespace extraction {
+namespace wingstow::extraction {
 namespace {
 
 std::atomic<std::uint64_t> listings{0};
 
 }  // namespace
+
+std::uint64_t folder_listings() { return listings.load(); }
+
+std::string system_error(int error) { return std::strerror(error); }
+
+Refusal write_failure(int error) {
+  return {"it cannot be written (" + system_error(error) + ")", error};
+}
 
 void FolderNames::read(int dir) {
   listings.fetch_add(1, std::memory_order_relaxed);
@@ -83,14 +90,8 @@ Fd open_base(const std::string& folder, bool& is_link) {
   return fd;
 }
 
-}  // namespace extraction
-
-using extraction::FolderNames;
-using extraction::Refusal;
-using extraction::system_error;
-
-// The caller holds folders_mutex_.
-FolderNames& ZipMaster::Extraction::names_of(const std::string& key, int fd) {
+// The caller holds mutex_.
+FolderNames& Target::names_of(const std::string& key, int fd) {
   const auto [it, added] = names_.try_emplace(key);
   if (added) it->second.read(fd);
   return it->second;
@@ -98,9 +99,9 @@ FolderNames& ZipMaster::Extraction::names_of(const std::string& key, int fd) {
 
 // Opens (creating when missing) each folder of parts below the extract
 // directory, never through a symbolic link. On failure sets why. The caller
-// holds folders_mutex_.
-std::optional<ZipMaster::Extraction::Folder> ZipMaster::Extraction::open_folders(
-    std::span<const std::string> parts, Refusal& refusal) {
+// holds mutex_.
+std::optional<Target::Folder> Target::open_folders(std::span<const std::string> parts,
+                                                   Refusal& refusal) {
   Folder current{base_, {}};
   for (const auto& wanted : parts) {
     FolderNames& names = names_of(current.key, current.fd->get());
@@ -143,6 +144,76 @@ std::optional<ZipMaster::Extraction::Folder> ZipMaster::Extraction::open_folders
   return current;
 }
 
-std::uint64_t ZipMaster::folder_listings() { return extraction::listings.load(); }
+std::optional<std::string> Target::open(const std::string& folder) {
+  bool is_link = false;
+  Fd base = open_base(folder, is_link);
+  if (is_link)
+    return "Extract directory '" + folder + "' is a symbolic link; nothing is extracted through it";
+  if (!base) return "Extract directory '" + folder + "' must exist";
+  base_ = std::make_shared<const Fd>(std::move(base));
+  return std::nullopt;
+}
 
-}  // namespace wingstow
+std::optional<Destination> Target::place(const EntryName& entry, bool dir_names, Refusal& refusal) {
+  const auto& parts = entry.parts;
+  const std::size_t folders = !dir_names ? 0 : parts.size() - (entry.folder ? 0 : 1);
+  Destination where;
+  {
+    const std::lock_guard lock(mutex_);
+    const auto dir = open_folders(std::span(parts).first(folders), refusal);
+    if (!dir) return std::nullopt;
+    where.dir = dir->fd;
+    if (entry.folder) return where;
+    where.names = &names_of(dir->key, dir->fd->get());
+    where.file = where.names->on_disk(parts.back());
+    where.exists = where.names->holds(where.file);
+  }
+  // A name the folder's listing does not hold is free: no need to look.
+  struct stat st;
+  if (where.exists) {
+    where.exists = ::fstatat(where.dir->get(), where.file.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (where.exists && S_ISDIR(st.st_mode)) {
+      refusal = Refusal{"a folder of that name exists"};
+      return std::nullopt;
+    }
+  }
+  return where;
+}
+
+std::optional<Refusal> Target::commit(platform::TempFile& temp, const Destination& where,
+                                      bool overwrite, std::time_t mtime) {
+  const int error = temp.commit(where.file, overwrite, mtime);
+  if (error == EEXIST && !overwrite) return std::nullopt;
+  if (error != 0) return write_failure(error);
+  const std::lock_guard lock(mutex_);
+  where.names->add(where.file);
+  return std::nullopt;
+}
+
+int Report::fail(int code, MessageKind kind, const std::string& text) {
+  if (!unattended_) ui_.message(kind, text, Buttons::ok);
+  return code;
+}
+
+void Report::refuse(const std::string& name, const std::string& reason) {
+  incomplete_ = true;
+  if (unattended_) return;
+  ui_.status("'" + name + "' was not extracted: " + reason);
+  ++refused_;
+  if (first_.size() <= listed) first_.emplace_back(name, reason);
+}
+
+void Report::summary() {
+  if (first_.empty()) return;
+  std::string text = "'" + first_[0].first + "' was not extracted: " + first_[0].second;
+  if (const std::size_t more = refused_ - 1; more > 0) {
+    text += "\n...and " + std::to_string(more) +
+            (more == 1 ? " more entry was not extracted:" : " more entries were not extracted:");
+    for (std::size_t i = 1; i < first_.size(); ++i)
+      text += "\n'" + first_[i].first + "': " + first_[i].second;
+    if (more > listed) text += "\n...";
+  }
+  fail(0, MessageKind::warning, text);
+}
+
+}  // namespace wingstow::extraction
