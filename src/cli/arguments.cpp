@@ -45,8 +45,8 @@ std::string find_archive(const Shared& shared, const std::string& argument) {
 std::vector<std::string> archives_in_download_folder(const Shared& shared) {
   std::vector<std::string> archives;
   for (const auto& entry :
-       platform::find_entries(shared.download_path, archive_mask, 0, platform::Detail::kinds))
-    archives.push_back(shared.download_path + entry.name);
+       platform::find_entries(shared.download_path, "*.*", 0, platform::Detail::kinds))
+    if (is_archive_name(entry.name)) archives.push_back(shared.download_path + entry.name);
   return archives;
 }
 

@@ -6,6 +6,7 @@
 #include "install/livery.h"
 #include "install/side_files.h"
 #include "packages/entry_names.h"
+#include "packages/package_folders.h"
 #include "packages/zip_archive.h"
 #include "platform/files.h"
 #include "settings/record.h"
@@ -38,9 +39,7 @@ std::size_t search_package(Shared& shared, const std::string& package) {
 // True when an archive inside the package brings an aircraft.cfg: Install
 // extracts such inner archives, so the package does bring an airplane.
 bool inner_archive_holds_aircraft(Shared& shared, const std::string& package) {
-  shared.FindFile1.FileMask = std::string(archive_mask);
-  search_package(shared, package);
-  const std::vector<std::string> archives = shared.Memo1;
+  const std::vector<std::string> archives = inner_archives(shared.FindFile1, package);
   for (const std::string& archive : archives)
     if (const auto files = archive_files(archive))
       for (const ArchiveFile& file : *files)
@@ -52,9 +51,7 @@ bool inner_archive_holds_aircraft(Shared& shared, const std::string& package) {
 // installers' masks: Install extracts them before its steps.
 SideFileCount inner_side_files(Shared& shared, const std::string& package) {
   SideFileCount count;
-  shared.FindFile1.FileMask = std::string(archive_mask);
-  search_package(shared, package);
-  const std::vector<std::string> archives = shared.Memo1;
+  const std::vector<std::string> archives = inner_archives(shared.FindFile1, package);
   const std::pair<std::string_view, std::size_t SideFileCount::*> kinds[] = {
       {gauges_kind.mask, &SideFileCount::gauges},   {cab_gauges_kind.mask, &SideFileCount::gauges},
       {sounds_kind.mask, &SideFileCount::sounds},   {modules_kind.mask, &SideFileCount::modules},

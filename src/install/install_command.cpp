@@ -14,6 +14,7 @@
 #include "install/side_files.h"
 #include "install/verify.h"
 #include "packages/entry_names.h"
+#include "packages/package_folders.h"
 #include "packages/unzip.h"
 #include "packages/zip_archive.h"
 #include "platform/ascii_case.h"
@@ -129,11 +130,7 @@ void check_self_installer(Shared& shared, Feedback& ui, const std::string& packa
 }
 
 void extract_inner_archives(Shared& shared, ZipMaster& zip, const std::string& package_path) {
-  shared.Memo1.clear();
-  shared.FindFile1.setPath(package_path);
-  shared.FindFile1.InSubFolders = true;
-  shared.FindFile1.FileMask = std::string(archive_mask);
-  shared.Memo1 = shared.FindFile1.Search();
+  shared.Memo1 = inner_archives(shared.FindFile1, package_path);
   if (shared.Memo1.empty()) return;
   const std::string folder = package_path + platform::sep + "file_zip" + platform::sep;
   // Extracting through a link would write wherever it leads.
@@ -194,7 +191,7 @@ std::vector<Question> install_questions(const std::string& package, const std::s
     }
   for (const auto& file : files) {
     if (found_by_search(file.path, "aircraft.cfg")) configs.insert(ascii_lower(file.path));
-    if (!found_by_search(file.path, archive_mask)) continue;
+    if (!is_archive_name(file.path) || !found_by_search(file.path)) continue;
     const auto inner = archive.empty() ? archive_files(package + platform::sep + file.path)
                                        : inner_archive_files(archive, file.index);
     if (!inner) continue;  // not extracted either

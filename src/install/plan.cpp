@@ -9,6 +9,7 @@
 #include "install/install_command.h"
 #include "install/install_steps.h"
 #include "install/livery.h"
+#include "packages/package_folders.h"
 #include "packages/unzip.h"
 #include "platform/ascii_case.h"
 #include "platform/files.h"
@@ -110,11 +111,8 @@ InstallPlan plan_install(Shared& shared, const std::string& package_folder,
   }
   // Install extracts inner archives into the package before its steps; a
   // dry run leaves the package as it is.
-  shared.FindFile1.setPath(plan.package);
-  shared.FindFile1.InSubFolders = true;
-  shared.FindFile1.FileMask = "*.zip";
   shared.FindFile1.FileAttr = {};
-  for (const std::string& archive : shared.FindFile1.Search())
+  for (const std::string& archive : inner_archives(shared.FindFile1, plan.package))
     plan.notes.push_back("The inner archive " + archive +
                          " is extracted by Install; its files are not in this plan");
   for (InstallStep step : install_steps) {

@@ -14,12 +14,63 @@ bool is_letter(char c) { return ascii_lower(c) >= 'a' && ascii_lower(c) <= 'z'; 
 
 }  // namespace
 
-bool is_archive_name(std::string_view name) {
-  return name.size() > 4 && ends_with_ignoring_case(name, ".zip");
+namespace {
+
+struct Ending {
+  std::string_view text;
+  ArchiveFormat format;
+};
+constexpr Ending endings[] = {
+    {".zip", ArchiveFormat::zip}, {".7z", ArchiveFormat::seven_zip}, {".rar", ArchiveFormat::rar}};
+
+}  // namespace
+
+ArchiveFormat archive_format(std::string_view name) {
+  while (!name.empty() && is_separator(name.back())) name.remove_suffix(1);
+  const std::size_t cut = name.find_last_of("/\\");
+  const std::string_view file = cut == std::string_view::npos ? name : name.substr(cut + 1);
+  for (const auto& ending : endings)
+    if (file.size() > ending.text.size() && ends_with_ignoring_case(file, ending.text))
+      return ending.format;
+  return ArchiveFormat::none;
 }
 
-bool window_takes_archive(std::string_view name) {
-  return is_archive_name(name) && (name.ends_with("zip") || name.ends_with("ZIP"));
+bool is_archive_name(std::string_view name) { return archive_format(name) != ArchiveFormat::none; }
+
+std::string_view format_name(ArchiveFormat format) {
+  switch (format) {
+    case ArchiveFormat::zip:
+      return "ZIP";
+    case ArchiveFormat::seven_zip:
+      return "7z";
+    case ArchiveFormat::rar:
+      return "RAR";
+    case ArchiveFormat::none:
+      break;
+  }
+  return "";
+}
+
+bool has_signature(ArchiveFormat format, std::string_view first_bytes) {
+  using namespace std::string_view_literals;
+  switch (format) {
+    case ArchiveFormat::zip:
+      return first_bytes.starts_with("PK\x03\x04"sv) || first_bytes.starts_with("PK\x05\x06"sv);
+    case ArchiveFormat::seven_zip:
+      return first_bytes.starts_with("7z\xBC\xAF\x27\x1C"sv);
+    case ArchiveFormat::rar:
+      return first_bytes.starts_with("Rar!\x1A\x07"sv);
+    case ArchiveFormat::none:
+      break;
+  }
+  return false;
+}
+
+std::string without_archive_ending(std::string_view name) {
+  for (const auto& ending : endings)
+    if (name.size() > ending.text.size() && ends_with_ignoring_case(name, ending.text))
+      return std::string(name.substr(0, name.size() - ending.text.size()));
+  return std::string(name);
 }
 
 EntryName parse_entry_name(std::string_view name) {

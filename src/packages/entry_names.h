@@ -12,19 +12,27 @@
 
 namespace wingstow {
 
-// The archives the program opens are ZIP files, known by their name: a name
-// before ".zip", letter case ignored.
+// The archives the program opens, known by their name's ending, letter case
+// ignored ("CESSNA.ZIP", "Pack.7Z"): ZIP, 7z and RAR.
+enum class ArchiveFormat { none, zip, seven_zip, rar };
+ArchiveFormat archive_format(std::string_view name);
 bool is_archive_name(std::string_view name);
-// The same as a mask of the finder and of the folder listings.
-inline constexpr std::string_view archive_mask = "*.zip";
+// "ZIP", "7z", "RAR": as messages name the format.
+std::string_view format_name(ArchiveFormat format);
+// Whether the file's first bytes are those of the format: a ZIP's local
+// header or empty end record, the signatures of 7z and RAR (4 and 5).
+bool has_signature(ArchiveFormat format, std::string_view first_bytes);
+// The name without its archive ending: "spitfire.mk2.zip" -> "spitfire.mk2".
+std::string without_archive_ending(std::string_view name);
+// The same as masks of the finder and of the folder listings.
+inline constexpr std::string_view archive_masks[] = {"*.zip", "*.7z", "*.rar"};
 // Why a file is not taken as an archive by its name.
 inline constexpr const char* not_an_archive_name =
-    "not a ZIP archive (its name does not end in .zip)";
+    "not a ZIP, 7z or RAR archive (its name does not end in .zip, .7z or .rar)";
 
-// What the window's Unzip takes from its list: an archive whose ending is
-// spelled "zip" or "ZIP", as the window has always asked ("pack.Zip" is not
-// offered there).
-bool window_takes_archive(std::string_view name);
+// What the window's Unzip takes from its list: the same archives as the
+// command line.
+inline bool window_takes_archive(std::string_view name) { return is_archive_name(name); }
 
 // Where an entry goes below the folder it is extracted into. Both
 // separators count: archives made on Windows store "dir\file".

@@ -38,20 +38,20 @@ std::string refusal(const std::string& path) {
   // The name is what arrives in the download folder.
   if (std::string why = name_refusal(last_path_part(path, 0)); !why.empty()) return why;
   // A link handed over is read through.
+  const ArchiveFormat format = archive_format(path);
+  const std::string kind =
+      format == ArchiveFormat::none ? "an archive" : "a " + std::string(format_name(format)) + " archive";
   const auto check = platform::check_regular_file(path, platform::Links::followed);
-  if (check.error == EISDIR) return "a folder, not a ZIP archive";
+  if (check.error == EISDIR) return "a folder, not " + kind;
   if (check.error == EINVAL) return "not a regular file";
   if (!check.regular()) return check.reason;
   if (!is_archive_name(path)) return not_an_archive_name;
   platform::RegularFile file(path, platform::Links::followed);
   if (!file.is_open()) return file.reason();
   std::string magic;
-  if (const int error = file.read_to(magic, 4); error != 0 && error != EFBIG)
+  if (const int error = file.read_to(magic, 6); error != 0 && error != EFBIG)
     return std::strerror(error);
-  // A local header, or the end record of an empty archive.
-  if (magic.size() < 4 || magic[0] != 'P' || magic[1] != 'K' ||
-      !((magic[2] == 3 && magic[3] == 4) || (magic[2] == 5 && magic[3] == 6)))
-    return "not a ZIP archive";
+  if (!has_signature(format, magic)) return "not " + kind;
   return {};
 }
 

@@ -1,5 +1,7 @@
 #include "packages/package_folders.h"
 
+#include "packages/entry_names.h"
+
 #include <vector>
 
 #include "base/name_match.h"
@@ -51,6 +53,17 @@ std::optional<std::string> find_package_folder(const std::string& unzip_path,
 void refuse_unusable_name(const std::string& path) {
   if (const std::string why = name_refusal(last_path_part(path, 0)); !why.empty())
     throw Error(platform::escape_controls(path) + ": " + why);
+}
+
+std::vector<std::string> inner_archives(TFindFile& finder, const std::string& package) {
+  std::vector<std::string> found;
+  for (const auto mask : archive_masks) {
+    finder.setPath(package);
+    finder.InSubFolders = true;
+    finder.FileMask = std::string(mask);
+    for (auto& archive : finder.Search()) found.push_back(std::move(archive));
+  }
+  return found;
 }
 
 }  // namespace wingstow

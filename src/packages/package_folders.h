@@ -6,6 +6,9 @@
 
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "base/find_file.h"
 
 namespace wingstow {
 
@@ -18,6 +21,11 @@ namespace wingstow {
 // name only in letter case, and when name_refusal() refuses its name.
 std::optional<std::string> find_package_folder(const std::string& unzip_path,
                                                const std::string& argument);
+
+// The archives (ZIP, 7z, RAR) anywhere in a package folder, as the finder
+// finds them, one kind after the other: those Install extracts into the
+// package's "file_zip" before its steps.
+std::vector<std::string> inner_archives(TFindFile& finder, const std::string& package);
 
 // Throws Error "PATH: why" when name_refusal() refuses the path's last part.
 void refuse_unusable_name(const std::string& path);

@@ -115,7 +115,7 @@ UnzipResult unzip_one(Shared& shared, Feedback& ui, ZipMaster& zip, const std::s
 }  // namespace
 
 std::string package_name_for_archive(const std::string& archive_path) {
-  std::string name = last_path_part(archive_path, 4);
+  std::string name = without_archive_ending(last_path_part(archive_path, 0));
   std::replace(name.begin(), name.end(), '.', '_');
   return name;
 }

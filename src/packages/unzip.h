@@ -18,7 +18,7 @@
 
 namespace wingstow {
 
-// "spitfire.mk2.zip" -> "spitfire_mk2".
+// "spitfire.mk2.zip" -> "spitfire_mk2", "Pack.7Z" -> "Pack".
 std::string package_name_for_archive(const std::string& archive_path);
 
 // Why an archive or package folder of this name is not taken: a control

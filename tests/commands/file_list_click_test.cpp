@@ -54,14 +54,15 @@ TEST_P(ZipInDownloadFolder, EnablesUnzipAndDisablesInstall) {
   expect_display_cleared();
 }
 
-INSTANTIATE_TEST_SUITE_P(BothSpellings, ZipInDownloadFolder,
-                         ::testing::Values("pack.zip", "PACK.ZIP"));
+INSTANTIATE_TEST_SUITE_P(EveryFormatAndSpelling, ZipInDownloadFolder,
+                         ::testing::Values("pack.zip", "PACK.ZIP", "pack.Zip", "Pack.7Z",
+                                           "beaver.rar"));
 
-TEST_F(FileListClickTest, MixedCaseZipEndingDoesNotEnableUnzip) {
-  tree.make_file("prog/download_fs2004/pack.Zip");
+TEST_F(FileListClickTest, ANameWithoutArchiveEndingDoesNotEnableUnzip) {
+  tree.make_file("prog/download_fs2004/pack.7zz");
   fill_display();
 
-  click_in(download, "pack.Zip");
+  click_in(download, "pack.7zz");
 
   EXPECT_EQ(ui.enabled_state("SpeedButton5"), false);
   expect_display_cleared();

@@ -4,6 +4,7 @@
 
 #include "packages/entry_names.h"
 #include "packages/package_folders.h"
+#include "packages/unzip.h"
 
 #include <gtest/gtest.h>
 
@@ -16,21 +17,40 @@
 namespace wingstow {
 namespace {
 
-TEST(ArchiveNames, WhatIsAnArchiveAndWhatTheWindowOffers) {
+// The window's Unzip and the command line take the same archives, in any
+// letter case, and name their package folders alike.
+TEST(ArchiveNames, WhatIsAnArchiveIsOneRuleForTheWindowAndTheCommandLine) {
   struct Case {
     const char* name;
-    bool archive;
-    bool window;
+    ArchiveFormat format;
+    const char* package;  // package_name_for_archive; empty for no archive
   };
   const Case cases[] = {
-      {"pack.zip", true, true},  {"/dl/PACK.ZIP", true, true}, {"pack.Zip", true, false},
-      {"packzip", false, false}, {".zip", false, false},       {"pack.zip.txt", false, false},
-      {"pack.zi", false, false}, {"a.zIP", true, false},
+      {"pack.zip", ArchiveFormat::zip, "pack"},
+      {"/dl/PACK.ZIP", ArchiveFormat::zip, "PACK"},
+      {"pack.Zip", ArchiveFormat::zip, "pack"},
+      {"spitfire.mk2.zip", ArchiveFormat::zip, "spitfire_mk2"},
+      {"Pack.7Z", ArchiveFormat::seven_zip, "Pack"},
+      {"jodel.dr1050.7z", ArchiveFormat::seven_zip, "jodel_dr1050"},
+      {"Beaver.RAR", ArchiveFormat::rar, "Beaver"},
+      {"packzip", ArchiveFormat::none, ""},
+      {".zip", ArchiveFormat::none, ""},
+      {".7z", ArchiveFormat::none, ""},
+      {"pack.zip.txt", ArchiveFormat::none, ""},
+      {"pack.7zz", ArchiveFormat::none, ""},
+      {"dir.zip/file", ArchiveFormat::none, ""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(is_archive_name(c.name), c.archive) << c.name;
-    EXPECT_EQ(window_takes_archive(c.name), c.window) << c.name;
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(archive_format(c.name), c.format);
+    EXPECT_EQ(is_archive_name(c.name), c.format != ArchiveFormat::none);
+    EXPECT_EQ(window_takes_archive(c.name), is_archive_name(c.name));
+    if (c.format != ArchiveFormat::none) {
+      EXPECT_EQ(package_name_for_archive(c.name), c.package);
+    }
   }
+  // A folder handed over with its separator is judged by its name.
+  EXPECT_EQ(archive_format("Folder.zip/"), ArchiveFormat::zip);
 }
 
 TEST(ArchiveNames, WhatTheInstallersSearchesFind) {
@@ -46,7 +66,8 @@ TEST(ArchiveNames, WhatTheInstallersSearchesFind) {
       {"Plane/.aircraft.cfg", "*", false},
       {"gauges/a.GAU", "*.gau", true},
       {"gauges/a.gau.bak", "*.gau", false},
-      {"inner.zip", archive_mask.data(), true},
+      {"inner.zip", "*.zip", true},
+      {"inner.7z", "*.7z", true},
       {"a/b/c.txt", "*", true},
   };
   for (const Case& c : cases) EXPECT_EQ(found_by_search(c.path, c.mask), c.found) << c.path;

@@ -62,7 +62,7 @@ TEST_F(ImportArchivesTest, EachKindOfArchiveEndsAsExpected) {
   const std::vector<std::string> expected = {
       other + ": another file named Other.zip is already in the download folder",
       text + ": not a ZIP archive",
-      named + ": not a ZIP archive (its name does not end in .zip)",
+      named + ": not a ZIP, 7z or RAR archive (its name does not end in .zip, .7z or .rar)",
       folder + ": a folder, not a ZIP archive",
       fifo + ": not a regular file",
       missing + ": No such file or directory"};

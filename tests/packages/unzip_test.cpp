@@ -3,6 +3,7 @@
 
 #include "packages/unzip.h"
 #include "commands/package_buttons.h"
+#include "packages/entry_names.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -184,9 +185,9 @@ TEST_F(UnzipTest, OnlyFromTheDownloadFolder) {
   EXPECT_FALSE(exists(unzip + "pack"));
 }
 
-TEST_F(UnzipTest, ClickedItemEndingInMixedCaseZipIsRefused) {
-  package_archive("pack.Zip");
-  select({"pack.Zip"});
+TEST_F(UnzipTest, ClickedItemWithoutArchiveEndingIsRefused) {
+  package_archive("pack.zipx");
+  select({"pack.zipx"});
   ui.enabled.clear();
 
   run();
@@ -194,18 +195,17 @@ TEST_F(UnzipTest, ClickedItemEndingInMixedCaseZipIsRefused) {
   ASSERT_EQ(ui.message_texts(), std::vector<std::string>{"Select a valid zip file"});
   EXPECT_EQ(ui.messages[0].kind, MessageKind::information);
   EXPECT_TRUE(ui.enabled.empty());
-  EXPECT_FALSE(exists(unzip + "pack"));
-  EXPECT_TRUE(highlighted("pack.Zip"));
+  EXPECT_TRUE(highlighted("pack.zipx"));
 }
 
-TEST_F(UnzipTest, UpperCaseZipIsAccepted) {
-  package_archive("PACK.ZIP");
-  select({"PACK.ZIP"});
-
-  run();
-
-  EXPECT_EQ(read_file(unzip + "PACK/readme.txt"), "read me");
-  EXPECT_TRUE(ui.messages.empty());
+TEST_F(UnzipTest, AnyLetterCaseOfTheEndingIsAccepted) {
+  for (const char* name : {"PACK.ZIP", "mixed.Zip"}) {
+    package_archive(name);
+    select({name});
+    run();
+    EXPECT_EQ(read_file(unzip + without_archive_ending(name) + "/readme.txt"), "read me");
+    EXPECT_TRUE(ui.messages.empty());
+  }
 }
 
 TEST_F(UnzipTest, CancelDuringTheSecondOfThreeArchives) {
