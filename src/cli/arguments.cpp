@@ -26,8 +26,17 @@ void add_unique(std::vector<std::string>& paths, std::string path) {
 
 std::optional<std::string> archive_of(const Shared& shared, const std::string& argument) {
   std::string path = by_path(argument) ? absolute_path(argument) : shared.download_path + argument;
-  if (!by_path(argument) && !platform::file_exists(path) && !is_archive_name(argument))
-    path += ".zip";
+  // A name may leave out its archive's ending: the first kind that is there.
+  if (!by_path(argument) && !platform::file_exists(path) && !is_archive_name(argument)) {
+    std::string chosen = path + ".zip";
+    for (const auto mask : archive_masks)
+      if (const std::string with = path + std::string(mask.substr(1));
+          platform::file_exists(platform::resolve(with))) {
+        chosen = with;
+        break;
+      }
+    path = chosen;
+  }
   path = platform::resolve(path);
   if (!platform::file_exists(path)) return std::nullopt;
   refuse_unusable_name(path);

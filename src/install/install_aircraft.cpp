@@ -25,9 +25,12 @@ namespace {
 
 bool left_out_of_airplane(const std::string& name) {
   if (name == "gauges") return true;  // letter case counts: "Gauges" is copied
-  if (name.size() < 4) return false;
-  const std::string_view ending = std::string_view(name).substr(name.size() - 4);
-  return ending == ".gau" || ending == ".GAU" || ending == ".zip" || ending == ".ZIP";
+  // Inner archives are extracted into file_zip instead.
+  const std::string_view whole(name);
+  for (const std::string_view ending :
+       {".gau", ".GAU", ".zip", ".ZIP", ".7z", ".7Z", ".rar", ".RAR"})
+    if (whole.size() >= ending.size() && whole.ends_with(ending)) return true;
+  return false;
 }
 
 // A package is installed once: its record tells it is there.

@@ -39,8 +39,9 @@ std::string refusal(const std::string& path) {
   if (std::string why = name_refusal(last_path_part(path, 0)); !why.empty()) return why;
   // A link handed over is read through.
   const ArchiveFormat format = archive_format(path);
-  const std::string kind =
-      format == ArchiveFormat::none ? "an archive" : "a " + std::string(format_name(format)) + " archive";
+  const std::string kind = format == ArchiveFormat::none
+                               ? "an archive"
+                               : "a " + std::string(format_name(format)) + " archive";
   const auto check = platform::check_regular_file(path, platform::Links::followed);
   if (check.error == EISDIR) return "a folder, not " + kind;
   if (check.error == EINVAL) return "not a regular file";

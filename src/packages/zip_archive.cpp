@@ -1,5 +1,8 @@
 #include "packages/zip_archive.h"
 
+#include "packages/entry_names.h"
+#include "packages/libarchive_backend.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -86,6 +89,9 @@ bool is_link_entry(zip_t* archive, zip_uint64_t index) {
 }
 
 std::optional<std::vector<ArchiveFile>> archive_files(const std::string& archive) {
+  if (const auto format = archive_format(archive);
+      format == ArchiveFormat::seven_zip || format == ArchiveFormat::rar)
+    return other_archive_files(archive);
   const auto opened = open_zip(archive);
   if (!opened.archive) return std::nullopt;
   return list_files(opened.archive.get(), opened.file_size);

@@ -409,6 +409,8 @@ std::uint64_t ZipMaster::folder_listings() { return extraction::folder_listings(
 void ZipMaster::setZipFileName(const std::string& path) {
   zip_file_name_ = path;
   entries_.clear();
+  // A solid 7z or RAR tells its names only as it is read: listed when extracted.
+  if (archive_format(path) != ArchiveFormat::zip && is_archive_name(path)) return;
   const auto opened = open_zip(path);
   if (!opened.archive) return;
   const zip_int64_t count = zip_get_num_entries(opened.archive.get(), 0);
@@ -430,6 +432,9 @@ int ZipMaster::Extract() {
       owner.cancel_requested_ = false;
     }
   } idle{*this};
+  if (archive_format(zip_file_name_) == ArchiveFormat::seven_zip ||
+      archive_format(zip_file_name_) == ArchiveFormat::rar)
+    return extract_other();
   Extraction extraction(*this);
   return extraction.run();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-// The archive component of the main window. Extraction goes through libzip;
+// The archive component of the main window. ZIP archives go through libzip,
+// 7z and RAR through libarchive (packages/libarchive_backend.cpp);
 // loading checks that the libzip the program runs with is new enough for the
 // features it relies on (encrypted entries, entry-by-entry reads with CRC
 // checks), and reports an older one as unusable without stopping the program.
@@ -113,6 +114,8 @@ class ZipMaster {
 
  private:
   class Extraction;  // the state of one Extract call
+  // Extract for 7z and RAR archives, through libarchive.
+  int extract_other();
 
   Feedback& ui_;
   std::string zip_file_name_;

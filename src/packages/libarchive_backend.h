@@ -1,0 +1,22 @@
+#pragma once
+
+// What the 7z and RAR back end (libarchive) gives besides extraction, which
+// ZipMaster::Extract hands it for those formats.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "packages/zip_archive.h"
+
+namespace wingstow {
+
+// The files of a 7z or RAR archive as extraction would make them, read in
+// one pass without writing anything; nothing when it cannot be read.
+std::optional<std::vector<ArchiveFile>> other_archive_files(const std::string& path);
+
+// The message for an archive whose entries or headers are encrypted, which
+// libarchive cannot decrypt for these formats.
+std::string encrypted_archive_text(const std::string& archive);
+
+}  // namespace wingstow
