@@ -17,8 +17,8 @@ CommandLine parse_command_line(const QStringList& arguments, const QString& work
   const QCommandLineOption version({"v", "version"}, "Shows the version and exits.");
   parser.addOption(help);
   parser.addOption(version);
-  parser.addPositionalArgument("FILE.zip", "ZIP archives to copy into the download folder.",
-                               "[FILE.zip...]");
+  parser.addPositionalArgument("ARCHIVE", "ZIP, 7z or RAR archives to copy into the download folder.",
+                               "[ARCHIVE...]");
 
   CommandLine result;
   const QString program =
@@ -43,14 +43,15 @@ CommandLine parse_command_line(const QStringList& arguments, const QString& work
     // The parser's own text names the program as QCoreApplication knows it;
     // there is none yet, so the usage line is written here.
     result.text =
-        ("Usage: " + program + " [options] [FILE.zip...]\n" + parser.applicationDescription() +
+        ("Usage: " + program + " [options] [ARCHIVE...]\n" + parser.applicationDescription() +
          "\n\nOptions:\n"
          "  -h, --help     Shows this help and exits.\n"
          "  -v, --version  Shows the version and exits.\n"
          "\nArguments:\n"
-         "  FILE.zip       ZIP archives to copy (never move, never over another file)\n"
-         "                 into the download folder of the selected simulator. When\n"
-         "                 Wingstow already runs, its window receives them.\n")
+         "  ARCHIVE        ZIP, 7z or RAR archives to copy (never move, never over\n"
+         "                 another file) into the download folder of the selected\n"
+         "                 simulator. When Wingstow already runs, its window\n"
+         "                 receives them.\n")
             .toStdString();
   } else if (parser.isSet(version)) {
     result.action = CommandLine::Action::version;

@@ -8,15 +8,18 @@
 #include <archive_entry.h>
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 #include <vector>
 
+#include "base/path_helpers.h"
 #include "packages/extract_target.h"
 #include "packages/libarchive_backend.h"
 #include "packages/zip_archive.h"
 #include "packages/zip_master.h"
+#include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "platform/regular_file.h"
 
@@ -83,6 +86,22 @@ std::string kind_refusal(archive_entry* entry) {
 
 }  // namespace
 
+bool rar_volume(const std::string& archive) {
+  const std::string name = ascii_lower(last_path_part(archive, 0));
+  if (!name.ends_with(".rar")) return false;
+  const std::string stem = name.substr(0, name.size() - 4);
+  const std::size_t part = stem.rfind(".part");
+  if (part == std::string::npos || part + 5 == stem.size()) return false;
+  return std::all_of(stem.begin() + static_cast<std::ptrdiff_t>(part + 5), stem.end(),
+                     [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string rar_volume_text(const std::string& archive) {
+  return "'" + archive +
+         "' is one volume of a multi-volume RAR set, which Wingstow does not read; unpack the "
+         "set with unrar and hand over the folder";
+}
+
 std::string encrypted_archive_text(const std::string& archive) {
   return "'" + archive + "' is encrypted, which Wingstow cannot decrypt for " +
          std::string(format_name(archive_format(archive))) +
@@ -90,6 +109,7 @@ std::string encrypted_archive_text(const std::string& archive) {
 }
 
 std::optional<std::vector<ArchiveFile>> other_archive_files(const std::string& path) {
+  if (rar_volume(path)) return std::nullopt;
   Opened opened = open_other(path);
   if (!opened.reader) return std::nullopt;
   archive* a = opened.reader.get();
@@ -116,6 +136,8 @@ int ZipMaster::extract_other() {
   const std::string format(format_name(archive_format(path)));
   if (const auto why = target.open(ExtrBaseDir))
     return report.fail(extract_no_base_dir, MessageKind::error, *why);
+  if (rar_volume(path))
+    return report.fail(extract_unreadable, MessageKind::error, rar_volume_text(path));
   Opened opened = open_other(path);
   if (!opened.file.is_open()) {
     if (opened.file.error() == ENOENT)

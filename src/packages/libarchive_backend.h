@@ -15,6 +15,12 @@ namespace wingstow {
 // one pass without writing anything; nothing when it cannot be read.
 std::optional<std::vector<ArchiveFile>> other_archive_files(const std::string& path);
 
+// Whether the archive is a volume of a multi-volume RAR set
+// ("pack.part1.rar", "pack.part02.rar"): such sets are refused whole, with
+// rar_volume_text().
+bool rar_volume(const std::string& archive);
+std::string rar_volume_text(const std::string& archive);
+
 // The message for an archive whose entries or headers are encrypted, which
 // libarchive cannot decrypt for these formats.
 std::string encrypted_archive_text(const std::string& archive);

@@ -81,6 +81,14 @@ OpenedArchive open_zip(const std::string& path, bool check) {
   return result;
 }
 
+std::string zip_error_text(int code) {
+  zip_error_t error;
+  zip_error_init_with_code(&error, code);
+  std::string text = zip_error_strerror(&error);
+  zip_error_fini(&error);
+  return text;
+}
+
 bool is_link_entry(zip_t* archive, zip_uint64_t index) {
   zip_uint8_t opsys = 0;
   zip_uint32_t attributes = 0;

@@ -45,6 +45,9 @@ struct OpenedArchive {
 // identity may be opened again without it.
 OpenedArchive open_zip(const std::string& path, bool check = true);
 
+// libzip's words for an error code ("Not a zip archive", ...).
+std::string zip_error_text(int code);
+
 // Whether the entry is a symbolic link, which is never made.
 bool is_link_entry(zip_t* archive, zip_uint64_t index);
 

@@ -30,13 +30,7 @@ constexpr int password_tries = 3;
 
 std::string libzip_error(zip_error_t* error) { return zip_error_strerror(error); }
 
-std::string libzip_error(int code) {
-  zip_error_t error;
-  zip_error_init_with_code(&error, code);
-  std::string text = zip_error_strerror(&error);
-  zip_error_fini(&error);
-  return text;
-}
+std::string libzip_error(int code) { return zip_error_text(code); }
 
 std::uint32_t crc_of(std::uint32_t crc, const unsigned char* data, std::size_t size) {
   return libdeflate_crc32(crc, data, size);

@@ -110,7 +110,9 @@ int ZipMaster::Extraction::run() {
     if (opened_.special)
       return fail(extract_unreadable, MessageKind::error,
                   "Zip file could not be opened: '" + archive_ + "' is not a regular file");
-    return fail(extract_unreadable, MessageKind::error, "Zip file could not be opened");
+    // The reason after the usual words: damaged, not a ZIP at all, ...
+    return fail(extract_unreadable, MessageKind::error,
+                "Zip file could not be opened: '" + archive_ + "': " + zip_error_text(opened_.error));
   }
   auto jobs = plan();
   if (!jobs)
@@ -150,7 +152,8 @@ int ZipMaster::Extraction::run() {
   } catch (const Unreadable&) {
     stop_workers();
     announce(2, {}, 0);
-    return fail(extract_unreadable, MessageKind::error, "Zip file could not be opened");
+    return fail(extract_unreadable, MessageKind::error,
+                "Zip file could not be opened: '" + archive_ + "' changed or went while it was read");
   } catch (const WriteStopped& stop) {
     stop_workers();
     announce(2, {}, 0);

@@ -22,7 +22,7 @@ class CommandLineTest : public QObject {
     QTest::addColumn<int>("action");
     QTest::addColumn<QString>("text_start");
     QTest::addColumn<QStringList>("archives");
-    const QString usage("Usage: wingstow [options] [FILE.zip...]\n");
+    const QString usage("Usage: wingstow [options] [ARCHIVE...]\n");
     QTest::newRow("nothing") << QStringList{"wingstow"} << int(Action::run) << QString()
                              << QStringList{};
     QTest::newRow("help") << QStringList{"wingstow", "--help"} << int(Action::help) << usage

@@ -67,7 +67,9 @@ metainfo=$prefix/share/metainfo/$id.metainfo.xml
 if [ -f "$desktop" ]; then
   grep -qx "Exec=wingstow %F" "$desktop" || fail "$desktop: Exec is not 'wingstow %F'"
   grep -qx "Icon=$id" "$desktop" || fail "$desktop: Icon is not $id"
-  grep -qx "MimeType=application/zip;" "$desktop" || fail "$desktop: no application/zip"
+  for type in application/zip application/x-7z-compressed application/vnd.rar; do
+    grep -q "^MimeType=.*$type;" "$desktop" || fail "$desktop: no $type"
+  done
   if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$desktop" || fail "desktop-file-validate $desktop"
   else

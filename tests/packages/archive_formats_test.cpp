@@ -255,5 +255,22 @@ TEST(SevenZip, DamagedDataIsCaughtAndToldOnce) {
     EXPECT_EQ(entry.path().filename().string().find(".wingstow-"), std::string::npos);
 }
 
+// A volume of a multi-volume RAR set is refused, saying what to do.
+TEST(Rar, AVolumeOfASetIsRefusedClearly) {
+  EXPECT_TRUE(rar_volume("/dl/Beaver.part1.rar"));
+  EXPECT_TRUE(rar_volume("Beaver.PART02.RAR"));
+  EXPECT_FALSE(rar_volume("Beaver.rar"));
+  EXPECT_FALSE(rar_volume("my.part.rar"));
+  test::TempTree tree;
+  test::RecordingUi ui;
+  ZipMaster zip{ui};
+  const std::string archive = tree.path("Beaver.part1.rar");
+  test::write_rar5(archive, {{"a.txt", "a"}});
+  zip.setZipFileName(archive);
+  zip.ExtrBaseDir = tree.make_folder("out");
+  EXPECT_EQ(zip.Extract(), ZipMaster::extract_unreadable);
+  EXPECT_EQ(ui.message_texts(), std::vector<std::string>{rar_volume_text(archive)});
+}
+
 }  // namespace
 }  // namespace wingstow

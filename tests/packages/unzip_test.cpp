@@ -315,7 +315,7 @@ TEST_F(UnzipTest, ItemsThatAreNoArchiveLeaveNoFolder) {
   EXPECT_EQ(read_file(unzip + "pack/readme.txt"), "read me");
   EXPECT_EQ(ui.message_texts(),
             (std::vector<std::string>{
-                "Zip file could not be opened",
+                "Zip file could not be opened: '" + download + "notes.txt': Not a zip archive",
                 "Zip file could not be opened: '" + download + "pipe.zip' is not a regular file"}));
   EXPECT_TRUE(highlighted("notes.txt"));
   EXPECT_TRUE(highlighted("pipe.zip"));

@@ -282,7 +282,8 @@ TEST_F(ZipExtractTest, MissingFolderOrArchiveIsReported) {
 TEST_F(ZipExtractTest, UnreadableArchivesAreReportedQuietlyWhenUnattended) {
   write_file(archive, "This is not a zip file at all, just some text.");
   EXPECT_EQ(run(), ZipMaster::extract_unreadable);
-  EXPECT_EQ(ui.message_texts(), std::vector<std::string>{"Zip file could not be opened"});
+  EXPECT_EQ(ui.message_texts(), std::vector<std::string>{"Zip file could not be opened: '" +
+                                                         archive + "': Not a zip archive"});
 
   // Cut in the middle: the table of contents is gone.
   make_zip(archive, {{"one.bin", noise(100000, 1)}, {"two.bin", noise(100000, 2)}});
