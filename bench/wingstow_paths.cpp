@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -47,6 +48,7 @@
 #include "removal/removal.h"
 #include "settings/shared.h"
 #include "settings/simulator.h"
+#include "support/rar5_writer.h"
 
 namespace {
 
@@ -111,6 +113,19 @@ int unzip(const std::string& archive, const std::string& unzip_folder, int worke
   if (ui.highlighted) fail("the archive was not extracted", ui);
   return report(start, end,
                 count_files(shared.unzip_path + wingstow::package_name_for_archive(archive)));
+}
+
+// A stored RAR 5 archive of every file below source, names relative to it.
+int make_rar5(const std::string& source, const std::string& archive) {
+  std::vector<wingstow::test::RarEntry> entries;
+  for (const auto& entry : fs::recursive_directory_iterator(source))
+    if (entry.is_regular_file()) {
+      std::ifstream file(entry.path(), std::ios::binary);
+      std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+      entries.push_back({fs::relative(entry.path(), source).string(), std::move(content)});
+    }
+  wingstow::test::write_rar5(archive, entries);
+  return 0;
 }
 
 int copy(const std::string& source, const std::string& target) {
@@ -303,6 +318,7 @@ int main(int argc, char** argv) {
     if (work == "unzip" && (n == 2 || n == 3))
       return unzip(args[0], args[1], n == 3 ? number(argv[4]) : 1);
     if (work == "copy" && n == 2) return copy(args[0], args[1]);
+    if (work == "make-rar5" && n == 2) return make_rar5(args[0], args[1]);
     if (work == "install" && n == 3) return install(args[0], args[1], args[2]);
     if (work == "find" && n == 2) return find(args[0], args[1]);
     if (work == "prepare-removal" && (n == 1 || n == 4))

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -90,6 +91,20 @@ TEST_F(PartsTest, APackInAnInnerArchiveIsInstalledAlike) {
   EXPECT_EQ(record_of("Outer"), std::vector<std::string>{fs + "gauges/BA36.gau"});
   remove({"Outer"});
   EXPECT_FALSE(fs::exists(fs + "gauges/BA36.gau"));
+}
+
+// Inner 7z archives are extracted into file_zip like inner ZIPs.
+TEST_F(PartsTest, AnInner7zIsExtractedLikeAnInnerZip) {
+  if (std::system("7z i >/dev/null 2>&1") != 0) GTEST_SKIP() << "7z is not installed";
+  const std::string stage = tree.make_folder("stage/gauges");
+  test::write_file(stage + "/BA36.gau", "g");
+  tree.make_folder("prog/unzip_fs2004/Outer7");
+  const std::string command = "cd '" + tree.path("stage") + "' && 7z a -bso0 -bsp0 '" + unzip +
+                              "Outer7/Gauges.7Z' gauges >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  install({"Outer7"});
+  EXPECT_EQ(read_file(unzip + "Outer7/file_zip/gauges/BA36.gau"), "g");
+  EXPECT_EQ(record_of("Outer7"), std::vector<std::string>{fs + "gauges/BA36.gau"});
 }
 
 // A gauge a pack and an airplane both bring stays until the last of them
