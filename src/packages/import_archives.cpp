@@ -11,6 +11,7 @@
 
 #include "base/path_helpers.h"
 #include "packages/entry_names.h"
+#include "packages/libarchive_backend.h"
 #include "packages/unzip.h"
 #include "platform/control_text.h"
 #include "platform/files.h"
@@ -52,7 +53,9 @@ std::string refusal(const std::string& path) {
   std::string magic;
   if (const int error = file.read_to(magic, 6); error != 0 && error != EFBIG)
     return std::strerror(error);
-  if (!has_signature(format, magic)) return "not " + kind;
+  // A ZIP may have data before it (a self-extractor's) when it still reads.
+  if (!has_signature(format, magic) && !(format == ArchiveFormat::zip && other_reader_takes(path)))
+    return "not " + kind;
   return {};
 }
 

@@ -54,6 +54,7 @@ Opened open_other(const std::string& path) {
   archive_read_support_format_7zip(a);
   archive_read_support_format_rar(a);
   archive_read_support_format_rar5(a);
+  if (archive_format(path) == ArchiveFormat::zip) archive_read_support_format_zip_seekable(a);
   if (archive_read_open_fd(a, opened.file.fd(), block_size) != ARCHIVE_OK) {
     const char* why = archive_error_string(a);
     opened.failure = why ? why : "not an archive libarchive reads";
@@ -100,6 +101,12 @@ std::string rar_volume_text(const std::string& archive) {
   return "'" + archive +
          "' is one volume of a multi-volume RAR set, which Wingstow does not read; unpack the "
          "set with unrar and hand over the folder";
+}
+
+bool other_reader_takes(const std::string& path) {
+  Opened opened = open_other(path);
+  archive_entry* entry = nullptr;
+  return opened.reader && archive_read_next_header(opened.reader.get(), &entry) == ARCHIVE_OK;
 }
 
 std::string encrypted_archive_text(const std::string& archive) {

@@ -21,6 +21,10 @@ std::optional<std::vector<ArchiveFile>> other_archive_files(const std::string& p
 bool rar_volume(const std::string& archive);
 std::string rar_volume_text(const std::string& archive);
 
+// Whether libarchive reads the archive's first entry: a ZIP that libzip
+// refuses is then extracted through it.
+bool other_reader_takes(const std::string& path);
+
 // The message for an archive whose entries or headers are encrypted, which
 // libarchive cannot decrypt for these formats.
 std::string encrypted_archive_text(const std::string& archive);

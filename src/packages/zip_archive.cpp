@@ -101,6 +101,8 @@ std::optional<std::vector<ArchiveFile>> archive_files(const std::string& archive
       format == ArchiveFormat::seven_zip || format == ArchiveFormat::rar)
     return other_archive_files(archive);
   const auto opened = open_zip(archive);
+  if (!opened.archive && (opened.error == ZIP_ER_NOZIP || opened.error == ZIP_ER_INCONS))
+    return other_archive_files(archive);  // as Extract reads it then
   if (!opened.archive) return std::nullopt;
   return list_files(opened.archive.get(), opened.file_size);
 }

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <numeric>
 
+#include "packages/libarchive_backend.h"
 #include "packages/zip_extraction.h"
 #include "platform/ascii_case.h"
 #include "platform/files.h"
@@ -110,9 +111,15 @@ int ZipMaster::Extraction::run() {
     if (opened_.special)
       return fail(extract_unreadable, MessageKind::error,
                   "Zip file could not be opened: '" + archive_ + "' is not a regular file");
+    // Data before the archive (a self-extractor's) or offsets libzip will
+    // not take: what libarchive reads is extracted through it instead.
+    if ((opened_.error == ZIP_ER_NOZIP || opened_.error == ZIP_ER_INCONS) &&
+        other_reader_takes(archive_))
+      return extract_through_other;
     // The reason after the usual words: damaged, not a ZIP at all, ...
-    return fail(extract_unreadable, MessageKind::error,
-                "Zip file could not be opened: '" + archive_ + "': " + zip_error_text(opened_.error));
+    return fail(
+        extract_unreadable, MessageKind::error,
+        "Zip file could not be opened: '" + archive_ + "': " + zip_error_text(opened_.error));
   }
   auto jobs = plan();
   if (!jobs)
@@ -152,8 +159,9 @@ int ZipMaster::Extraction::run() {
   } catch (const Unreadable&) {
     stop_workers();
     announce(2, {}, 0);
-    return fail(extract_unreadable, MessageKind::error,
-                "Zip file could not be opened: '" + archive_ + "' changed or went while it was read");
+    return fail(
+        extract_unreadable, MessageKind::error,
+        "Zip file could not be opened: '" + archive_ + "' changed or went while it was read");
   } catch (const WriteStopped& stop) {
     stop_workers();
     announce(2, {}, 0);
@@ -438,8 +446,12 @@ int ZipMaster::Extract() {
   if (archive_format(zip_file_name_) == ArchiveFormat::seven_zip ||
       archive_format(zip_file_name_) == ArchiveFormat::rar)
     return extract_other();
-  Extraction extraction(*this);
-  return extraction.run();
+  int result = 0;
+  {
+    Extraction extraction(*this);
+    result = extraction.run();
+  }
+  return result == extract_through_other ? extract_other() : result;
 }
 
 }  // namespace wingstow

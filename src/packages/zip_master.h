@@ -114,8 +114,10 @@ class ZipMaster {
 
  private:
   class Extraction;  // the state of one Extract call
-  // Extract for 7z and RAR archives, through libarchive.
+  // Extract for 7z and RAR archives, through libarchive, and for a ZIP that
+  // libzip will not open but libarchive reads (data before the archive).
   int extract_other();
+  static constexpr int extract_through_other = -100;
 
   Feedback& ui_;
   std::string zip_file_name_;

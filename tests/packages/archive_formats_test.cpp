@@ -255,6 +255,25 @@ TEST(SevenZip, DamagedDataIsCaughtAndToldOnce) {
     EXPECT_EQ(entry.path().filename().string().find(".wingstow-"), std::string::npos);
 }
 
+// A ZIP with data before it, which unzip -t accepts, is read all the same.
+TEST(Zip, DataBeforeTheArchiveIsNoRefusal) {
+  test::TempTree tree;
+  test::RecordingUi ui;
+  ZipMaster zip{ui};
+  const std::string plain = tree.path("plain.zip");
+  make_zip(plain, {{"Plane/aircraft.cfg", "cfg"}, {"Plane/big.bin", std::string(500000, 'z')}});
+  const std::string archive = tree.path("padded.zip");
+  test::write_file(archive, std::string(100, '\x7f') + read_file(plain));
+  const std::string out = tree.make_folder("out");
+  zip.setZipFileName(archive);
+  zip.ExtrBaseDir = out;
+  EXPECT_EQ(zip.Extract(), 0);
+  EXPECT_TRUE(ui.messages.empty()) << ui.message_texts().front();
+  EXPECT_EQ(read_file(out + "Plane/big.bin"), std::string(500000, 'z'));
+  ASSERT_TRUE(archive_files(archive).has_value());
+  EXPECT_EQ(archive_files(archive)->size(), 2u);
+}
+
 // A volume of a multi-volume RAR set is refused, saying what to do.
 TEST(Rar, AVolumeOfASetIsRefusedClearly) {
   EXPECT_TRUE(rar_volume("/dl/Beaver.part1.rar"));
