@@ -11,6 +11,7 @@
 #include <set>
 #include <system_error>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -22,6 +23,7 @@
 #include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/regular_file.h"
 #include "platform/trash.h"
 #include "platform/unique_fd.h"
 #include "removal/line_paths.h"
@@ -398,12 +400,17 @@ std::vector<std::string> livery_dependents(const std::vector<std::string>& recor
         folders.push_back(ascii_lower(platform::with_trailing_separator(line)));
   }
   if (folders.empty()) return dependents;
-  const auto given = [&](const std::string& record) {
-    return std::any_of(records.begin(), records.end(),
-                       [&](const std::string& r) { return same_path(r, record); });
-  };
-  for (const auto& record : list_records(parent_folder(records.front())).records) {
-    if (given(record)) continue;
+  // Only records with a sections file beside them can have liveries, and
+  // the folder is listed once for them.
+  const std::string unzip = parent_folder(records.front());
+  std::unordered_set<std::string> given;
+  for (const auto& record : records) given.insert(ascii_lower(last_path_part(record, 0)));
+  for (const auto& entry :
+       platform::find_entries(unzip, "*.txt.sections", 0, platform::Detail::kinds)) {
+    const std::string name = entry.name.substr(0, entry.name.size() - std::strlen(".sections"));
+    if (given.contains(ascii_lower(name))) continue;
+    const std::string record = unzip + name;
+    if (!platform::check_regular_file(record).regular()) continue;  // no record
     for (const auto& file : read_added_sections(record).files) {
       const std::string cfg = ascii_lower(file.cfg);
       if (std::any_of(folders.begin(), folders.end(),
