@@ -238,13 +238,7 @@ class AircraftStep {
       }
       return;
     }
-    mark_install_started(record_);
-    try {
-      step_.write(true);
-    } catch (const Error&) {
-      if (!resumed) mark_install_finished(record_);  // nothing began
-      throw;
-    }
+    begin_install(step_, record_, resumed);
     if (resumed)
       for (const auto& copy : copies_)
         if (copy.tree) remove_stale_temporaries_below(copy.target);
@@ -439,14 +433,7 @@ void start_parts_record(Shared& shared, PackageInstall& install) {
     return;
   }
   const std::string record = record_path(shared);
-  const bool resumed = platform::file_exists(record);
-  mark_install_started(record);
-  try {
-    step.write(true);
-  } catch (const Error&) {
-    if (!resumed) mark_install_finished(record);
-    throw;
-  }
+  begin_install(step, record, platform::file_exists(record));
 }
 
 // The airplanes, then what they bring besides: the sections an airplane of

@@ -449,14 +449,7 @@ void install_liveries(Shared& shared, Feedback& ui, PackageInstall& install,
     return;
   }
 
-  const bool resumed = platform::file_exists(record);
-  mark_install_started(record);
-  try {
-    step.write(true);
-  } catch (const Error&) {
-    if (!resumed) mark_install_finished(record);
-    throw;
-  }
+  begin_install(step, record, platform::file_exists(record));
   const auto pump = [&ui] { ui.pump(); };
   for (const auto& copy : copies)
     copy_folder_tree(copy.source, copy.target, true, pump, &install.report);

@@ -148,6 +148,16 @@ const RecordIndex& other_records(Shared& shared, PackageInstall& install) {
   return *install.other_records;
 }
 
+void begin_install(StepRecord& step, const std::string& record, bool resumed) {
+  mark_install_started(record);
+  try {
+    step.write(true);
+  } catch (const Error&) {
+    if (!resumed) mark_install_finished(record);  // nothing began
+    throw;
+  }
+}
+
 void report_copy_failure(InstallReport& report, const std::string& target, int error) {
   report.failures.push_back({platform::without_trailing_separators(target), error});
 }

@@ -89,6 +89,12 @@ const RecordIndex& other_records(Shared& shared, PackageInstall& install);
 // The step record of an install, or of its dry run.
 StepRecord step_record_of(Shared& shared, PackageInstall& install, bool must_exist);
 
+// Writes the step's record (a new one even when empty) with its install
+// marked as begun, so that an install killed from here on is resumed; when
+// the write fails, an install that had not begun before is unmarked again.
+// resumed: the record was there before. Throws Error.
+void begin_install(StepRecord& step, const std::string& record, bool resumed);
+
 // Adds a copy failure to the package's report.
 void report_copy_failure(InstallReport& report, const std::string& target, int error);
 
