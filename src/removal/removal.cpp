@@ -516,12 +516,14 @@ bool remove_records(Shared& shared, Feedback& ui, const std::vector<std::string>
       waiting = false;
       ui.progress_stop();
       if (window) {
-        window->list_refresh();
         window->set_text(Control::Edit2, free_space_text(shared));
         window->clear_picture(Control::AdvImage2);
       }
       if (done && item.given) done(*item.given, !stayed);
     }
+    // The file list is read again once, not after each record: with
+    // thousands of records each reading costs more than a removal.
+    if (window) window->list_refresh();
     refresh_catalogue(shared, ui);
     // The end is not told as a success when something stayed.
     std::string end = "End of  delete from " + tag;
@@ -534,6 +536,7 @@ bool remove_records(Shared& shared, Feedback& ui, const std::vector<std::string>
     // Records already removed must leave the catalogue all the same.
     if (waiting) ui.set_wait_cursor(false);
     ui.progress_stop();
+    if (window) window->list_refresh();
     refresh_catalogue(shared, ui);
     ui.progress_close();
     if (window) window->set_enabled(Control::util, true);
