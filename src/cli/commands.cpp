@@ -283,7 +283,8 @@ int list_command(Context& context, const std::vector<std::string>&) {
       continue;
     }
     Row row{package_of_record(record), lines.size(),
-            airplanes_listed(lines, context.shared.fs_path).size(), install_unfinished(record)};
+            airplanes_listed(lines, context.shared.fs_path).size(),
+            context.install_unfinished(record)};
     json.append(QJsonObject{{"package", qt_text(row.name)},
                             {"record", qt_text(record)},
                             {"lines", static_cast<qint64>(row.lines)},
@@ -376,8 +377,9 @@ int status_command(Context& context, const std::vector<std::string>&) {
     if ((entry.attributes & platform::attr_directory) && entry.name != "." && entry.name != "..")
       ++packages;
   const auto& records = context.records();
-  const auto unfinished = std::count_if(records.begin(), records.end(),
-                                        [](const std::string& r) { return install_unfinished(r); });
+  const auto unfinished = std::count_if(records.begin(), records.end(), [&](const std::string& r) {
+    return context.install_unfinished(r);
+  });
   json["archives"] = static_cast<qint64>(archives.size());
   json["archives_not_unzipped"] = static_cast<qint64>(waiting);
   json["packages_unzipped"] = static_cast<qint64>(packages);
@@ -529,8 +531,14 @@ const std::vector<std::string>& Context::records() {
     if (!shared.catalogue_notice.empty())
       ui.message(MessageKind::warning, shared.catalogue_notice, Buttons::ok);
     records_ = std::move(folder.records);
+    record_folder_ = std::move(folder);
   }
   return *records_;
+}
+
+bool Context::install_unfinished(const std::string& record) {
+  records();
+  return record_folder_.install_unfinished(record);
 }
 
 void Context::out(std::string_view line) const {

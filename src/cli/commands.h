@@ -16,6 +16,7 @@
 
 #include "cli/console_ui.h"
 #include "packages/zip_master.h"
+#include "settings/record_index.h"
 #include "settings/shared.h"
 
 namespace wingstow::cli {
@@ -60,10 +61,14 @@ class Context {
   // The records of the unzip folder, read once per command; the text files
   // there that are no record are named once, in a warning.
   const std::vector<std::string>& records();
+  // Whether the install of one of them is unfinished, told from that same
+  // listing of the folder.
+  bool install_unfinished(const std::string& record);
 
  private:
   std::unique_ptr<ZipMaster> zip_;
   std::optional<std::vector<std::string>> records_;
+  RecordFolder record_folder_;  // the listing records_ came from
 };
 
 enum class Access { reads, writes };

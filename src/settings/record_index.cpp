@@ -40,6 +40,13 @@ std::vector<std::string> record_candidates(const std::string& unzip_path) {
 
 RecordFolder list_records(const std::string& unzip_path) {
   RecordFolder folder;
+  const std::string marker_ending = install_marker("");
+  if (!unzip_path.empty())
+    for (const auto& entry : platform::find_entries(
+             unzip_path, "*" + marker_ending, platform::attr_archive, platform::Detail::kinds))
+      if ((entry.attributes & platform::attr_archive) && !entry.link)
+        folder.unfinished.insert(
+            ascii_lower(entry.name.substr(0, entry.name.size() - marker_ending.size())));
   for (auto& [record, link] : text_files(unzip_path)) {
     // Nothing is read through it: where it leads is no record of this folder.
     if (link) {
@@ -59,6 +66,10 @@ RecordFolder list_records(const std::string& unzip_path) {
     }
   }
   return folder;
+}
+
+bool RecordFolder::install_unfinished(const std::string& record) const {
+  return unfinished.contains(ascii_lower(last_path_part(record, 0)));
 }
 
 std::string not_records_text(const std::vector<NotRecord>& not_records) {

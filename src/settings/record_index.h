@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace wingstow {
@@ -29,6 +30,11 @@ struct NotRecord {
 struct RecordFolder {
   std::vector<std::string> records;
   std::vector<NotRecord> not_records;
+  // The records whose install is unfinished (install_unfinished()), by
+  // their names with letter case folded: found in the same listing, so that
+  // asking costs no look-up in the folder.
+  std::unordered_set<std::string> unfinished;
+  bool install_unfinished(const std::string& record) const;
 };
 // A record that cannot be read at all is listed: the commands that read it
 // tell why.

@@ -12,6 +12,7 @@
 
 #include "platform/error.h"
 #include "platform/faults.h"
+#include "settings/record_index.h"
 #include "settings/shared.h"
 #include "support/odd_entries.h"
 #include "support/temp_tree.h"
@@ -166,6 +167,31 @@ TEST_F(RecordTest, HugeRecordIsRefusedWithOneError) {
   expect_error_naming(
       path, [&] { read_record_lines(path, [&](const std::string&) { return ++seen, true; }); });
   EXPECT_EQ(seen, max_record_lines);
+}
+
+}  // namespace
+}  // namespace wingstow
+
+namespace wingstow {
+namespace {
+
+// The listing of the records tells the unfinished installs as the marker
+// beside each record does, in whatever letter case the marker is spelled.
+TEST(RecordFolder, ItsUnfinishedInstallsAgreeWithTheMarkers) {
+  test::TempTree tree;
+  const std::string unzip = tree.make_folder("unzip_fs2004");
+  for (const char* name : {"Done.txt", "Half.txt", "Case.txt", "Folder.txt"})
+    test::write_file(unzip + name, "x\r\n");
+  test::write_file(unzip + "Half.txt.installing", "");
+  test::write_file(unzip + "CASE.TXT.installing", "");
+  tree.make_folder("unzip_fs2004/Folder.txt.installing");  // no mark of ours
+  const RecordFolder folder = list_records(unzip);
+  for (const auto& record : folder.records)
+    EXPECT_EQ(folder.install_unfinished(record), install_unfinished(record)) << record;
+  EXPECT_TRUE(folder.install_unfinished(unzip + "Half.txt"));
+  EXPECT_TRUE(folder.install_unfinished(unzip + "Case.txt"));
+  EXPECT_FALSE(folder.install_unfinished(unzip + "Done.txt"));
+  EXPECT_FALSE(folder.install_unfinished(unzip + "Folder.txt"));
 }
 
 }  // namespace
