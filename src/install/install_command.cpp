@@ -190,7 +190,10 @@ std::vector<Question> install_questions(const std::string& package, const std::s
       return {question};
     }
   for (const auto& file : files) {
-    if (found_by_search(file.path, "aircraft.cfg")) configs.insert(ascii_lower(file.path));
+    // A folder that repaints an airplane elsewhere is no airplane of its own.
+    if (found_by_search(file.path, "aircraft.cfg") &&
+        !(archive.empty() && livery_folder(parent_folder(package + platform::sep + file.path))))
+      configs.insert(ascii_lower(file.path));
     if (!is_archive_name(file.path) || !found_by_search(file.path)) continue;
     const auto inner = archive.empty() ? archive_files(package + platform::sep + file.path)
                                        : inner_archive_files(archive, file.index);

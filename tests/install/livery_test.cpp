@@ -14,6 +14,7 @@
 
 #include "check/airplane_check.h"
 #include "install/fltsim_sections.h"
+#include "install/install_command.h"
 #include "install/livery.h"
 #include "install/livery_record.h"
 #include "install/plan.h"
@@ -281,6 +282,21 @@ TEST_F(LiveryTest, ASectionTheUserDeletedIsToldByVerifyAndCountsAsRemoved) {
   remove({"Bleu"});
   EXPECT_FALSE(has_record("Bleu"));
   EXPECT_EQ(cfg(), base_cfg);
+}
+
+// A package of an airplane and a livery for another asks no "more than one
+// airplane" question: the livery folder is no airplane, for the command
+// line's questions as for the install.
+TEST_F(LiveryTest, ALiveryFolderBesideAnAirplaneIsNoSecondAirplane) {
+  add("Mixed/Cub/aircraft.cfg", "[fltsim.0]\r\ntitle=Cub\r\nsim=cub\r\nmodel=\r\n");
+  add("Mixed/Cub/model/cub.mdl", "mdl");
+  add("Mixed/Jodel Vert/aircraft.cfg", snippet("1", "Jodel DR-1050 Vert", "vert"));
+  add("Mixed/Jodel Vert/texture.vert/t.bmp", "v");
+  EXPECT_TRUE(install_questions(unzip + "Mixed", "", fs).empty());
+  install({"Mixed"});
+  EXPECT_TRUE(ui.messages.empty()) << ui.message_texts().front();
+  EXPECT_TRUE(fs::exists(fs + "aircraft/Mixed/model/cub.mdl"));
+  EXPECT_EQ(cfg(), with_added({section("Jodel DR-1050 Vert", "vert")}));
 }
 
 // A sections file is plain text: one naming a file outside the simulator's
