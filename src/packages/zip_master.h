@@ -64,7 +64,10 @@ class ZipMaster {
   // Threads that read, inflate and write entries while the calling thread
   // serves the window and asks the user: 1 keeps the work on one thread;
   // more than 2 count as 2, each holding an entry inflated in memory.
-  unsigned Workers = 2;
+  // By default as many as the cores this process may run on allow: one
+  // core gets one worker, which a second would only slow down.
+  unsigned Workers = default_workers();
+  static unsigned default_workers();
   // An entry whose data and compressed data fit together in this many bytes
   // is inflated whole in memory; a larger one is streamed in chunks, so that
   // memory stays bounded whatever the archive holds.

@@ -1,6 +1,7 @@
 #include "packages/zip_master.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include "support/recording_ui.h"
 
@@ -41,6 +42,29 @@ TEST(ZipMasterLoad, OldLibraryIsReportedAndTheProgramCarriesOn) {
   zip.Unattended = true;
   EXPECT_EQ(zip.load("libzip", "1.0"), 0);
   EXPECT_EQ(ui.messages.size(), 2u);
+}
+
+}  // namespace
+}  // namespace wingstow
+
+namespace wingstow {
+namespace {
+
+// One core this process may use gets one extraction worker; two or more, two.
+TEST(ZipMasterWorkers, FollowTheCoresTheProcessMayUse) {
+  cpu_set_t before;
+  ASSERT_EQ(::sched_getaffinity(0, sizeof before, &before), 0);
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+    if (CPU_ISSET(cpu, &before)) {
+      CPU_SET(cpu, &one);
+      break;
+    }
+  ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+  EXPECT_EQ(ZipMaster::default_workers(), 1u);
+  ASSERT_EQ(::sched_setaffinity(0, sizeof before, &before), 0);
+  EXPECT_EQ(ZipMaster::default_workers(), CPU_COUNT(&before) >= 2 ? 2u : 1u);
 }
 
 }  // namespace
