@@ -17,8 +17,8 @@ CommandLine parse_command_line(const QStringList& arguments, const QString& work
   const QCommandLineOption version({"v", "version"}, "Shows the version and exits.");
   parser.addOption(help);
   parser.addOption(version);
-  parser.addPositionalArgument("ARCHIVE", "ZIP, 7z or RAR archives to copy into the download folder.",
-                               "[ARCHIVE...]");
+  parser.addPositionalArgument(
+      "ARCHIVE", "ZIP, 7z or RAR archives to copy into the download folder.", "[ARCHIVE...]");
 
   CommandLine result;
   const QString program =
