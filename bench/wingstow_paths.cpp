@@ -48,7 +48,7 @@
 #include "removal/removal.h"
 #include "settings/shared.h"
 #include "settings/simulator.h"
-#include "support/rar5_writer.h"
+#include "support/rar_writer.h"
 
 namespace {
 

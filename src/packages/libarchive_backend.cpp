@@ -7,6 +7,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
+#include <libdeflate.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +18,7 @@
 #include "base/path_helpers.h"
 #include "packages/extract_target.h"
 #include "packages/libarchive_backend.h"
+#include "packages/rar_headers.h"
 #include "packages/zip_archive.h"
 #include "packages/zip_master.h"
 #include "platform/ascii_case.h"
@@ -92,9 +94,12 @@ bool rar_volume(const std::string& archive) {
   if (!name.ends_with(".rar")) return false;
   const std::string stem = name.substr(0, name.size() - 4);
   const std::size_t part = stem.rfind(".part");
-  if (part == std::string::npos || part + 5 == stem.size()) return false;
-  return std::all_of(stem.begin() + static_cast<std::ptrdiff_t>(part + 5), stem.end(),
-                     [](char c) { return c >= '0' && c <= '9'; });
+  if (part != std::string::npos && part + 5 < stem.size() &&
+      std::all_of(stem.begin() + static_cast<std::ptrdiff_t>(part + 5), stem.end(),
+                  [](char c) { return c >= '0' && c <= '9'; }))
+    return true;
+  const platform::RegularFile file(archive, platform::Links::followed);
+  return file.is_open() && rar_volume_flag(file.fd());
 }
 
 std::string rar_volume_text(const std::string& archive) {
@@ -156,6 +161,11 @@ int ZipMaster::extract_other() {
     return report.fail(extract_unreadable, MessageKind::error,
                        format + " file could not be opened: '" + path + "': " + opened.failure);
   archive* a = opened.reader.get();
+  // libarchive leaves the CRC of stored RAR data unchecked: checked here
+  // against the headers, entry by entry, as long as they agree on sizes.
+  std::vector<RarHeader> headers;
+  if (archive_format(path) == ArchiveFormat::rar) headers = rar_headers(opened.file.fd());
+  std::size_t header_index = 0;
 
   struct Stopped {};
   std::int64_t consumed = 0;  // bytes of the archive read so far
@@ -193,6 +203,14 @@ int ZipMaster::extract_other() {
                             ? static_cast<std::uint64_t>(archive_entry_size(entry))
                             : 0;
       progress(0, name, size);
+      std::optional<std::uint32_t> expected_crc;
+      if (header_index < headers.size()) {
+        const RarHeader& header = headers[header_index++];
+        if (archive_entry_size_is_set(entry) && header.size == size)
+          expected_crc = header.crc;
+        else
+          headers.clear();  // the walk and libarchive disagree: trust neither
+      }
       EntryName where_to = parse_entry_name(raw);
       if (!where_to.refusal.empty()) {
         report.refuse(name, where_to.refusal);
@@ -221,6 +239,7 @@ int ZipMaster::extract_other() {
         continue;
       }
       std::optional<extraction::Refusal> failed;
+      std::uint32_t crc = 0;
       for (;;) {
         const la_ssize_t n = archive_read_data(a, buffer.data(), buffer.size());
         if (n == 0) break;
@@ -238,7 +257,15 @@ int ZipMaster::extract_other() {
           failed = extraction::write_failure(errno);
           break;
         }
+        if (expected_crc)
+          crc = static_cast<std::uint32_t>(
+              libdeflate_crc32(crc, buffer.data(), static_cast<std::size_t>(n)));
         advance(name);
+      }
+      if (!failed && expected_crc && crc != *expected_crc) {
+        const bool declined = crc_declined(report, name, crc, *expected_crc);
+        if (cancel_requested_) throw Stopped{};
+        if (declined) continue;
       }
       if (!failed) failed = target.commit(temp, *where, ExtrOverWrite, archive_entry_mtime(entry));
       if (failed) {

@@ -15,9 +15,10 @@ namespace wingstow {
 // one pass without writing anything; nothing when it cannot be read.
 std::optional<std::vector<ArchiveFile>> other_archive_files(const std::string& path);
 
-// Whether the archive is a volume of a multi-volume RAR set
-// ("pack.part1.rar", "pack.part02.rar"): such sets are refused whole, with
-// rar_volume_text().
+// Whether the archive is a volume of a multi-volume RAR set, by its name
+// ("pack.part1.rar", "pack.part02.rar") or, for the older "pack.rar",
+// "pack.r00" sets, by the volume flag of its main header: such sets are
+// refused whole, with rar_volume_text().
 bool rar_volume(const std::string& archive);
 std::string rar_volume_text(const std::string& archive);
 

@@ -401,18 +401,24 @@ std::optional<Refusal> ZipMaster::Extraction::commit(const Job& job, Result& res
 
 // Reported here only when no handler decides.
 bool ZipMaster::Extraction::keep_despite_crc(const Job& job, std::uint32_t found) {
+  const bool declined = owner_.crc_declined(report_, job.name, found, job.crc);
+  if (owner_.cancel_requested_) throw Stopped{};
+  return !declined;
+}
+
+bool ZipMaster::crc_declined(extraction::Report& report, const std::string& name,
+                             std::uint32_t found, std::uint32_t expected) {
   char numbers[40];
-  std::snprintf(numbers, sizeof numbers, "%08X, expected %08X", found, job.crc);
-  if (!owner_.OnCRC32Error) {
-    refuse(job.name, std::string("CRC error (found ") + numbers + ")");
-    return false;
+  std::snprintf(numbers, sizeof numbers, "%08X, expected %08X", found, expected);
+  if (!OnCRC32Error) {
+    report.refuse(name, std::string("CRC error (found ") + numbers + ")");
+    return true;
   }
   bool do_extract = true;
-  owner_.OnCRC32Error(job.name, found, job.crc, do_extract);
-  owner_.ui_.process_messages();
-  if (owner_.cancel_requested_) throw Stopped{};
-  if (!do_extract) report_.mark_incomplete();
-  return do_extract;
+  OnCRC32Error(name, found, expected, do_extract);
+  ui_.process_messages();
+  if (!do_extract) report.mark_incomplete();
+  return !do_extract;
 }
 
 std::uint64_t ZipMaster::folder_listings() { return extraction::folder_listings(); }

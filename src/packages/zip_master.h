@@ -16,6 +16,10 @@
 
 namespace wingstow {
 
+namespace extraction {
+class Report;
+}
+
 constexpr int zip_version_number(int major, int minor, int patch) {
   return major * 10000 + minor * 100 + patch;
 }
@@ -121,6 +125,11 @@ class ZipMaster {
   // libzip will not open but libarchive reads (data before the archive).
   int extract_other();
   static constexpr int extract_through_other = -100;
+  // An entry whose data does not match its CRC-32, for every back end: the
+  // handler's answer, or refused in the report when there is no handler.
+  // True when the file is to be left out.
+  bool crc_declined(extraction::Report& report, const std::string& name, std::uint32_t found,
+                    std::uint32_t expected);
 
   Feedback& ui_;
   std::string zip_file_name_;

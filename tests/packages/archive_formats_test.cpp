@@ -1,6 +1,6 @@
 // The same promises for every archive format: ZIP through libzip, 7z and
 // RAR through libarchive. The 7z archives are made with 7z at run time, the
-// RAR 5 ones by the tests' own writer.
+// RAR 5 and RAR 4 ones by the tests' own writers.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -16,7 +16,7 @@
 #include "packages/libarchive_backend.h"
 #include "packages/zip_archive.h"
 #include "packages/zip_master.h"
-#include "support/rar5_writer.h"
+#include "support/rar_writer.h"
 #include "support/recording_ui.h"
 #include "support/temp_tree.h"
 
@@ -82,7 +82,8 @@ class ArchiveFormats : public ::testing::TestWithParam<const char*> {
   ZipMaster zip{ui};
   std::string out = tree.make_folder("out");
 
-  std::string ending() const { return GetParam(); }
+  // The format's name ending: both RAR versions are "x.rar".
+  std::string ending() const { return std::string(GetParam()) == ".rar4" ? ".rar" : GetParam(); }
 
   // The archive of entries in this test's format; empty when the format
   // cannot hold them.
@@ -90,6 +91,8 @@ class ArchiveFormats : public ::testing::TestWithParam<const char*> {
     const std::string path = tree.path(name + ending());
     if (ending() == ".zip") {
       make_zip(path, entries);
+    } else if (std::string(GetParam()) == ".rar4") {
+      test::write_rar4(path, entries);
     } else if (ending() == ".rar") {
       test::write_rar5(path, entries);
     } else {
@@ -205,7 +208,8 @@ TEST_P(ArchiveFormats, CancelStopsTheExtraction) {
   EXPECT_LT(landed, 3u);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryBackEnd, ArchiveFormats, ::testing::Values(".zip", ".7z", ".rar"),
+INSTANTIATE_TEST_SUITE_P(EveryBackEnd, ArchiveFormats,
+                         ::testing::Values(".zip", ".7z", ".rar", ".rar4"),
                          [](const auto& info) { return std::string(info.param).substr(1) + "s"; });
 
 // 7z-only cases: an encrypted archive is refused in one message that says
@@ -274,21 +278,92 @@ TEST(Zip, DataBeforeTheArchiveIsNoRefusal) {
   EXPECT_EQ(archive_files(archive)->size(), 2u);
 }
 
-// A volume of a multi-volume RAR set is refused, saying what to do.
+// A volume of a multi-volume RAR set is refused, saying what to do: known
+// by its name, or by its main header for the older "x.rar", "x.r00" sets.
 TEST(Rar, AVolumeOfASetIsRefusedClearly) {
   EXPECT_TRUE(rar_volume("/dl/Beaver.part1.rar"));
   EXPECT_TRUE(rar_volume("Beaver.PART02.RAR"));
   EXPECT_FALSE(rar_volume("Beaver.rar"));
   EXPECT_FALSE(rar_volume("my.part.rar"));
-  test::TempTree tree;
-  test::RecordingUi ui;
-  ZipMaster zip{ui};
-  const std::string archive = tree.path("Beaver.part1.rar");
-  test::write_rar5(archive, {{"a.txt", "a"}});
-  zip.setZipFileName(archive);
-  zip.ExtrBaseDir = tree.make_folder("out");
-  EXPECT_EQ(zip.Extract(), ZipMaster::extract_unreadable);
-  EXPECT_EQ(ui.message_texts(), std::vector<std::string>{rar_volume_text(archive)});
+  struct Case {
+    const char* name;
+    bool rar4;
+    bool volume_flag;
+    bool refused;
+  };
+  const Case cases[] = {
+      {"Beaver.part1.rar", false, false, true}, {"Beaver.rar", false, true, true},
+      {"Beaver.rar", true, true, true},         {"Beaver.rar", false, false, false},
+      {"Beaver.rar", true, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + (c.rar4 ? " rar4" : " rar5") +
+                 (c.volume_flag ? " volume" : ""));
+    test::TempTree tree;
+    test::RecordingUi ui;
+    ZipMaster zip{ui};
+    const std::string archive = tree.path(c.name);
+    const test::RarOptions options{c.volume_flag};
+    if (c.rar4)
+      test::write_rar4(archive, {{"a.txt", "a"}}, options);
+    else
+      test::write_rar5(archive, {{"a.txt", "a"}}, options);
+    zip.setZipFileName(archive);
+    const std::string out = tree.make_folder("out");
+    zip.ExtrBaseDir = out;
+    if (c.refused) {
+      EXPECT_EQ(zip.Extract(), ZipMaster::extract_unreadable);
+      EXPECT_EQ(ui.message_texts(), std::vector<std::string>{rar_volume_text(archive)});
+      EXPECT_FALSE(archive_files(archive).has_value());
+    } else {
+      EXPECT_EQ(zip.Extract(), 0);
+      EXPECT_EQ(read_file(out + "a.txt"), "a");
+    }
+  }
+}
+
+// Data that does not match its CRC-32 never appears under its name, in
+// either RAR version: refused in the one box without a handler, declined
+// quietly when the handler says so (as the window and the command line do).
+TEST(Rar, AnEntryWithAWrongCrcIsNeverLeftUnderItsName) {
+  for (const bool rar4 : {false, true}) {
+    for (const bool handler : {false, true}) {
+      SCOPED_TRACE(std::string(rar4 ? "rar4" : "rar5") + (handler ? " handler" : ""));
+      test::TempTree tree;
+      test::RecordingUi ui;
+      ZipMaster zip{ui};
+      const std::string archive = tree.path("crc.rar");
+      RarEntry damaged{"bad.txt", "damaged bytes"};
+      damaged.bad_crc = true;
+      const Entries entries{
+          {"Plane", "", Kind::folder}, {"good.txt", "good"}, damaged, {"after.txt", "after"}};
+      rar4 ? test::write_rar4(archive, entries) : test::write_rar5(archive, entries);
+      std::vector<std::string> declined;
+      if (handler)
+        zip.OnCRC32Error = [&](const std::string& name, std::uint32_t, std::uint32_t,
+                               bool& do_extract) {
+          declined.push_back(name);
+          do_extract = false;
+        };
+      const std::string out = tree.make_folder("out");
+      zip.setZipFileName(archive);
+      zip.ExtrBaseDir = out;
+      EXPECT_EQ(zip.Extract(), ZipMaster::extract_incomplete);
+      EXPECT_EQ(read_file(out + "good.txt"), "good");
+      EXPECT_EQ(read_file(out + "after.txt"), "after");
+      EXPECT_FALSE(fs::exists(out + "bad.txt"));
+      if (handler) {
+        EXPECT_EQ(declined, std::vector<std::string>{"bad.txt"});
+        EXPECT_TRUE(ui.messages.empty());
+      } else {
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_NE(ui.messages[0].text.find("'bad.txt'"), std::string::npos) << ui.messages[0].text;
+        EXPECT_NE(ui.messages[0].text.find("CRC error"), std::string::npos) << ui.messages[0].text;
+      }
+      for (const auto& entry : fs::directory_iterator(out))
+        EXPECT_EQ(entry.path().filename().string().find(".wingstow-"), std::string::npos);
+    }
+  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "support/rar5_writer.h"
+#include "support/rar_writer.h"
 
 #include <zlib.h>
 
@@ -19,6 +19,11 @@ void vint(std::string& out, std::uint64_t value) {
 
 void u32(std::string& out, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+void u16(std::string& out, std::uint32_t value) {
+  out += static_cast<char>(value & 0xFF);
+  out += static_cast<char>((value >> 8) & 0xFF);
 }
 
 std::uint32_t crc_of(const std::string& bytes) {
@@ -74,14 +79,54 @@ std::string file_block(const RarEntry& entry) {
   return block(header) + data;
 }
 
+// A RAR 4 block: the low 16 bits of the CRC-32 of the header from its type
+// on, then the header. fields start at the type; size is filled in here.
+std::string block4(unsigned type, std::uint32_t flags, const std::string& fields,
+                   const std::string& after = {}) {
+  std::string header;
+  header += static_cast<char>(type);
+  u16(header, flags);
+  u16(header, static_cast<std::uint32_t>(fields.size() + 7));
+  header += fields;
+  std::string out;
+  u16(out, crc_of(header) & 0xFFFF);
+  return out + header + after;
+}
+
+std::string file_block4(const RarEntry& entry) {
+  const bool folder = entry.kind == RarEntry::Kind::folder;
+  const bool link = entry.kind == RarEntry::Kind::symlink;
+  const std::string data = folder ? std::string() : entry.content;  // a link's data: its target
+  std::string fields;
+  u32(fields, static_cast<std::uint32_t>(data.size()));  // packed size
+  u32(fields, static_cast<std::uint32_t>(data.size()));  // unpacked size
+  fields += '\x03';                                      // made on Unix
+  u32(fields, crc_of(data) ^ (entry.bad_crc ? 0xFFFFFFFFu : 0));
+  u32(fields, (40u << 25) | (9u << 21) | (13u << 16));  // 2020-09-13, DOS time
+  fields += '\x14';                                     // version 2.0 to extract
+  fields += '\x30';                                     // stored
+  u16(fields, static_cast<std::uint32_t>(entry.name.size()));
+  u32(fields, folder ? 040755 : link ? 0120777 : 0100644);  // Unix attributes
+  fields += entry.name;
+  // Data follows (0x8000); a folder has all the dictionary bits set.
+  return block4(0x74, 0x8000 | (folder ? 0x00E0 : 0), fields, data);
+}
+
 }  // namespace
 
-std::string rar5_archive(const std::vector<RarEntry>& entries) {
+std::string rar4_archive(const std::vector<RarEntry>& entries, RarOptions options) {
+  std::string out("Rar!\x1A\x07\x00", 7);
+  out += block4(0x73, options.volume ? 0x0001 : 0, std::string(6, '\0'));  // main header
+  for (const auto& entry : entries) out += file_block4(entry);
+  return out + block4(0x7B, 0x4000, {});  // end of archive
+}
+
+std::string rar5_archive(const std::vector<RarEntry>& entries, RarOptions options) {
   std::string out("Rar!\x1A\x07\x01\x00", 8);
   std::string main;
-  vint(main, 1);  // main archive header
-  vint(main, 0);  // header flags
-  vint(main, 0);  // archive flags: one volume, not solid
+  vint(main, 1);                       // main archive header
+  vint(main, 0);                       // header flags
+  vint(main, options.volume ? 1 : 0);  // archive flags: a volume of a set or not; not solid
   out += block(main);
   for (const auto& entry : entries) out += file_block(entry);
   std::string end;
@@ -91,11 +136,20 @@ std::string rar5_archive(const std::vector<RarEntry>& entries) {
   return out + block(end);
 }
 
-void write_rar5(const std::string& path, const std::vector<RarEntry>& entries) {
+namespace {
+void write_bytes(const std::string& path, const std::string& bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  const std::string bytes = rar5_archive(entries);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!file) throw std::runtime_error("cannot write " + path);
+}
+}  // namespace
+
+void write_rar5(const std::string& path, const std::vector<RarEntry>& entries, RarOptions options) {
+  write_bytes(path, rar5_archive(entries, options));
+}
+
+void write_rar4(const std::string& path, const std::vector<RarEntry>& entries, RarOptions options) {
+  write_bytes(path, rar4_archive(entries, options));
 }
 
 }  // namespace wingstow::test
