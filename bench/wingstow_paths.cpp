@@ -6,8 +6,11 @@
 //                                                the peak of the process at rest
 //   wingstow_paths unzip ARCHIVE UNZIP_FOLDER [WORKERS]
 //   wingstow_paths copy SOURCE TARGET            copy_folder_tree
-//   wingstow_paths install PACKAGE FS SCRATCH    install_aircraft into FS/aircraft
+//   wingstow_paths install PACKAGE FS SCRATCH    install_aircraft into FS/aircraft, then the
+//                                                record's sizes and checksums
 //   wingstow_paths find FOLDER MASK              the finder through all subfolders
+//   wingstow_paths make-small FOLDER FILES       a package of one airplane of that many
+//                                                small files (1 to 8 KiB, 200 per folder)
 //   wingstow_paths prepare-removal FOLDER [RECORDS LINES CHECKED]
 //   wingstow_paths remove FOLDER                 "Delete from FS" of the checked records
 //   wingstow_paths exec COMMAND [ARGUMENT...]    an everyday tool, timed alike
@@ -28,6 +31,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -43,9 +47,11 @@
 #include "commands/catalogue.h"
 #include "commands/package_buttons.h"
 #include "install/install_aircraft.h"
+#include "install/verify.h"
 #include "packages/unzip.h"
 #include "packages/zip_master.h"
 #include "removal/removal.h"
+#include "settings/record.h"
 #include "settings/shared.h"
 #include "settings/simulator.h"
 #include "support/rar_writer.h"
@@ -128,6 +134,24 @@ int make_rar5(const std::string& source, const std::string& archive) {
   return 0;
 }
 
+// One airplane made of many small files, as repaint-heavy or scenery-like
+// packages are: the cost per file, not per byte.
+int make_small(const std::string& folder, int files) {
+  const fs::path plane = fs::path(folder) / "Aircraft" / "Small Fleet";
+  fs::create_directories(plane);
+  std::ofstream(plane / "aircraft.cfg", std::ios::binary) << "[fltsim.0]\r\ntitle=Small Fleet\r\n";
+  std::uint32_t seed = 12345;
+  std::string content;
+  for (int i = 0; i < files; ++i) {
+    const fs::path sub = plane / ("texture." + std::to_string(i / 200));
+    if (i % 200 == 0) fs::create_directories(sub);
+    seed = seed * 1664525u + 1013904223u;
+    content.assign(1024 + seed % 7168, static_cast<char>('a' + i % 26));
+    std::ofstream(sub / ("t" + std::to_string(i) + ".bmp"), std::ios::binary) << content;
+  }
+  return 0;
+}
+
 int copy(const std::string& source, const std::string& target) {
   YesUi ui;
   wingstow::InstallReport failures;
@@ -157,9 +181,12 @@ int install(const std::string& package, const std::string& fs_folder, const std:
   wingstow::PackageInstall install;
   const auto start = Clock::now();
   wingstow::install_aircraft(shared, ui, install, package_path);
+  const bool copied = shared.abort_flag == 0 && install.report.empty();
+  const int sums =
+      copied ? wingstow::write_install_sums(wingstow::record_path(shared), {}, &install.copied) : 0;
   const auto end = Clock::now();
-  if (shared.abort_flag != 0 || !install.report.empty())
-    fail("the airplanes were not installed", ui);
+  if (!copied) fail("the airplanes were not installed", ui);
+  if (sums != 0) fail("the sums were not written (" + std::string(std::strerror(sums)) + ")", ui);
   return report(start, end, count_files(shared.fs_path + "aircraft"));
 }
 
@@ -290,6 +317,7 @@ int usage() {
   std::fprintf(stderr,
                "usage: wingstow_paths features | unzip ARCHIVE UNZIP_FOLDER [WORKERS] |\n"
                "       copy SOURCE TARGET | install PACKAGE FS SCRATCH | find FOLDER MASK |\n"
+               "       make-small FOLDER FILES | make-rar5 SOURCE ARCHIVE |\n"
                "       prepare-removal FOLDER [RECORDS LINES CHECKED] | remove FOLDER |\n"
                "       exec COMMAND...\n");
   return 2;
@@ -320,6 +348,7 @@ int main(int argc, char** argv) {
     if (work == "copy" && n == 2) return copy(args[0], args[1]);
     if (work == "make-rar5" && n == 2) return make_rar5(args[0], args[1]);
     if (work == "install" && n == 3) return install(args[0], args[1], args[2]);
+    if (work == "make-small" && n == 2) return make_small(args[0], number(argv[3]));
     if (work == "find" && n == 2) return find(args[0], args[1]);
     if (work == "prepare-removal" && (n == 1 || n == 4))
       return n == 1 ? prepare_removal(args[0], 2000, 40, 100)

@@ -132,11 +132,15 @@ Existing existing_path(const std::string& path) {
 // entries are copied, one buffer for all files.
 class TreeCopy {
  public:
-  TreeCopy(bool recurse, const std::function<void()>& between_files, InstallReport* failures)
+  TreeCopy(bool recurse, const std::function<void()>& between_files, InstallReport* failures,
+           CopiedSums* sums)
       : recurse_(recurse),
         between_files_(between_files),
         failures_(failures),
-        copier_(between_files) {}
+        sums_(sums),
+        copier_(between_files) {
+    copier_.keep_sums(sums != nullptr);
+  }
 
   void copy(const std::string& source, const std::string& target) {
     if (is_link(target)) return failed(target, ELOOP);
@@ -163,6 +167,7 @@ class TreeCopy {
       }
       const auto copied = copier_.copy(from, name, to, name);
       if (copied.status == platform::CopyStatus::failed) failed(target + name, copied.error);
+      if (sums_) sums_->add(target + name, copied);
       if (between_files_) between_files_();
     }
   }
@@ -197,6 +202,7 @@ class TreeCopy {
   const bool recurse_;
   const std::function<void()>& between_files_;
   InstallReport* failures_;
+  CopiedSums* sums_;
   platform::FileCopier copier_;
 };
 
@@ -223,7 +229,9 @@ class AircraftStep {
         record_(record_path(shared)),
         others_(other_records(shared, install)),
         step_(step_record_of(shared, install, false)),
-        aircraft_(shared.fs_path + "aircraft" + platform::sep) {}
+        aircraft_(shared.fs_path + "aircraft" + platform::sep) {
+    copier_.keep_sums(true);
+  }
 
   void run(const std::vector<Airplane>& airplanes) {
     const bool resumed = platform::file_exists(record_);
@@ -377,7 +385,7 @@ class AircraftStep {
       // The tree may add to a folder held open for single files.
       open_.reset();
       const std::size_t before = report.failures.size();
-      copy_folder_tree(copy.source, copy.target, true, pump, &report);
+      copy_folder_tree(copy.source, copy.target, true, pump, &report, &install_.copied);
       // A folder that could not even be made holds nothing of ours.
       if (!copy.line.empty() && report.failures.size() != before &&
           !platform::folder_exists(copy.target))
@@ -385,6 +393,7 @@ class AircraftStep {
       return;
     }
     const auto copied = copy_file(copy.source, copy.target);
+    install_.copied.add(copy.target, copied);
     if (copied.status == platform::CopyStatus::copied) return;
     // Something appeared there meanwhile: not ours either way.
     step_.drop(copy.line);
@@ -541,8 +550,9 @@ void install_aircraft(Shared& shared, Feedback& ui, PackageInstall& install,
 }
 
 void copy_folder_tree(const std::string& source, const std::string& target, bool recurse,
-                      const std::function<void()>& between_files, InstallReport* failures) {
-  TreeCopy(recurse, between_files, failures).copy(source, target);
+                      const std::function<void()>& between_files, InstallReport* failures,
+                      CopiedSums* sums) {
+  TreeCopy(recurse, between_files, failures, sums).copy(source, target);
 }
 
 }  // namespace wingstow

@@ -36,9 +36,10 @@ Question several_airplanes_question(const std::string& package_path);
 // never overwriting: existing files keep their content. Leaves out folders
 // named "gauges", files ending in ".gau", ".GAU", ".zip", ".ZIP", hidden
 // entries, links and names holding a line break. Failures go to failures
-// when given. between_files runs between files (and chunks of large ones).
+// when given, and the sums of the copies to sums. between_files runs between
+// files (and chunks of large ones).
 void copy_folder_tree(const std::string& source, const std::string& target, bool recurse,
                       const std::function<void()>& between_files = {},
-                      InstallReport* failures = nullptr);
+                      InstallReport* failures = nullptr, CopiedSums* sums = nullptr);
 
 }  // namespace wingstow

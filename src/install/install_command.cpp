@@ -283,7 +283,8 @@ void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
           const std::string record = record_path(shared);
           // The sums first: an install killed meanwhile is still unfinished,
           // and the next Install writes them again.
-          if (const int error = write_install_sums(record, [&ui] { ui.pump(); }))
+          if (const int error = write_install_sums(
+                  record, [&ui] { ui.pump(); }, &install.copied))
             ui.message(MessageKind::warning,
                        "The sizes and checksums of " + record + " could not be written to " +
                            sums_path(record) + " (" + reason(error) +

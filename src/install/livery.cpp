@@ -452,7 +452,7 @@ void install_liveries(Shared& shared, Feedback& ui, PackageInstall& install,
   begin_install(step, record, platform::file_exists(record));
   const auto pump = [&ui] { ui.pump(); };
   for (const auto& copy : copies)
-    copy_folder_tree(copy.source, copy.target, true, pump, &install.report);
+    copy_folder_tree(copy.source, copy.target, true, pump, &install.report, &install.copied);
   step.finish();
 
   // The sections are noted before they go in: a removal after a crash in

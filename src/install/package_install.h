@@ -6,8 +6,10 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "platform/files.h"
 #include "settings/record_index.h"
 
 namespace wingstow {
@@ -39,8 +41,26 @@ struct InstallReport {
   }
 };
 
+// The sizes and CRC-32s of the files this install copied, by target path
+// (letter case and doubled separators aside): the record's sums are written
+// from them, not from a second read of every file.
+class CopiedSums {
+ public:
+  // Keeps the sum of a copy that has one.
+  void add(const std::string& target, const platform::CopyResult& copied);
+  // The sum of the file at path, when this install copied it and it still
+  // has the size and modification time the copy gave it.
+  std::optional<std::uint32_t> crc_of(const std::string& path, std::uint64_t size,
+                                      std::int64_t mtime_sec, std::int64_t mtime_nsec) const;
+  std::size_t size() const { return by_path_.size(); }
+
+ private:
+  std::unordered_map<std::string, platform::FileSum> by_path_;
+};
+
 struct PackageInstall {
   InstallReport report;
+  CopiedSums copied;
   // The other records, read once per package: they do not change while one
   // package goes in. other_records_of names the record they leave out.
   std::shared_ptr<const RecordIndex> other_records;

@@ -79,8 +79,10 @@ void install_found(Shared& shared, Feedback& ui, PackageInstall& install, const 
     return;
   }
   platform::FileCopier copier([&ui] { ui.pump(); });
+  copier.keep_sums(true);
   for (const auto& copy : copies) {
     const auto copied = copier.copy(copy.source, to, copy.name);
+    install.copied.add(copy.target, copied);
     if (copied.status != platform::CopyStatus::copied) step.drop(copy.target);
     if (copied.status == platform::CopyStatus::failed)
       report_copy_failure(install.report, copy.target, copied.error);

@@ -49,26 +49,48 @@ int sum_of(const platform::RegularFile& file, Sum& sum) {
   }
 }
 
+// A regular file found below a record line, with what lstat told of it.
+struct ListedFile {
+  std::string path;
+  std::uint64_t size = 0;
+  std::int64_t mtime_sec = 0;
+  std::int64_t mtime_nsec = 0;
+};
+
+std::uint64_t sums_reads = 0;
+
 // The regular files at path: itself, or everything below a folder, in a
-// stable order. Links are neither followed nor listed.
-void files_at(const std::string& path, std::vector<std::string>& out) {
+// stable order. Links are neither followed nor listed. A folder's entries
+// are told by the listing itself; only files are looked at, once each.
+void files_at(const std::string& path, std::vector<ListedFile>& out, bool known_folder = false) {
   struct stat st;
-  if (::lstat(path.c_str(), &st) != 0) return;
-  if (S_ISREG(st.st_mode)) {
-    out.push_back(path);
-    return;
+  if (!known_folder) {
+    if (::lstat(path.c_str(), &st) != 0) return;
+    if (S_ISREG(st.st_mode)) {
+      out.push_back(
+          {path, static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec});
+      return;
+    }
+    if (!S_ISDIR(st.st_mode)) return;
   }
-  if (!S_ISDIR(st.st_mode)) return;
-  std::vector<std::string> names;
-  for (const auto& entry : platform::find_entries(path, "*", platform::attr_any))
-    if (entry.name != "." && entry.name != ".." && !entry.link) names.push_back(entry.name);
-  std::sort(names.begin(), names.end());
-  for (const auto& name : names) files_at(path + platform::sep + name, out);
+  auto entries = platform::list_folder(path);
+  std::sort(entries.begin(), entries.end(),
+            [](const auto& a, const auto& b) { return a.name < b.name; });
+  for (const auto& entry : entries) {
+    if (entry.link) continue;
+    const std::string below = path + platform::sep + entry.name;
+    if (entry.folder) {
+      files_at(below, out, true);
+    } else if (entry.file && ::lstat(below.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      out.push_back(
+          {below, static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec});
+    }
+  }
 }
 
 // Every regular file below the record's lines, as the sums name them.
-std::vector<std::string> files_listed(const std::vector<std::string>& lines) {
-  std::vector<std::string> files;
+std::vector<ListedFile> files_listed(const std::vector<std::string>& lines) {
+  std::vector<ListedFile> files;
   for (const std::string& line : lines)
     files_at(platform::resolve(without_trailing_separators(line)), files);
   return files;
@@ -251,7 +273,10 @@ std::uint64_t max_sums_bytes(std::size_t record_lines) {
   return (8 + static_cast<std::uint64_t>(record_lines)) * 1024 * 1024;
 }
 
-int write_install_sums(const std::string& record, const std::function<void()>& between_files) {
+std::uint64_t install_sums_reads() { return sums_reads; }
+
+int write_install_sums(const std::string& record, const std::function<void()>& between_files,
+                       const CopiedSums* copied) {
   const auto lines = record_lines(record);
   const std::string sums = sums_path(record);
   // Sums that miss a file are none: older ones would be taken for these.
@@ -261,13 +286,23 @@ int write_install_sums(const std::string& record, const std::function<void()>& b
   };
   std::string text;
   std::size_t count = 0;
-  for (const std::string& file : files_listed(lines)) {
+  for (const ListedFile& listed : files_listed(lines)) {
+    const std::string& file = listed.path;
     // No install brings such a name, and no line could hold it.
     if (file.find('\n') != std::string::npos || !plain_path(file)) return none(EINVAL);
-    const platform::RegularFile opened(file);
     Sum sum;
-    if (!opened.is_open()) return none(opened.error());
-    if (const int error = sum_of(opened, sum)) return none(error);
+    const auto known = copied
+                           ? copied->crc_of(file, listed.size, listed.mtime_sec, listed.mtime_nsec)
+                           : std::nullopt;
+    if (known) {
+      sum = {static_cast<std::int64_t>(listed.size), *known};
+    } else {
+      // Not copied by this run (an earlier, interrupted one), or changed since.
+      const platform::RegularFile opened(file);
+      if (!opened.is_open()) return none(opened.error());
+      ++sums_reads;
+      if (const int error = sum_of(opened, sum)) return none(error);
+    }
     char crc[9];
     std::snprintf(crc, sizeof crc, "%08x", sum.crc);
     text += std::to_string(sum.size) + "\t" + crc + "\t" + file + "\n";
@@ -444,7 +479,7 @@ VerifyResult verify_record(const std::string& record) {
   // Written before sums had an end line: complete only when every file the
   // record's lines hold now has a sum in it.
   std::unordered_set<std::string> unsummed;
-  for (const std::string& found : files_listed(lines)) unsummed.insert(ascii_lower(found));
+  for (const ListedFile& found : files_listed(lines)) unsummed.insert(ascii_lower(found.path));
   if (::lseek(file.fd(), 0, SEEK_SET) != 0) return fail(std::strerror(errno));
   LineReader again(file.fd(), bound);
   while (again.next(line) == LineReader::Got::line) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "install/package_install.h"
 #include "settings/shared.h"
 
 namespace wingstow {
@@ -37,7 +38,13 @@ std::uint64_t max_sums_bytes(std::size_t record_lines);
 // (EFBIG beyond max_sums_bytes, or that of a file that could not be read),
 // and then no sums are left, so that verify checks presence only.
 // between_files runs after each file read, so that a window stays live.
-int write_install_sums(const std::string& record, const std::function<void()>& between_files = {});
+// The files copied is the install's own sums: those still as copied are not
+// read again.
+int write_install_sums(const std::string& record, const std::function<void()>& between_files = {},
+                       const CopiedSums* copied = nullptr);
+// Files write_install_sums has read so far, for the tests: one read per
+// installed file is the copy's own.
+std::uint64_t install_sums_reads();
 
 struct VerifyProblem {
   std::string path;

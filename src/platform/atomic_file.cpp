@@ -63,9 +63,12 @@ int rename_replace(int dir, const char* from, const char* to) {
 bool is_temporary_name(std::string_view name) { return name.starts_with(temp_prefix); }
 
 TempFile::TempFile(int dir, mode_t mode) : dir_(dir) {
+  // Asked once: the serial tells the names of one process apart, and a name
+  // taken all the same (another process, a fork) only moves on to the next.
+  static const pid_t pid = ::getpid();
   for (int attempt = 0; attempt < 100 && !fd_; ++attempt) {
-    name_ = std::string(temp_prefix) + std::to_string(::getpid()) + "-" +
-            std::to_string(temp_serial++) + ".tmp";
+    name_ = std::string(temp_prefix) + std::to_string(pid) + "-" + std::to_string(temp_serial++) +
+            ".tmp";
     fd_.reset(create_exclusive(dir_, name_.c_str(), mode));
     if (!fd_ && errno != EEXIST) break;
   }

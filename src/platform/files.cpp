@@ -21,6 +21,7 @@
 #include <dirent.h>
 
 #include <fcntl.h>
+#include <libdeflate.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -89,9 +90,9 @@ void read_folder(int fd, Visit&& visit) {
   }
 }
 
-CopyResult copy_failure(int error) { return CopyResult{CopyStatus::failed, error}; }
+CopyResult copy_failure(int error) { return CopyResult{CopyStatus::failed, error, {}}; }
 
-constexpr CopyResult target_exists{CopyStatus::target_exists, EEXIST};
+constexpr CopyResult target_exists{CopyStatus::target_exists, EEXIST, {}};
 
 // Data moves in chunks of this size, with the window's turn between them.
 constexpr std::size_t chunk_size = 1 << 20;
@@ -418,14 +419,15 @@ CopyResult FileCopier::copy_open(const RegularFile& source, Folder& to,
                                  std::string_view target_name) {
   if (!source.is_open()) return copy_failure(source.error());
   const int in = source.fd();
-  struct stat st {};
-  if (::fstat(in, &st) != 0) return copy_failure(errno);
+  const struct stat& st = source.status();
 
   const std::string name(target_name);
   TempFile temp(to.fd(), 0666);
   if (temp.fd() < 0) return copy_failure(temp.error());
   const int out = temp.fd();
-  int error = copy_data(in, out, static_cast<std::uint64_t>(st.st_size));
+  std::optional<FileSum> sum;
+  if (keep_sums_) sum.emplace(FileSum{0, 0, st.st_mtim.tv_sec, st.st_mtim.tv_nsec});
+  int error = copy_data(in, out, static_cast<std::uint64_t>(st.st_size), sum ? &*sum : nullptr);
   if (error == 0) {
     const std::array<timespec, 2> times{st.st_atim, st.st_mtim};
     if (::futimens(out, times.data()) != 0) error = errno;
@@ -442,15 +444,15 @@ CopyResult FileCopier::copy_open(const RegularFile& source, Folder& to,
   if (error == EEXIST) return target_exists;
   if (error != 0) return copy_failure(error);
   to.added(name);
-  return {CopyStatus::copied, 0};
+  return {CopyStatus::copied, 0, sum};
 }
 
 // 0 or the errno. The fault seam is asked once per chunk of data, as
 // write_all asks it, whichever way the chunk goes.
-int FileCopier::copy_data(int in, int out, std::uint64_t expected) {
+int FileCopier::copy_data(int in, int out, std::uint64_t expected, FileSum* sum) {
   std::uint64_t copied = 0;
   bool asked = false;  // the seam was asked for the chunk under way
-  if (kernel_copy_ && expected > 0) {
+  if (kernel_copy_ && expected > 0 && !sum) {
     for (;;) {
       if (copied < expected && !asked) {
         if (fault_due(FaultPoint::write)) return errno;
@@ -493,6 +495,14 @@ int FileCopier::copy_data(int in, int out, std::uint64_t expected) {
       done += w;
     }
     copied += static_cast<std::uint64_t>(n);
+    if (sum) {
+      sum->crc = static_cast<std::uint32_t>(
+          libdeflate_crc32(sum->crc, buffer_.get(), static_cast<std::size_t>(n)));
+      sum->size = copied;
+    }
+    // A short read that reaches the size fstat gave is the end: no read
+    // more to hear it.
+    if (copied >= expected && static_cast<std::size_t>(n) < chunk_size) return 0;
     if (copied < expected && between_chunks_) between_chunks_();
   }
 }

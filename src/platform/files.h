@@ -166,10 +166,22 @@ class Folder {
 // already exists (as anything) or cannot be created; errno tells why.
 bool create_folder(std::string_view path);
 
+// The size and CRC-32 of a file's data as a copy wrote it, and the
+// modification time it gave the file: a later look that finds the same size
+// and time takes the sum without reading the file again.
+struct FileSum {
+  std::uint64_t size = 0;
+  std::uint32_t crc = 0;
+  std::int64_t mtime_sec = 0;
+  std::int64_t mtime_nsec = 0;
+};
+
 enum class CopyStatus { copied, target_exists, failed };
 struct CopyResult {
   CopyStatus status = CopyStatus::failed;
   int error = 0;  // the system's errno for a failure; EEXIST for target_exists
+  // Set for a copied file when the copier keeps sums.
+  std::optional<FileSum> sum;
 };
 
 // Copies a regular file, never overwriting: a target that exists in any
@@ -188,6 +200,9 @@ CopyResult copy_file(std::string_view source, std::string_view target,
 class FileCopier {
  public:
   explicit FileCopier(std::function<void()> between_chunks = {});
+  // Whether each copy tells the size and CRC-32 of what it wrote: the data
+  // then passes through the copier's buffer instead of the kernel's own copy.
+  void keep_sums(bool keep) { keep_sums_ = keep; }
   FileCopier(const FileCopier&) = delete;
   FileCopier& operator=(const FileCopier&) = delete;
   ~FileCopier();
@@ -200,11 +215,12 @@ class FileCopier {
 
  private:
   CopyResult copy_open(const RegularFile& source, Folder& to, std::string_view target_name);
-  int copy_data(int in, int out, std::uint64_t expected);
+  int copy_data(int in, int out, std::uint64_t expected, FileSum* sum);
 
   std::function<void()> between_chunks_;
   std::unique_ptr<char[]> buffer_;  // for read and write, made when first needed
   bool kernel_copy_ = true;         // copy_file_range works between these file systems
+  bool keep_sums_ = false;
 };
 
 // Deletes one file. Like the Windows service, a read-only file is refused

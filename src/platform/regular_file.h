@@ -5,6 +5,8 @@
 // its place, never waiting on a pipe or a device, and read up to a bound.
 // Failures are values: an errno-style number and a short reason.
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -47,6 +49,8 @@ class RegularFile {
   const std::string& reason() const { return reason_; }
   // The size fstat gave when it was opened.
   std::uint64_t size() const { return size_; }
+  // All that fstat gave when it was opened (zeros when it was not).
+  const struct stat& status() const { return status_; }
 
   // Reads on from where the file stands into text (appended) until its end.
   // 0, EFBIG when it holds more than max_bytes (text then ends with the
@@ -61,6 +65,7 @@ class RegularFile {
   int error_ = 0;
   std::string reason_;
   std::uint64_t size_ = 0;
+  struct stat status_ {};
 };
 
 // What RegularFile would find at path, told without opening it: error 0

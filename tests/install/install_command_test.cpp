@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "install/install_fixture.h"
+#include "install/verify.h"
 #include "packages/unzip.h"
 #include "packages/zip_master.h"
 #include "platform/error.h"
@@ -393,6 +394,40 @@ TEST_F(InstallCommandTest, QuestionsToldBeforeAreThoseAskedAfter) {
     asked(package(name + "_zip2"), "");
     asked(package(name), "");
   }
+}
+
+// The sums come from the copies: no installed file is read a second time,
+// and they are the sums a fresh read gives.
+TEST_F(InstallCommandTest, SumsAreWrittenFromTheCopiesWithoutASecondRead) {
+  airplane("Jet");
+  add("Jet/Plane/texture/t.bmp", std::string(3 << 20, 't'));  // more than one chunk
+  add("Jet/gauges/jet.gau", "gauge");
+  add("Jet/sound/jet.wav", "sound");
+  select({"Jet"});
+  const std::uint64_t reads = install_sums_reads();
+  run();
+  ASSERT_TRUE(installed("Jet"));
+  EXPECT_EQ(install_sums_reads(), reads);
+  const std::string record = unzip + "Jet.txt";
+  const std::string from_copies = read_file(sums_path(record));
+  ASSERT_EQ(write_install_sums(record), 0);  // every file read again
+  EXPECT_EQ(install_sums_reads(), reads + 4);
+  EXPECT_EQ(read_file(sums_path(record)), from_copies);
+  EXPECT_TRUE(verify_record(record).problems.empty());
+}
+
+// A copy's sum stands for the file only while it keeps the copy's size and
+// time; the path's letter case and doubled separators do not matter.
+TEST(CopiedSums, StandOnlyForTheFileAsCopied) {
+  CopiedSums sums;
+  platform::CopyResult copied{platform::CopyStatus::copied, 0, platform::FileSum{5, 0xABCD, 7, 9}};
+  sums.add("/fs/Aircraft/Jet/a.cfg", copied);
+  sums.add("/fs/gauges/none.gau", {platform::CopyStatus::target_exists, EEXIST, {}});
+  EXPECT_EQ(sums.size(), 1u);
+  EXPECT_EQ(sums.crc_of("/fs/aircraft//jet/A.CFG", 5, 7, 9), 0xABCDu);
+  EXPECT_FALSE(sums.crc_of("/fs/aircraft/jet/a.cfg", 6, 7, 9));  // grown
+  EXPECT_FALSE(sums.crc_of("/fs/aircraft/jet/a.cfg", 5, 8, 9));  // written again
+  EXPECT_FALSE(sums.crc_of("/fs/gauges/none.gau", 0, 0, 0));
 }
 
 TEST_F(InstallCommandTest, WindowAfterTheCommand) {
