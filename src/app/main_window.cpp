@@ -209,6 +209,8 @@ void Tutil::bring_to_front() {
 }
 
 Tutil::~Tutil() {
+  // Its result, still queued, goes with the window.
+  if (simulator_scan_.joinable()) simulator_scan_.join();
   // FormDestroy: the settings object goes with shared_.
   ZipMaster1.unload_zip_dll();
   ZipMaster1.unload_unz_dll();
@@ -280,9 +282,23 @@ void Tutil::FormActivate() {
 }
 
 void Tutil::find_simulators() {
-  // Once a start: a look into the usual places, not a walk of the home.
-  shared_.wine_prefixes = find_wine_prefixes(wine_environment_of_process());
-  shared_.simulator_roots = find_simulator_roots(shared_.wine_prefixes);
+  // Once a start: a look into the usual places, not a walk of the home; on
+  // a cold disk with many prefixes it takes seconds.
+  simulator_scan_ = std::thread([this, environment = wine_environment_of_process()] {
+    auto prefixes = find_wine_prefixes(environment);
+    auto roots = find_simulator_roots(prefixes);
+    QMetaObject::invokeMethod(
+        this,
+        [this, prefixes = std::move(prefixes), roots = std::move(roots)]() mutable {
+          simulators_found(std::move(prefixes), std::move(roots));
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void Tutil::simulators_found(std::vector<WinePrefix> prefixes, std::vector<SimulatorRoot> roots) {
+  shared_.wine_prefixes = std::move(prefixes);
+  shared_.simulator_roots = std::move(roots);
   std::vector<platform::Drive> drives;
   for (const WinePrefix& prefix : shared_.wine_prefixes)
     drives.push_back({prefix.drive_c, prefix.caption});
@@ -290,10 +306,18 @@ void Tutil::find_simulators() {
   Form2->LsDirTree1->setExtraDrives(drives);
 }
 
+void Tutil::await_simulators() {
+  if (!simulator_scan_.joinable()) return;
+  simulator_scan_.join();
+  // The result was queued before the thread ended: taken now.
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
 void Tutil::fs2002xClick() {
   FlatButton1->setText("Fs2002 Path :");
   BFSBackground1->setColor(QColor(255, 255, 0));
   for (auto* button : {FlatButton1, FlatButton2, FlatButton3}) button->setColor(button_shadow);
+  await_simulators();
   select_simulator(shared_, *this, "fs2002");
 }
 
@@ -301,10 +325,14 @@ void Tutil::fs2004xClick() {
   FlatButton1->setText("Fs2004 Path :");
   BFSBackground1->setColor(QColor(255, 0, 0));
   for (auto* button : {FlatButton1, FlatButton2, FlatButton3}) button->setColor(button_shadow);
+  await_simulators();
   select_simulator(shared_, *this, "fs2004");
 }
 
-void Tutil::SpeedButton4Click() { set_main_fs_path(shared_, *this); }
+void Tutil::SpeedButton4Click() {
+  await_simulators();
+  set_main_fs_path(shared_, *this);
+}
 
 bool Tutil::browse_to(FlatButton* button, const std::string& folder, const char* invalid_message) {
   Edit1->clear();

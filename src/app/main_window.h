@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/ui.h"
@@ -175,8 +176,13 @@ class Tutil : public QWidget, public Ui {
   void on_click(QAbstractButton* button, void (Tutil::*handler)());
   // Steps shared by the browse buttons; false when the folder is missing.
   bool browse_to(FlatButton* button, const std::string& folder, const char* invalid_message);
-  // The Wine prefixes and the simulators in them, offered as drives.
+  // The Wine prefixes and the simulators in them, offered as drives: looked
+  // for on a thread of their own, so that a slow disk never holds up the
+  // window; the result arrives queued. Before the chooser opens, it waits
+  // for them.
   void find_simulators();
+  void simulators_found(std::vector<WinePrefix> prefixes, std::vector<SimulatorRoot> roots);
+  void await_simulators();
   void import_pending();
   void keep_on_screen();
   void wire_paste_progress();
@@ -197,6 +203,7 @@ class Tutil : public QWidget, public Ui {
   int command_depth_ = 0;  // guarded() calls running, nested by event pumping
   std::vector<std::string> pending_archives_;
   bool told_to_choose_ = false;  // for the archives waiting now
+  std::thread simulator_scan_;   // joined before the chooser and at the end
 
  public:
   // Controls, by their names.

@@ -185,6 +185,8 @@ class StartupTest : public QObject {
     w.show();
     QVERIFY(QTest::qWaitFor([&] { return w.activated(); }));
 
+    // Found off the window's thread; the drives list shows it once it arrives.
+    QVERIFY(QTest::qWaitFor([&] { return !w.shared().wine_prefixes.empty(); }));
     QCOMPARE(w.shared().wine_prefixes.size(), size_t(1));
     FileListView* list = w.LsFilelistView_util;
     const int last = list->itemCount() - 1;
