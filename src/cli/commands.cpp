@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "platform/ascii_case.h"
 #include "platform/qt_text.h"
 
 #include <QJsonArray>
@@ -368,14 +369,13 @@ int status_command(Context& context, const std::vector<std::string>&) {
   context.out("free space:      " + (free >= 0 ? size_text(free / 1024) : std::string("unknown")));
 
   const auto archives = archives_in_download_folder(shared);
+  // From the one listing of the unzip folder: its package folders.
+  const auto& folders = context.package_folders();
   const auto waiting = std::count_if(archives.begin(), archives.end(), [&](const std::string& a) {
-    return !unzipped_already(shared, a);
+    const auto found = folders.find(ascii_lower(package_name_for_archive(a)));
+    return found == folders.end() || unzip_interrupted(shared.unzip_path + found->second);
   });
-  std::size_t packages = 0;
-  for (const auto& entry : platform::find_entries(
-           shared.unzip_path, "*.*", platform::attr_directory, platform::Detail::kinds))
-    if ((entry.attributes & platform::attr_directory) && entry.name != "." && entry.name != "..")
-      ++packages;
+  const std::size_t packages = folders.size();
   const auto& records = context.records();
   const auto unfinished = std::count_if(records.begin(), records.end(), [&](const std::string& r) {
     return context.install_unfinished(r);
@@ -438,7 +438,7 @@ int verify_command(Context& context, const std::vector<std::string>& arguments) 
   QJsonArray json;
   for (const auto& record : records) {
     const std::string name = package_of_record(record);
-    const VerifyResult result = verify_record(record);
+    const VerifyResult result = verify_record(record, context.install_unfinished(record));
     for (const auto& problem : result.problems)
       context.out(name + ": " + problem.path + ": " + problem.what);
     if (!result.failure.empty()) context.out(name + ": " + result.failure);
@@ -539,6 +539,11 @@ const std::vector<std::string>& Context::records() {
 bool Context::install_unfinished(const std::string& record) {
   records();
   return record_folder_.install_unfinished(record);
+}
+
+const std::unordered_map<std::string, std::string>& Context::package_folders() {
+  records();
+  return record_folder_.folders;
 }
 
 void Context::out(std::string_view line) const {

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cli/console_ui.h"
@@ -64,6 +65,8 @@ class Context {
   // Whether the install of one of them is unfinished, told from that same
   // listing of the folder.
   bool install_unfinished(const std::string& record);
+  // The package folders of that same listing, by folded name.
+  const std::unordered_map<std::string, std::string>& package_folders();
 
  private:
   std::unique_ptr<ZipMaster> zip_;

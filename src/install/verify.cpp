@@ -375,13 +375,13 @@ void check_added_sections(const std::string& record, const std::vector<std::stri
 
 }  // namespace
 
-VerifyResult verify_record(const std::string& record) {
+VerifyResult verify_record(const std::string& record, std::optional<bool> unfinished) {
   VerifyResult result;
   result.record = record;
   const auto lines = record_lines(record);
   result.lines = lines.size();
   const std::string sums = sums_path(record);
-  if (install_unfinished(record)) {
+  if (unfinished ? *unfinished : install_unfinished(record)) {
     result.failure = "its install is unfinished (" + install_marker(record) + " is there), so " +
                      sums + " does not hold every file yet: run install again";
     return result;

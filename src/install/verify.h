@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,8 @@ struct VerifyResult {
 // opened, never through a link below that line. Sums written before they
 // had an end line count only when every file now below the record's lines
 // has a sum in them. Throws Error when a record cannot be read.
-VerifyResult verify_record(const std::string& record);
+// unfinished, when given, is what the caller's one listing of the unzip
+// folder told of the record's install (RecordFolder::install_unfinished).
+VerifyResult verify_record(const std::string& record, std::optional<bool> unfinished = {});
 
 }  // namespace wingstow

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstddef>
@@ -30,8 +31,18 @@ namespace wingstow::platform {
 
 namespace {
 
+// The folder whose listings are counted, and their count.
+std::string watched_folder;
+std::atomic<std::uint64_t> watched_count{0};
+
+void count_listing(std::string_view folder) {
+  if (!watched_folder.empty() && without_trailing_separators(folder) == watched_folder)
+    ++watched_count;
+}
+
 // Names in folder other than "." and "..", unsorted. Empty when unreadable.
 std::vector<std::string> list_names(const std::string& folder) {
+  count_listing(folder);
   std::vector<std::string> names;
   const UniqueDir dir(opendir(folder.empty() ? "." : folder.c_str()));
   if (!dir) return names;
@@ -220,8 +231,16 @@ bool admitted(std::uint32_t attributes, std::uint32_t attribute_mask) {
 
 std::vector<DirEntry> find_entries(std::string_view folder, std::string_view mask,
                                    std::uint32_t attribute_mask, Detail detail) {
+  count_listing(folder);
   return Folder(folder).entries(mask, attribute_mask, detail);
 }
+
+void watch_listings(std::string_view folder) {
+  watched_folder = std::string(without_trailing_separators(folder));
+  watched_count = 0;
+}
+
+std::uint64_t watched_listings() { return watched_count; }
 
 Folder::Folder(std::string_view path, bool follow_link) {
   const std::string real = descriptor_path(resolve(path));

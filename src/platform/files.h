@@ -162,6 +162,12 @@ class Folder {
   std::unordered_map<std::string, std::vector<std::string>> by_folded_;
 };
 
+// For the tests: how often find_entries and the case-insensitive look-ups
+// have listed one folder (named without trailing separator) since
+// watch_listings named it; the count is not kept across threads.
+void watch_listings(std::string_view folder);
+std::uint64_t watched_listings();
+
 // Creates one folder level; the parent must exist. False when the path
 // already exists (as anything) or cannot be created; errno tells why.
 bool create_folder(std::string_view path);

@@ -19,13 +19,29 @@ struct TextFile {
 
 // The "*.txt" regular files directly in the unzip folder, links among them
 // (followed only to tell their kind), in the listing's order.
-std::vector<TextFile> text_files(const std::string& unzip_path) {
+// The text files of the unzip folder, and, when folder is given, the
+// records whose install markers lie there and the folders, from one listing.
+std::vector<TextFile> text_files(const std::string& unzip_path, RecordFolder* folder = nullptr) {
   std::vector<TextFile> files;
   if (unzip_path.empty()) return files;
+  const std::string marker_mask = "*" + install_marker("");
+  const std::size_t marker_length = marker_mask.size() - 1;
+  const auto kinds = platform::attr_archive | (folder ? platform::attr_directory : 0u);
   for (const auto& entry :
-       platform::find_entries(unzip_path, "*.txt", platform::attr_archive, platform::Detail::kinds))
-    if (entry.attributes & platform::attr_archive)
+       platform::find_entries(unzip_path, "*", kinds, platform::Detail::kinds)) {
+    if (entry.attributes & platform::attr_directory) {
+      if (folder && entry.name != "." && entry.name != "..")
+        folder->folders.emplace(ascii_lower(entry.name), entry.name);
+      continue;
+    }
+    if (!(entry.attributes & platform::attr_archive)) continue;
+    if (platform::wildcard_match("*.txt", entry.name)) {
       files.push_back({unzip_path + entry.name, entry.link});
+    } else if (folder && !entry.link && platform::wildcard_match(marker_mask, entry.name)) {
+      folder->unfinished.insert(
+          ascii_lower(entry.name.substr(0, entry.name.size() - marker_length)));
+    }
+  }
   return files;
 }
 
@@ -40,14 +56,7 @@ std::vector<std::string> record_candidates(const std::string& unzip_path) {
 
 RecordFolder list_records(const std::string& unzip_path) {
   RecordFolder folder;
-  const std::string marker_ending = install_marker("");
-  if (!unzip_path.empty())
-    for (const auto& entry : platform::find_entries(
-             unzip_path, "*" + marker_ending, platform::attr_archive, platform::Detail::kinds))
-      if ((entry.attributes & platform::attr_archive) && !entry.link)
-        folder.unfinished.insert(
-            ascii_lower(entry.name.substr(0, entry.name.size() - marker_ending.size())));
-  for (auto& [record, link] : text_files(unzip_path)) {
+  for (auto& [record, link] : text_files(unzip_path, &folder)) {
     // Nothing is read through it: where it leads is no record of this folder.
     if (link) {
       folder.not_records.push_back(

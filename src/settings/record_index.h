@@ -35,6 +35,9 @@ struct RecordFolder {
   // asking costs no look-up in the folder.
   std::unordered_set<std::string> unfinished;
   bool install_unfinished(const std::string& record) const;
+  // The folders (package folders) by their names with letter case folded,
+  // each to its name on disk: from the same listing.
+  std::unordered_map<std::string, std::string> folders;
 };
 // A record that cannot be read at all is listed: the commands that read it
 // tell why.

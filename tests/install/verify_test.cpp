@@ -15,7 +15,9 @@
 #include <string>
 
 #include "install/install_fixture.h"
+#include "platform/files.h"
 #include "settings/record.h"
+#include "settings/record_index.h"
 #include "support/odd_entries.h"
 
 namespace wingstow {
@@ -49,6 +51,32 @@ TEST_F(VerifyTest, OwnersOfSharedOwnAndForeignPaths) {
   EXPECT_EQ(answers[1].listed_as, fs + "AIRCRAFT/Jet");
   EXPECT_TRUE(answers[2].records.empty());
   EXPECT_TRUE(answers[3].records.empty());  // outside the simulator
+}
+
+// Listing the records, which installs are unfinished and which package
+// folders lie there takes one listing of the unzip folder, however many
+// records there are; verify asks it nothing more when told.
+TEST_F(VerifyTest, TheUnzipFolderIsListedOncePerCommand) {
+  for (int i = 0; i < 30; ++i) {
+    const std::string name = "Pack" + std::to_string(i);
+    tree.make_file("prog/unzip_fs2004/" + name + ".txt", fs + "aircraft/" + name + "\r\n");
+    if (i % 3 == 0) tree.make_file("prog/unzip_fs2004/" + name + ".txt.installing", "");
+  }
+  for (const auto& record : record_candidates(unzip)) ASSERT_EQ(write_install_sums(record), 0);
+  platform::watch_listings(unzip);
+  const RecordFolder folder = list_records(unzip);
+  EXPECT_EQ(platform::watched_listings(), 1u);
+  EXPECT_EQ(folder.records.size(), 32u);  // Jet and Prop too
+  EXPECT_EQ(folder.unfinished.size(), 10u);
+  EXPECT_TRUE(folder.install_unfinished(unzip + "PACK3.txt"));
+  EXPECT_FALSE(folder.install_unfinished(unzip + "Pack4.txt"));
+  EXPECT_TRUE(folder.folders.contains("jet"));
+  for (const auto& record : folder.records) {
+    const bool unfinished = folder.install_unfinished(record);
+    EXPECT_EQ(verify_record(record, unfinished).failure.empty(), !unfinished) << record;
+  }
+  EXPECT_EQ(platform::watched_listings(), 1u);
+  platform::watch_listings({});
 }
 
 TEST_F(VerifyTest, FindsMissingAndChangedFiles) {
