@@ -436,9 +436,11 @@ int verify_command(Context& context, const std::vector<std::string>& arguments) 
   for (const auto& argument : arguments) add_unique(records, record_of(context, argument));
   int status = 0;
   QJsonArray json;
+  PresenceCache presence;
   for (const auto& record : records) {
     const std::string name = package_of_record(record);
-    const VerifyResult result = verify_record(record, context.install_unfinished(record));
+    const VerifyResult result =
+        verify_record(record, context.install_unfinished(record), &presence);
     for (const auto& problem : result.problems)
       context.out(name + ": " + problem.path + ": " + problem.what);
     if (!result.failure.empty()) context.out(name + ": " + result.failure);

@@ -375,7 +375,27 @@ void check_added_sections(const std::string& record, const std::vector<std::stri
 
 }  // namespace
 
-VerifyResult verify_record(const std::string& record, std::optional<bool> unfinished) {
+bool PresenceCache::exists(const std::string& path) {
+  struct stat st;
+  const std::string plain = without_trailing_separators(path);
+  if (::lstat(plain.c_str(), &st) == 0) return true;
+  const auto cut = plain.rfind(platform::sep);
+  if (cut == std::string::npos || cut == 0) return platform::exists(plain);
+  const std::string folder = plain.substr(0, cut);
+  auto found = names_.find(folder);
+  if (found == names_.end()) {
+    std::unordered_set<std::string> names;
+    // The folder itself may be spelt otherwise: found as the look-up finds it.
+    if (exists(folder))
+      for (const auto& entry : platform::list_folder(platform::resolve(folder)))
+        names.insert(ascii_lower(entry.name));
+    found = names_.emplace(folder, std::move(names)).first;
+  }
+  return found->second.contains(ascii_lower(std::string_view(plain).substr(cut + 1)));
+}
+
+VerifyResult verify_record(const std::string& record, std::optional<bool> unfinished,
+                           PresenceCache* presence) {
   VerifyResult result;
   result.record = record;
   const auto lines = record_lines(record);
@@ -389,8 +409,10 @@ VerifyResult verify_record(const std::string& record, std::optional<bool> unfini
 
   // A file of a missing line is told once, by the line.
   std::unordered_set<std::string> missing_lines;
+  PresenceCache own;
+  PresenceCache& present = presence ? *presence : own;
   for (const std::string& line : lines)
-    if (!platform::exists(line)) {
+    if (!present.exists(line)) {
       result.problems.push_back({line, "missing"});
       missing_lines.insert(ascii_lower(without_trailing_separators(line)));
     }

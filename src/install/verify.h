@@ -7,6 +7,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "install/package_install.h"
@@ -69,8 +71,22 @@ struct VerifyResult {
 // opened, never through a link below that line. Sums written before they
 // had an end line count only when every file now below the record's lines
 // has a sum in them. Throws Error when a record cannot be read.
+// Whether paths exist, letter case aside, over many records in a row: a
+// path missing as written costs a listing of its folder once per cache, not
+// once per path, so that a folder of thousands of gauges is read once.
+class PresenceCache {
+ public:
+  bool exists(const std::string& path);
+
+ private:
+  // Folder as written -> its names, letter case folded; empty when unreadable.
+  std::unordered_map<std::string, std::unordered_set<std::string>> names_;
+};
+
 // unfinished, when given, is what the caller's one listing of the unzip
-// folder told of the record's install (RecordFolder::install_unfinished).
-VerifyResult verify_record(const std::string& record, std::optional<bool> unfinished = {});
+// folder told of the record's install (RecordFolder::install_unfinished);
+// presence, when given, is shared by the records of one command.
+VerifyResult verify_record(const std::string& record, std::optional<bool> unfinished = {},
+                           PresenceCache* presence = nullptr);
 
 }  // namespace wingstow

@@ -79,6 +79,21 @@ TEST_F(VerifyTest, TheUnzipFolderIsListedOncePerCommand) {
   platform::watch_listings({});
 }
 
+// Presence over many records: letter case aside, the folder's own spelling
+// aside, and a cached listing that still tells what is missing.
+TEST_F(VerifyTest, PresenceCacheAnswersAsTheLookUpDoes) {
+  PresenceCache presence;
+  const std::pair<std::string, bool> cases[] = {
+      {fs + "gauges/stock.gau", true}, {fs + "GAUGES/STOCK.GAU", true},
+      {fs + "gauges/Stock.gau", true}, {fs + "gauges/gone.gau", false},
+      {fs + "Gauges/jet.gau", true},   {fs + "nowhere/stock.gau", false},
+      {fs + "aircraft/JET/", true},    {fs + "aircraft/jet/PANEL/panel.cfg", true},
+  };
+  for (int round = 0; round < 2; ++round)
+    for (const auto& [path, present] : cases)
+      EXPECT_EQ(presence.exists(path), present) << path << " round " << round;
+}
+
 TEST_F(VerifyTest, FindsMissingAndChangedFiles) {
   const std::string record = unzip + "Jet.txt";
   EXPECT_FALSE(verify_record(record).has_sums);  // an install from before sums were kept
