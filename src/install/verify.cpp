@@ -59,6 +59,10 @@ struct ListedFile {
 
 std::uint64_t sums_reads = 0;
 
+ListedFile listed_file(const std::string& path, const struct stat& st) {
+  return {path, static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
 // The regular files at path: itself, or everything below a folder, in a
 // stable order. Links are neither followed nor listed. A folder's entries
 // are told by the listing itself; only files are looked at, once each.
@@ -67,8 +71,7 @@ void files_at(const std::string& path, std::vector<ListedFile>& out, bool known_
   if (!known_folder) {
     if (::lstat(path.c_str(), &st) != 0) return;
     if (S_ISREG(st.st_mode)) {
-      out.push_back(
-          {path, static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec});
+      out.push_back(listed_file(path, st));
       return;
     }
     if (!S_ISDIR(st.st_mode)) return;
@@ -82,8 +85,7 @@ void files_at(const std::string& path, std::vector<ListedFile>& out, bool known_
     if (entry.folder) {
       files_at(below, out, true);
     } else if (entry.file && ::lstat(below.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-      out.push_back(
-          {below, static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec, st.st_mtim.tv_nsec});
+      out.push_back(listed_file(below, st));
     }
   }
 }

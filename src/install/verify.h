@@ -66,11 +66,6 @@ struct VerifyResult {
   std::string failure;
 };
 
-// Every listed path that is gone, and every file whose size or content
-// changed since its install. Only files at or below a record line are
-// opened, never through a link below that line. Sums written before they
-// had an end line count only when every file now below the record's lines
-// has a sum in them. Throws Error when a record cannot be read.
 // Whether paths exist, letter case aside, over many records in a row: a
 // path missing as written costs a listing of its folder once per cache, not
 // once per path, so that a folder of thousands of gauges is read once.
@@ -83,6 +78,11 @@ class PresenceCache {
   std::unordered_map<std::string, std::unordered_set<std::string>> names_;
 };
 
+// Every listed path that is gone, and every file whose size or content
+// changed since its install. Only files at or below a record line are
+// opened, never through a link below that line. Sums written before they
+// had an end line count only when every file now below the record's lines
+// has a sum in them. Throws Error when a record cannot be read.
 // unfinished, when given, is what the caller's one listing of the unzip
 // folder told of the record's install (RecordFolder::install_unfinished);
 // presence, when given, is shared by the records of one command.

@@ -164,7 +164,7 @@ class Folder {
 
 // For the tests: how often find_entries and the case-insensitive look-ups
 // have listed one folder (named without trailing separator) since
-// watch_listings named it; the count is not kept across threads.
+// watch_listings named it. Name it before the work starts, not during.
 void watch_listings(std::string_view folder);
 std::uint64_t watched_listings();
 

@@ -98,7 +98,6 @@ void RegularFile::open_at(int dir, const std::string& name, Links links) {
   }
   if (!S_ISREG(st.st_mode)) return fail(kind_error(st.st_mode), kind_text(st.st_mode));
   fd_ = std::move(fd);
-  size_ = static_cast<std::uint64_t>(st.st_size);
   status_ = st;
 }
 

@@ -48,7 +48,7 @@ class RegularFile {
   // "a named pipe, not a regular file", "No such file or directory", ...
   const std::string& reason() const { return reason_; }
   // The size fstat gave when it was opened.
-  std::uint64_t size() const { return size_; }
+  std::uint64_t size() const { return static_cast<std::uint64_t>(status_.st_size); }
   // All that fstat gave when it was opened (zeros when it was not).
   const struct stat& status() const { return status_; }
 
@@ -64,7 +64,6 @@ class RegularFile {
   UniqueFd fd_;
   int error_ = 0;
   std::string reason_;
-  std::uint64_t size_ = 0;
   struct stat status_ {};
 };
 
