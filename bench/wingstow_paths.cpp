@@ -11,6 +11,10 @@
 //   wingstow_paths find FOLDER MASK              the finder through all subfolders
 //   wingstow_paths make-small FOLDER FILES       a package of one airplane of that many
 //                                                small files (1 to 8 KiB, 200 per folder)
+//   wingstow_paths make-many ARCHIVE ENTRIES     a ZIP of that many tiny deflated
+//                                                files, 1,000 per folder
+//   wingstow_paths wine-scan HOME                the look for Wine prefixes and the
+//                                                simulators in them, as at the window's start
 //   wingstow_paths prepare-removal FOLDER [RECORDS LINES CHECKED]
 //   wingstow_paths remove FOLDER                 "Delete from FS" of the checked records
 //   wingstow_paths exec COMMAND [ARGUMENT...]    an everyday tool, timed alike
@@ -26,6 +30,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zip.h>
 
 #include <algorithm>
 #include <chrono>
@@ -54,6 +59,7 @@
 #include "settings/record.h"
 #include "settings/shared.h"
 #include "settings/simulator.h"
+#include "settings/wine.h"
 #include "support/rar_writer.h"
 
 namespace {
@@ -150,6 +156,37 @@ int make_small(const std::string& folder, int files) {
     std::ofstream(sub / ("t" + std::to_string(i) + ".bmp"), std::ios::binary) << content;
   }
   return 0;
+}
+
+// An archive of many entries: the memory kept per entry, not per byte.
+int make_many(const std::string& archive, int entries) {
+  int error = 0;
+  zip_t* zip = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  if (!zip) throw std::runtime_error("cannot create " + archive);
+  for (int i = 0; i < entries; ++i) {
+    char name[64];
+    std::snprintf(name, sizeof name, "Many/Aircraft/Plane %03d/texture/t%04d.bmp", i / 1000,
+                  i % 1000);
+    const std::string content(static_cast<std::size_t>(10 + i % 50),
+                              static_cast<char>('a' + i % 26));
+    void* data = std::malloc(content.size());
+    std::memcpy(data, content.data(), content.size());
+    zip_source_t* source = zip_source_buffer(zip, data, content.size(), 1);
+    if (!source || zip_file_add(zip, name, source, ZIP_FL_ENC_UTF_8) < 0)
+      throw std::runtime_error("cannot add to " + archive);
+  }
+  if (zip_close(zip) != 0) throw std::runtime_error("cannot write " + archive);
+  std::printf("%d\n", entries);
+  return 0;
+}
+
+int wine_scan(const std::string& home) {
+  const auto start = Clock::now();
+  const auto prefixes = wingstow::find_wine_prefixes({home, {}});
+  const auto roots = wingstow::find_simulator_roots(prefixes);
+  const auto end = Clock::now();
+  if (roots.empty()) fail("no simulator was found", YesUi{});
+  return report(start, end, static_cast<long>(prefixes.size()));
 }
 
 int copy(const std::string& source, const std::string& target) {
@@ -317,7 +354,8 @@ int usage() {
   std::fprintf(stderr,
                "usage: wingstow_paths features | unzip ARCHIVE UNZIP_FOLDER [WORKERS] |\n"
                "       copy SOURCE TARGET | install PACKAGE FS SCRATCH | find FOLDER MASK |\n"
-               "       make-small FOLDER FILES | make-rar5 SOURCE ARCHIVE |\n"
+               "       make-small FOLDER FILES | make-many ARCHIVE ENTRIES |\n"
+               "       make-rar5 SOURCE ARCHIVE | wine-scan HOME |\n"
                "       prepare-removal FOLDER [RECORDS LINES CHECKED] | remove FOLDER |\n"
                "       exec COMMAND...\n");
   return 2;
@@ -349,6 +387,8 @@ int main(int argc, char** argv) {
     if (work == "make-rar5" && n == 2) return make_rar5(args[0], args[1]);
     if (work == "install" && n == 3) return install(args[0], args[1], args[2]);
     if (work == "make-small" && n == 2) return make_small(args[0], number(argv[3]));
+    if (work == "wine-scan" && n == 1) return wine_scan(args[0]);
+    if (work == "make-many" && n == 2) return make_many(args[0], number(argv[3]));
     if (work == "find" && n == 2) return find(args[0], args[1]);
     if (work == "prepare-removal" && (n == 1 || n == 4))
       return n == 1 ? prepare_removal(args[0], 2000, 40, 100)
