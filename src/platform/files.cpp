@@ -109,6 +109,8 @@ constexpr CopyResult target_exists{CopyStatus::target_exists, EEXIST, {}};
 constexpr std::size_t chunk_size = 1 << 20;
 
 bool stat_resolved(std::string_view path, struct stat& st) {
+  // A path there as written is its own resolution: one call, not one per part.
+  if (const std::string exact(path); !exact.empty() && ::stat(exact.c_str(), &st) == 0) return true;
   const std::string real = resolve(path);
   return !real.empty() && ::stat(real.c_str(), &st) == 0;
 }
@@ -116,6 +118,12 @@ bool stat_resolved(std::string_view path, struct stat& st) {
 }  // namespace
 
 std::string resolve(std::string_view path) {
+  // Every part there as written (the usual case) takes one call; the walk
+  // below would keep each part as it is.
+  if (std::string exact(path); !exact.empty()) {
+    struct stat st;
+    if (::lstat(exact.c_str(), &st) == 0) return exact;
+  }
   std::string out;
   out.reserve(path.size());
   bool resolving = true;

@@ -140,9 +140,19 @@ class RecordRemoval {
   bool delete_record() {
     // The sums verify compares with go first: sums outliving their record
     // would be taken for those of a later install of the same name.
-    for (const std::string& beside : {sums_path(record_), sections_path(record_)}) {
+    for (std::string beside : {sums_path(record_), sections_path(record_)}) {
+      // Looked up in the records' folder as read once: a missing file costs
+      // no listing of thousands of names.
+      std::optional<std::string> on_disk;
+      if (const auto name = run_.unzip_name(beside)) {
+        on_disk = run_.unzip.find(*name);
+        if (!on_disk) continue;
+        beside = run_.unzip_path + *on_disk;
+      }
       errno = 0;
-      if (!platform::delete_file(beside) && errno != ENOENT) {
+      const bool deleted = platform::delete_file(beside);
+      if (deleted && on_disk) run_.unzip.removed(*on_disk);
+      if (!deleted && errno != ENOENT) {
         const int error = errno != 0 ? errno : EIO;
         append_record_line(log_,
                            std::string(file_failure) + beside + " (" + std::strerror(error) + ")");
@@ -154,11 +164,7 @@ class RecordRemoval {
     if (platform::delete_file(record_)) {
       run_.owners.forget(record_);
       const auto name = run_.unzip_name(record_);
-      if (name) {
-        run_.unzip.removed(*name);
-        run_.unzip.removed(*name + ".sums");
-        run_.unzip.removed(*name + ".sections");
-      }
+      if (name) run_.unzip.removed(*name);
       // An unfinished install is gone with it.
       const auto marker = name ? run_.unzip.find(*name + ".installing") : std::nullopt;
       if (!name || marker) mark_install_finished(record_);
@@ -387,6 +393,18 @@ std::optional<std::string> removable_path(std::string_view fs_path, std::string_
 std::vector<std::string> livery_dependents(const std::vector<std::string>& records) {
   std::vector<std::string> dependents;
   if (records.empty()) return dependents;
+  // Only records with a sections file beside them can have liveries, and
+  // the folder is listed once for them; without any, nothing more is read.
+  const std::string unzip = parent_folder(records.front());
+  std::unordered_set<std::string> given;
+  for (const auto& record : records) given.insert(ascii_lower(last_path_part(record, 0)));
+  std::vector<std::string> others;
+  for (const auto& entry :
+       platform::find_entries(unzip, "*.txt.sections", 0, platform::Detail::kinds)) {
+    const std::string name = entry.name.substr(0, entry.name.size() - std::strlen(".sections"));
+    if (!given.contains(ascii_lower(name))) others.push_back(unzip + name);
+  }
+  if (others.empty()) return dependents;
   std::vector<std::string> folders;  // letter case folded, with separator
   for (const auto& record : records) {
     std::vector<std::string> lines;
@@ -400,16 +418,7 @@ std::vector<std::string> livery_dependents(const std::vector<std::string>& recor
         folders.push_back(ascii_lower(platform::with_trailing_separator(line)));
   }
   if (folders.empty()) return dependents;
-  // Only records with a sections file beside them can have liveries, and
-  // the folder is listed once for them.
-  const std::string unzip = parent_folder(records.front());
-  std::unordered_set<std::string> given;
-  for (const auto& record : records) given.insert(ascii_lower(last_path_part(record, 0)));
-  for (const auto& entry :
-       platform::find_entries(unzip, "*.txt.sections", 0, platform::Detail::kinds)) {
-    const std::string name = entry.name.substr(0, entry.name.size() - std::strlen(".sections"));
-    if (given.contains(ascii_lower(name))) continue;
-    const std::string record = unzip + name;
+  for (const auto& record : others) {
     if (!platform::check_regular_file(record).regular()) continue;  // no record
     for (const auto& file : read_added_sections(record).files) {
       const std::string cfg = ascii_lower(file.cfg);

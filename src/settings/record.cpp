@@ -25,7 +25,11 @@ bool unusable_line(std::string_view line) {
 // Opened without following a link, without waiting on a pipe, and only a
 // regular file.
 platform::RegularFile open_for_reading(const std::string& path) {
-  platform::RegularFile file(platform::resolve(path));
+  // As written first: a record is nearly always there by the name it is
+  // asked by, and the open's own check stands for the look-up.
+  platform::RegularFile file(path);
+  if (!file.is_open() && (file.error() == ENOENT || file.error() == ENOTDIR))
+    file = platform::RegularFile(platform::resolve(path));
   if (!file.is_open()) record_io_error(path, file.error(), file.reason());
   return file;
 }

@@ -196,7 +196,12 @@ void RecordIndex::end_record(Id id) {
   mine.erase(std::unique(mine.begin(), mine.end()), mine.end());
   for (PathEntry* entry : mine) {
     ++entry->second.records;
-    for (const auto folder : folders_above(entry->first)) ++inside_[std::string(folder)];
+    for (const auto folder : folders_above(entry->first)) {
+      if (const auto at = inside_.find(folder); at != inside_.end())
+        ++at->second;
+      else
+        inside_.emplace(folder, 1);
+    }
   }
 }
 
@@ -224,7 +229,7 @@ void RecordIndex::forget(const std::string& record) {
   present_[id] = false;
   for (PathEntry* entry : paths_of_[id]) {
     for (const auto folder : folders_above(entry->first)) {
-      const auto at = inside_.find(std::string(folder));
+      const auto at = inside_.find(folder);
       if (at != inside_.end() && --at->second == 0) inside_.erase(at);
     }
     if (--entry->second.records == 0) paths_.erase(paths_.find(entry->first));

@@ -123,9 +123,16 @@ class RecordIndex {
   // only its lines and whether it lists a path is a binary search.
   std::vector<std::vector<PathEntry*>> paths_of_;
   std::string key_;  // the lower-case spelling of the line being added
+  // Looked up by views of the paths' own keys, with no string made each time.
+  struct KeyHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view key) const {
+      return std::hash<std::string_view>{}(key);
+    }
+  };
   // Lines strictly inside each folder that holds one, by the folder's
   // lower-case spelling.
-  std::unordered_map<std::string, std::uint32_t> inside_;
+  std::unordered_map<std::string, std::uint32_t, KeyHash, std::equal_to<>> inside_;
   std::vector<NotRecord> not_records_;
 };
 
