@@ -65,14 +65,15 @@ void check_length_and_crc(const Job& job, std::uint64_t written, std::uint32_t c
 ZipMaster::Extraction::Result ZipMaster::Extraction::execute(Reader& reader, const Job& job,
                                                              Sink& sink) {
   Result result;
-  if (job.target.folder && !dir_names_) return result;
+  const EntryName target = parse_entry_name(raw_name(job));
+  if (target.folder && !dir_names_) return result;
   Refusal refusal;
-  auto where = target_.place(job.target, dir_names_, refusal);
+  auto where = target_.place(target, dir_names_, refusal);
   if (!where) {
     result.refusal = std::move(refusal);
     return result;
   }
-  if (job.target.folder) return result;
+  if (target.folder) return result;
   result.where = std::move(*where);
   if (result.where.exists && !overwrite_) return result;
   write_data(reader, job, sink, result);

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <numeric>
 
 #include "packages/libarchive_backend.h"
@@ -36,6 +37,8 @@ constexpr std::size_t wake_after = 16;
 constexpr std::uint64_t wake_size = 1024 * 1024;
 constexpr std::size_t none = static_cast<std::size_t>(-1);
 constexpr unsigned max_workers = 2;
+// Below this average size, one reader is as fast as two.
+constexpr std::uint64_t tiny_entries = 1024;
 
 }  // namespace
 
@@ -47,7 +50,7 @@ class ZipMaster::Extraction::WorkerSink : public Sink {
     if (bytes == 0) return !stopping();
     const std::lock_guard lock(x_.state_mutex_);
     // Not worth a wake-up: the calling thread looks at least every pump_interval.
-    x_.slots_[index_].written.push_back(bytes);
+    x_.slot(index_).written.push_back(bytes);
     return !stopping();
   }
   bool stopping() const override { return x_.stop_.load(std::memory_order_relaxed); }
@@ -60,11 +63,11 @@ class ZipMaster::Extraction::WorkerSink : public Sink {
 // Reports at once, on the calling thread.
 class ZipMaster::Extraction::CallerSink : public Sink {
  public:
-  CallerSink(Extraction& extraction, const Job& job) : x_(extraction), job_(job) {}
+  explicit CallerSink(Extraction& extraction) : x_(extraction) {}
   bool written(std::uint64_t bytes) override {
     if (bytes > 0) {
       x_.reported_ += bytes;
-      x_.announce(1, job_.name, bytes);
+      x_.announce(1, x_.current_name_, bytes);
     }
     return !stopping();
   }
@@ -72,7 +75,6 @@ class ZipMaster::Extraction::CallerSink : public Sink {
 
  private:
   Extraction& x_;
-  const Job& job_;
 };
 
 int ZipMaster::Extraction::fail(int code, MessageKind kind, const std::string& text) {
@@ -95,10 +97,10 @@ void ZipMaster::Extraction::progress(int kind, const std::string& name, std::uin
   if (owner_.cancel_requested_) throw Stopped{};
 }
 
-void ZipMaster::Extraction::processed(const Job& job, std::uint64_t bytes) {
+void ZipMaster::Extraction::processed(const Job&, std::uint64_t bytes) {
   if (bytes == 0) return;
   reported_ += bytes;
-  progress(1, job.name, bytes);
+  progress(1, current_name_, bytes);
 }
 
 int ZipMaster::Extraction::run() {
@@ -137,9 +139,10 @@ int ZipMaster::Extraction::run() {
     for (std::size_t i = 0; i < jobs_.size(); ++i) {
       const Job& job = jobs_[i];
       reported_ = 0;
-      progress(0, job.name, job.size);
+      current_name_ = printable_entry_name(raw_name(job));
+      progress(0, current_name_, job.size);
       if (job.encrypted) {
-        CallerSink sink(*this, job);
+        CallerSink sink(*this);
         settle(job, execute(caller_, job, sink));
       } else {
         settle(job, await(i));
@@ -181,31 +184,44 @@ int ZipMaster::Extraction::run() {
 std::optional<std::vector<ZipMaster::Extraction::Job>> ZipMaster::Extraction::plan() {
   zip_t* archive = opened_.archive.get();
   const zip_int64_t count = std::max<zip_int64_t>(zip_get_num_entries(archive, 0), 0);
-  std::vector<zip_stat_t> stats(static_cast<std::size_t>(count));
-  std::uint64_t compressed = 0;
-  for (zip_int64_t i = 0; i < count; ++i) {
-    auto& st = stats[static_cast<std::size_t>(i)];
+  // Each entry is asked twice rather than kept: its figures stay in the
+  // archive's handle.
+  const auto stat = [&](zip_int64_t i) {
+    zip_stat_t st;
     if (zip_stat_index(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS, &st) != 0)
       st.valid = 0;
+    return st;
+  };
+  std::uint64_t compressed = 0;
+  std::size_t name_bytes = 0;
+  for (zip_int64_t i = 0; i < count; ++i) {
+    const zip_stat_t st = stat(i);
     if (st.valid & ZIP_STAT_COMP_SIZE) compressed += st.comp_size;
+    if ((st.valid & ZIP_STAT_NAME) && st.name) name_bytes += std::strlen(st.name);
   }
   if (compressed > opened_.file_size) return std::nullopt;
 
   std::vector<Job> jobs;
-  jobs.reserve(stats.size());
+  jobs.reserve(static_cast<std::size_t>(count));
+  names_.clear();
+  names_.reserve(name_bytes);
   for (zip_int64_t i = 0; i < count; ++i) {
-    const auto& st = stats[static_cast<std::size_t>(i)];
+    const zip_stat_t st = stat(i);
     const auto index = static_cast<zip_uint64_t>(i);
-    const std::string raw = (st.valid & ZIP_STAT_NAME) && st.name ? st.name : "";
-    Job job{index, printable_entry_name(raw), parse_entry_name(raw)};
-    if (!job.target.refusal.empty()) {
-      refuse(job.name, job.target.refusal);
+    const std::string_view raw = (st.valid & ZIP_STAT_NAME) && st.name ? st.name : "";
+    if (const EntryName target = parse_entry_name(raw); !target.refusal.empty()) {
+      refuse(printable_entry_name(raw), target.refusal);
       continue;
     }
     if (is_link_entry(archive, index)) {
-      refuse(job.name, "symbolic links are not extracted");
+      refuse(printable_entry_name(raw), "symbolic links are not extracted");
       continue;
     }
+    Job job;
+    job.index = index;
+    job.name_at = names_.size();
+    job.name_size = static_cast<std::uint32_t>(raw.size());
+    names_ += raw;
     job.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
     job.packed_size = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
     job.method = (st.valid & ZIP_STAT_COMP_METHOD) ? st.comp_method : -1;
@@ -232,9 +248,12 @@ void ZipMaster::Extraction::order_conflicts() {
   };
   const auto unite = [&](std::size_t a, std::size_t b) { group[find(a)] = find(b); };
 
-  std::unordered_map<std::string, std::size_t> files;  // folded path -> first entry
+  // Folded paths are kept as hashes: two paths that share one are only
+  // chained without need, which costs a little parallelism, never the order.
+  const auto hash = [](const std::string& key) { return std::hash<std::string>{}(key); };
+  std::unordered_map<std::size_t, std::size_t> files;  // folded path -> first entry
   for (std::size_t i = 0; i < count; ++i) {
-    const EntryName& target = jobs_[i].target;
+    const EntryName target = parse_entry_name(raw_name(jobs_[i]));
     if (target.folder) continue;
     std::string key;
     if (dir_names_) {
@@ -242,17 +261,17 @@ void ZipMaster::Extraction::order_conflicts() {
     } else {
       key = ascii_lower(target.parts.back()) + '/';
     }
-    const auto [it, added] = files.try_emplace(std::move(key), i);
+    const auto [it, added] = files.try_emplace(hash(key), i);
     if (!added) unite(it->second, i);
   }
   if (dir_names_) {
     for (std::size_t i = 0; i < count; ++i) {
-      const EntryName& target = jobs_[i].target;
+      const EntryName target = parse_entry_name(raw_name(jobs_[i]));
       const std::size_t folders = target.parts.size() - (target.folder ? 0 : 1);
       std::string key;
       for (std::size_t k = 0; k < folders; ++k) {
         key += ascii_lower(target.parts[k]) + '/';
-        if (const auto it = files.find(key); it != files.end()) unite(it->second, i);
+        if (const auto it = files.find(hash(key)); it != files.end()) unite(it->second, i);
       }
     }
   }
@@ -267,7 +286,7 @@ void ZipMaster::Extraction::order_conflicts() {
 // calling thread needs it for encrypted entries; the others open their own
 // in their thread.
 void ZipMaster::Extraction::start_workers() {
-  slots_.resize(jobs_.size());
+  slots_.resize(look_ahead);
   std::size_t largest = 0;
   for (const auto& job : jobs_)
     if (whole_in_memory(job))
@@ -275,8 +294,14 @@ void ZipMaster::Extraction::start_workers() {
   const bool encrypted =
       std::any_of(jobs_.begin(), jobs_.end(), [](const Job& job) { return job.encrypted; });
   if (encrypted) caller_.archive = opened_.archive.get();
-  const std::size_t count = std::min<std::size_t>(std::clamp(owner_.Workers, 1u, max_workers),
-                                                  std::max<std::size_t>(jobs_.size(), 1));
+  std::size_t count = std::min<std::size_t>(std::clamp(owner_.Workers, 1u, max_workers),
+                                            std::max<std::size_t>(jobs_.size(), 1));
+  // Entries of a few dozen bytes are settled, not read: the calling thread's
+  // renames set the pace, and each further handle would hold the archive's
+  // whole directory again (about 300 bytes an entry) for nothing.
+  std::uint64_t bytes = 0;
+  for (const auto& job : jobs_) bytes += job.size;
+  if (bytes < tiny_entries * jobs_.size()) count = 1;
   for (std::size_t i = 0; i < count; ++i) {
     auto reader = std::make_unique<Reader>();
     if (i == 0 && !encrypted) {
@@ -343,8 +368,8 @@ void ZipMaster::Extraction::work(Reader& reader) {
       result.error = std::current_exception();
     }
     const std::lock_guard lock(state_mutex_);
-    slots_[index].result = std::move(result);
-    slots_[index].done = true;
+    slot(index).result = std::move(result);
+    slot(index).done = true;
     if (index >= cursor_ + wake_after || index + 1 == jobs_.size() ||
         (index == cursor_ && jobs_[index].size >= wake_size))
       posted_.notify_one();
@@ -355,10 +380,11 @@ void ZipMaster::Extraction::work(Reader& reader) {
 // meanwhile, and then what became of it.
 ZipMaster::Extraction::Result ZipMaster::Extraction::await(std::size_t index) {
   const Job& job = jobs_[index];
-  Slot& slot = slots_[index];
+  Slot& slot = this->slot(index);
   std::vector<std::uint64_t> written;
   for (;;) {
     bool done = false;
+    Result result;
     {
       std::unique_lock lock(state_mutex_);
       posted_.wait_for(lock, pump_interval,
@@ -366,6 +392,8 @@ ZipMaster::Extraction::Result ZipMaster::Extraction::await(std::size_t index) {
       if (broken_) throw Unreadable{};
       written.swap(slot.written);
       done = slot.done;
+      // The slot is free for the entry look_ahead further on.
+      if (done) result = std::move(std::exchange(slot, Slot{}).result);
     }
     if (written.empty() && !done) {
       owner_.ui_.process_messages();
@@ -374,7 +402,7 @@ ZipMaster::Extraction::Result ZipMaster::Extraction::await(std::size_t index) {
     }
     for (const auto bytes : written) processed(job, bytes);
     written.clear();
-    if (done) return std::move(slot.result);
+    if (done) return result;
   }
 }
 
@@ -386,8 +414,8 @@ void ZipMaster::Extraction::settle(const Job& job, Result result) {
   std::optional<Refusal> refusal = std::move(result.refusal);
   if (!refusal && result.temp) refusal = commit(job, result);
   if (refusal) {
-    if (stops_extraction(refusal->error)) throw WriteStopped{job.name, std::move(*refusal)};
-    refuse(job.name, refusal->why);
+    if (stops_extraction(refusal->error)) throw WriteStopped{current_name_, std::move(*refusal)};
+    refuse(current_name_, refusal->why);
   }
   processed(job, job.size - std::min(reported_, job.size));
 }
@@ -401,7 +429,7 @@ std::optional<Refusal> ZipMaster::Extraction::commit(const Job& job, Result& res
 
 // Reported here only when no handler decides.
 bool ZipMaster::Extraction::keep_despite_crc(const Job& job, std::uint32_t found) {
-  const bool declined = owner_.crc_declined(report_, job.name, found, job.crc);
+  const bool declined = owner_.crc_declined(report_, current_name_, found, job.crc);
   if (owner_.cancel_requested_) throw Stopped{};
   return !declined;
 }
@@ -425,17 +453,24 @@ std::uint64_t ZipMaster::folder_listings() { return extraction::folder_listings(
 
 void ZipMaster::setZipFileName(const std::string& path) {
   zip_file_name_ = path;
-  entries_.clear();
+  entries_.reset();
+}
+
+const std::vector<std::string>& ZipMaster::entries() const {
+  if (entries_) return *entries_;
+  entries_.emplace();
   // A solid 7z or RAR tells its names only as it is read: listed when extracted.
-  if (archive_format(path) != ArchiveFormat::zip && is_archive_name(path)) return;
-  const auto opened = open_zip(path);
-  if (!opened.archive) return;
+  if (archive_format(zip_file_name_) != ArchiveFormat::zip && is_archive_name(zip_file_name_))
+    return *entries_;
+  const auto opened = open_zip(zip_file_name_);
+  if (!opened.archive) return *entries_;
   const zip_int64_t count = zip_get_num_entries(opened.archive.get(), 0);
   for (zip_int64_t i = 0; i < count; ++i) {
     const char* name =
         zip_get_name(opened.archive.get(), static_cast<zip_uint64_t>(i), ZIP_FL_ENC_GUESS);
-    entries_.emplace_back(name ? name : "");
+    entries_->emplace_back(name ? name : "");
   }
+  return *entries_;
 }
 
 int ZipMaster::Extract() {

@@ -66,10 +66,13 @@ class ZipMaster::Extraction {
   int run();
 
  private:
+  // What is kept of each entry until its turn: its name lies in names_, and
+  // where it lands is made from the name when it is worked on, so that an
+  // archive of 100,000 entries holds a few dozen bytes for each.
   struct Job {
     zip_uint64_t index = 0;
-    std::string name;  // printable
-    EntryName target;
+    std::size_t name_at = 0;  // in names_, as the archive gives it
+    std::uint32_t name_size = 0;
     std::uint64_t size = 0;
     std::uint64_t packed_size = 0;  // of the compressed data
     std::int32_t method = -1;       // compression; -1 when unknown
@@ -124,7 +127,9 @@ class ZipMaster::Extraction {
     std::exception_ptr error;
   };
 
-  // An entry handed to a worker; guarded by state_mutex_.
+  // An entry handed to a worker; guarded by state_mutex_. Only the entries
+  // within look_ahead of the one being reported have one: slot(index) is
+  // used again once that entry is settled.
   struct Slot {
     std::vector<std::uint64_t> written;  // bytes written, not yet reported
     bool done = false;
@@ -139,6 +144,10 @@ class ZipMaster::Extraction {
   void processed(const Job& job, std::uint64_t bytes);
 
   std::optional<std::vector<Job>> plan();
+  std::string_view raw_name(const Job& job) const {
+    return std::string_view(names_).substr(job.name_at, job.name_size);
+  }
+  Slot& slot(std::size_t index) { return slots_[index % slots_.size()]; }
   void order_conflicts();
   void start_workers();
   void stop_workers();
@@ -167,6 +176,8 @@ class ZipMaster::Extraction {
   const std::uint64_t whole_limit_;
   OpenedArchive opened_;
   std::vector<Job> jobs_;
+  std::string names_;         // the jobs' names, one after the other
+  std::string current_name_;  // printable, of the entry being reported
 
   // The folders met so far, shared by the workers.
   extraction::Target target_;

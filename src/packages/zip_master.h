@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,13 +51,14 @@ class ZipMaster {
 
   // ---- Extraction
 
-  // The archive; setting it reads the archive's table of contents (a
-  // missing or unreadable archive leaves an empty one, reported at Extract).
-  // Anything but a regular file (a named pipe, a device) is never opened.
+  // The archive. Anything but a regular file (a named pipe, a device) is
+  // never opened.
   void setZipFileName(const std::string& path);
   const std::string& ZipFileName() const { return zip_file_name_; }
-  // Entry names of the table of contents, as stored (decoded to UTF-8).
-  const std::vector<std::string>& entries() const { return entries_; }
+  // Entry names of the table of contents, as stored (decoded to UTF-8), read
+  // when first asked for, not by every Extract: a missing or unreadable
+  // archive gives none, and is reported at Extract.
+  const std::vector<std::string>& entries() const;
 
   // The folder receiving the entries; it must exist and must not itself be
   // a symbolic link.
@@ -133,7 +135,7 @@ class ZipMaster {
 
   Feedback& ui_;
   std::string zip_file_name_;
-  std::vector<std::string> entries_;
+  mutable std::optional<std::vector<std::string>> entries_;
   bool cancel_requested_ = false;
   bool busy_ = false;
   int zip_version_ = 0;

@@ -900,6 +900,38 @@ TEST_F(ZipExtractTest, OneOrTwoWorkersGiveTheSameTreeAndMessages) {
   }
 }
 
+// Far more entries than the workers may run ahead of the calling thread,
+// with names met again (in another case) both within that reach and beyond
+// it: two workers give what one gives, the later entry of a name winning.
+// Entries of a few bytes take one reader whatever is asked, and give the
+// same too.
+TEST_F(ZipExtractTest, LongArchivesGiveTheSameTreeWithOneOrTwoWorkers) {
+  for (const std::size_t size : {std::size_t{3000}, std::size_t{20}}) {
+    std::vector<Entry> entries;
+    for (std::uint32_t i = 0; i < 700; ++i) {
+      std::string name = "Plane/texture/t" + std::to_string(i) + ".bmp";
+      // Every 25th entry writes over one 10 or 301 entries before it.
+      if (i % 25 == 24)
+        name =
+            "PLANE/Texture/T" + std::to_string(i - (i % 50 == 49 && i > 301 ? 301 : 10)) + ".BMP";
+      entries.push_back(
+          {name, noise(size + i % 7, i, 16), Entry::file, i % 2 ? ZIP_CM_STORE : ZIP_CM_DEFLATE});
+    }
+    make_zip(archive, entries);
+    std::vector<Observed> runs;
+    for (const unsigned workers : {1u, 2u}) {
+      test::remove_tree(base);
+      fs::create_directory(base);
+      runs.push_back(extract_observed(archive, base, workers, 8 * mebibyte));
+      EXPECT_EQ(runs.back().result, 0) << size;
+      EXPECT_EQ(read_file(base + "Plane/texture/t14.bmp"), entries[24].data) << size;
+      EXPECT_EQ(read_file(base + "Plane/texture/t248.bmp"), entries[549].data) << size;
+    }
+    EXPECT_EQ(runs[0], runs[1]) << size;
+    EXPECT_EQ(runs[0].files.size(), 2 * (700 - 28) + 2) << size;  // Plane/, texture/
+  }
+}
+
 // Cancel while both workers write: the files left are exactly those of the
 // entries reported before, each whole, and no temporary file remains.
 TEST_F(ZipExtractTest, CancelDuringTwoWorkersLeavesOnlyWholeFiles) {
