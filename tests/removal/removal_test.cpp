@@ -14,6 +14,7 @@
 
 #include "install/install_fixture.h"
 #include "platform/error.h"
+#include "platform/files.h"
 #include "removal/removal_fixture.h"
 #include "settings/record.h"
 
@@ -82,6 +83,29 @@ TEST_F(RemovalTest, SharedFileIsSparedUntilTheLastRecordListingItGoes) {
   EXPECT_TRUE(ui.texts["Edit2"].ends_with(" Mb"));
   // The file list is read again once for the run, not once per record.
   EXPECT_EQ(ui.refreshes, 1);
+}
+
+// However many records go, the records' folder is read a fixed number of
+// times: the sums and sections beside a record are looked up in one reading.
+TEST_F(RemovalTest, TheUnzipFolderIsListedAFixedNumberOfTimesPerRun) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "Plane" + std::to_string(i);
+    tree.make_file("FS9/aircraft/" + name + "/aircraft.cfg", "a");
+    const auto gauge = tree.make_file("FS9/gauges/" + name + ".gau", "g");
+    record(name, {fs + "aircraft/" + name, gauge});
+    names.push_back(name);
+  }
+  catalogue();
+  for (std::size_t i = 0; i < names.size(); ++i) ui.checked.insert(static_cast<int>(i));
+  platform::watch_listings(shared.unzip_path);
+
+  SpeedButton8Click(shared, ui);
+
+  EXPECT_LE(platform::watched_listings(), 4u);
+  platform::watch_listings({});
+  for (const auto& name : names) EXPECT_FALSE(has_record(name)) << name;
+  EXPECT_TRUE(messages_between_confirmation_and_end().empty());
 }
 
 TEST_F(RemovalTest, FailedRecordStillSparesTheFilesItLists) {
