@@ -13,6 +13,9 @@
 //                                                small files (1 to 8 KiB, 200 per folder)
 //   wingstow_paths make-many ARCHIVE ENTRIES     a ZIP of that many tiny deflated
 //                                                files, 1,000 per folder
+//   wingstow_paths install-after-unzip ARCHIVE FS SCRATCH
+//                                                the same for the package this process
+//                                                unzipped first (untimed)
 //   wingstow_paths wine-scan HOME                the look for Wine prefixes and the
 //                                                simulators in them, as at the window's start
 //   wingstow_paths prepare-removal FOLDER [RECORDS LINES CHECKED]
@@ -100,7 +103,10 @@ bool set_workers(Zip& zip, int workers) {
 
 // The Unzip button on one highlighted archive of the download folder,
 // with the component set up as the main window sets it up.
-int unzip(const std::string& archive, const std::string& unzip_folder, int workers) {
+// Unzips the archive as the Unzip button does; the package folder, and the
+// time the work took.
+std::pair<std::string, double> unzip_package(const std::string& archive,
+                                             const std::string& unzip_folder, int workers) {
   YesUi ui;
   wingstow::Shared shared(with_sep(unzip_folder));
   wingstow::ZipMaster zip(ui);
@@ -123,8 +129,14 @@ int unzip(const std::string& archive, const std::string& unzip_folder, int worke
   wingstow::SpeedButton5Click(shared, ui, zip);
   const auto end = Clock::now();
   if (ui.highlighted) fail("the archive was not extracted", ui);
-  return report(start, end,
-                count_files(shared.unzip_path + wingstow::package_name_for_archive(archive)));
+  return {shared.unzip_path + wingstow::package_name_for_archive(archive),
+          std::chrono::duration<double>(end - start).count()};
+}
+
+int unzip(const std::string& archive, const std::string& unzip_folder, int workers) {
+  const auto [package, seconds] = unzip_package(archive, unzip_folder, workers);
+  std::printf("%.6f %ld %ld\n", seconds, peak_kib(), count_files(package));
+  return 0;
 }
 
 // A stored RAR 5 archive of every file below source, names relative to it.
@@ -225,6 +237,16 @@ int install(const std::string& package, const std::string& fs_folder, const std:
   if (!copied) fail("the airplanes were not installed", ui);
   if (sums != 0) fail("the sums were not written (" + std::string(std::strerror(sums)) + ")", ui);
   return report(start, end, count_files(shared.fs_path + "aircraft"));
+}
+
+// The install of a package this process unzipped: the copies take the
+// CRCs the extraction checked instead of reading each file through.
+int install_after_unzip(const std::string& archive, const std::string& fs_folder,
+                        const std::string& scratch) {
+  const std::string unzipped = with_sep(scratch) + "unzipped";
+  fs::create_directories(unzipped);
+  const auto package = unzip_package(archive, unzipped, 2).first;
+  return install(package, fs_folder, scratch);
 }
 
 int find(const std::string& folder, const std::string& mask) {
@@ -356,6 +378,7 @@ int usage() {
                "       copy SOURCE TARGET | install PACKAGE FS SCRATCH | find FOLDER MASK |\n"
                "       make-small FOLDER FILES | make-many ARCHIVE ENTRIES |\n"
                "       make-rar5 SOURCE ARCHIVE | wine-scan HOME |\n"
+               "       install-after-unzip ARCHIVE FS SCRATCH |\n"
                "       prepare-removal FOLDER [RECORDS LINES CHECKED] | remove FOLDER |\n"
                "       exec COMMAND...\n");
   return 2;
@@ -388,6 +411,8 @@ int main(int argc, char** argv) {
     if (work == "install" && n == 3) return install(args[0], args[1], args[2]);
     if (work == "make-small" && n == 2) return make_small(args[0], number(argv[3]));
     if (work == "wine-scan" && n == 1) return wine_scan(args[0]);
+    if (work == "install-after-unzip" && n == 3)
+      return install_after_unzip(args[0], args[1], args[2]);
     if (work == "make-many" && n == 2) return make_many(args[0], number(argv[3]));
     if (work == "find" && n == 2) return find(args[0], args[1]);
     if (work == "prepare-removal" && (n == 1 || n == 4))

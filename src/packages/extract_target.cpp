@@ -181,8 +181,8 @@ std::optional<Destination> Target::place(const EntryName& entry, bool dir_names,
 }
 
 std::optional<Refusal> Target::commit(platform::TempFile& temp, const Destination& where,
-                                      bool overwrite, std::time_t mtime) {
-  const int error = temp.commit(where.file, overwrite, mtime);
+                                      bool overwrite, std::time_t mtime, struct stat* committed) {
+  const int error = temp.commit(where.file, overwrite, mtime, false, committed);
   if (error == EEXIST && !overwrite) return std::nullopt;
   if (error != 0) return write_failure(error);
   const std::lock_guard lock(mutex_);

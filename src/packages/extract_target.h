@@ -7,6 +7,8 @@
 // final name, and how refusals reach the user (each on the status line, one
 // box for all of them at the end).
 
+#include <sys/stat.h>
+
 #include <ctime>
 #include <list>
 #include <memory>
@@ -109,8 +111,9 @@ class Target {
 
   // Gives the entry's temporary file its final name; an existing file is
   // replaced only with overwrite. Nothing when done or kept as it was.
+  // committed: as TempFile::commit's.
   std::optional<Refusal> commit(platform::TempFile& temp, const Destination& where, bool overwrite,
-                                std::time_t mtime);
+                                std::time_t mtime, struct stat* committed = nullptr);
 
  private:
   struct Folder {

@@ -424,7 +424,13 @@ void ZipMaster::Extraction::settle(const Job& job, Result result) {
 // declined by the CRC handler; otherwise why it was not extracted.
 std::optional<Refusal> ZipMaster::Extraction::commit(const Job& job, Result& result) {
   if (result.crc_error && !keep_despite_crc(job, result.crc)) return std::nullopt;
-  return target_.commit(*result.temp, result.where, overwrite_, job.mtime);
+  // The CRC of what was written is known for the file as it now is: a copy
+  // that keeps sums takes it instead of reading the file through.
+  struct stat committed {};
+  auto refusal = target_.commit(*result.temp, result.where, overwrite_, job.mtime,
+                                platform::worth_remembering(job.size) ? &committed : nullptr);
+  if (!refusal && committed.st_ino != 0) platform::remember_crc(committed, result.crc);
+  return refusal;
 }
 
 // Reported here only when no handler decides.

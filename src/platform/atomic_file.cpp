@@ -83,18 +83,24 @@ TempFile::~TempFile() {
   if (!name_.empty()) ::unlinkat(dir_, name_.c_str(), 0);
 }
 
-int TempFile::commit(const std::string& target, bool replace, std::time_t mtime, bool sync) {
+int TempFile::commit(const std::string& target, bool replace, std::time_t mtime, bool sync,
+                     struct stat* committed) {
   if (!fd_) return error_ ? error_ : EBADF;
   if (mtime != 0) {
     const timespec times[2] = {{0, UTIME_OMIT}, {mtime, 0}};
     ::futimens(fd_.get(), times);  // a missing time stamp is no reason to lose the file
   }
   if (sync && !sync_fd(fd_.get())) return errno;
+  // The rename changes the file's change time: its status is taken after,
+  // through a second descriptor, which leaves close() its say.
+  const UniqueFd kept(committed ? ::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0) : -1);
   // close() is where some file systems (NFS, full disks) report a lost write.
   if (const int error = fd_.close()) return error;
   const int error = replace ? rename_replace(dir_, name_.c_str(), target.c_str())
                             : rename_no_replace(dir_, name_.c_str(), target.c_str());
   if (error == 0) name_.clear();
+  if (error == 0 && committed && (!kept || ::fstat(kept.get(), committed) != 0))
+    committed->st_ino = 0;
   return error;
 }
 

@@ -4,6 +4,7 @@
 // a hidden temporary name in the target folder, then renamed into place.
 // Every system call that writes goes through the fault seam.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <ctime>
@@ -52,8 +53,10 @@ class TempFile {
 
   // Closes the file (after stamping mtime when not 0 and syncing it when
   // asked) and gives it its final name in the same folder; 0 or errno.
-  // Without replace an existing target is kept and EEXIST returned.
-  int commit(const std::string& target, bool replace, std::time_t mtime = 0, bool sync = false);
+  // Without replace an existing target is kept and EEXIST returned. When
+  // committed is given, it receives the file's status under its new name.
+  int commit(const std::string& target, bool replace, std::time_t mtime = 0, bool sync = false,
+             struct stat* committed = nullptr);
 
  private:
   int dir_;

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -5,6 +6,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -18,6 +20,7 @@
 
 #include "packages/zip_master.h"
 #include "platform/faults.h"
+#include "platform/files.h"
 #include "support/recording_ui.h"
 #include "support/temp_tree.h"
 
@@ -378,6 +381,47 @@ TEST_F(ZipExtractTest, SymbolicLinksAreNeverCreatedNorFollowed) {
   // The link in the file's place is replaced, not written through.
   EXPECT_EQ(listing(base), (std::vector<std::string>{"escape@", "file.txt"}));
   EXPECT_EQ(read_file(base + "file.txt"), "replaced");
+}
+
+// A copy that keeps sums takes the CRC the extraction checked, for the file
+// as it was extracted only: one changed since, its size and time put back,
+// is read through, and every sum is that of the bytes copied.
+TEST_F(ZipExtractTest, CopiesTakeTheExtractionsCrcOnlyForFilesAsExtracted) {
+  const std::string big = noise(100000, 3);
+  const std::string other = noise(100000, 4);
+  ASSERT_EQ(extract({{"big.bin", big},
+                     {"kept.bin", noise(90000, 5), Entry::file, ZIP_CM_STORE},
+                     {"small.txt", "small"}}),
+            0);
+  // big.bin rewritten in place (the same inode), its size and modification
+  // time as before.
+  struct stat before {};
+  ASSERT_EQ(::stat((base + "big.bin").c_str(), &before), 0);
+  std::ofstream(base + "big.bin", std::ios::binary | std::ios::in | std::ios::out) << other;
+  struct stat after {};
+  ASSERT_EQ(::stat((base + "big.bin").c_str(), &after), 0);
+  ASSERT_EQ(after.st_ino, before.st_ino);
+  const std::array<timespec, 2> times{before.st_atim, before.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (base + "big.bin").c_str(), times.data(), 0), 0);
+
+  const std::string copies = tree.make_folder("copies");
+  platform::Folder from(base);
+  platform::Folder to(copies);
+  platform::FileCopier copier;
+  copier.keep_sums(true);
+  const std::pair<const char*, std::string> cases[] = {
+      {"kept.bin", read_file(base + "kept.bin")}, {"big.bin", other}, {"small.txt", "small"}};
+  const auto taken = platform::known_crcs_taken();
+  for (const auto& [name, content] : cases) {
+    const auto result = copier.copy(from, name, to, name);
+    ASSERT_EQ(result.status, platform::CopyStatus::copied) << name;
+    ASSERT_TRUE(result.sum) << name;
+    EXPECT_EQ(result.sum->crc, crc_of(content)) << name;
+    EXPECT_EQ(result.sum->size, content.size()) << name;
+    EXPECT_EQ(read_file(copies + name), content) << name;
+  }
+  // Only kept.bin: big.bin changed, small.txt is not worth remembering.
+  EXPECT_EQ(platform::known_crcs_taken() - taken, 1u);
 }
 
 TEST_F(ZipExtractTest, CrcMismatchFollowsTheHandlersAnswer) {
