@@ -41,15 +41,9 @@ void TForm2::offer_simulators(const std::vector<std::string>& found_roots,
   for (const std::string& root : found_roots) {
     std::string folder = root;
     while (folder.size() > 1 && folder.back() == platform::sep) folder.pop_back();
-    // "Flight Simulator 9 (C: of ~/.wine)"; the full path is the tip.
-    std::string caption = folder;
-    for (const WinePrefix& prefix : prefixes) {
-      if (root.starts_with(prefix.drive_c)) {
-        caption = folder.substr(folder.rfind(platform::sep) + 1) + " (" + prefix.caption + ")";
-        break;
-      }
-    }
-    shortcuts.push_back({QString::fromStdString(caption), QString::fromStdString(folder)});
+    // The full path is the tip.
+    shortcuts.push_back(
+        {QString::fromStdString(found_caption(root, prefixes)), QString::fromStdString(folder)});
   }
   LsDirTree1->setShortcuts(shortcuts);
   if (!shortcuts.empty()) LsDirTree1->setSelectedFolder(shortcuts.front().path);

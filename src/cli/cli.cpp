@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -22,12 +23,11 @@
 #include "platform/single_instance.h"
 #include "settings/shared.h"
 #include "settings/simulator.h"
+#include "settings/wine.h"
 #include "wingstow_version.h"
 
 namespace wingstow::cli {
 namespace {
-
-constexpr const char* program = "wingstow-cli";
 
 struct Parsed {
   Options options;
@@ -76,6 +76,14 @@ Parsed parse(const std::vector<std::string>& arguments) {
       if (folder.empty()) throw UsageError("--program-folder needs a folder");
       parsed.options.program_folder = platform::with_trailing_separator(
           std::filesystem::absolute(folder).lexically_normal().string());
+    } else if (name == "--found") {
+      const std::string number = value();
+      char* end = nullptr;
+      const unsigned long n = std::strtoul(number.c_str(), &end, 10);
+      if (number.empty() || *end != '\0' || number[0] == '-' || n == 0 || n > 1000)
+        throw UsageError("--found takes the number of a simulator that sim lists, not '" + number +
+                         "'");
+      parsed.options.found = n;
     } else if (name == "--into") {
       parsed.options.into = value();
       if (parsed.options.into.empty()) throw UsageError("--into needs an airplane folder");
@@ -122,6 +130,7 @@ std::string help_text() {
       "  -n, --no                answer No (or Cancel) to every question\n"
       "  --into FOLDER           the airplane a livery goes into, when several fit\n"
       "                          (its folder, or its name in the aircraft folder)\n"
+      "  --found N               with sim: the simulator numbered N of those it lists\n"
       "  --json                  print one JSON document on standard output\n"
       "  -q, --quiet             no progress, no status lines, no per-item lines\n"
       "  -h, --help              show this help and exit\n"
@@ -130,6 +139,10 @@ std::string help_text() {
       "anything: without --yes or --no on the terminal; without a terminal they name the\n"
       "questions and stop with exit status 3, having changed nothing. They wait for\n"
       "nothing: while the window (or another of them) runs they are refused.\n"
+      "\nFrom nothing: sim lists the simulators found in the Wine prefixes; sim --found 1\n"
+      "sets the first as the folder to work with (sim fs2004 FOLDER sets any other). On a\n"
+      "first use, unzip, install and remove take the one simulator found, when there is\n"
+      "exactly one, and say so.\n"
       "\nExit status: 0 success, 1 something failed, 2 usage, 3 a question needs an answer.\n";
   return text;
 }
@@ -140,7 +153,8 @@ void set_up_simulator(Shared& shared, const std::string& tag, Needs needs, bool 
   if (tag != "fs2002" && tag != "fs2004") {
     if (needs == Needs::nothing) return;
     throw Error("No simulator is selected in " + shared.ini_path +
-                ": give --sim fs2002 or --sim fs2004");
+                ": give --sim fs2002 or --sim fs2004, or select one with " + program +
+                " sim (which lists the simulators found)");
   }
   const std::string year = tag.substr(2);
   if (writing) {
@@ -166,8 +180,9 @@ void set_up_simulator(Shared& shared, const std::string& tag, Needs needs, bool 
     shared.fs_path = platform::with_trailing_separator(shared.fs_path);
   if (needs == Needs::nothing || platform::folder_exists(shared.fs_path)) return;
   if (shared.fs_path == settings_default || shared.fs_path.empty())
-    throw Error("No " + tag + " folder is set in " + shared.ini_path + ": start Wingstow, select " +
-                tag + " and choose the simulator's folder");
+    throw Error("No " + tag + " folder is set in " + shared.ini_path + ": set it with " + program +
+                " sim " + tag + " FOLDER (" + program +
+                " sim lists the simulators found), or in the Wingstow window");
   throw Error(shared.fs_path + ": the " + tag + " folder set in " + shared.ini_path +
               " does not exist");
 }
@@ -261,7 +276,9 @@ int run(const std::vector<std::string>& arguments) {
   std::unique_ptr<platform::SingleInstance> lock;
   try {
     if (!unreadable_settings.empty()) throw Error(unreadable_settings);
-    const bool writing = command->access == Access::writes;
+    const bool writing =
+        command->access == Access::writes || (command->access == Access::writes_when_given &&
+                                              (!parsed.arguments.empty() || options.found != 0));
     if (writing) {
       // Never two writers: the window and the writing commands share one lock.
       lock = std::make_unique<platform::SingleInstance>(instance_lock_name);
@@ -271,6 +288,21 @@ int run(const std::vector<std::string>& arguments) {
                     "holds " + lock->path() + "): " + std::string(command->name) +
                     " changes nothing meanwhile; close it, or let it finish, and run again");
       }
+    }
+    // A first use with nothing set: the one simulator the Wine prefixes
+    // hold is taken, as the window's chooser would offer it.
+    if (writing && command->needs == Needs::simulator &&
+        stored_simulator_folder(shared, "fs2002").empty() &&
+        stored_simulator_folder(shared, "fs2004").empty()) {
+      const auto prefixes = find_wine_prefixes(wine_environment_of_process());
+      const auto roots = find_simulator_roots(prefixes);
+      if (roots.size() == 1 && (tag.empty() || tag == roots.front().tag))
+        if (const auto adopted = adopt_found_simulator(shared, roots)) {
+          tag = adopted->tag;
+          ui.say(adopted->tag + " folder set to " + adopted->root + ", the one simulator found (" +
+                 found_caption(adopted->root, prefixes) + "); " + program +
+                 " sim shows and changes it");
+        }
     }
     set_up_simulator(shared, tag, command->needs, writing);
     Context context(options, shared, ui, json);

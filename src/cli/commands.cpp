@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "base/path_helpers.h"
 #include "check/airplane_check.h"
@@ -30,6 +31,7 @@
 #include "settings/record_airplanes.h"
 #include "settings/record_index.h"
 #include "settings/simulator.h"
+#include "settings/wine.h"
 
 namespace wingstow::cli {
 namespace {
@@ -331,6 +333,22 @@ int files_command(Context& context, const std::vector<std::string>& arguments) {
   return 0;
 }
 
+// The simulators found in the Wine prefixes, numbered from 1 for --found.
+QJsonArray found_lines(Context& context, const std::string& indent) {
+  QJsonArray json;
+  const auto& roots = context.found_simulators();
+  for (std::size_t i = 0; i < roots.size(); ++i) {
+    const std::string caption = found_caption(roots[i].root, context.shared.wine_prefixes);
+    context.out(indent + std::to_string(i + 1) + "  " + roots[i].tag + "  " + roots[i].root + "  " +
+                caption);
+    json.append(QJsonObject{{"number", static_cast<qint64>(i + 1)},
+                            {"simulator", qt_text(roots[i].tag)},
+                            {"folder", qt_text(roots[i].root)},
+                            {"caption", qt_text(caption)}});
+  }
+  return json;
+}
+
 int status_command(Context& context, const std::vector<std::string>&) {
   const Shared& shared = context.shared;
   const bool selected = !shared.fs_version.empty();
@@ -358,6 +376,13 @@ int status_command(Context& context, const std::vector<std::string>&) {
   }
   json["simulators"] = simulators;
   json["simulator"] = selected ? QJsonValue(qt_text(shared.fs_version)) : QJsonValue();
+  if (!selected || !platform::folder_exists(shared.fs_path)) {
+    // What could be set: the simulators the Wine prefixes hold.
+    context.out(context.found_simulators().empty() ? "found in Wine:   none" : "found in Wine:");
+    json["found"] = found_lines(context, "  ");
+    if (!context.found_simulators().empty())
+      context.out(std::string("                 set one with: ") + program + " sim --found N");
+  }
   if (!selected) return 0;
 
   json["download_folder"] = qt_text(shared.download_path);
@@ -482,6 +507,78 @@ int check_command(Context& context, const std::vector<std::string>& arguments) {
   return status;
 }
 
+// Both simulators' folders, which one is selected, and the finds.
+int sim_list(Context& context) {
+  const Shared& shared = context.shared;
+  const std::string selected = shared.settings_file.read(settings_section, key_fs_start, "");
+  QJsonObject simulators;
+  bool any = false;
+  for (const char* tag : {"fs2002", "fs2004"}) {
+    const std::string folder = stored_simulator_folder(shared, tag);
+    const bool there = !folder.empty() && platform::folder_exists(folder);
+    any = any || !folder.empty();
+    simulators[tag] = QJsonObject{{"folder", folder.empty() ? QJsonValue() : qt_text(folder)},
+                                  {"exists", there},
+                                  {"selected", selected == tag}};
+    context.out(std::string(tag) + ": " +
+                (folder.empty() ? "(not set)"
+                 : there        ? folder
+                                : folder + " (missing)") +
+                (selected == tag ? "  (selected)" : ""));
+  }
+  context.json["simulators"] = simulators;
+  context.json["selected"] = selected.empty() ? QJsonValue() : qt_text(selected);
+  context.out(context.found_simulators().empty() ? "found in the Wine prefixes: none"
+                                                 : "found in the Wine prefixes:");
+  context.json["found"] = found_lines(context, "  ");
+  if (!any)
+    context.out(std::string("set one with: ") + program + " sim fs2004 FOLDER" +
+                (context.found_simulators().empty()
+                     ? ""
+                     : std::string(", or ") + program + " sim --found 1"));
+  return 0;
+}
+
+int sim_command(Context& context, const std::vector<std::string>& arguments) {
+  const std::size_t found = context.options.found;
+  if (arguments.empty() && found == 0) return sim_list(context);
+  std::string tag = arguments.empty() ? std::string() : arguments[0];
+  if (!tag.empty() && tag != "fs2002" && tag != "fs2004")
+    throw UsageError("sim takes fs2002 or fs2004, not '" + tag + "'");
+  std::string folder;
+  if (found != 0) {
+    if (arguments.size() > 1) throw UsageError("sim takes a FOLDER or --found, not both");
+    const auto& roots = context.found_simulators();
+    if (found > roots.size())
+      throw Error("There is no simulator number " + std::to_string(found) + " among the " +
+                  std::to_string(roots.size()) + " found in the Wine prefixes (" + program +
+                  " sim lists them)");
+    const SimulatorRoot& root = roots[found - 1];
+    if (tag.empty()) tag = root.tag;
+    if (tag != root.tag) throw Error(root.root + " holds " + root.tag + ", not " + tag);
+    folder = root.root;
+  } else if (arguments.size() > 1) {
+    folder = platform::with_trailing_separator(
+        std::filesystem::absolute(arguments[1]).lexically_normal().string());
+  }
+  Shared& shared = context.shared;
+  if (folder.empty()) {
+    // Selecting the simulator to work with: its folder must be set.
+    folder = stored_simulator_folder(shared, tag);
+    if (folder.empty() || !platform::folder_exists(folder))
+      throw Error("No " + tag + " folder is set" +
+                  (folder.empty() ? std::string() : " that exists (" + folder + ")") +
+                  ": give it, as in " + program + " sim " + tag + " FOLDER");
+    shared.settings_file.write(settings_section, key_fs_start, tag);
+  } else if (const std::string why = store_simulator_folder(shared, tag, folder); !why.empty()) {
+    throw Error(folder + " was not set as the " + tag + " folder: " + why);
+  }
+  context.json["simulator"] = qt_text(tag);
+  context.json["folder"] = qt_text(folder);
+  context.out(tag + " folder: " + folder + "  (selected)");
+  return 0;
+}
+
 constexpr Command table[] = {
     {"unzip", "[ARCHIVE...]",
      "unzip archives (by name in the download folder, or by path); default: every archive of "
@@ -499,6 +596,11 @@ constexpr Command table[] = {
      1, files_command},
     {"status", "", "simulator folders, free space, counts", Access::reads, Needs::nothing, 0, 0,
      status_command},
+    {"sim", "[fs2002|fs2004 [FOLDER]]",
+     "the simulators' folders and those found in the Wine prefixes; with a simulator, select it "
+     "as the one to work with; with a FOLDER (or --found N, a number sim lists), set its folder "
+     "after the same test as the window's chooser",
+     Access::writes_when_given, Needs::nothing, 0, 2, sim_command},
     {"plan", "PACKAGE",
      "what install would do with an unzipped package, changing nothing: each copy and its "
      "target, existing targets and their owners, refusals, bytes needed and free",
@@ -546,6 +648,15 @@ bool Context::install_unfinished(const std::string& record) {
 const std::unordered_map<std::string, std::string>& Context::package_folders() {
   records();
   return record_folder_.folders;
+}
+
+const std::vector<SimulatorRoot>& Context::found_simulators() {
+  if (!looked_for_simulators_) {
+    shared.wine_prefixes = find_wine_prefixes(wine_environment_of_process());
+    shared.simulator_roots = find_simulator_roots(shared.wine_prefixes);
+    looked_for_simulators_ = true;
+  }
+  return shared.simulator_roots;
 }
 
 void Context::out(std::string_view line) const {

@@ -23,6 +23,8 @@
 namespace wingstow::cli {
 
 // A command line that cannot be run as written: exit status 2.
+inline constexpr const char* program = "wingstow-cli";
+
 class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -33,6 +35,7 @@ struct Options {
   std::string program_folder;  // with trailing separator; empty: the window's
   std::optional<bool> answer;  // --yes, --no
   std::string into;            // --into: the airplane a livery goes into
+  std::size_t found = 0;       // --found: a simulator found in the Wine prefixes, from 1
   bool json = false;
   bool quiet = false;
 };
@@ -67,14 +70,18 @@ class Context {
   bool install_unfinished(const std::string& record);
   // The package folders of that same listing, by folded name.
   const std::unordered_map<std::string, std::string>& package_folders();
+  // The simulators in the Wine prefixes (also in shared), looked for once.
+  const std::vector<SimulatorRoot>& found_simulators();
 
  private:
   std::unique_ptr<ZipMaster> zip_;
   std::optional<std::vector<std::string>> records_;
   RecordFolder record_folder_;  // the listing records_ came from
+  bool looked_for_simulators_ = false;
 };
 
-enum class Access { reads, writes };
+// writes_when_given: writes when given arguments (or --found), reads otherwise.
+enum class Access { reads, writes, writes_when_given };
 
 // What the command needs before it runs.
 enum class Needs {

@@ -67,11 +67,9 @@ std::string working_folder(const Shared& shared, const std::string& name) {
 // folder that the settings file cannot hold as it is is refused and the user
 // told why.
 bool accept_fs_path(Shared& shared, Ui& ui, const std::string& folder) {
-  const auto stored = shared.settings_file.write(settings_section, shared.fs_path_key, folder);
-  if (stored != platform::IniWrite::written) {
-    const std::string why = stored == platform::IniWrite::line_break
-                                ? "its name holds a line break"
-                                : "the settings file would not give it back unchanged";
+  const std::string why =
+      storing_refusal(shared.settings_file.write(settings_section, shared.fs_path_key, folder));
+  if (!why.empty()) {
     ui.message(MessageKind::warning,
                "The folder " + folder + " cannot be stored in the settings: " + why, Buttons::ok);
     return false;
@@ -136,11 +134,9 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
     return;
   }
 
-  const std::string other_key =
-      shared.fs_path_key == "fs_path_2002" ? "fs_path_2004" : "fs_path_2002";
   // A drive root already ends with the separator.
   const std::string chosen = platform::with_trailing_separator(*selected);
-  if (chosen == shared.settings_file.read(settings_section, other_key, settings_default)) {
+  if (chosen == stored_simulator_folder(shared, tag == "fs2002" ? "fs2004" : "fs2002")) {
     ui.message(MessageKind::warning, "Path already used !, choose the right one", Buttons::ok);
     ui.set_enabled(Control::BitBtn1, false);
     return;

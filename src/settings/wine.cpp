@@ -323,6 +323,14 @@ std::vector<SimulatorRoot> find_simulator_roots(const std::vector<WinePrefix>& p
   return std::move(search.roots);
 }
 
+std::string found_caption(const std::string& root, const std::vector<WinePrefix>& prefixes) {
+  const std::string folder = platform::without_trailing_separators(root);
+  for (const WinePrefix& prefix : prefixes)
+    if (root.starts_with(prefix.drive_c))
+      return folder.substr(folder.rfind(sep) + 1) + " (" + prefix.caption + ")";
+  return folder;
+}
+
 bool is_simulator_root(std::string_view folder) {
   if (folder.empty()) return false;
   return holds_simulator_folders(platform::list_folder(platform::resolve(folder)));

@@ -43,6 +43,10 @@ std::vector<WinePrefix> find_wine_prefixes(const WineEnvironment& environment);
 // depth.
 std::vector<SimulatorRoot> find_simulator_roots(const std::vector<WinePrefix>& prefixes);
 
+// How a find is shown: "Flight Simulator 9 (C: of ~/.wine)", the prefix
+// that holds it named by its caption; the folder itself when no prefix does.
+std::string found_caption(const std::string& root, const std::vector<WinePrefix>& prefixes);
+
 // The chooser's test: folder (with or without trailing separator) holds the
 // folders aircraft, gauges, sound, effects, modules and flights, letter case
 // ignored.

@@ -125,6 +125,73 @@ class CliTest : public test::SimulatorFixture {
   std::string runtime = tree.make_folder("run").substr(0, tree.path("run").size());
 };
 
+// From nothing, with a Wine FS2004 in the home: sim and status name the
+// find, a folder failing the chooser's test or already the other
+// simulator's is refused, --found and a FOLDER set a simulator, a bare
+// simulator selects it; and on a first use install takes the one simulator
+// found by itself.
+TEST_F(CliTest, SimSetsTheSimulatorsFromAFreshHome) {
+  const auto simulator = [&](const std::string& at) {
+    const std::string root = tree.make_folder(at);
+    for (const char* sub : {"Aircraft", "Gauges", "Sound", "Effects", "Modules", "Flights"})
+      tree.make_folder(at + "/" + sub);
+    return root;
+  };
+  tree.make_file("home/.wine/system.reg", "");
+  const std::string found =
+      simulator("home/.wine/drive_c/Program Files/Microsoft Games/Flight Simulator 9");
+  tree.make_file("home/.wine/drive_c/Program Files/Microsoft Games/Flight Simulator 9/fs9.exe",
+                 "MZ");
+  const std::string other = simulator("fs2002");
+  const std::string half = tree.make_folder("half/Aircraft").substr(0, tree.path("half/").size());
+  const std::string ini = program + "planeyard.ini";
+  std::filesystem::remove(ini);
+
+  auto run = cli({"status"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(field(run.json["found"], "folder"), Strings{found});
+  run = cli({"sim"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(field(run.json["found"], "simulator"), Strings{"fs2004"});
+  EXPECT_TRUE(run.json["simulators"].toObject()["fs2004"].toObject()["folder"].isNull());
+  EXPECT_NE(cli({"sim"}, false).out.find("sim --found 1"), std::string::npos);
+
+  struct Case {
+    Strings arguments;
+    int status;
+    std::string told;  // in the error, or the settings file afterwards
+  };
+  const Case cases[] = {
+      {{"sim", "fs2004", half}, 1, "must hold the folders Aircraft, Gauges, Sound"},
+      {{"sim", "fs2002", "--found", "1"}, 1, "holds fs2004, not fs2002"},
+      {{"sim", "--found", "2"}, 1, "no simulator number 2"},
+      {{"sim", "fs2002"}, 1, "No fs2002 folder is set"},
+      {{"sim", "fs2003"}, 2, "sim takes fs2002 or fs2004"},
+      {{"sim", "--found", "1"}, 0, "fs_path_2004=" + found + "\r\n"},
+      {{"sim", "fs2002", found}, 1, "it is already the fs2004 folder"},
+      {{"sim", "fs2002", other}, 0, "fs_start=fs2002\r\n"},
+      {{"sim", "fs2004"}, 0, "fs_start=fs2004\r\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string label = c.arguments.back();
+    run = cli(c.arguments, false);
+    EXPECT_EQ(run.status, c.status) << label << ": " << run.err;
+    const std::string seen = c.status == 0 ? read_file(ini) : run.err;
+    EXPECT_NE(seen.find(c.told), std::string::npos) << label << ": " << seen;
+  }
+  EXPECT_NE(read_file(ini).find("fs_path_2002=" + other), std::string::npos);
+
+  // A first use: nothing set, one simulator found.
+  std::filesystem::remove(ini);
+  run = cli({"install", "Jet", "--yes"}, false);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("fs2004 folder set to " + found + ", the one simulator found"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(read_file(found + "Aircraft/Jet/aircraft.cfg"), "jet");
+  EXPECT_NE(read_file(ini).find("fs_path_2004=" + found), std::string::npos);
+}
+
 TEST_F(CliTest, UnzipInstallListFilesStatusRemove) {
   auto run = cli({"unzip", "Jet", "Prop.zip"});
   EXPECT_EQ(run.status, 0) << run.err;
