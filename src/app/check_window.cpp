@@ -4,9 +4,11 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace wingstow {
@@ -37,6 +39,10 @@ CheckWindow::CheckWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addLayout(buttons);
   connect(copy_, &QPushButton::clicked, this, &CheckWindow::copyText);
   connect(close_, &QPushButton::clicked, this, &QWidget::close);
+  // Escape closes it, as it closes a dialog.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setContext(Qt::WindowShortcut);
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 void CheckWindow::showReport(const QString& summary, const QString& report) {

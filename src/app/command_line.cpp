@@ -60,4 +60,12 @@ CommandLine parse_command_line(const QStringList& arguments, const QString& work
   return result;
 }
 
+std::string no_display_text(const QString& qpa_platform, const QString& wayland_display,
+                            const QString& display) {
+  if (!qpa_platform.isEmpty() || !wayland_display.isEmpty() || !display.isEmpty()) return {};
+  return "wingstow: there is no display to show the window on (neither WAYLAND_DISPLAY nor "
+         "DISPLAY is set).\nwingstow-cli does the same work from a terminal: see "
+         "wingstow-cli --help.\n";
+}
+
 }  // namespace wingstow

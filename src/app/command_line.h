@@ -23,4 +23,10 @@ struct CommandLine {
 // archive paths are taken from working_folder (empty: the current folder).
 CommandLine parse_command_line(const QStringList& arguments, const QString& working_folder = {});
 
+// What to tell when there is no display to show the window on (none of
+// QT_QPA_PLATFORM, WAYLAND_DISPLAY and DISPLAY set): that wingstow-cli does
+// the same work from a terminal. Empty when there may be one.
+std::string no_display_text(const QString& qpa_platform, const QString& wayland_display,
+                            const QString& display);
+
 }  // namespace wingstow

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -32,6 +34,10 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   browser_->setObjectName("HelpBrowser");
   browser_->setOpenExternalLinks(true);
   layout->addWidget(browser_);
+  // Escape closes it, as it closes a dialog.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setContext(Qt::WindowShortcut);
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 void HelpWindow::open(const QString& file) {

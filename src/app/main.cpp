@@ -20,6 +20,14 @@ int main(int argc, char** argv) {
     return command.action == Action::error ? 2 : 0;
   }
 
+  // Qt would abort without a display, telling of a reinstall.
+  if (const std::string text = wingstow::no_display_text(qEnvironmentVariable("QT_QPA_PLATFORM"),
+                                                         qEnvironmentVariable("WAYLAND_DISPLAY"),
+                                                         qEnvironmentVariable("DISPLAY"));
+      !text.empty()) {
+    std::fputs(text.c_str(), stderr);
+    return 1;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName(wingstow::application_title);
   QApplication::setApplicationVersion(wingstow::version);

@@ -126,6 +126,15 @@ class CheckWindowTest : public QObject {
     QCOMPARE(w.StatusBar1->currentMessage(), QString("1 problem(s) found"));
     QVERIFY(recorder.messages.empty());
   }
+
+  void escapeClosesIt() {
+    CheckWindow check;
+    check.showReport("1 problem(s) found", "report");
+    check.show();
+    QVERIFY(QTest::qWaitForWindowActive(&check));
+    QTest::keyClick(check.findChild<QWidget*>("CheckText"), Qt::Key_Escape);
+    QVERIFY(!check.isVisible());
+  }
 };
 
 }  // namespace wingstow

@@ -59,6 +59,27 @@ class CommandLineTest : public QObject {
     for (const auto& archive : command.archives) got << QString::fromStdString(archive);
     QCOMPARE(got, archives);
   }
+
+  // Without any display the window is not tried: wingstow-cli is named.
+  void noDisplayNamesTheCommandLine_data() {
+    QTest::addColumn<QString>("platform");
+    QTest::addColumn<QString>("wayland");
+    QTest::addColumn<QString>("x11");
+    QTest::addColumn<bool>("told");
+    QTest::newRow("nothing") << QString() << QString() << QString() << true;
+    QTest::newRow("X") << QString() << QString() << QString(":0") << false;
+    QTest::newRow("Wayland") << QString() << QString("wayland-0") << QString() << false;
+    QTest::newRow("offscreen asked") << QString("offscreen") << QString() << QString() << false;
+  }
+  void noDisplayNamesTheCommandLine() {
+    QFETCH(QString, platform);
+    QFETCH(QString, wayland);
+    QFETCH(QString, x11);
+    QFETCH(bool, told);
+    const std::string text = no_display_text(platform, wayland, x11);
+    QCOMPARE(!text.empty(), told);
+    if (told) QVERIFY(text.find("wingstow-cli --help") != std::string::npos);
+  }
 };
 
 }  // namespace wingstow

@@ -58,6 +58,14 @@ class HelpWindowTest : public QObject {
       QCOMPARE(help.browser()->toPlainText().trimmed(), "page " + shown);
     }
   }
+
+  void escapeClosesIt() {
+    HelpWindow help;
+    help.open("/nowhere/airplane.html");
+    QVERIFY(QTest::qWaitForWindowActive(&help));
+    QTest::keyClick(help.browser(), Qt::Key_Escape);
+    QVERIFY(!help.isVisible());
+  }
 };
 
 }  // namespace wingstow
