@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPalette>
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
@@ -313,9 +314,21 @@ void Tutil::await_simulators() {
   QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
+void Tutil::set_panel_colour(const QColor& colour) {
+  BFSBackground1->setColor(colour);
+  QPalette palette = prompt->palette();
+  const QColor text = colour.lightness() > 140 ? Qt::black : Qt::white;
+  // Disabled, it keeps the style's grey.
+  for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+    palette.setColor(group, QPalette::WindowText, text);
+    palette.setColor(group, QPalette::ButtonText, text);
+  }
+  prompt->setPalette(palette);
+}
+
 void Tutil::fs2002xClick() {
   FlatButton1->setText("Fs2002 Path :");
-  BFSBackground1->setColor(QColor(255, 255, 0));
+  set_panel_colour(QColor(255, 255, 0));
   for (auto* button : {FlatButton1, FlatButton2, FlatButton3}) button->setColor(button_shadow);
   await_simulators();
   select_simulator(shared_, *this, "fs2002");
@@ -323,7 +336,7 @@ void Tutil::fs2002xClick() {
 
 void Tutil::fs2004xClick() {
   FlatButton1->setText("Fs2004 Path :");
-  BFSBackground1->setColor(QColor(255, 0, 0));
+  set_panel_colour(QColor(255, 0, 0));
   for (auto* button : {FlatButton1, FlatButton2, FlatButton3}) button->setColor(button_shadow);
   await_simulators();
   select_simulator(shared_, *this, "fs2004");

@@ -185,6 +185,9 @@ class Tutil : public QWidget, public Ui {
   void await_simulators();
   void import_pending();
   void keep_on_screen();
+  // The panel behind the simulator rows, and the "Multi select" caption in
+  // a colour that reads on it.
+  void set_panel_colour(const QColor& colour);
   void wire_paste_progress();
   // "Check" of the file list and "Check airplane" of the catalogue.
   void wire_check();

@@ -260,7 +260,6 @@ void Tutil::build_paths() {
   BFSBackground1 = new GradientPanel(this, false);
   BFSBackground1->setObjectName("BFSBackground1");
   BFSBackground1->setGeometry(1, 400, 416, 145);
-  BFSBackground1->setColor(menu_colour);
   BFSBackground1->lower();
 
   // Rows are placed in client coordinates over the painted background.
@@ -313,6 +312,7 @@ void Tutil::build_paths() {
   prompt->setToolTip("Multiple installation");
   place(prompt, 312, 512, 97, 17);
   on_click(prompt, &Tutil::promptClick);
+  set_panel_colour(menu_colour);
 }
 
 void Tutil::build_progress_bar() {

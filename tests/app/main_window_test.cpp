@@ -15,6 +15,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QToolButton>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/chooser_window.h"
@@ -192,6 +193,9 @@ class MainWindowTest : public QObject {
     QVERIFY(w.Edit2->text().endsWith(" Mb"));
     QVERIFY(w.SpeedButton11->isEnabled());
     QVERIFY(!w.Form2->isVisible());
+    // "Multi select" reads on the red panel.
+    const QColor caption = w.prompt->palette().color(QPalette::Active, QPalette::WindowText);
+    QVERIFY(std::abs(caption.lightness() - w.BFSBackground1->color().lightness()) > 100);
   }
 
   void fsStartInCapitalsSelectsNothing() {
