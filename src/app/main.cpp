@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 
@@ -31,6 +32,14 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(wingstow::application_title);
   QApplication::setApplicationVersion(wingstow::version);
+  // Ties the windows to the desktop file, so that a taskbar shows them as
+  // the launcher's; and the icon the desktop file names.
+  constexpr const char* app_id = "io.github.wingstow.Wingstow";
+  QGuiApplication::setDesktopFileName(app_id);
+  QIcon fallback;
+  for (const char* size : {"48x48", "256x256"})
+    fallback.addFile(QString(":/icons/%1/%2.png").arg(size, app_id));
+  QApplication::setWindowIcon(QIcon::fromTheme(app_id, fallback));
 
   auto instance = wingstow::start_instance(wingstow::production_options(), command.archives);
   if (!instance) return 0;
