@@ -444,7 +444,7 @@ void Tutil::SpeedButton6Click() {
 }
 
 void Tutil::ListBox1Click() {
-  if (auto* item = ListBox1->currentItem()) AdvImage1->load(item->text());
+  if (auto* item = ListBox1->currentItem()) AdvImage1->load(item->data(Qt::UserRole).toString());
 }
 
 void Tutil::On1Click() {

@@ -137,7 +137,23 @@ void Tutil::clear_picture(Control which) {
 
 void Tutil::set_picture_list(const std::vector<std::string>& paths) {
   ListBox1->clear();
-  for (const auto& path : paths) ListBox1->addItem(qt_text(path));
+  // Shown below the folder they all share (the package's, or one inside
+  // it), so that liveries' pictures can be told apart; the whole path is
+  // the tip and what a click shows.
+  std::string shared_folder;
+  if (!paths.empty()) shared_folder = paths.front().substr(0, paths.front().rfind('/') + 1);
+  for (const auto& path : paths)
+    while (!shared_folder.empty() && !path.starts_with(shared_folder)) {
+      const auto cut = shared_folder.size() > 1 ? shared_folder.rfind('/', shared_folder.size() - 2)
+                                                : std::string::npos;
+      shared_folder.erase(cut == std::string::npos ? 0 : cut + 1);
+    }
+  for (const auto& path : paths) {
+    auto* item = new QListWidgetItem(qt_text(path.substr(shared_folder.size())));
+    item->setData(Qt::UserRole, qt_text(path));
+    item->setToolTip(qt_text(path));
+    ListBox1->addItem(item);
+  }
 }
 
 void Tutil::set_progress_bar(int maximum, int position) {

@@ -92,6 +92,11 @@ class PackageFlowTest : public QObject {
     QCOMPARE(w.Edit1->text(), QString("0 Mb"));
     QVERIFY(!w.AdvImage3->isEmpty());
     QCOMPARE(w.ListBox1->count(), 1);
+    // Named below the package; the whole path is what a click shows.
+    const QString shown = w.ListBox1->item(0)->data(Qt::UserRole).toString();
+    QVERIFY(shown.startsWith(QString::fromStdString(package + "/")));
+    QVERIFY(shown.endsWith("/" + w.ListBox1->item(0)->text()));
+    QVERIFY(!w.ListBox1->item(0)->text().startsWith("/"));
 
     QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
     QVERIFY(recorder.messages.empty());
