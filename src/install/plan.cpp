@@ -1,6 +1,7 @@
 #include "install/plan.h"
 
 #include <sys/stat.h>
+#include <cstdio>
 
 #include <cstring>
 
@@ -141,9 +142,17 @@ std::vector<std::string> plan_text(const InstallPlan& plan) {
     for (const auto& line : section.lines) text.push_back("  " + line);
   }
   for (const auto& line : plan.lines) text.push_back("record " + line);
-  text.push_back(std::to_string(plan.copies.size()) + " file(s), " +
-                 std::to_string(plan.bytes_needed) + " bytes needed, " +
-                 std::to_string(plan.bytes_free) + " bytes free" +
+  // In MB (10^6 bytes) for the eye, a size under 0.1 MB not rounded to
+  // nothing; the bytes themselves are in the --json document.
+  const auto megabytes = [](std::int64_t bytes) {
+    if (bytes < 0) return std::string("unknown space");
+    if (bytes > 0 && bytes < 100000) return std::string("under 0.1 MB");
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    return std::string(text);
+  };
+  text.push_back(std::to_string(plan.copies.size()) + " file(s), " + megabytes(plan.bytes_needed) +
+                 " needed, " + megabytes(plan.bytes_free) + " free" +
                  (plan.bytes_needed > plan.bytes_free ? ": NOT ENOUGH SPACE" : ""));
   return text;
 }

@@ -267,6 +267,10 @@ TEST_F(CliTest, PlanChangesNothingAndInstallDoesWhatItSaid) {
                      "shared with Prop: recorded, not copied"}));
   EXPECT_EQ(field(plan.json["kept"], "target"),
             (Strings{fs + "gauges/jet.gau", fs + "gauges/shared.gau"}));
+  // The sums in MB for the eye; a few bytes are not rounded to nothing.
+  const std::string text = cli({"plan", "Jet"}, false).out;
+  EXPECT_NE(text.find(" file(s), under 0.1 MB needed, "), std::string::npos) << text;
+  EXPECT_NE(text.find(" MB free"), std::string::npos) << text;
 
   const auto install = cli({"install", "Jet"});
   EXPECT_EQ(install.status, 0) << install.err;
