@@ -91,6 +91,8 @@ Parsed parse(const std::vector<std::string>& arguments) {
       flag(yes);
     } else if (name == "--no" || name == "-n") {
       flag(no);
+    } else if (name == "--dry-run") {
+      flag(parsed.options.dry_run);
     } else if (name == "--json") {
       flag(parsed.options.json);
     } else if (name == "--quiet" || name == "-q") {
@@ -131,6 +133,8 @@ std::string help_text() {
       "  --into FOLDER           the airplane a livery goes into, when several fit\n"
       "                          (its folder, or its name in the aircraft folder)\n"
       "  --found N               with sim: the simulator numbered N of those it lists\n"
+      "  --dry-run               with install: each package's plan, as plan tells it;\n"
+      "                          nothing is unzipped, asked or changed\n"
       "  --json                  print one JSON document on standard output\n"
       "  -q, --quiet             no progress, no status lines, no per-item lines\n"
       "  -h, --help              show this help and exit\n"
@@ -276,9 +280,12 @@ int run(const std::vector<std::string>& arguments) {
   std::unique_ptr<platform::SingleInstance> lock;
   try {
     if (!unreadable_settings.empty()) throw Error(unreadable_settings);
-    const bool writing =
-        command->access == Access::writes || (command->access == Access::writes_when_given &&
-                                              (!parsed.arguments.empty() || options.found != 0));
+    if (options.dry_run && command->name != "install")
+      throw UsageError("--dry-run goes with install only");
+    // A dry run changes nothing: it takes no lock and makes no folder.
+    const bool writing = (command->access == Access::writes && !options.dry_run) ||
+                         (command->access == Access::writes_when_given &&
+                          (!parsed.arguments.empty() || options.found != 0));
     if (writing) {
       // Never two writers: the window and the writing commands share one lock.
       lock = std::make_unique<platform::SingleInstance>(instance_lock_name);

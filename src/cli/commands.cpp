@@ -125,6 +125,38 @@ int unzip_command(Context& context, const std::vector<std::string>& arguments) {
   return status;
 }
 
+// install --dry-run: each package's plan, as plan tells it; an archive not
+// unzipped yet has none, since unzipping it would change something.
+int install_plans(Context& context, const std::vector<std::pair<std::string, std::string>>& items) {
+  int status = 0;
+  QJsonArray json;
+  for (const auto& [archive, package] : items) {
+    const std::string name = last_path_part(package, 0);
+    QJsonObject entry{{"name", qt_text(name)}, {"package", qt_text(package)}};
+    if (!archive.empty() && !unzipped_already(context.shared, archive)) {
+      const std::string why =
+          archive + ": not unzipped yet; a dry run changes nothing, so unzip it first";
+      context.ui.say(std::string(program) + ": " + why, true);
+      entry["error"] = qt_text(why);
+      json.append(entry);
+      status = 1;
+      continue;
+    }
+    const InstallPlan plan = plan_install(context.shared, package, context.options.into);
+    context.out("plan for " + name + ":");
+    for (const auto& line : plan_text(plan)) context.out("  " + line);
+    QJsonObject planned;
+    add_plan(planned, plan);
+    entry["plan"] = planned;
+    json.append(entry);
+    if (plan.refused || !plan.refusals.empty() || !plan.failures.empty() ||
+        plan.bytes_needed > plan.bytes_free)
+      status = 1;
+  }
+  context.json["packages"] = json;
+  return status;
+}
+
 int install_command(Context& context, const std::vector<std::string>& arguments) {
   const Shared& shared = context.shared;
   struct Item {
@@ -153,6 +185,11 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
     const auto before = packages.size();
     add_unique(packages, item.package);
     if (packages.size() != before) items.push_back(std::move(item));
+  }
+  if (context.options.dry_run) {
+    std::vector<std::pair<std::string, std::string>> planned;
+    for (const auto& item : items) planned.emplace_back(item.archive, item.package);
+    return install_plans(context, planned);
   }
 
   // Every question of every package before anything is unzipped or

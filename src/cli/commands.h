@@ -36,6 +36,7 @@ struct Options {
   std::optional<bool> answer;  // --yes, --no
   std::string into;            // --into: the airplane a livery goes into
   std::size_t found = 0;       // --found: a simulator found in the Wine prefixes, from 1
+  bool dry_run = false;        // --dry-run: install tells its plan and changes nothing
   bool json = false;
   bool quiet = false;
 };

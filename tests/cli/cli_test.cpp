@@ -271,6 +271,16 @@ TEST_F(CliTest, PlanChangesNothingAndInstallDoesWhatItSaid) {
   const std::string text = cli({"plan", "Jet"}, false).out;
   EXPECT_NE(text.find(" file(s), under 0.1 MB needed, "), std::string::npos) << text;
   EXPECT_NE(text.find(" MB free"), std::string::npos) << text;
+  // install --dry-run tells the same plan, changes nothing, takes no lock;
+  // an archive not unzipped yet has no plan.
+  const auto dry = cli({"install", "Jet", "Twins.zip", "--dry-run"});
+  EXPECT_EQ(dry.status, 1) << dry.err;
+  EXPECT_EQ(snapshot(tree.root()), before);
+  const auto plans = dry.json["packages"].toArray();
+  ASSERT_EQ(plans.size(), 2);
+  EXPECT_EQ(plans[0].toObject()["plan"].toObject()["copies"], plan.json["copies"]);
+  EXPECT_NE(str(plans[1].toObject()["error"]).find("not unzipped yet"), std::string::npos);
+  EXPECT_EQ(cli({"unzip", "Jet", "--dry-run"}).status, 2);
 
   const auto install = cli({"install", "Jet"});
   EXPECT_EQ(install.status, 0) << install.err;
