@@ -31,6 +31,9 @@ fi
 # Everything the rules install, and nothing else.
 expected="bin/wingstow
 bin/wingstow-cli
+share/bash-completion/completions/wingstow-cli
+share/fish/vendor_completions.d/wingstow-cli.fish
+share/zsh/site-functions/_wingstow-cli
 share/applications/$id.desktop
 share/icons/hicolor/256x256/apps/$id.png
 share/icons/hicolor/48x48/apps/$id.png
@@ -47,6 +50,26 @@ fi
 for program in wingstow wingstow-cli; do
   [ -x "$prefix/bin/$program" ] || fail "$prefix/bin/$program is not executable"
 done
+
+# The bash completion offers the commands --help lists, and the simulators
+# after --sim; zsh and fish name the same commands.
+completion=$prefix/share/bash-completion/completions/wingstow-cli
+if [ -f "$completion" ]; then
+  commands=$("$prefix/bin/wingstow-cli" --help | awk '/^Commands:/ { on = 1; next } /^$/ { on = 0 }
+    on && /^  [a-z]/ { print $1 }' | LC_ALL=C sort | tr '\n' ' ')
+  offered=$(bash -c 'source "$1"; COMP_WORDS=(wingstow-cli ""); COMP_CWORD=1; _wingstow_cli
+    printf "%s\n" "${COMPREPLY[@]}"' _ "$completion" | LC_ALL=C sort | tr '\n' ' ')
+  [ -n "$commands" ] && [ "$offered" = "$commands" ] ||
+    fail "the bash completion offers '$offered', --help lists '$commands'"
+  sims=$(bash -c 'source "$1"; COMP_WORDS=(wingstow-cli --sim f); COMP_CWORD=2; _wingstow_cli
+    printf "%s " "${COMPREPLY[@]}"' _ "$completion")
+  [ "$sims" = "fs2002 fs2004 " ] || fail "the bash completion offers '$sims' after --sim"
+  for other in share/zsh/site-functions/_wingstow-cli share/fish/vendor_completions.d/wingstow-cli.fish; do
+    for command in $commands; do
+      grep -q "$command" "$prefix/$other" || fail "$other does not name $command"
+    done
+  done
+fi
 
 # The PNGs are the sizes their folders claim (width and height from the
 # IHDR chunk, big-endian at bytes 16 and 20).
