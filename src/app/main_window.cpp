@@ -429,9 +429,14 @@ void Tutil::SpeedButton40Click() {
 
 void Tutil::SpeedButton9Click() {
   AboutBox about(
-      {application_title, wingstow::version, "Use it at your own risk.", "wingstow@example.org",
+      {application_title,
+       wingstow::version,
+       "Use it at your own risk.",
+       {},
        "Home Page",
-       QUrl::fromLocalFile(help_page_file(qt_text(help_folder_ + "airplane.html"))).toString()},
+       QUrl::fromLocalFile(help_page_file(qt_text(help_folder_ + "airplane.html"))).toString(),
+       "Installs and removes airplane add-ons for FS2002 and FS2004, under Wine too.",
+       "Free software under the GNU GPL, version 3 or later (GPL-3.0-or-later)."},
       isVisible() ? this : nullptr);
   about.exec();
 }

@@ -96,14 +96,29 @@ AboutBox::AboutBox(const Values& values, QWidget* parent) : QDialog(parent) {
   version->setStyleSheet("color: red;");
   layout->addWidget(version);
 
+  if (!values.description.isEmpty()) {
+    auto* description = line(values.description, this, 11);
+    description->setObjectName("AboutDescription");
+    layout->addWidget(description);
+  }
+
   auto* information = line(values.information, this, 11);
   information->setObjectName("AboutInformation");
   layout->addWidget(information);
 
-  auto* email = line(values.email, this, 11);
-  email->setObjectName("AboutEmail");
-  email->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  layout->addWidget(email);
+  if (!values.licence.isEmpty()) {
+    auto* licence = line(values.licence, this, 11);
+    licence->setObjectName("AboutLicence");
+    layout->addWidget(licence);
+  }
+
+  // No address is shown rather than one that reaches nobody.
+  if (!values.email.isEmpty()) {
+    auto* email = line(values.email, this, 11);
+    email->setObjectName("AboutEmail");
+    email->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(email);
+  }
 
   auto* home =
       line(QString("<a href=\"%1\" style=\"color: blue;\">%2</a>")

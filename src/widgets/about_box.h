@@ -19,6 +19,8 @@ class AboutBox : public QDialog {
     QString email;
     QString home_page;  // the text shown
     QString home_page_url;
+    QString description;  // one line of what the program does; none when empty
+    QString licence;      // none when empty
   };
 
   AboutBox(const Values& values, QWidget* parent = nullptr);

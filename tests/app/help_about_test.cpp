@@ -50,7 +50,7 @@ class HelpAboutTest : public QObject {
 
   void aboutBoxValues() {
     AboutBox about(
-        {"Wingstow", "3.9", "Use it at your own risk.", "a@b", "Home Page", "file:///x"});
+        {"Wingstow", "3.9", "Use it at your own risk.", "a@b", "Home Page", "file:///x", {}, {}});
     QCOMPARE(about.windowTitle(), QString("About"));
     QCOMPARE(about.findChild<QLabel*>("AboutProgramName")->text(), QString("Wingstow"));
     QCOMPARE(about.findChild<QLabel*>("AboutVersion")->text(), QString("3.9"));
@@ -64,6 +64,9 @@ class HelpAboutTest : public QObject {
     QCOMPARE(about.findChild<QLabel*>("AboutLogo")->pixmap().size(), QSize(429, 400));
     // One enabled button only.
     QCOMPARE(about.findChildren<QPushButton*>().size(), 1);
+    // Without a description or licence there is no line for them.
+    QVERIFY(!about.findChild<QLabel*>("AboutDescription"));
+    QVERIFY(!about.findChild<QLabel*>("AboutLicence"));
   }
 
   void aboutOpensModallyFromTheToolbar() {
@@ -72,12 +75,23 @@ class HelpAboutTest : public QObject {
     Tutil w(test::folder_with_sep(dir, "prog"), &recorder);
     w.show();
     QString title;
+    QString licence_text;
+    bool described = false;
+    bool addressed = true;
     test::on_next_modal([&](QWidget* modal) {
       title = modal->windowTitle();
+      const auto* licence = modal->findChild<QLabel*>("AboutLicence");
+      licence_text = licence ? licence->text() : QString();
+      described = modal->findChild<QLabel*>("AboutDescription") != nullptr;
+      addressed = modal->findChild<QLabel*>("AboutEmail") != nullptr;
       QTest::mouseClick(modal->findChild<QPushButton*>("AboutClose"), Qt::LeftButton);
     });
     QTest::mouseClick(w.SpeedButton9, Qt::LeftButton);
     QCOMPARE(title, QString("About"));
+    // The program's own box: what it does, its licence, no made-up address.
+    QVERIFY(licence_text.contains("GPL-3.0-or-later"));
+    QVERIFY(described);
+    QVERIFY(!addressed);
   }
 };
 
