@@ -187,6 +187,8 @@ void Tutil::build_pages() {
   StatusBar1->setObjectName("StatusBar1");
   StatusBar1->setSizeGripEnabled(false);
   StatusBar1->setGeometry(0, 313, 412, 20);
+  // A long status is cut at the window's edge: the whole of it is the tip.
+  connect(StatusBar1, &QStatusBar::messageChanged, StatusBar1, &QWidget::setToolTip);
 
   // Pictures
   AdvImage1 = new PictureView(TabSheet4);

@@ -73,6 +73,8 @@ void Tutil::set_text(Control which, std::string_view text) {
   QWidget* widget = control(control_name(which));
   if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
     edit->setText(qt_text(text));
+    // A path longer than the field: the whole of it is the tip.
+    edit->setToolTip(qt_text(text));
     // The bytes, for text_of while the text stays as set (a path).
     edit->setProperty(text_bytes_property, QByteArray(text.data(), qsizetype(text.size())));
   } else if (auto* button = qobject_cast<QAbstractButton*>(widget))

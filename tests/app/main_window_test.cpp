@@ -193,6 +193,11 @@ class MainWindowTest : public QObject {
     QVERIFY(w.Edit2->text().endsWith(" Mb"));
     QVERIFY(w.SpeedButton11->isEnabled());
     QVERIFY(!w.Form2->isVisible());
+    // Fields and the status line cut at the window's edge tell the whole as
+    // their tip.
+    QCOMPARE(w.e_fs_path->toolTip(), sim + "/");
+    QVERIFY(!w.StatusBar1->currentMessage().isEmpty());
+    QCOMPARE(w.StatusBar1->toolTip(), w.StatusBar1->currentMessage());
     // "Multi select" reads on the red panel.
     const QColor caption = w.prompt->palette().color(QPalette::Active, QPalette::WindowText);
     QVERIFY(std::abs(caption.lightness() - w.BFSBackground1->color().lightness()) > 100);
