@@ -17,6 +17,7 @@
 #include "packages/zip_extraction.h"
 #include "platform/ascii_case.h"
 #include "platform/files.h"
+#include "platform/known_crcs.h"
 
 namespace wingstow {
 

@@ -21,6 +21,7 @@
 #include "packages/zip_master.h"
 #include "platform/faults.h"
 #include "platform/files.h"
+#include "platform/known_crcs.h"
 #include "support/recording_ui.h"
 #include "support/temp_tree.h"
 
