@@ -44,23 +44,29 @@ void FolderNames::read(int dir) {
   }
 }
 
+std::size_t FolderNames::FoldedHash::operator()(const std::string& name) const {
+  std::size_t hash = 14695981039346656037ull;  // FNV-1a over the folded bytes
+  for (const char c : name)
+    hash = (hash ^ static_cast<unsigned char>(ascii_lower(c))) * 1099511628211ull;
+  return hash;
+}
+
+bool FolderNames::FoldedEqual::operator()(const std::string& a, const std::string& b) const {
+  return same_ignoring_case(a, b);
+}
+
 void FolderNames::add(const std::string& name) {
-  auto& spellings = by_folded_[ascii_lower(name)];
-  if (std::find(spellings.begin(), spellings.end(), name) == spellings.end())
-    spellings.push_back(name);
+  const auto [first, last] = spellings_.equal_range(name);
+  if (std::find(first, last, name) == last) spellings_.insert(name);
 }
 
 const std::string& FolderNames::on_disk(const std::string& wanted) const {
-  const auto it = by_folded_.find(ascii_lower(wanted));
-  if (it == by_folded_.end()) return wanted;
-  const auto& spellings = it->second;
-  if (std::find(spellings.begin(), spellings.end(), wanted) != spellings.end()) return wanted;
-  return *std::min_element(spellings.begin(), spellings.end());
+  const auto [first, last] = spellings_.equal_range(wanted);
+  if (first == last || std::find(first, last, wanted) != last) return wanted;
+  return *std::min_element(first, last);
 }
 
-bool FolderNames::holds(const std::string& name) const {
-  return by_folded_.contains(ascii_lower(name));
-}
+bool FolderNames::holds(const std::string& name) const { return spellings_.contains(name); }
 
 SharedFd FolderCache::find(const std::string& key) {
   const auto it = index_.find(key);

@@ -17,6 +17,7 @@
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -47,7 +48,15 @@ class FolderNames {
   bool holds(const std::string& name) const;
 
  private:
-  std::unordered_map<std::string, std::vector<std::string>> by_folded_;
+  // Hashed and compared without regard to case, so that one node holds a
+  // name: an archive of 100,000 files keeps 100,000 of them.
+  struct FoldedHash {
+    std::size_t operator()(const std::string& name) const;
+  };
+  struct FoldedEqual {
+    bool operator()(const std::string& a, const std::string& b) const;
+  };
+  std::unordered_multiset<std::string, FoldedHash, FoldedEqual> spellings_;
 };
 
 // Descriptors of the folders used last, by their path on disk relative to

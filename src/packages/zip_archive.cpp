@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 
@@ -20,6 +21,7 @@ namespace wingstow {
 namespace {
 
 constexpr std::size_t copy_chunk = 64 * 1024;
+std::atomic<std::uint64_t> handles_opened{0};
 
 // What archive_files() tells of an open archive of file_size bytes.
 std::optional<std::vector<ArchiveFile>> list_files(zip_t* archive, std::uint64_t file_size) {
@@ -74,12 +76,15 @@ OpenedArchive open_zip(const std::string& path, bool check) {
   result.modified = st.st_mtim;
   int error = ZIP_ER_OK;
   result.archive.reset(zip_fdopen(file.fd(), ZIP_RDONLY | (check ? ZIP_CHECKCONS : 0), &error));
-  if (result.archive)
+  if (result.archive) {
     file.release();  // libzip owns it now
-  else
+    handles_opened.fetch_add(1, std::memory_order_relaxed);
+  } else
     result.error = error;
   return result;
 }
+
+std::uint64_t zip_handles_opened() { return handles_opened.load(); }
 
 std::string zip_error_text(int code) {
   zip_error_t error;

@@ -45,6 +45,9 @@ struct OpenedArchive {
 // identity may be opened again without it.
 OpenedArchive open_zip(const std::string& path, bool check = true);
 
+// The libzip handles this process has opened so far.
+std::uint64_t zip_handles_opened();
+
 // libzip's words for an error code ("Not a zip archive", ...).
 std::string zip_error_text(int code);
 

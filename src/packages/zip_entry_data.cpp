@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <libdeflate.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 #include <zlib.h>
 
@@ -122,14 +123,47 @@ bool ZipMaster::Extraction::write_out(Result& result, const unsigned char* data,
   return true;
 }
 
-// The entry's data as stored, not inflated: libzip checks no CRC on it.
-ZipEntryHandle ZipMaster::Extraction::open_raw(Reader& reader, const Job& job, Result& result) {
+std::int64_t ZipMaster::Extraction::RawData::read(unsigned char* buffer, std::size_t size) {
+  if (stream_) return zip_fread(stream_.get(), buffer, size);
+  const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size, left_));
+  for (;;) {
+    const ssize_t n = ::pread(fd_, buffer, want, static_cast<off_t>(at_));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error_ = errno;
+      return -1;
+    }
+    at_ += static_cast<std::uint64_t>(n);
+    left_ -= static_cast<std::uint64_t>(n);
+    return n;
+  }
+}
+
+std::string ZipMaster::Extraction::RawData::why() const {
+  if (stream_) return libzip_error(zip_file_get_error(stream_.get()));
+  return libzip_error(ZIP_ER_READ) + ": " + std::strerror(error_);
+}
+
+// The entry's data as stored, not inflated.
+std::optional<ZipMaster::Extraction::RawData> ZipMaster::Extraction::open_raw(Reader& reader,
+                                                                              const Job& job,
+                                                                              Result& result) {
+  if (direct_) {
+    const auto data = zip_data_offset(direct_.get(), job.index);
+    if (!data) {
+      result.refusal = Refusal{"it cannot be read (" + libzip_error(ZIP_ER_READ) + ")"};
+      return std::nullopt;
+    }
+    return RawData(direct_.get(), *data, job.packed_size);
+  }
   zip_error_clear(reader.archive);
   ZipEntryHandle stream(zip_fopen_index(reader.archive, job.index, ZIP_FL_COMPRESSED));
-  if (!stream)
+  if (!stream) {
     result.refusal =
         Refusal{"it cannot be read (" + libzip_error(zip_get_error(reader.archive)) + ")"};
-  return stream;
+    return std::nullopt;
+  }
+  return RawData(std::move(stream));
 }
 
 // The compressed data and the entry side by side in one buffer, reused from
@@ -141,12 +175,12 @@ void ZipMaster::Extraction::inflate_whole(Reader& reader, const Job& job, Sink& 
   const auto packed = static_cast<std::size_t>(job.packed_size);
   unsigned char* out = reader.whole.get();
   unsigned char* in = out + size;
-  ZipEntryHandle stream = open_raw(reader, job, result);
-  if (!stream) return;
+  auto raw = open_raw(reader, job, result);
+  if (!raw) return;
   for (std::size_t got = 0; got < packed;) {
-    const zip_int64_t n = zip_fread(stream.get(), in + got, packed - got);
+    const std::int64_t n = raw->read(in + got, packed - got);
     if (n < 0) {
-      result.refusal = damaged(libzip_error(zip_file_get_error(stream.get())));
+      result.refusal = damaged(raw->why());
       return;
     }
     if (n == 0) {
@@ -155,7 +189,7 @@ void ZipMaster::Extraction::inflate_whole(Reader& reader, const Job& job, Sink& 
     }
     got += static_cast<std::size_t>(n);
   }
-  stream.reset();
+  raw.reset();
   if (sink.stopping()) {
     result.cancelled = true;
     return;
@@ -187,8 +221,8 @@ void ZipMaster::Extraction::inflate_whole(Reader& reader, const Job& job, Sink& 
 // A large deflated entry, inflated chunk by chunk with zlib.
 void ZipMaster::Extraction::inflate_chunks(Reader& reader, const Job& job, Sink& sink,
                                            Result& result) {
-  ZipEntryHandle stream = open_raw(reader, job, result);
-  if (!stream || !open_temp(result)) return;
+  auto raw = open_raw(reader, job, result);
+  if (!raw || !open_temp(result)) return;
   z_stream zs{};
   if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) {
     result.refusal = Refusal{"it cannot be read (" + libzip_error(ZIP_ER_MEMORY) + ")"};
@@ -203,9 +237,9 @@ void ZipMaster::Extraction::inflate_chunks(Reader& reader, const Job& job, Sink&
   bool input_ended = false;
   for (int status = Z_OK; status != Z_STREAM_END;) {
     if (zs.avail_in == 0 && !input_ended) {
-      const zip_int64_t n = zip_fread(stream.get(), reader.in.data(), reader.in.size());
+      const std::int64_t n = raw->read(reader.in.data(), reader.in.size());
       if (n < 0) {
-        result.refusal = damaged(libzip_error(zip_file_get_error(stream.get())));
+        result.refusal = damaged(raw->why());
         return;
       }
       input_ended = n == 0;
@@ -242,14 +276,14 @@ void ZipMaster::Extraction::copy_stored(Reader& reader, const Job& job, Sink& si
     result.refusal = too_short(job.packed_size, job.size);
     return;
   }
-  ZipEntryHandle stream = open_raw(reader, job, result);
-  if (!stream || !open_temp(result)) return;
+  auto raw = open_raw(reader, job, result);
+  if (!raw || !open_temp(result)) return;
   std::uint64_t written = 0;
   std::uint32_t crc = 0;
   while (written < job.size) {
-    const zip_int64_t n = zip_fread(stream.get(), reader.in.data(), reader.in.size());
+    const std::int64_t n = raw->read(reader.in.data(), reader.in.size());
     if (n < 0) {
-      result.refusal = damaged(libzip_error(zip_file_get_error(stream.get())));
+      result.refusal = damaged(raw->why());
       return;
     }
     if (n == 0) break;

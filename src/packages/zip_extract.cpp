@@ -1,10 +1,13 @@
-// Extraction of ZipMaster. Worker threads, each with its own handle on the
-// archive, read entries and write them into temporary files beside their
+// Extraction of ZipMaster. Worker threads read entries (through the file
+// itself when the directory reader vouches for the archive, else each with
+// its own libzip handle) and write them into temporary files beside their
 // targets; the calling thread reports every entry in archive order, asks the
 // user what must be asked, and gives each file its final name only when it is
 // complete and sound. Deflated entries are inflated whole in memory, or in
 // chunks when large; folders are walked with descriptors that refuse
 // symbolic links, so nothing lands outside the extract directory.
+
+#include <fcntl.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +21,7 @@
 #include "platform/ascii_case.h"
 #include "platform/files.h"
 #include "platform/known_crcs.h"
+#include "platform/regular_file.h"
 
 namespace wingstow {
 
@@ -107,28 +111,17 @@ void ZipMaster::Extraction::processed(const Job&, std::uint64_t bytes) {
 int ZipMaster::Extraction::run() {
   if (const auto why = target_.open(owner_.ExtrBaseDir))
     return fail(extract_no_base_dir, MessageKind::error, *why);
-  opened_ = open_zip(archive_);
-  if (!opened_.archive) {
-    if (opened_.error == ZIP_ER_NOENT)
-      return fail(extract_no_archive, MessageKind::error, "Input file does not exist");
-    if (opened_.special)
-      return fail(extract_unreadable, MessageKind::error,
-                  "Zip file could not be opened: '" + archive_ + "' is not a regular file");
-    // Data before the archive (a self-extractor's) or offsets libzip will
-    // not take: what libarchive reads is extracted through it instead.
-    if ((opened_.error == ZIP_ER_NOZIP || opened_.error == ZIP_ER_INCONS) &&
-        other_reader_takes(archive_))
-      return extract_through_other;
-    // The reason after the usual words: damaged, not a ZIP at all, ...
+  bool direct = false;
+  try {
+    direct = read_directly();
+  } catch (const Unreadable&) {
     return fail(
         extract_unreadable, MessageKind::error,
-        "Zip file could not be opened: '" + archive_ + "': " + zip_error_text(opened_.error));
+        "Zip file could not be opened: '" + archive_ + "' changed or went while it was read");
   }
-  auto jobs = plan();
-  if (!jobs)
-    return fail(extract_refused, MessageKind::error,
-                "Zip file could not be opened: its entries claim more data than the file holds");
-  jobs_ = std::move(*jobs);
+  if (!direct) {
+    if (const int failed = plan_through_libzip(); failed != 0) return failed;
+  }
   order_conflicts();
   start_workers();
 
@@ -180,6 +173,34 @@ int ZipMaster::Extraction::run() {
   return report_.incomplete() ? extract_incomplete : 0;
 }
 
+// The plan from libzip's handle, for archives the directory reader does not
+// vouch for; 0, or the extraction's result when it cannot go on.
+int ZipMaster::Extraction::plan_through_libzip() {
+  opened_ = open_zip(archive_);
+  if (!opened_.archive) {
+    if (opened_.error == ZIP_ER_NOENT)
+      return fail(extract_no_archive, MessageKind::error, "Input file does not exist");
+    if (opened_.special)
+      return fail(extract_unreadable, MessageKind::error,
+                  "Zip file could not be opened: '" + archive_ + "' is not a regular file");
+    // Data before the archive (a self-extractor's) or offsets libzip will
+    // not take: what libarchive reads is extracted through it instead.
+    if ((opened_.error == ZIP_ER_NOZIP || opened_.error == ZIP_ER_INCONS) &&
+        other_reader_takes(archive_))
+      return extract_through_other;
+    // The reason after the usual words: damaged, not a ZIP at all, ...
+    return fail(
+        extract_unreadable, MessageKind::error,
+        "Zip file could not be opened: '" + archive_ + "': " + zip_error_text(opened_.error));
+  }
+  auto jobs = plan();
+  if (!jobs)
+    return fail(extract_refused, MessageKind::error,
+                "Zip file could not be opened: its entries claim more data than the file holds");
+  jobs_ = std::move(*jobs);
+  return 0;
+}
+
 // The entries to extract, the refused ones reported; nothing when the
 // entries' compressed data overlap (more than the file holds).
 std::optional<std::vector<ZipMaster::Extraction::Job>> ZipMaster::Extraction::plan() {
@@ -208,30 +229,65 @@ std::optional<std::vector<ZipMaster::Extraction::Job>> ZipMaster::Extraction::pl
   names_.reserve(name_bytes);
   for (zip_int64_t i = 0; i < count; ++i) {
     const zip_stat_t st = stat(i);
-    const auto index = static_cast<zip_uint64_t>(i);
-    const std::string_view raw = (st.valid & ZIP_STAT_NAME) && st.name ? st.name : "";
-    if (const EntryName target = parse_entry_name(raw); !target.refusal.empty()) {
-      refuse(printable_entry_name(raw), target.refusal);
-      continue;
-    }
-    if (is_link_entry(archive, index)) {
-      refuse(printable_entry_name(raw), "symbolic links are not extracted");
-      continue;
-    }
-    Job job;
-    job.index = index;
-    job.name_at = names_.size();
-    job.name_size = static_cast<std::uint32_t>(raw.size());
-    names_ += raw;
-    job.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
-    job.packed_size = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
-    job.method = (st.valid & ZIP_STAT_COMP_METHOD) ? st.comp_method : -1;
-    job.crc = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
-    job.mtime = (st.valid & ZIP_STAT_MTIME) ? st.mtime : 0;
-    job.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
-    jobs.push_back(std::move(job));
+    ZipEntryFigures entry;
+    entry.index = static_cast<zip_uint64_t>(i);
+    entry.name = (st.valid & ZIP_STAT_NAME) && st.name ? st.name : "";
+    entry.size = (st.valid & ZIP_STAT_SIZE) ? st.size : 0;
+    entry.packed_size = (st.valid & ZIP_STAT_COMP_SIZE) ? st.comp_size : 0;
+    entry.method = (st.valid & ZIP_STAT_COMP_METHOD) ? st.comp_method : -1;
+    entry.crc = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
+    entry.mtime = (st.valid & ZIP_STAT_MTIME) ? st.mtime : 0;
+    entry.encrypted =
+        (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
+    entry.link = is_link_entry(archive, entry.index);
+    add_job(jobs, entry);
   }
   return jobs;
+}
+
+// The job for an entry, unless its name or kind is refused.
+void ZipMaster::Extraction::add_job(std::vector<Job>& jobs, const ZipEntryFigures& entry) {
+  if (const EntryName target = parse_entry_name(entry.name); !target.refusal.empty()) {
+    refuse(printable_entry_name(entry.name), target.refusal);
+    return;
+  }
+  if (entry.link) {
+    refuse(printable_entry_name(entry.name), "symbolic links are not extracted");
+    return;
+  }
+  Job job;
+  job.index = direct_ ? entry.header : entry.index;
+  job.name_at = names_.size();
+  job.name_size = static_cast<std::uint32_t>(entry.name.size());
+  names_ += entry.name;
+  job.size = entry.size;
+  job.packed_size = entry.packed_size;
+  job.method = entry.method;
+  job.crc = entry.crc;
+  job.mtime = entry.mtime;
+  job.encrypted = entry.encrypted;
+  jobs.push_back(job);
+}
+
+// The plan from the archive's directory read in pieces, with no libzip
+// handle; false, with nothing reported, when the reader does not vouch for
+// the archive, or its entries claim more data than the file holds.
+bool ZipMaster::Extraction::read_directly() {
+  platform::RegularFile file(platform::resolve(archive_), platform::Links::followed);
+  if (!file.is_open()) return false;
+  // Opened without waiting; read as any file.
+  ::fcntl(file.fd(), F_SETFL, ::fcntl(file.fd(), F_GETFL) & ~O_NONBLOCK);
+  const auto directory = ZipDirectory::read(file.fd(), file.size());
+  if (!directory || directory->packed_total() > file.size()) return false;
+  direct_ = platform::UniqueFd(file.release());
+  std::vector<Job> jobs;
+  jobs.reserve(static_cast<std::size_t>(directory->count()));
+  names_.clear();
+  names_.reserve(static_cast<std::size_t>(directory->name_bytes()));
+  if (!directory->for_each([&](const ZipEntryFigures& entry) { add_job(jobs, entry); }))
+    throw Unreadable{};
+  jobs_ = std::move(jobs);
+  return true;
 }
 
 // Entries that reach the same file (names equal without regard to case), or
@@ -251,8 +307,10 @@ void ZipMaster::Extraction::order_conflicts() {
 
   // Folded paths are kept as hashes: two paths that share one are only
   // chained without need, which costs a little parallelism, never the order.
+  // Sorted, so that equal ones lie together: no map of a node per entry.
   const auto hash = [](const std::string& key) { return std::hash<std::string>{}(key); };
-  std::unordered_map<std::size_t, std::size_t> files;  // folded path -> first entry
+  std::vector<std::pair<std::size_t, std::size_t>> files;  // (folded path, entry)
+  files.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
     const EntryName target = parse_entry_name(raw_name(jobs_[i]));
     if (target.folder) continue;
@@ -262,9 +320,11 @@ void ZipMaster::Extraction::order_conflicts() {
     } else {
       key = ascii_lower(target.parts.back()) + '/';
     }
-    const auto [it, added] = files.try_emplace(hash(key), i);
-    if (!added) unite(it->second, i);
+    files.emplace_back(hash(key), i);
   }
+  std::sort(files.begin(), files.end());
+  for (std::size_t k = 1; k < files.size(); ++k)
+    if (files[k].first == files[k - 1].first) unite(files[k - 1].second, files[k].second);
   if (dir_names_) {
     for (std::size_t i = 0; i < count; ++i) {
       const EntryName target = parse_entry_name(raw_name(jobs_[i]));
@@ -272,14 +332,18 @@ void ZipMaster::Extraction::order_conflicts() {
       std::string key;
       for (std::size_t k = 0; k < folders; ++k) {
         key += ascii_lower(target.parts[k]) + '/';
-        if (const auto it = files.find(hash(key)); it != files.end()) unite(it->second, i);
+        const auto it = std::lower_bound(files.begin(), files.end(),
+                                         std::pair<std::size_t, std::size_t>{hash(key), 0});
+        if (it != files.end() && it->first == hash(key)) unite(it->second, i);
       }
     }
   }
-  std::unordered_map<std::size_t, std::size_t> last;  // group -> its latest entry so far
+  files = {};
+  std::vector<std::size_t> last(count, none);  // group -> its latest entry so far
   for (std::size_t i = 0; i < count; ++i) {
-    const auto [it, added] = last.try_emplace(find(i), i);
-    if (!added) after_[i] = std::exchange(it->second, i);
+    const std::size_t root = find(i);
+    if (last[root] != none) after_[i] = last[root];
+    last[root] = i;
   }
 }
 
@@ -294,18 +358,18 @@ void ZipMaster::Extraction::start_workers() {
       largest = std::max(largest, static_cast<std::size_t>(job.size + job.packed_size));
   const bool encrypted =
       std::any_of(jobs_.begin(), jobs_.end(), [](const Job& job) { return job.encrypted; });
-  if (encrypted) caller_.archive = opened_.archive.get();
+  if (encrypted) caller_.archive = opened_.archive.get();  // never when read directly
   std::size_t count = std::min<std::size_t>(std::clamp(owner_.Workers, 1u, max_workers),
                                             std::max<std::size_t>(jobs_.size(), 1));
   // Entries of a few dozen bytes are settled, not read: the calling thread's
-  // renames set the pace, and each further handle would hold the archive's
-  // whole directory again (about 300 bytes an entry) for nothing.
+  // renames set the pace, and a further libzip handle would hold the
+  // archive's whole directory again (about 300 bytes an entry) for nothing.
   std::uint64_t bytes = 0;
   for (const auto& job : jobs_) bytes += job.size;
   if (bytes < tiny_entries * jobs_.size()) count = 1;
   for (std::size_t i = 0; i < count; ++i) {
     auto reader = std::make_unique<Reader>();
-    if (i == 0 && !encrypted) {
+    if (i == 0 && !encrypted && !direct_) {
       reader->own = std::move(opened_.archive);
       reader->archive = reader->own.get();
     }
@@ -330,7 +394,7 @@ void ZipMaster::Extraction::stop_workers() {
 }
 
 void ZipMaster::Extraction::work(Reader& reader) {
-  if (!reader.archive) {
+  if (!direct_ && !reader.archive) {
     OpenedArchive opened = open_zip(archive_, false);
     if (!opened.archive || !opened.same_file(opened_)) {
       const std::lock_guard lock(state_mutex_);

@@ -28,6 +28,7 @@
 #include "packages/entry_names.h"
 #include "packages/extract_target.h"
 #include "packages/zip_archive.h"
+#include "packages/zip_directory.h"
 #include "packages/zip_master.h"
 #include "platform/atomic_file.h"
 #include "platform/unique_fd.h"
@@ -70,14 +71,16 @@ class ZipMaster::Extraction {
   // where it lands is made from the name when it is worked on, so that an
   // archive of 100,000 entries holds a few dozen bytes for each.
   struct Job {
-    zip_uint64_t index = 0;
+    // libzip's index of the entry, or where its local header lies when the
+    // directory was read directly.
+    std::uint64_t index = 0;
     std::size_t name_at = 0;  // in names_, as the archive gives it
-    std::uint32_t name_size = 0;
     std::uint64_t size = 0;
     std::uint64_t packed_size = 0;  // of the compressed data
-    std::int32_t method = -1;       // compression; -1 when unknown
-    std::uint32_t crc = 0;
     std::time_t mtime = 0;
+    std::uint32_t name_size = 0;
+    std::int32_t method = -1;  // compression; -1 when unknown
+    std::uint32_t crc = 0;
     bool encrypted = false;  // done on the calling thread, which asks for the password
   };
 
@@ -91,6 +94,25 @@ class ZipMaster::Extraction {
   };
   // Thrown when a worker finds the archive changed or gone.
   struct Unreadable {};
+
+  // The compressed data of one entry as stored: read from the file itself
+  // when the directory was read directly, else through libzip, which checks
+  // no CRC on it.
+  class RawData {
+   public:
+    explicit RawData(ZipEntryHandle stream) : stream_(std::move(stream)) {}
+    RawData(int fd, std::uint64_t at, std::uint64_t size) : fd_(fd), at_(at), left_(size) {}
+    // Bytes read; 0 at the end, below 0 on an error that why() tells.
+    std::int64_t read(unsigned char* buffer, std::size_t size);
+    std::string why() const;
+
+   private:
+    ZipEntryHandle stream_;
+    int fd_ = -1;
+    std::uint64_t at_ = 0;
+    std::uint64_t left_ = 0;
+    int error_ = 0;
+  };
 
   // What reads and inflates entries: one per thread, libzip handles being
   // no more shareable than the buffers.
@@ -143,7 +165,10 @@ class ZipMaster::Extraction {
   void progress(int kind, const std::string& name, std::uint64_t size);
   void processed(const Job& job, std::uint64_t bytes);
 
+  bool read_directly();
+  int plan_through_libzip();
   std::optional<std::vector<Job>> plan();
+  void add_job(std::vector<Job>& jobs, const ZipEntryFigures& entry);
   std::string_view raw_name(const Job& job) const {
     return std::string_view(names_).substr(job.name_at, job.name_size);
   }
@@ -161,7 +186,7 @@ class ZipMaster::Extraction {
   bool whole_in_memory(const Job& job) const;
   bool open_temp(Result& result);
   bool write_out(Result& result, const unsigned char* data, std::size_t size, Sink& sink);
-  ZipEntryHandle open_raw(Reader& reader, const Job& job, Result& result);
+  std::optional<RawData> open_raw(Reader& reader, const Job& job, Result& result);
   void inflate_whole(Reader& reader, const Job& job, Sink& sink, Result& result);
   void inflate_chunks(Reader& reader, const Job& job, Sink& sink, Result& result);
   void copy_stored(Reader& reader, const Job& job, Sink& sink, Result& result);
@@ -175,6 +200,9 @@ class ZipMaster::Extraction {
   const bool overwrite_;
   const std::uint64_t whole_limit_;
   OpenedArchive opened_;
+  // The archive when its directory was read directly: every thread reads
+  // entries through it, and no libzip handle is opened.
+  platform::UniqueFd direct_;
   std::vector<Job> jobs_;
   std::string names_;         // the jobs' names, one after the other
   std::string current_name_;  // printable, of the entry being reported
