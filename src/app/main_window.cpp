@@ -73,6 +73,9 @@ Tutil::Tutil(std::string program_folder, Ui* dialogs, std::string help_folder)
   build_pages();
   build_paths();
   build_progress_bar();
+  place_in_scroll_area();
+  fit_to_screen();
+  keep_on_screen();
   cancel_filter_ = new CancelOnlyFilter(this, SpeedButton10);
 
   Form1 = new TForm1(this);

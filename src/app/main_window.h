@@ -20,6 +20,7 @@ class QListWidget;
 class QMenu;
 class QProgressBar;
 class QRadioButton;
+class QScrollArea;
 class QStatusBar;
 class QTabWidget;
 class QToolButton;
@@ -185,6 +186,10 @@ class Tutil : public QWidget, public Ui {
   void await_simulators();
   void import_pending();
   void keep_on_screen();
+  // The controls in a scroll area, the window at its design size where the
+  // screen's free area holds it, else smaller and scrolled.
+  void place_in_scroll_area();
+  void fit_to_screen();
   // The panel behind the simulator rows, and the "Multi select" caption in
   // a colour that reads on it.
   void set_panel_colour(const QColor& colour);
@@ -193,6 +198,8 @@ class Tutil : public QWidget, public Ui {
   void wire_check();
   void show_check(const CheckReport& report);
 
+  QScrollArea* scroll_ = nullptr;
+  QWidget* content_ = nullptr;
   Shared shared_;
   std::string help_folder_;
   Ui* dialogs_;

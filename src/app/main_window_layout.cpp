@@ -15,6 +15,10 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
@@ -324,6 +328,43 @@ void Tutil::build_progress_bar() {
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
+}
+
+void Tutil::place_in_scroll_area() {
+  const QSize design = size();
+  content_ = new QWidget;
+  content_->setObjectName("content");
+  content_->setFixedSize(design);
+  // Built on the window at their places; moved as they are, windows of
+  // their own (the progress windows) aside.
+  for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (!child->isWindow()) child->setParent(content_);
+  scroll_ = new QScrollArea(this);
+  scroll_->setObjectName("scroll");
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setWidget(content_);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(scroll_);
+}
+
+void Tutil::fit_to_screen() {
+  const QSize design = content_->size();
+  QScreen* screen = QGuiApplication::screenAt(geometry().center());
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+  const QSize room = screen ? screen->availableGeometry().size() - QSize(0, title) : design;
+  if (room.width() >= design.width() && room.height() >= design.height()) {
+    setFixedSize(design);
+    return;
+  }
+  // Room for the scroll bars that the smaller window needs; the user may
+  // size it up to the design.
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  const QSize largest = design + QSize(bar, bar);
+  setMinimumSize(QSize(160, 120).boundedTo(room));
+  setMaximumSize(largest);
+  resize(largest.boundedTo(room));
 }
 
 }  // namespace wingstow
