@@ -25,6 +25,7 @@
 #include <QToolButton>
 
 #include "app/main_window_colours.h"
+#include "widgets/elided_text.h"
 #include "widgets/file_list_view.h"
 #include "widgets/flat_button.h"
 #include "widgets/gradient_panel.h"
@@ -187,11 +188,11 @@ void Tutil::build_pages() {
   Label2->setGeometry(224, 6, 100, 16);
   Edit2 = make_readout("Edit2", 325, 4);
 
-  StatusBar1 = new QStatusBar(TabSheet1);
+  StatusBar1 = new ElidedStatusBar(TabSheet1);
   StatusBar1->setObjectName("StatusBar1");
   StatusBar1->setSizeGripEnabled(false);
   StatusBar1->setGeometry(0, 313, 412, 20);
-  // A long status is cut at the window's edge: the whole of it is the tip.
+  // A long status is cut in its middle: the whole of it is the tip.
   connect(StatusBar1, &QStatusBar::messageChanged, StatusBar1, &QWidget::setToolTip);
 
   // Pictures
@@ -280,7 +281,7 @@ void Tutil::build_paths() {
     (*button)->setColor(button_shadow);
     (*button)->setFocusedColor(menu_colour);
     place(*button, 16, y, 97, 25);
-    *edit = new QLineEdit(BFSBackground1);
+    *edit = new ElidedLineEdit(BFSBackground1);
     (*edit)->setObjectName(edit_name);
     (*edit)->setEnabled(false);
     place(*edit, 128, y + 2, 281, 21);
