@@ -5,6 +5,7 @@
 // wait cursor. The main window, wingstow-cli's terminal and the tests'
 // recorder implement it; the window's own state lies in base/ui.h.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -65,6 +66,9 @@ class Feedback {
 
   // ProgressBar1.
   virtual void set_progress_bar(int maximum, int position) = 0;
+  // The bytes behind the bar's next position, where the work counts them:
+  // a terminal's progress line tells them, the window's bar needs none.
+  virtual void progress_bytes(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
 
   // The hourglass over the whole program during long work.
   virtual void set_wait_cursor(bool waiting) = 0;

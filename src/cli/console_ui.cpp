@@ -203,7 +203,16 @@ void ConsoleUi::set_progress_bar(int maximum, int position) {
   last_percent_ = percent;
   const int filled = percent * bar_width / 100;
   draw_line("[" + std::string(filled, '#') + std::string(bar_width - filled, '.') + "] " +
-            std::to_string(percent) + "%" + (caption_.empty() ? "" : " " + caption_));
+            std::to_string(percent) + "%" + (bytes_.empty() ? "" : " " + bytes_) +
+            (caption_.empty() ? "" : " " + caption_));
+}
+
+void ConsoleUi::progress_bytes(std::uint64_t done, std::uint64_t total) {
+  // In MB (10^6 bytes) as plan tells sizes.
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1f of %.1f MB", static_cast<double>(done) / 1e6,
+                static_cast<double>(total) / 1e6);
+  bytes_ = total > 0 ? text : "";
 }
 
 void ConsoleUi::progress_caption(std::string_view caption) {
@@ -266,6 +275,7 @@ void ConsoleUi::clear_line() {
   std::fflush(settings_.err);
   line_drawn_ = false;
   last_percent_ = -1;
+  bytes_.clear();
 }
 
 }  // namespace wingstow::cli

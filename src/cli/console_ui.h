@@ -81,6 +81,7 @@ class ConsoleUi : public QuietFeedback {
   void status(std::string_view text) override;
 
   void set_progress_bar(int maximum, int position) override;
+  void progress_bytes(std::uint64_t done, std::uint64_t total) override;
   void progress_caption(std::string_view caption) override;
   void progress_close() override { clear_line(); }
 
@@ -106,6 +107,7 @@ class ConsoleUi : public QuietFeedback {
   std::map<std::pair<std::string, std::string>, Answer> answers_;  // by topic and subject
   bool asked_before_work_ = false;
   std::string caption_;
+  std::string bytes_;  // "12.3 of 45.6 MB", of the work the bar shows
   bool line_drawn_ = false;
   int last_percent_ = -1;
 };

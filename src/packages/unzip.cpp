@@ -187,6 +187,7 @@ void ZipMaster1Progress(Shared& shared, Feedback& ui, int kind, std::uint64_t si
     case 4:
       shared.unzip_total_size = static_cast<std::int64_t>(size);
       shared.unzip_done_size = 0;
+      ui.progress_bytes(0, size);
       ui.set_progress_bar(bar_maximum, 1);
       break;
     case 1: {
@@ -197,6 +198,8 @@ void ZipMaster1Progress(Shared& shared, Feedback& ui, int kind, std::uint64_t si
             static_cast<int>(std::lround(static_cast<double>(shared.unzip_done_size * 10000) /
                                          static_cast<double>(shared.unzip_total_size))) +
             1;
+      ui.progress_bytes(static_cast<std::uint64_t>(shared.unzip_done_size),
+                        static_cast<std::uint64_t>(shared.unzip_total_size));
       ui.set_progress_bar(bar_maximum, position);
       break;
     }
