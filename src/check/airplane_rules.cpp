@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "base/path_helpers.h"
 #include "packages/cfg_reader.h"
 #include "platform/ascii_case.h"
 #include "platform/files.h"
@@ -78,6 +79,37 @@ std::optional<int> fltsim_number(std::string_view name) {
   return n;
 }
 
+constexpr const char* same_title_meaning =
+    "the simulator lists only one of the two airplanes: give one of them another title= in "
+    "its aircraft.cfg";
+
+constexpr const char* unsafe_meaning =
+    "the simulator would look for it outside the airplane, and so the check did not: make it "
+    "a name inside the airplane folder, or ask the airplane's author";
+
+// What a missing model, panel, sound or texture folder does, and what helps.
+std::string missing_folder_meaning(const std::string& kind, const std::string& key) {
+  const char* does = kind == "model"   ? "the simulator cannot show this airplane"
+                     : kind == "panel" ? "the airplane has no panel"
+                     : kind == "sound" ? "the airplane makes no sound"
+                                       : "the airplane shows without its paint";
+  const char* comes =
+      kind == "texture" ? "the airplane's package or its repaint" : "the airplane's full package";
+  return std::string(does) + ": the " + kind + " folder comes with " + comes +
+         "; install that, or make " + key + "= in aircraft.cfg name a folder the airplane has";
+}
+
+// "Main Panel, GPS and the virtual cockpit": where the gauge would show.
+std::string where_shown(const std::vector<std::string>& windows, bool virtual_cockpit) {
+  std::vector<std::string> parts = windows;
+  if (!parts.empty()) parts.front() = "the panel's " + parts.front();
+  if (virtual_cockpit) parts.push_back("the virtual cockpit");
+  std::string text;
+  for (std::size_t i = 0; i < parts.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  return text + (parts.size() > 1 ? " stay blank" : " stays blank");
+}
+
 }  // namespace
 
 struct TitleUse {
@@ -98,6 +130,9 @@ class AirplaneRules::Impl {
         gauges_(fs_path.empty()
                     ? std::string()
                     : platform::with_trailing_separator(shown_path(fs_path + "gauges" + sep))),
+        modules_(fs_path.empty()
+                     ? std::string()
+                     : platform::with_trailing_separator(shown_path(fs_path + "modules" + sep))),
         package_(package) {}
 
   void airplane(const std::string& airplane, CheckReport& report) {
@@ -121,8 +156,14 @@ class AirplaneRules::Impl {
 
     Finding& add(Problem problem, const std::string& file, int line, std::string section,
                  std::string missing, std::vector<std::string> looked_in = {}) {
-      report.findings.push_back({problem, folder, file, line, std::move(section),
-                                 std::move(missing), std::move(looked_in)});
+      Finding& finding = report.findings.emplace_back();
+      finding.problem = problem;
+      finding.airplane = folder;
+      finding.file = file;
+      finding.line = line;
+      finding.section = std::move(section);
+      finding.missing = std::move(missing);
+      finding.looked_in = std::move(looked_in);
       return report.findings.back();
     }
   };
@@ -136,8 +177,12 @@ class AirplaneRules::Impl {
   static bool readable(Airplane& plane, const CfgResult& read, const std::string& path,
                        std::string_view name) {
     if (read.status == CfgRead::failed) {
-      plane.add(Problem::unreadable, path, 0, {},
-                std::string(name) + " cannot be read: " + read.error);
+      plane
+          .add(Problem::unreadable, path, 0, {},
+               std::string(name) + " cannot be read: " + read.error)
+          .meaning =
+          "the simulator cannot use it either: make it a plain file you may read, or take it "
+          "again from the airplane's package";
       return false;
     }
     if (read.status == CfgRead::ok && read.file.truncated)
@@ -150,9 +195,13 @@ class AirplaneRules::Impl {
     const std::string path = plane.folder + "aircraft.cfg";
     const CfgResult read = read_cfg(path);
     if (read.status == CfgRead::missing) {
-      plane.add(Problem::missing_cfg, path, 0, {},
-                "aircraft.cfg is missing: the simulator does not list this airplane",
-                {shown_path(path)});
+      plane
+          .add(Problem::missing_cfg, path, 0, {},
+               "aircraft.cfg is missing: the simulator does not list this airplane",
+               {shown_path(path)})
+          .meaning =
+          "the airplane is not in the simulator's list: aircraft.cfg comes with the airplane's "
+          "package; install the whole package again";
       return;
     }
     if (!readable(plane, read, path, "aircraft.cfg")) return;
@@ -164,8 +213,12 @@ class AirplaneRules::Impl {
     for (const CfgSection* section : sections) {
       const CfgEntry* title = section->find("title");
       if (!title || title->value.empty()) {
-        plane.add(Problem::missing_title, file, section->line, section->name,
-                  "title= is missing: the simulator does not list this entry");
+        plane
+            .add(Problem::missing_title, file, section->line, section->name,
+                 "title= is missing: the simulator does not list this entry")
+            .meaning =
+            "this entry is not in the simulator's list: give it a title= line of its own in "
+            "aircraft.cfg";
       } else {
         check_title(plane, file, *section, *title, own_titles);
       }
@@ -184,12 +237,20 @@ class AirplaneRules::Impl {
       const auto n = fltsim_number(section.name);
       if (!n) continue;
       if (!seen.insert(*n).second) {
-        plane.add(Problem::unread_section, file, section.line, section.name,
-                  "a second [" + section.name + "] is never read");
+        plane
+            .add(Problem::unread_section, file, section.line, section.name,
+                 "a second [" + section.name + "] is never read")
+            .meaning =
+            "this entry is not in the simulator's list: give it the next free number in "
+            "aircraft.cfg";
       } else if (static_cast<std::size_t>(*n) >= read) {
-        plane.add(Problem::unread_section, file, section.line, section.name,
-                  "[" + section.name + "] is never read: there is no [fltsim." +
-                      std::to_string(read) + "]");
+        plane
+            .add(Problem::unread_section, file, section.line, section.name,
+                 "[" + section.name + "] is never read: there is no [fltsim." +
+                     std::to_string(read) + "]")
+            .meaning =
+            "this entry is not in the simulator's list: number the [fltsim.N] sections of "
+            "aircraft.cfg from 0 without a gap";
       }
     }
   }
@@ -200,9 +261,11 @@ class AirplaneRules::Impl {
                    const CfgEntry& title, std::map<std::string, const CfgSection*>& own_titles) {
     const std::string key = ascii_lower(title.value);
     if (const auto it = own_titles.find(key); it != own_titles.end()) {
-      plane.add(Problem::duplicate_title, file, title.line, section.name,
-                "title " + quoted(title.value) + " is also the title of [" + it->second->name +
-                    "] of this file: the simulator lists only one of them");
+      plane
+          .add(Problem::duplicate_title, file, title.line, section.name,
+               "title " + quoted(title.value) + " is also the title of [" + it->second->name +
+                   "] of this file: the simulator lists only one of them")
+          .meaning = same_title_meaning;
       return;
     }
     own_titles.emplace(key, &section);
@@ -210,9 +273,11 @@ class AirplaneRules::Impl {
     const auto [begin, end] = titles().equal_range(key);
     for (auto it = begin; it != end; ++it) {
       if (it->second.airplane_key == self) continue;
-      plane.add(Problem::duplicate_title, file, title.line, section.name,
-                "title " + quoted(title.value) + " is also the title of [" + it->second.section +
-                    "] in " + it->second.file + ": the simulator lists only one of them");
+      plane
+          .add(Problem::duplicate_title, file, title.line, section.name,
+               "title " + quoted(title.value) + " is also the title of [" + it->second.section +
+                   "] in " + it->second.file + ": the simulator lists only one of them")
+          .meaning = same_title_meaning;
       return;
     }
   }
@@ -259,15 +324,19 @@ class AirplaneRules::Impl {
     const auto relative = inside(name);
     const std::string named = entry.key + "=" + entry.value;
     if (!relative) {
-      plane.add(Problem::unsafe_name, file, entry.line, section.name,
-                "folder " + quoted(name) + " (" + named +
-                    ") lies outside the airplane folder: not looked up");
+      plane
+          .add(Problem::unsafe_name, file, entry.line, section.name,
+               "folder " + quoted(name) + " (" + named +
+                   ") lies outside the airplane folder: not looked up")
+          .meaning = unsafe_meaning;
       return;
     }
     const std::string folder = plane.folder + *relative + sep;
     if (!platform::folder_exists(folder)) {
-      plane.add(Problem::missing_folder, file, entry.line, section.name,
-                "folder " + quoted(name) + " (" + named + ") is missing", {shown_path(folder)});
+      plane
+          .add(Problem::missing_folder, file, entry.line, section.name,
+               "folder " + quoted(name) + " (" + named + ") is missing", {shown_path(folder)})
+          .meaning = missing_folder_meaning(kind, entry.key);
       return;
     }
     if (kind != "panel" && kind != "sound") return;
@@ -283,15 +352,22 @@ class AirplaneRules::Impl {
     const std::string name = sim.value + ".air";
     const auto relative = inside(name);
     if (!relative) {
-      plane.add(Problem::unsafe_name, file, sim.line, section.name,
-                "file " + quoted(name) + " (sim=" + sim.value +
-                    ") lies outside the airplane folder: not looked up");
+      plane
+          .add(Problem::unsafe_name, file, sim.line, section.name,
+               "file " + quoted(name) + " (sim=" + sim.value +
+                   ") lies outside the airplane folder: not looked up")
+          .meaning = unsafe_meaning;
       return;
     }
     const std::string path = plane.folder + *relative;
     if (!platform::file_exists(path))
-      plane.add(Problem::missing_air_file, file, sim.line, section.name,
-                "file " + quoted(name) + " (sim=" + sim.value + ") is missing", {shown_path(path)});
+      plane
+          .add(Problem::missing_air_file, file, sim.line, section.name,
+               "file " + quoted(name) + " (sim=" + sim.value + ") is missing", {shown_path(path)})
+          .meaning =
+          "the simulator cannot fly this airplane: the .air file comes with the airplane's "
+          "package; install the whole package, or make sim= name the .air file the airplane "
+          "folder holds";
   }
 
   // A panel.cfg or sound.cfg; nothing when there is none to check. A folder
@@ -304,8 +380,11 @@ class AirplaneRules::Impl {
     const CfgResult read = read_cfg(path);
     if (read.status == CfgRead::missing) {
       if (holds_anything(folder))
-        plane.add(Problem::missing_cfg, shown_path(folder) + name, 0, {},
-                  std::string(name) + " is missing: " + consequence, {shown_path(path)});
+        plane
+            .add(Problem::missing_cfg, shown_path(folder) + name, 0, {},
+                 std::string(name) + " is missing: " + consequence, {shown_path(path)})
+            .meaning = std::string(consequence) + ": " + name +
+                       " comes with the airplane's package; install the whole package again";
       return std::nullopt;
     }
     if (!readable(plane, read, path, name)) return std::nullopt;
@@ -320,16 +399,24 @@ class AirplaneRules::Impl {
     if (!alias || alias->value.empty()) return false;
     const auto relative = inside(alias->value);
     if (!relative) {
-      plane.add(Problem::unsafe_name, file, alias->line, section->name,
-                "alias " + quoted(alias->value) +
-                    " lies outside the simulator's aircraft folder: not looked up");
+      plane
+          .add(Problem::unsafe_name, file, alias->line, section->name,
+               "alias " + quoted(alias->value) +
+                   " lies outside the simulator's aircraft folder: not looked up")
+          .meaning = unsafe_meaning;
       return true;
     }
     const std::string target = aircraft_ + *relative + sep;
     if ((!aircraft_.empty() && platform::folder_exists(target)) || package_brings(*relative))
       return true;
-    plane.add(Problem::missing_alias_target, file, alias->line, section->name,
-              "alias target " + quoted(alias->value) + " is missing", {shown_path(target)});
+    const bool panel = same_ignoring_case(last_path_part(file, 0), "panel.cfg");
+    const std::string airplane = alias->value.substr(0, alias->value.find_first_of("/\\"));
+    plane
+        .add(Problem::missing_alias_target, file, alias->line, section->name,
+             "alias target " + quoted(alias->value) + " is missing", {shown_path(target)})
+        .meaning = std::string(panel ? "the airplane has no panel" : "the airplane has no sound") +
+                   ": it borrows the " + (panel ? "panel" : "sound") + " of the airplane " +
+                   quoted(airplane) + "; install that airplane first (its author names it)";
     return true;
   }
 
@@ -358,11 +445,27 @@ class AirplaneRules::Impl {
     const std::string file = shown_path(folder + "panel.cfg");
     // An aliased panel is the other airplane's, gauges and all.
     if (check_alias(plane, *cfg, file)) return;
+    // [Window Titles] window00=Main Panel: the names the simulator's menu
+    // gives the windows.
+    std::unordered_map<std::string, std::string> titles;
+    if (const CfgSection* names = cfg->section("window titles"))
+      for (const auto& entry : names->entries)
+        if (numbered(entry.key, "window") && !entry.value.empty())
+          titles.emplace(ascii_lower(entry.key), entry.value);
     // One finding a gauge, however many lines use it.
-    std::map<std::string, std::pair<std::size_t, int>> missing;  // index of the finding, lines
+    struct Use {
+      std::size_t finding;
+      int lines = 1;
+      std::vector<std::string> windows;
+      bool virtual_cockpit = false;
+    };
+    std::map<std::string, Use> missing;
     std::unordered_set<std::string> found;
     for (const auto& section : cfg->sections) {
-      if (!numbered(section.name, "window") && !numbered(section.name, "vcockpit")) continue;
+      const bool cockpit = numbered(section.name, "vcockpit");
+      if (!numbered(section.name, "window") && !cockpit) continue;
+      const auto title = titles.find(ascii_lower(section.name));
+      const std::string window = title != titles.end() ? title->second : section.name;
       for (const auto& entry : section.entries) {
         if (!numbered(entry.key, "gauge")) continue;
         const std::string_view value = entry.value;
@@ -370,58 +473,110 @@ class AirplaneRules::Impl {
         if (name.empty()) continue;
         const std::string key = ascii_lower(name);
         if (found.contains(key)) continue;
-        if (const auto it = missing.find(key); it != missing.end()) {
-          ++it->second.second;
-          continue;
-        }
-        if (check_gauge(plane, folder, file, section, entry, name)) {
+        auto it = missing.find(key);
+        if (it != missing.end()) {
+          ++it->second.lines;
+        } else if (check_gauge(plane, folder, file, section, entry, name)) {
           found.insert(key);
+          continue;
         } else {
-          missing.emplace(key, std::make_pair(plane.report.findings.size() - 1, 1));
+          it = missing.emplace(key, Use{plane.report.findings.size() - 1, 1, {}, false}).first;
+        }
+        Use& use = it->second;
+        if (cockpit) {
+          use.virtual_cockpit = true;
+        } else if (std::find(use.windows.begin(), use.windows.end(), window) == use.windows.end()) {
+          use.windows.push_back(window);
         }
       }
     }
-    for (const auto& [key, use] : missing)
-      if (use.second > 1)
-        plane.report.findings[use.first].missing +=
-            " (used on " + std::to_string(use.second) + " lines)";
+    for (const auto& [key, use] : missing) {
+      Finding& finding = plane.report.findings[use.finding];
+      if (use.lines > 1) finding.missing += " (used on " + std::to_string(use.lines) + " lines)";
+      if (finding.problem != Problem::unsafe_name)
+        finding.meaning = where_shown(use.windows, use.virtual_cockpit) + ": " + finding.meaning;
+    }
   }
 
-  // Where the simulator looks for gauge file: file.gau, file.cab, then a
-  // folder file, in the panel folder and then in the gauges folder. True
-  // when found; otherwise the finding is the last one added.
+  // The gauges folder as the report names it: "Gauges", as on disk.
+  std::string gauges_name() const {
+    if (gauges_.empty()) return "Gauges";
+    return last_path_part(platform::without_trailing_separators(gauges_), 0);
+  }
+
+  // Where the simulator looks for gauge name: name.gau, name.dll, name.cab,
+  // then a folder name, in the panel folder and then in the gauges folder.
+  // True when found; otherwise the finding is the last one added, its
+  // meaning still to be led by where the gauge would show.
   bool check_gauge(Airplane& plane, const std::string& panel, const std::string& file,
                    const CfgSection& section, const CfgEntry& entry, const std::string& name) {
     const auto relative = inside(name);
     if (!relative) {
-      plane.add(
-          Problem::unsafe_name, file, entry.line, section.name,
-          "gauge " + quoted(name) + " lies outside the panel and gauges folders: not looked up");
+      plane
+          .add(
+              Problem::unsafe_name, file, entry.line, section.name,
+              "gauge " + quoted(name) + " lies outside the panel and gauges folders: not looked up")
+          .meaning = unsafe_meaning;
       return false;
     }
-    std::vector<std::string> looked_in;
+    static constexpr const char* kinds[] = {".gau", ".dll", ".cab"};
+    std::vector<std::string> looked_in, places;
     for (const std::string& folder : {panel, gauges_}) {
       if (folder.empty()) continue;
       const std::string base = folder + *relative;
-      if (platform::file_exists(base + ".gau") || platform::file_exists(base + ".cab") ||
-          platform::folder_exists(base))
-        return true;
-      for (const std::string& candidate : {base + ".gau", base + ".cab", base + sep})
-        looked_in.push_back(shown_path(candidate));
+      for (const char* kind : kinds)
+        if (platform::file_exists(base + kind)) return true;
+      if (platform::folder_exists(base)) return true;
+      for (const char* kind : kinds) looked_in.push_back(shown_path(base + kind));
+      looked_in.push_back(shown_path(base + sep));
+      places.push_back(shown_path(folder));
     }
-    // Install puts the package's gauges into the gauges folder, flat.
-    if (package_ && relative->find(sep) == std::string::npos) {
+    const auto cut = relative->rfind(sep);
+    const std::string file_name = relative->substr(cut == std::string::npos ? 0 : cut + 1);
+    const std::string subfolder = cut == std::string::npos ? "" : relative->substr(0, cut);
+    const std::string target = gauges_name() + (subfolder.empty() ? "" : sep + subfolder);
+    // Install puts the package's gauges into the gauges folder, flat, and
+    // every .dll into the modules folder, where the panel does not look.
+    bool bound_for_modules = false;
+    if (package_ && subfolder.empty()) {
       const std::string key = ascii_lower(*relative);
       if (package_->gauges.contains(key + ".gau") || package_->gauges.contains(key + ".cab"))
         return true;
+      bound_for_modules = package_->dlls.contains(key + ".dll");
+      if (bound_for_modules) places.push_back(package_->folder);
     }
-    plane.add(Problem::missing_gauge, file, entry.line, section.name,
-              "gauge " + quoted(name) + " is missing", std::move(looked_in));
+    const std::string dll = file_name + ".dll";
+    const bool in_modules = !modules_.empty() && subfolder.empty() &&
+                            platform::file_exists(modules_ + *relative + ".dll");
+    if (bound_for_modules || in_modules) {
+      Finding& finding =
+          plane.add(Problem::gauge_in_modules, file, entry.line, section.name,
+                    "gauge " + quoted(name) + " is there only as " + dll + ", which " +
+                        (in_modules ? "lies in Modules" : "Install puts in Modules") +
+                        ", where the panel does not look for gauges",
+                    std::move(looked_in));
+      finding.places = std::move(places);
+      finding.tried_as = file_name + ".gau, .dll, .cab or a folder";
+      finding.meaning = "the simulator loads " + dll +
+                        " as a gauge only from the panel folder or " + target + "; " +
+                        (in_modules ? "" : "once installed, ") + "copy " + dll +
+                        " from Modules into " + target;
+      return false;
+    }
+    Finding& finding = plane.add(Problem::missing_gauge, file, entry.line, section.name,
+                                 "gauge " + quoted(name) + " is missing", std::move(looked_in));
+    if (package_ && subfolder.empty()) places.push_back(package_->folder);
+    finding.places = std::move(places);
+    finding.tried_as = file_name + ".gau, .dll, .cab or a folder";
+    finding.meaning = "the gauge file " + file_name +
+                      ".gau comes with the airplane's full package or its gauge pack; put it in " +
+                      target;
     return false;
   }
 
   const std::string aircraft_;
   const std::string gauges_;
+  const std::string modules_;
   const PackageContent* package_;
   std::optional<std::unordered_multimap<std::string, TitleUse>> titles_;
 };

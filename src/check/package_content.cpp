@@ -32,6 +32,7 @@ PackageContent read_package(const std::string& package) {
     const std::string name = ascii_lower(last_path_part(found, 0));
     if (name == "aircraft.cfg") configs.push_back(found);
     if (gauge_file_name(name)) content.gauges.insert(name);
+    if (name.ends_with(".dll")) content.dlls.insert(name);
     if (is_archive_name(name)) archives.push_back(found);
   }
   const std::string package_name =
@@ -55,6 +56,7 @@ PackageContent read_package(const std::string& package) {
       const std::string name = ascii_lower(last_path_part(file.path, 0));
       if (name == "aircraft.cfg") airplane = true;
       if (gauge_file_name(name)) content.gauges.insert(name);
+      if (name.ends_with(".dll")) content.dlls.insert(name);
     }
     if (airplane) content.inner_archives_with_airplanes.push_back(archive);
   }
