@@ -8,6 +8,7 @@
 #include "check/airplane_rules.h"
 #include "check/package_content.h"
 #include "packages/package_folders.h"
+#include "packages/unzip.h"
 #include "platform/ascii_case.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -125,6 +126,7 @@ InstallCheck check_before_install(const std::string& package, const std::string&
   const std::string folder = platform::without_trailing_separators(package);
   const std::string record = parent_folder(folder) + last_path_part(folder, 0) + ".txt";
   if (platform::file_exists(record) && !install_unfinished(record)) return check;
+  if (unzip_interrupted(folder)) return check;
   TFindFile finder;
   finder.setPath(folder);
   finder.FileMask = "*.exe";
