@@ -7,6 +7,7 @@
 #include "base/path_helpers.h"
 #include "check/airplane_rules.h"
 #include "check/package_content.h"
+#include "install/livery.h"
 #include "packages/package_folders.h"
 #include "packages/unzip.h"
 #include "platform/ascii_case.h"
@@ -127,6 +128,9 @@ InstallCheck check_before_install(const std::string& package, const std::string&
   const std::string record = parent_folder(folder) + last_path_part(folder, 0) + ".txt";
   if (platform::file_exists(record) && !install_unfinished(record)) return check;
   if (unzip_interrupted(folder)) return check;
+  // Liveries go into an airplane of the simulator, whose model and sound
+  // they use: their own folders lack them by design.
+  if (package_liveries(folder)) return check;
   TFindFile finder;
   finder.setPath(folder);
   finder.FileMask = "*.exe";

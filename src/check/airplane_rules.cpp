@@ -139,7 +139,7 @@ class AirplaneRules::Impl {
     const std::string folder = platform::with_trailing_separator(shown_path(airplane));
     report.airplanes.push_back(folder);
     const std::size_t first = report.findings.size();
-    Airplane plane{folder, report, {}};
+    Airplane plane{folder, completed(folder), report, {}};
     check_aircraft_cfg(plane);
     // In the order of the files and their lines, as one reads them.
     std::stable_sort(report.findings.begin() + static_cast<std::ptrdiff_t>(first),
@@ -151,6 +151,9 @@ class AirplaneRules::Impl {
  private:
   struct Airplane {
     std::string folder;
+    // The simulator's airplane folder that Install completes with this one,
+    // which then has what that one has; empty when there is none.
+    std::string completes;
     CheckReport& report;
     std::unordered_set<std::string> folders_done;  // panel and sound folders, by key
 
@@ -167,6 +170,26 @@ class AirplaneRules::Impl {
       return report.findings.back();
     }
   };
+
+  std::string completed(const std::string& folder) const {
+    if (!package_ || aircraft_.empty()) return {};
+    for (const auto& airplane : package_->airplanes) {
+      if (key_of(airplane.source) != key_of(folder)) continue;
+      const std::string target = aircraft_ + airplane.name + sep;
+      return platform::folder_exists(target) ? target : std::string();
+    }
+    return {};
+  }
+
+  // A folder or file that is there, or that the completed airplane has.
+  static bool there(const Airplane& plane, const std::string& relative, bool folder) {
+    for (const std::string* base : {&plane.folder, &plane.completes}) {
+      if (base->empty()) continue;
+      const std::string path = *base + relative;
+      if (folder ? platform::folder_exists(path) : platform::file_exists(path)) return true;
+    }
+    return false;
+  }
 
   static std::string key_of(const std::string& folder) {
     return ascii_lower(platform::with_trailing_separator(shown_path(folder)));
@@ -332,13 +355,15 @@ class AirplaneRules::Impl {
       return;
     }
     const std::string folder = plane.folder + *relative + sep;
-    if (!platform::folder_exists(folder)) {
+    if (!there(plane, *relative, true)) {
       plane
           .add(Problem::missing_folder, file, entry.line, section.name,
                "folder " + quoted(name) + " (" + named + ") is missing", {shown_path(folder)})
           .meaning = missing_folder_meaning(kind, entry.key);
       return;
     }
+    // One the completed airplane brings is that airplane's, checked with it.
+    if (!platform::folder_exists(folder)) return;
     if (kind != "panel" && kind != "sound") return;
     if (!plane.folders_done.insert(key_of(folder)).second) return;
     if (kind == "panel")
@@ -360,7 +385,7 @@ class AirplaneRules::Impl {
       return;
     }
     const std::string path = plane.folder + *relative;
-    if (!platform::file_exists(path))
+    if (!there(plane, *relative, false))
       plane
           .add(Problem::missing_air_file, file, sim.line, section.name,
                "file " + quoted(name) + " (sim=" + sim.value + ") is missing", {shown_path(path)})

@@ -2,6 +2,7 @@
 
 #include "base/find_file.h"
 #include "base/path_helpers.h"
+#include "install/livery.h"
 #include "packages/entry_names.h"
 #include "packages/zip_archive.h"
 #include "platform/ascii_case.h"
@@ -37,6 +38,11 @@ PackageContent read_package(const std::string& package) {
   }
   const std::string package_name =
       last_path_part(platform::without_trailing_separators(content.folder), 0);
+  // A folder repainting an airplane elsewhere is no airplane of its own,
+  // as Install sees it.
+  std::erase_if(configs, [](const std::string& config) {
+    return livery_folder(parent_folder(config)).has_value();
+  });
   for (const auto& config : configs) {
     const std::string folder = parent_folder(config);
     // A single airplane goes in under the package's name, several under

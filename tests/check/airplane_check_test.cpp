@@ -30,6 +30,7 @@ namespace {
 
 using test::TempTree;
 using Files = std::map<std::string, std::string>;
+using Strings = std::vector<std::string>;
 
 // Markers among the contents: a folder, an entry taken away, a named pipe,
 // and "-> path" a link to that path of the tree.
@@ -405,6 +406,31 @@ TEST_F(PackageCheck, AGaugeThePackageBringsAsDllIsToldWhereItGoes) {
 
   tree.make_file("FS9/Gauges/radio.dll", "MZ");
   EXPECT_TRUE(check_record(unzip + "Dll.txt", fs).findings.empty());
+}
+
+// What Install takes as the package's airplanes is what the check looks at:
+// an airplane that completes one of the simulator has what that one has, a
+// folder repainting an airplane elsewhere is none.
+TEST_F(PackageCheck, AirplanesAreCheckedAsInstallTakesThem) {
+  make(tree, {{"FS9/Aircraft/Cub/aircraft.cfg", "[fltsim.0]\r\ntitle=Cub\r\nsim=cub\r\n"},
+              {"FS9/Aircraft/Cub/cub.air", "air"},
+              {"FS9/Aircraft/Cub/model/cub.mdl", "mdl"},
+              {"prog/unzip_fs2004/Cub/Cub/aircraft.cfg",
+               "[fltsim.0]\r\ntitle=Cub\r\nsim=cub\r\nmodel=\r\ntexture=\r\n"
+               "[fltsim.1]\r\ntitle=Cub red\r\nsim=cub\r\nmodel=\r\ntexture=red\r\n"},
+              {"prog/unzip_fs2004/Cub/Cub/texture/t.bmp", "BM"},
+              {"prog/unzip_fs2004/Mixed/Piper/aircraft.cfg", "[fltsim.0]\r\ntitle=Piper\r\n"},
+              {"prog/unzip_fs2004/Mixed/Cub Red/aircraft.cfg",
+               "[fltsim.1]\r\ntitle=Cub red\r\nsim=cub\r\nmodel=\r\ntexture=red\r\n"},
+              {"prog/unzip_fs2004/Mixed/Cub Red/texture.red/t.bmp", "BM"}});
+
+  const CheckReport cub = check_package_folder(unzip + "Cub", fs);
+  ASSERT_EQ(cub.findings.size(), 1u) << report_text(cub);
+  EXPECT_NE(cub.findings[0].missing.find("\"texture.red\""), std::string::npos);
+
+  const CheckReport mixed = check_package_folder(unzip + "Mixed", fs);
+  EXPECT_EQ(mixed.airplanes, Strings{unzip + "Mixed/Piper/"});
+  EXPECT_TRUE(mixed.findings.empty()) << report_text(mixed);
 }
 
 // Install to FS asks about a package with findings, naming the first few;
