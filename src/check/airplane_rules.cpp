@@ -158,7 +158,8 @@ class AirplaneRules::Impl {
     std::unordered_set<std::string> folders_done;  // panel and sound folders, by key
 
     Finding& add(Problem problem, const std::string& file, int line, std::string section,
-                 std::string missing, std::vector<std::string> looked_in = {}) {
+                 std::string missing, std::vector<std::string> looked_in = {},
+                 std::string meaning = {}) {
       Finding& finding = report.findings.emplace_back();
       finding.problem = problem;
       finding.airplane = folder;
@@ -167,6 +168,7 @@ class AirplaneRules::Impl {
       finding.section = std::move(section);
       finding.missing = std::move(missing);
       finding.looked_in = std::move(looked_in);
+      finding.meaning = std::move(meaning);
       return report.findings.back();
     }
   };
@@ -200,12 +202,10 @@ class AirplaneRules::Impl {
   static bool readable(Airplane& plane, const CfgResult& read, const std::string& path,
                        std::string_view name) {
     if (read.status == CfgRead::failed) {
-      plane
-          .add(Problem::unreadable, path, 0, {},
-               std::string(name) + " cannot be read: " + read.error)
-          .meaning =
-          "the simulator cannot use it either: make it a plain file you may read, or take it "
-          "again from the airplane's package";
+      plane.add(Problem::unreadable, path, 0, {},
+                std::string(name) + " cannot be read: " + read.error, {},
+                "the simulator cannot use it either: make it a plain file you may read, or take it "
+                "again from the airplane's package");
       return false;
     }
     if (read.status == CfgRead::ok && read.file.truncated)
@@ -218,13 +218,11 @@ class AirplaneRules::Impl {
     const std::string path = plane.folder + "aircraft.cfg";
     const CfgResult read = read_cfg(path);
     if (read.status == CfgRead::missing) {
-      plane
-          .add(Problem::missing_cfg, path, 0, {},
-               "aircraft.cfg is missing: the simulator does not list this airplane",
-               {shown_path(path)})
-          .meaning =
+      plane.add(
+          Problem::missing_cfg, path, 0, {},
+          "aircraft.cfg is missing: the simulator does not list this airplane", {shown_path(path)},
           "the airplane is not in the simulator's list: aircraft.cfg comes with the airplane's "
-          "package; install the whole package again";
+          "package; install the whole package again");
       return;
     }
     if (!readable(plane, read, path, "aircraft.cfg")) return;
@@ -236,12 +234,10 @@ class AirplaneRules::Impl {
     for (const CfgSection* section : sections) {
       const CfgEntry* title = section->find("title");
       if (!title || title->value.empty()) {
-        plane
-            .add(Problem::missing_title, file, section->line, section->name,
-                 "title= is missing: the simulator does not list this entry")
-            .meaning =
-            "this entry is not in the simulator's list: give it a title= line of its own in "
-            "aircraft.cfg";
+        plane.add(Problem::missing_title, file, section->line, section->name,
+                  "title= is missing: the simulator does not list this entry", {},
+                  "this entry is not in the simulator's list: give it a title= line of its own in "
+                  "aircraft.cfg");
       } else {
         check_title(plane, file, *section, *title, own_titles);
       }
@@ -260,20 +256,17 @@ class AirplaneRules::Impl {
       const auto n = fltsim_number(section.name);
       if (!n) continue;
       if (!seen.insert(*n).second) {
-        plane
-            .add(Problem::unread_section, file, section.line, section.name,
-                 "a second [" + section.name + "] is never read")
-            .meaning =
-            "this entry is not in the simulator's list: give it the next free number in "
-            "aircraft.cfg";
+        plane.add(Problem::unread_section, file, section.line, section.name,
+                  "a second [" + section.name + "] is never read", {},
+                  "this entry is not in the simulator's list: give it the next free number in "
+                  "aircraft.cfg");
       } else if (static_cast<std::size_t>(*n) >= read) {
-        plane
-            .add(Problem::unread_section, file, section.line, section.name,
-                 "[" + section.name + "] is never read: there is no [fltsim." +
-                     std::to_string(read) + "]")
-            .meaning =
-            "this entry is not in the simulator's list: number the [fltsim.N] sections of "
-            "aircraft.cfg from 0 without a gap";
+        plane.add(Problem::unread_section, file, section.line, section.name,
+                  "[" + section.name + "] is never read: there is no [fltsim." +
+                      std::to_string(read) + "]",
+                  {},
+                  "this entry is not in the simulator's list: number the [fltsim.N] sections of "
+                  "aircraft.cfg from 0 without a gap");
       }
     }
   }
@@ -284,11 +277,10 @@ class AirplaneRules::Impl {
                    const CfgEntry& title, std::map<std::string, const CfgSection*>& own_titles) {
     const std::string key = ascii_lower(title.value);
     if (const auto it = own_titles.find(key); it != own_titles.end()) {
-      plane
-          .add(Problem::duplicate_title, file, title.line, section.name,
-               "title " + quoted(title.value) + " is also the title of [" + it->second->name +
-                   "] of this file: the simulator lists only one of them")
-          .meaning = same_title_meaning;
+      plane.add(Problem::duplicate_title, file, title.line, section.name,
+                "title " + quoted(title.value) + " is also the title of [" + it->second->name +
+                    "] of this file: the simulator lists only one of them",
+                {}, same_title_meaning);
       return;
     }
     own_titles.emplace(key, &section);
@@ -296,11 +288,10 @@ class AirplaneRules::Impl {
     const auto [begin, end] = titles().equal_range(key);
     for (auto it = begin; it != end; ++it) {
       if (it->second.airplane_key == self) continue;
-      plane
-          .add(Problem::duplicate_title, file, title.line, section.name,
-               "title " + quoted(title.value) + " is also the title of [" + it->second.section +
-                   "] in " + it->second.file + ": the simulator lists only one of them")
-          .meaning = same_title_meaning;
+      plane.add(Problem::duplicate_title, file, title.line, section.name,
+                "title " + quoted(title.value) + " is also the title of [" + it->second.section +
+                    "] in " + it->second.file + ": the simulator lists only one of them",
+                {}, same_title_meaning);
       return;
     }
   }
@@ -347,19 +338,17 @@ class AirplaneRules::Impl {
     const auto relative = inside(name);
     const std::string named = entry.key + "=" + entry.value;
     if (!relative) {
-      plane
-          .add(Problem::unsafe_name, file, entry.line, section.name,
-               "folder " + quoted(name) + " (" + named +
-                   ") lies outside the airplane folder: not looked up")
-          .meaning = unsafe_meaning;
+      plane.add(Problem::unsafe_name, file, entry.line, section.name,
+                "folder " + quoted(name) + " (" + named +
+                    ") lies outside the airplane folder: not looked up",
+                {}, unsafe_meaning);
       return;
     }
     const std::string folder = plane.folder + *relative + sep;
     if (!there(plane, *relative, true)) {
-      plane
-          .add(Problem::missing_folder, file, entry.line, section.name,
-               "folder " + quoted(name) + " (" + named + ") is missing", {shown_path(folder)})
-          .meaning = missing_folder_meaning(kind, entry.key);
+      plane.add(Problem::missing_folder, file, entry.line, section.name,
+                "folder " + quoted(name) + " (" + named + ") is missing", {shown_path(folder)},
+                missing_folder_meaning(kind, entry.key));
       return;
     }
     // One the completed airplane brings is that airplane's, checked with it.
@@ -377,22 +366,19 @@ class AirplaneRules::Impl {
     const std::string name = sim.value + ".air";
     const auto relative = inside(name);
     if (!relative) {
-      plane
-          .add(Problem::unsafe_name, file, sim.line, section.name,
-               "file " + quoted(name) + " (sim=" + sim.value +
-                   ") lies outside the airplane folder: not looked up")
-          .meaning = unsafe_meaning;
+      plane.add(Problem::unsafe_name, file, sim.line, section.name,
+                "file " + quoted(name) + " (sim=" + sim.value +
+                    ") lies outside the airplane folder: not looked up",
+                {}, unsafe_meaning);
       return;
     }
     const std::string path = plane.folder + *relative;
     if (!there(plane, *relative, false))
-      plane
-          .add(Problem::missing_air_file, file, sim.line, section.name,
-               "file " + quoted(name) + " (sim=" + sim.value + ") is missing", {shown_path(path)})
-          .meaning =
-          "the simulator cannot fly this airplane: the .air file comes with the airplane's "
-          "package; install the whole package, or make sim= name the .air file the airplane "
-          "folder holds";
+      plane.add(Problem::missing_air_file, file, sim.line, section.name,
+                "file " + quoted(name) + " (sim=" + sim.value + ") is missing", {shown_path(path)},
+                "the simulator cannot fly this airplane: the .air file comes with the airplane's "
+                "package; install the whole package, or make sim= name the .air file the airplane "
+                "folder holds");
   }
 
   // A panel.cfg or sound.cfg; nothing when there is none to check. A folder
@@ -405,11 +391,10 @@ class AirplaneRules::Impl {
     const CfgResult read = read_cfg(path);
     if (read.status == CfgRead::missing) {
       if (holds_anything(folder))
-        plane
-            .add(Problem::missing_cfg, shown_path(folder) + name, 0, {},
-                 std::string(name) + " is missing: " + consequence, {shown_path(path)})
-            .meaning = std::string(consequence) + ": " + name +
-                       " comes with the airplane's package; install the whole package again";
+        plane.add(Problem::missing_cfg, shown_path(folder) + name, 0, {},
+                  std::string(name) + " is missing: " + consequence, {shown_path(path)},
+                  std::string(consequence) + ": " + name +
+                      " comes with the airplane's package; install the whole package again");
       return std::nullopt;
     }
     if (!readable(plane, read, path, name)) return std::nullopt;
@@ -424,11 +409,10 @@ class AirplaneRules::Impl {
     if (!alias || alias->value.empty()) return false;
     const auto relative = inside(alias->value);
     if (!relative) {
-      plane
-          .add(Problem::unsafe_name, file, alias->line, section->name,
-               "alias " + quoted(alias->value) +
-                   " lies outside the simulator's aircraft folder: not looked up")
-          .meaning = unsafe_meaning;
+      plane.add(Problem::unsafe_name, file, alias->line, section->name,
+                "alias " + quoted(alias->value) +
+                    " lies outside the simulator's aircraft folder: not looked up",
+                {}, unsafe_meaning);
       return true;
     }
     const std::string target = aircraft_ + *relative + sep;
@@ -436,12 +420,11 @@ class AirplaneRules::Impl {
       return true;
     const bool panel = same_ignoring_case(last_path_part(file, 0), "panel.cfg");
     const std::string airplane = alias->value.substr(0, alias->value.find_first_of("/\\"));
-    plane
-        .add(Problem::missing_alias_target, file, alias->line, section->name,
-             "alias target " + quoted(alias->value) + " is missing", {shown_path(target)})
-        .meaning = std::string(panel ? "the airplane has no panel" : "the airplane has no sound") +
-                   ": it borrows the " + (panel ? "panel" : "sound") + " of the airplane " +
-                   quoted(airplane) + "; install that airplane first (its author names it)";
+    plane.add(Problem::missing_alias_target, file, alias->line, section->name,
+              "alias target " + quoted(alias->value) + " is missing", {shown_path(target)},
+              std::string(panel ? "the airplane has no panel" : "the airplane has no sound") +
+                  ": it borrows the " + (panel ? "panel" : "sound") + " of the airplane " +
+                  quoted(airplane) + "; install that airplane first (its author names it)");
     return true;
   }
 
@@ -537,11 +520,10 @@ class AirplaneRules::Impl {
                    const CfgSection& section, const CfgEntry& entry, const std::string& name) {
     const auto relative = inside(name);
     if (!relative) {
-      plane
-          .add(
-              Problem::unsafe_name, file, entry.line, section.name,
-              "gauge " + quoted(name) + " lies outside the panel and gauges folders: not looked up")
-          .meaning = unsafe_meaning;
+      plane.add(
+          Problem::unsafe_name, file, entry.line, section.name,
+          "gauge " + quoted(name) + " lies outside the panel and gauges folders: not looked up", {},
+          unsafe_meaning);
       return false;
     }
     static constexpr const char* kinds[] = {".gau", ".dll", ".cab"};
