@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTextOption>
 #include <QVBoxLayout>
 
 namespace wingstow {
@@ -24,7 +25,9 @@ CheckWindow::CheckWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   text_ = new QPlainTextEdit(this);
   text_->setObjectName("CheckText");
   text_->setReadOnly(true);
-  text_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  // What to do is a sentence: it wraps rather than running out of view.
+  text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  text_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   // Paths under each other read best in a fixed-width font.
   text_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   layout->addWidget(text_);

@@ -152,6 +152,10 @@ void Tutil::wire_paste_progress() {
 }
 
 void Tutil::wire_check() {
+  connect(CheckNotice, &QToolButton::clicked, this, [this] {
+    if (check_notice_package_.empty()) return;
+    guarded([this] { show_check(check_package_folder(check_notice_package_, shared_.fs_path)); });
+  });
   LsFilelistView_util->checkFolder = [this](const std::string& folder) {
     guarded([this, folder] { show_check(check_folder(folder, shared_.fs_path)); });
   };

@@ -95,6 +95,7 @@ class Tutil : public QWidget, public Ui {
   std::string list_item_caption(int index) override;
   void set_list_item_caption(int index, std::string_view caption) override;
   void set_list_item_tooltip(int index, std::string_view text) override;
+  void set_check_notice(std::string_view text, std::string_view package) override;
   bool list_item_highlighted(int index) override;
   void set_list_item_highlighted(int index, bool highlighted) override;
   void list_refresh() override;
@@ -245,6 +246,10 @@ class Tutil : public QWidget, public Ui {
   QLabel* Label2;
   QLineEdit* Edit2;
   QStatusBar* StatusBar1;
+  // Beside the status line: the clicked package's check count, a click
+  // away from its findings.
+  QToolButton* CheckNotice;
+  std::string check_notice_package_;
 
   PictureView* AdvImage1;
   QListWidget* ListBox1;

@@ -194,6 +194,16 @@ void Tutil::build_pages() {
   StatusBar1->setGeometry(0, 313, 412, 20);
   // A long status is cut in its middle: the whole of it is the tip.
   connect(StatusBar1, &QStatusBar::messageChanged, StatusBar1, &QWidget::setToolTip);
+  CheckNotice = new QToolButton(StatusBar1);
+  CheckNotice->setObjectName("CheckNotice");
+  CheckNotice->setAutoRaise(true);
+  CheckNotice->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  CheckNotice->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+  CheckNotice->setIconSize(QSize(14, 14));
+  CheckNotice->setCursor(Qt::PointingHandCursor);
+  CheckNotice->setFocusPolicy(Qt::NoFocus);
+  StatusBar1->addPermanentWidget(CheckNotice);
+  CheckNotice->hide();
 
   // Pictures
   AdvImage1 = new PictureView(TabSheet4);

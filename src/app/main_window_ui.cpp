@@ -16,6 +16,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QTreeWidgetItem>
 #include <algorithm>
 #include <stdexcept>
@@ -24,6 +25,8 @@
 #include "app/chooser_window.h"
 #include "app/message_box.h"
 #include "app/progress_window.h"
+#include "base/path_helpers.h"
+#include "platform/files.h"
 #include "platform/qt_text.h"
 #include "widgets/file_list_view.h"
 #include "widgets/picture_view.h"
@@ -88,7 +91,18 @@ void Tutil::set_text(Control which, std::string_view text) {
 // Paths cross to and from the file list as bytes: a name that is not UTF-8
 // would not come back from a QString as it went in.
 void Tutil::show_folder(std::string_view folder) {
+  set_check_notice({}, {});
   LsFilelistView_util->setDirectoryBytes(std::string(folder));
+}
+
+void Tutil::set_check_notice(std::string_view text, std::string_view package) {
+  check_notice_package_ = text.empty() ? std::string() : std::string(package);
+  CheckNotice->setText(qt_text(text));
+  CheckNotice->setToolTip(
+      text.empty() ? QString()
+                   : qt_text(last_path_part(platform::without_trailing_separators(package), 0)) +
+                         ": " + qt_text(text) + ". Click to see what is missing and what to do.");
+  CheckNotice->setVisible(!text.empty());
 }
 
 std::string Tutil::list_directory() { return LsFilelistView_util->directoryBytes(); }

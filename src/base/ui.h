@@ -155,6 +155,9 @@ class Window {
   // A tooltip on an entry, beside what the entry tells of itself; empty takes
   // it away. Until the next listing.
   virtual void set_list_item_tooltip(int /*index*/, std::string_view /*text*/) {}
+  // The airplane check's count for a package folder, beside the status line,
+  // where a click opens its findings; empty text takes it away.
+  virtual void set_check_notice(std::string_view /*text*/, std::string_view /*package*/) {}
   virtual void set_list_multi_select(bool multi) = 0;
 
   // Picture controls (AdvImage1, AdvImage2, AdvImage3) and the picture list

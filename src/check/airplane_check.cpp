@@ -1,11 +1,15 @@
 #include "check/airplane_check.h"
 
 #include <optional>
+#include <utility>
 
+#include "base/find_file.h"
 #include "base/path_helpers.h"
 #include "check/airplane_rules.h"
 #include "check/package_content.h"
+#include "install/livery.h"
 #include "packages/package_folders.h"
+#include "packages/unzip.h"
 #include "platform/ascii_case.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -37,12 +41,21 @@ bool lies_in(const std::string& folder, const std::string& parent) {
          ascii_lower(platform::with_trailing_separator(shown_path(parent)));
 }
 
+// The report's roots, as on disk, for the paths it shows relative.
+CheckReport report_of(std::string subject, const std::string& fs_path,
+                      const std::string& package = {}) {
+  CheckReport report;
+  report.subject = std::move(subject);
+  if (!fs_path.empty()) report.simulator = platform::with_trailing_separator(shown_path(fs_path));
+  if (!package.empty()) report.package = platform::with_trailing_separator(shown_path(package));
+  return report;
+}
+
 }  // namespace
 
 CheckReport check_airplane(const std::string& airplane, const std::string& fs_path,
                            const std::string& package) {
-  CheckReport report;
-  report.subject = airplane;
+  CheckReport report = report_of(airplane, fs_path, package);
   std::optional<PackageContent> content;
   if (!package.empty()) content = read_package(package);
   AirplaneRules(fs_path, content ? &*content : nullptr).check(airplane, report);
@@ -50,15 +63,13 @@ CheckReport check_airplane(const std::string& airplane, const std::string& fs_pa
 }
 
 CheckReport check_package_folder(const std::string& package, const std::string& fs_path) {
-  CheckReport report;
-  report.subject = platform::without_trailing_separators(package);
+  CheckReport report = report_of(platform::without_trailing_separators(package), fs_path, package);
   check_package_into(read_package(package), fs_path, report);
   return report;
 }
 
 CheckReport check_record(const std::string& record, const std::string& fs_path) {
-  CheckReport report;
-  report.subject = package_of_record(record);
+  CheckReport report = report_of(package_of_record(record), fs_path);
   const std::string aircraft = fs_path + "aircraft" + sep;
   const auto names = airplanes_listed(record_lines(record), fs_path);
   AirplaneRules rules(fs_path, nullptr);
@@ -75,7 +86,11 @@ CheckReport check_record(const std::string& record, const std::string& fs_path) 
                                0,
                                {},
                                "the airplane folder is missing",
-                               {shown_path(folder)}});
+                               {shown_path(folder)},
+                               "the airplane is not in the simulator: install its package again "
+                               "(remove it first, if the catalogue still lists it)",
+                               {},
+                               {}});
   }
   if (names.empty()) report.notes.push_back(report.subject + " installed no airplane folder.");
   return report;
@@ -102,6 +117,28 @@ CheckReport check_package(const std::string& argument, const std::string& fs_pat
 CheckReport check_package(const std::string& argument, const std::string& fs_path,
                           const std::string& unzip_path) {
   return check_package(argument, fs_path, unzip_path, list_records(unzip_path).records);
+}
+
+InstallCheck check_before_install(const std::string& package, const std::string& fs_path) {
+  InstallCheck check{check_package_folder(package, fs_path), std::nullopt};
+  if (check.report.findings.empty()) return check;
+  // Install refuses these before it copies anything; a question would only
+  // come in the way of its own message.
+  const std::string folder = platform::without_trailing_separators(package);
+  const std::string record = parent_folder(folder) + last_path_part(folder, 0) + ".txt";
+  if (platform::file_exists(record) && !install_unfinished(record)) return check;
+  if (unzip_interrupted(folder)) return check;
+  // Liveries go into an airplane of the simulator, whose model and sound
+  // they use: their own folders lack them by design.
+  if (package_liveries(folder)) return check;
+  TFindFile finder;
+  finder.setPath(folder);
+  finder.FileMask = "*.exe";
+  finder.FileAttr = {};
+  finder.InSubFolders = true;
+  if (!finder.Search().empty()) return check;
+  check.question = install_question(check.report, folder);
+  return check;
 }
 
 }  // namespace wingstow

@@ -6,6 +6,7 @@
 // letter case ignored, never outside the simulator or the airplane. It
 // changes nothing; its findings are warnings.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,5 +45,14 @@ CheckReport check_package(const std::string& argument, const std::string& fs_pat
 // The same over the records list_records() finds in unzip_path.
 CheckReport check_package(const std::string& argument, const std::string& fs_path,
                           const std::string& unzip_path);
+
+// The check of a package folder before Install, and the question to ask
+// about it: nothing when the check finds nothing, or when Install refuses
+// the package anyway (installed already, or bringing its own installer).
+struct InstallCheck {
+  CheckReport report;
+  std::optional<Question> question;
+};
+InstallCheck check_before_install(const std::string& package, const std::string& fs_path);
 
 }  // namespace wingstow

@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "base/path_helpers.h"
 #include "packages/cfg_reader.h"
 #include "platform/ascii_case.h"
 #include "platform/files.h"
@@ -78,6 +79,37 @@ std::optional<int> fltsim_number(std::string_view name) {
   return n;
 }
 
+constexpr const char* same_title_meaning =
+    "the simulator lists only one of the two airplanes: give one of them another title= in "
+    "its aircraft.cfg";
+
+constexpr const char* unsafe_meaning =
+    "the simulator would look for it outside the airplane, and so the check did not: make it "
+    "a name inside the airplane folder, or ask the airplane's author";
+
+// What a missing model, panel, sound or texture folder does, and what helps.
+std::string missing_folder_meaning(const std::string& kind, const std::string& key) {
+  const char* does = kind == "model"   ? "the simulator cannot show this airplane"
+                     : kind == "panel" ? "the airplane has no panel"
+                     : kind == "sound" ? "the airplane makes no sound"
+                                       : "the airplane shows without its paint";
+  const char* comes =
+      kind == "texture" ? "the airplane's package or its repaint" : "the airplane's full package";
+  return std::string(does) + ": the " + kind + " folder comes with " + comes +
+         "; install that, or make " + key + "= in aircraft.cfg name a folder the airplane has";
+}
+
+// "Main Panel, GPS and the virtual cockpit": where the gauge would show.
+std::string where_shown(const std::vector<std::string>& windows, bool virtual_cockpit) {
+  std::vector<std::string> parts = windows;
+  if (!parts.empty()) parts.front() = "the panel's " + parts.front();
+  if (virtual_cockpit) parts.push_back("the virtual cockpit");
+  std::string text;
+  for (std::size_t i = 0; i < parts.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  return text + (parts.size() > 1 ? " stay blank" : " stays blank");
+}
+
 }  // namespace
 
 struct TitleUse {
@@ -98,13 +130,16 @@ class AirplaneRules::Impl {
         gauges_(fs_path.empty()
                     ? std::string()
                     : platform::with_trailing_separator(shown_path(fs_path + "gauges" + sep))),
+        modules_(fs_path.empty()
+                     ? std::string()
+                     : platform::with_trailing_separator(shown_path(fs_path + "modules" + sep))),
         package_(package) {}
 
   void airplane(const std::string& airplane, CheckReport& report) {
     const std::string folder = platform::with_trailing_separator(shown_path(airplane));
     report.airplanes.push_back(folder);
     const std::size_t first = report.findings.size();
-    Airplane plane{folder, report, {}};
+    Airplane plane{folder, completed(folder), report, {}};
     check_aircraft_cfg(plane);
     // In the order of the files and their lines, as one reads them.
     std::stable_sort(report.findings.begin() + static_cast<std::ptrdiff_t>(first),
@@ -116,16 +151,47 @@ class AirplaneRules::Impl {
  private:
   struct Airplane {
     std::string folder;
+    // The simulator's airplane folder that Install completes with this one,
+    // which then has what that one has; empty when there is none.
+    std::string completes;
     CheckReport& report;
     std::unordered_set<std::string> folders_done;  // panel and sound folders, by key
 
     Finding& add(Problem problem, const std::string& file, int line, std::string section,
-                 std::string missing, std::vector<std::string> looked_in = {}) {
-      report.findings.push_back({problem, folder, file, line, std::move(section),
-                                 std::move(missing), std::move(looked_in)});
+                 std::string missing, std::vector<std::string> looked_in = {},
+                 std::string meaning = {}) {
+      Finding& finding = report.findings.emplace_back();
+      finding.problem = problem;
+      finding.airplane = folder;
+      finding.file = file;
+      finding.line = line;
+      finding.section = std::move(section);
+      finding.missing = std::move(missing);
+      finding.looked_in = std::move(looked_in);
+      finding.meaning = std::move(meaning);
       return report.findings.back();
     }
   };
+
+  std::string completed(const std::string& folder) const {
+    if (!package_ || aircraft_.empty()) return {};
+    for (const auto& airplane : package_->airplanes) {
+      if (key_of(airplane.source) != key_of(folder)) continue;
+      const std::string target = aircraft_ + airplane.name + sep;
+      return platform::folder_exists(target) ? target : std::string();
+    }
+    return {};
+  }
+
+  // A folder or file that is there, or that the completed airplane has.
+  static bool there(const Airplane& plane, const std::string& relative, bool folder) {
+    for (const std::string* base : {&plane.folder, &plane.completes}) {
+      if (base->empty()) continue;
+      const std::string path = *base + relative;
+      if (folder ? platform::folder_exists(path) : platform::file_exists(path)) return true;
+    }
+    return false;
+  }
 
   static std::string key_of(const std::string& folder) {
     return ascii_lower(platform::with_trailing_separator(shown_path(folder)));
@@ -137,7 +203,9 @@ class AirplaneRules::Impl {
                        std::string_view name) {
     if (read.status == CfgRead::failed) {
       plane.add(Problem::unreadable, path, 0, {},
-                std::string(name) + " cannot be read: " + read.error);
+                std::string(name) + " cannot be read: " + read.error, {},
+                "the simulator cannot use it either: make it a plain file you may read, or take it "
+                "again from the airplane's package");
       return false;
     }
     if (read.status == CfgRead::ok && read.file.truncated)
@@ -150,9 +218,11 @@ class AirplaneRules::Impl {
     const std::string path = plane.folder + "aircraft.cfg";
     const CfgResult read = read_cfg(path);
     if (read.status == CfgRead::missing) {
-      plane.add(Problem::missing_cfg, path, 0, {},
-                "aircraft.cfg is missing: the simulator does not list this airplane",
-                {shown_path(path)});
+      plane.add(
+          Problem::missing_cfg, path, 0, {},
+          "aircraft.cfg is missing: the simulator does not list this airplane", {shown_path(path)},
+          "the airplane is not in the simulator's list: aircraft.cfg comes with the airplane's "
+          "package; install the whole package again");
       return;
     }
     if (!readable(plane, read, path, "aircraft.cfg")) return;
@@ -165,7 +235,9 @@ class AirplaneRules::Impl {
       const CfgEntry* title = section->find("title");
       if (!title || title->value.empty()) {
         plane.add(Problem::missing_title, file, section->line, section->name,
-                  "title= is missing: the simulator does not list this entry");
+                  "title= is missing: the simulator does not list this entry", {},
+                  "this entry is not in the simulator's list: give it a title= line of its own in "
+                  "aircraft.cfg");
       } else {
         check_title(plane, file, *section, *title, own_titles);
       }
@@ -185,11 +257,16 @@ class AirplaneRules::Impl {
       if (!n) continue;
       if (!seen.insert(*n).second) {
         plane.add(Problem::unread_section, file, section.line, section.name,
-                  "a second [" + section.name + "] is never read");
+                  "a second [" + section.name + "] is never read", {},
+                  "this entry is not in the simulator's list: give it the next free number in "
+                  "aircraft.cfg");
       } else if (static_cast<std::size_t>(*n) >= read) {
         plane.add(Problem::unread_section, file, section.line, section.name,
                   "[" + section.name + "] is never read: there is no [fltsim." +
-                      std::to_string(read) + "]");
+                      std::to_string(read) + "]",
+                  {},
+                  "this entry is not in the simulator's list: number the [fltsim.N] sections of "
+                  "aircraft.cfg from 0 without a gap");
       }
     }
   }
@@ -202,7 +279,8 @@ class AirplaneRules::Impl {
     if (const auto it = own_titles.find(key); it != own_titles.end()) {
       plane.add(Problem::duplicate_title, file, title.line, section.name,
                 "title " + quoted(title.value) + " is also the title of [" + it->second->name +
-                    "] of this file: the simulator lists only one of them");
+                    "] of this file: the simulator lists only one of them",
+                {}, same_title_meaning);
       return;
     }
     own_titles.emplace(key, &section);
@@ -212,7 +290,8 @@ class AirplaneRules::Impl {
       if (it->second.airplane_key == self) continue;
       plane.add(Problem::duplicate_title, file, title.line, section.name,
                 "title " + quoted(title.value) + " is also the title of [" + it->second.section +
-                    "] in " + it->second.file + ": the simulator lists only one of them");
+                    "] in " + it->second.file + ": the simulator lists only one of them",
+                {}, same_title_meaning);
       return;
     }
   }
@@ -261,15 +340,19 @@ class AirplaneRules::Impl {
     if (!relative) {
       plane.add(Problem::unsafe_name, file, entry.line, section.name,
                 "folder " + quoted(name) + " (" + named +
-                    ") lies outside the airplane folder: not looked up");
+                    ") lies outside the airplane folder: not looked up",
+                {}, unsafe_meaning);
       return;
     }
     const std::string folder = plane.folder + *relative + sep;
-    if (!platform::folder_exists(folder)) {
+    if (!there(plane, *relative, true)) {
       plane.add(Problem::missing_folder, file, entry.line, section.name,
-                "folder " + quoted(name) + " (" + named + ") is missing", {shown_path(folder)});
+                "folder " + quoted(name) + " (" + named + ") is missing", {shown_path(folder)},
+                missing_folder_meaning(kind, entry.key));
       return;
     }
+    // One the completed airplane brings is that airplane's, checked with it.
+    if (!platform::folder_exists(folder)) return;
     if (kind != "panel" && kind != "sound") return;
     if (!plane.folders_done.insert(key_of(folder)).second) return;
     if (kind == "panel")
@@ -285,13 +368,17 @@ class AirplaneRules::Impl {
     if (!relative) {
       plane.add(Problem::unsafe_name, file, sim.line, section.name,
                 "file " + quoted(name) + " (sim=" + sim.value +
-                    ") lies outside the airplane folder: not looked up");
+                    ") lies outside the airplane folder: not looked up",
+                {}, unsafe_meaning);
       return;
     }
     const std::string path = plane.folder + *relative;
-    if (!platform::file_exists(path))
+    if (!there(plane, *relative, false))
       plane.add(Problem::missing_air_file, file, sim.line, section.name,
-                "file " + quoted(name) + " (sim=" + sim.value + ") is missing", {shown_path(path)});
+                "file " + quoted(name) + " (sim=" + sim.value + ") is missing", {shown_path(path)},
+                "the simulator cannot fly this airplane: the .air file comes with the airplane's "
+                "package; install the whole package, or make sim= name the .air file the airplane "
+                "folder holds");
   }
 
   // A panel.cfg or sound.cfg; nothing when there is none to check. A folder
@@ -305,7 +392,9 @@ class AirplaneRules::Impl {
     if (read.status == CfgRead::missing) {
       if (holds_anything(folder))
         plane.add(Problem::missing_cfg, shown_path(folder) + name, 0, {},
-                  std::string(name) + " is missing: " + consequence, {shown_path(path)});
+                  std::string(name) + " is missing: " + consequence, {shown_path(path)},
+                  std::string(consequence) + ": " + name +
+                      " comes with the airplane's package; install the whole package again");
       return std::nullopt;
     }
     if (!readable(plane, read, path, name)) return std::nullopt;
@@ -322,14 +411,20 @@ class AirplaneRules::Impl {
     if (!relative) {
       plane.add(Problem::unsafe_name, file, alias->line, section->name,
                 "alias " + quoted(alias->value) +
-                    " lies outside the simulator's aircraft folder: not looked up");
+                    " lies outside the simulator's aircraft folder: not looked up",
+                {}, unsafe_meaning);
       return true;
     }
     const std::string target = aircraft_ + *relative + sep;
     if ((!aircraft_.empty() && platform::folder_exists(target)) || package_brings(*relative))
       return true;
+    const bool panel = same_ignoring_case(last_path_part(file, 0), "panel.cfg");
+    const std::string airplane = alias->value.substr(0, alias->value.find_first_of("/\\"));
     plane.add(Problem::missing_alias_target, file, alias->line, section->name,
-              "alias target " + quoted(alias->value) + " is missing", {shown_path(target)});
+              "alias target " + quoted(alias->value) + " is missing", {shown_path(target)},
+              std::string(panel ? "the airplane has no panel" : "the airplane has no sound") +
+                  ": it borrows the " + (panel ? "panel" : "sound") + " of the airplane " +
+                  quoted(airplane) + "; install that airplane first (its author names it)");
     return true;
   }
 
@@ -358,11 +453,27 @@ class AirplaneRules::Impl {
     const std::string file = shown_path(folder + "panel.cfg");
     // An aliased panel is the other airplane's, gauges and all.
     if (check_alias(plane, *cfg, file)) return;
+    // [Window Titles] window00=Main Panel: the names the simulator's menu
+    // gives the windows.
+    std::unordered_map<std::string, std::string> titles;
+    if (const CfgSection* names = cfg->section("window titles"))
+      for (const auto& entry : names->entries)
+        if (numbered(entry.key, "window") && !entry.value.empty())
+          titles.emplace(ascii_lower(entry.key), entry.value);
     // One finding a gauge, however many lines use it.
-    std::map<std::string, std::pair<std::size_t, int>> missing;  // index of the finding, lines
+    struct Use {
+      std::size_t finding;
+      int lines = 1;
+      std::vector<std::string> windows;
+      bool virtual_cockpit = false;
+    };
+    std::map<std::string, Use> missing;
     std::unordered_set<std::string> found;
     for (const auto& section : cfg->sections) {
-      if (!numbered(section.name, "window") && !numbered(section.name, "vcockpit")) continue;
+      const bool cockpit = numbered(section.name, "vcockpit");
+      if (!numbered(section.name, "window") && !cockpit) continue;
+      const auto title = titles.find(ascii_lower(section.name));
+      const std::string window = title != titles.end() ? title->second : section.name;
       for (const auto& entry : section.entries) {
         if (!numbered(entry.key, "gauge")) continue;
         const std::string_view value = entry.value;
@@ -370,58 +481,109 @@ class AirplaneRules::Impl {
         if (name.empty()) continue;
         const std::string key = ascii_lower(name);
         if (found.contains(key)) continue;
-        if (const auto it = missing.find(key); it != missing.end()) {
-          ++it->second.second;
-          continue;
-        }
-        if (check_gauge(plane, folder, file, section, entry, name)) {
+        auto it = missing.find(key);
+        if (it != missing.end()) {
+          ++it->second.lines;
+        } else if (check_gauge(plane, folder, file, section, entry, name)) {
           found.insert(key);
+          continue;
         } else {
-          missing.emplace(key, std::make_pair(plane.report.findings.size() - 1, 1));
+          it = missing.emplace(key, Use{plane.report.findings.size() - 1, 1, {}, false}).first;
+        }
+        Use& use = it->second;
+        if (cockpit) {
+          use.virtual_cockpit = true;
+        } else if (std::find(use.windows.begin(), use.windows.end(), window) == use.windows.end()) {
+          use.windows.push_back(window);
         }
       }
     }
-    for (const auto& [key, use] : missing)
-      if (use.second > 1)
-        plane.report.findings[use.first].missing +=
-            " (used on " + std::to_string(use.second) + " lines)";
+    for (const auto& [key, use] : missing) {
+      Finding& finding = plane.report.findings[use.finding];
+      if (use.lines > 1) finding.missing += " (used on " + std::to_string(use.lines) + " lines)";
+      if (finding.problem != Problem::unsafe_name)
+        finding.meaning = where_shown(use.windows, use.virtual_cockpit) + ": " + finding.meaning;
+    }
   }
 
-  // Where the simulator looks for gauge file: file.gau, file.cab, then a
-  // folder file, in the panel folder and then in the gauges folder. True
-  // when found; otherwise the finding is the last one added.
+  // The gauges folder as the report names it: "Gauges", as on disk.
+  std::string gauges_name() const {
+    if (gauges_.empty()) return "Gauges";
+    return last_path_part(platform::without_trailing_separators(gauges_), 0);
+  }
+
+  // Where the simulator looks for gauge name: name.gau, name.dll, name.cab,
+  // then a folder name, in the panel folder and then in the gauges folder.
+  // True when found; otherwise the finding is the last one added, its
+  // meaning still to be led by where the gauge would show.
   bool check_gauge(Airplane& plane, const std::string& panel, const std::string& file,
                    const CfgSection& section, const CfgEntry& entry, const std::string& name) {
     const auto relative = inside(name);
     if (!relative) {
       plane.add(
           Problem::unsafe_name, file, entry.line, section.name,
-          "gauge " + quoted(name) + " lies outside the panel and gauges folders: not looked up");
+          "gauge " + quoted(name) + " lies outside the panel and gauges folders: not looked up", {},
+          unsafe_meaning);
       return false;
     }
-    std::vector<std::string> looked_in;
+    static constexpr const char* kinds[] = {".gau", ".dll", ".cab"};
+    std::vector<std::string> looked_in, places;
     for (const std::string& folder : {panel, gauges_}) {
       if (folder.empty()) continue;
       const std::string base = folder + *relative;
-      if (platform::file_exists(base + ".gau") || platform::file_exists(base + ".cab") ||
-          platform::folder_exists(base))
-        return true;
-      for (const std::string& candidate : {base + ".gau", base + ".cab", base + sep})
-        looked_in.push_back(shown_path(candidate));
+      for (const char* kind : kinds)
+        if (platform::file_exists(base + kind)) return true;
+      if (platform::folder_exists(base)) return true;
+      for (const char* kind : kinds) looked_in.push_back(shown_path(base + kind));
+      looked_in.push_back(shown_path(base + sep));
+      places.push_back(shown_path(folder));
     }
-    // Install puts the package's gauges into the gauges folder, flat.
-    if (package_ && relative->find(sep) == std::string::npos) {
+    const auto cut = relative->rfind(sep);
+    const std::string file_name = relative->substr(cut == std::string::npos ? 0 : cut + 1);
+    const std::string subfolder = cut == std::string::npos ? "" : relative->substr(0, cut);
+    const std::string target = gauges_name() + (subfolder.empty() ? "" : sep + subfolder);
+    // Install puts the package's gauges into the gauges folder, flat, and
+    // every .dll into the modules folder, where the panel does not look.
+    bool bound_for_modules = false;
+    if (package_ && subfolder.empty()) {
       const std::string key = ascii_lower(*relative);
       if (package_->gauges.contains(key + ".gau") || package_->gauges.contains(key + ".cab"))
         return true;
+      bound_for_modules = package_->dlls.contains(key + ".dll");
+      if (bound_for_modules) places.push_back(package_->folder);
     }
-    plane.add(Problem::missing_gauge, file, entry.line, section.name,
-              "gauge " + quoted(name) + " is missing", std::move(looked_in));
+    const std::string dll = file_name + ".dll";
+    const bool in_modules = !modules_.empty() && subfolder.empty() &&
+                            platform::file_exists(modules_ + *relative + ".dll");
+    if (bound_for_modules || in_modules) {
+      Finding& finding =
+          plane.add(Problem::gauge_in_modules, file, entry.line, section.name,
+                    "gauge " + quoted(name) + " is there only as " + dll + ", which " +
+                        (in_modules ? "lies in Modules" : "Install puts in Modules") +
+                        ", where the panel does not look for gauges",
+                    std::move(looked_in));
+      finding.places = std::move(places);
+      finding.tried_as = file_name + ".gau, .dll, .cab or a folder";
+      finding.meaning = "the simulator loads " + dll +
+                        " as a gauge only from the panel folder or " + target + "; " +
+                        (in_modules ? "" : "once installed, ") + "copy " + dll +
+                        " from Modules into " + target;
+      return false;
+    }
+    Finding& finding = plane.add(Problem::missing_gauge, file, entry.line, section.name,
+                                 "gauge " + quoted(name) + " is missing", std::move(looked_in));
+    if (package_ && subfolder.empty()) places.push_back(package_->folder);
+    finding.places = std::move(places);
+    finding.tried_as = file_name + ".gau, .dll, .cab or a folder";
+    finding.meaning = "the gauge file " + file_name +
+                      ".gau comes with the airplane's full package or its gauge pack; put it in " +
+                      target;
     return false;
   }
 
   const std::string aircraft_;
   const std::string gauges_;
+  const std::string modules_;
   const PackageContent* package_;
   std::optional<std::unordered_multimap<std::string, TitleUse>> titles_;
 };

@@ -2,6 +2,7 @@
 
 #include "base/find_file.h"
 #include "base/path_helpers.h"
+#include "install/livery.h"
 #include "packages/entry_names.h"
 #include "packages/zip_archive.h"
 #include "platform/ascii_case.h"
@@ -32,10 +33,16 @@ PackageContent read_package(const std::string& package) {
     const std::string name = ascii_lower(last_path_part(found, 0));
     if (name == "aircraft.cfg") configs.push_back(found);
     if (gauge_file_name(name)) content.gauges.insert(name);
+    if (name.ends_with(".dll")) content.dlls.insert(name);
     if (is_archive_name(name)) archives.push_back(found);
   }
   const std::string package_name =
       last_path_part(platform::without_trailing_separators(content.folder), 0);
+  // A folder repainting an airplane elsewhere is no airplane of its own,
+  // as Install sees it.
+  std::erase_if(configs, [](const std::string& config) {
+    return livery_folder(parent_folder(config)).has_value();
+  });
   for (const auto& config : configs) {
     const std::string folder = parent_folder(config);
     // A single airplane goes in under the package's name, several under
@@ -55,6 +62,7 @@ PackageContent read_package(const std::string& package) {
       const std::string name = ascii_lower(last_path_part(file.path, 0));
       if (name == "aircraft.cfg") airplane = true;
       if (gauge_file_name(name)) content.gauges.insert(name);
+      if (name.ends_with(".dll")) content.dlls.insert(name);
     }
     if (airplane) content.inner_archives_with_airplanes.push_back(archive);
   }

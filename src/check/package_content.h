@@ -21,6 +21,9 @@ struct PackageContent {
   // Lower-case names of the .gau and .cab files anywhere in the package,
   // inner archives included: Install puts them all into the gauges folder.
   std::unordered_set<std::string> gauges;
+  // Lower-case names of its .dll files, likewise: Install puts them into the
+  // modules folder, where no panel looks for a gauge.
+  std::unordered_set<std::string> dlls;
   std::vector<std::string> inner_archives_with_airplanes;
 };
 

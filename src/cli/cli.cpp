@@ -143,6 +143,9 @@ std::string help_text() {
       "anything: without --yes or --no on the terminal; without a terminal they name the\n"
       "questions and stop with exit status 3, having changed nothing. They wait for\n"
       "nothing: while the window (or another of them) runs they are refused.\n"
+      "\ninstall prints the airplane check's findings of a package before it asks whether\n"
+      "to install it all the same; an archive's package is checked once unzipped, so\n"
+      "without an answer it stays unzipped, and nothing is installed.\n"
       "\nFrom nothing: sim lists the simulators found in the Wine prefixes; sim --found 1\n"
       "sets the first as the folder to work with (sim fs2004 FOLDER sets any other). On a\n"
       "first use, unzip, install and remove take the one simulator found, when there is\n"
@@ -315,7 +318,8 @@ int run(const std::vector<std::string>& arguments) {
     Context context(options, shared, ui, json);
     status = command->run(context, parsed.arguments);
   } catch (const UnansweredQuestion& unanswered) {
-    // Nothing was changed: every question comes before the work.
+    // Nothing was installed or removed: every question comes before that
+    // work (only an archive's check waits for its unzip).
     status = exit_question;
     const auto& questions = unanswered.questions;
     const std::string head = std::string(program) + ": no answer to ";

@@ -157,6 +157,41 @@ int install_plans(Context& context, const std::vector<std::pair<std::string, std
   return status;
 }
 
+// What the airplane check found in the package about to be installed,
+// printed before the question it asks, and the answer.
+struct CheckedItem {
+  std::optional<CheckReport> report;
+  std::optional<Answer> answer;  // nothing: no question
+};
+
+// Checks each package (by index into packages), prints the findings of
+// those Install would ask about, and asks about them all at once.
+void ask_about_findings(Context& context, const std::vector<std::string>& packages,
+                        const std::vector<std::size_t>& which, std::vector<CheckedItem>& checked,
+                        std::vector<Question> questions = {}) {
+  const std::size_t others = questions.size();
+  std::vector<std::size_t> asked;
+  for (const std::size_t i : which) {
+    InstallCheck check = check_before_install(packages[i], context.shared.fs_path);
+    checked[i].report = std::move(check.report);
+    if (!check.question) continue;
+    // The findings first, so that the question can be answered knowing them.
+    context.ui.say(report_text(*checked[i].report), true);
+    questions.push_back(std::move(*check.question));
+    asked.push_back(i);
+  }
+  const auto answers = context.ui.ask_before_work(questions);
+  for (std::size_t k = 0; k < asked.size(); ++k) {
+    checked[asked[k]].answer = answers[others + k];
+    // The engine never asks this one again: the option's answer is told now.
+    if (context.options.answer)
+      context.ui.say(std::string(kind_name(MessageKind::confirmation)) + ": " +
+                         about(questions[others + k]) + "\n(answered " +
+                         (*context.options.answer ? "yes by --yes" : "no by --no") + ")",
+                     true);
+  }
+}
+
 int install_command(Context& context, const std::vector<std::string>& arguments) {
   const Shared& shared = context.shared;
   struct Item {
@@ -193,15 +228,22 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
   }
 
   // Every question of every package before anything is unzipped or
-  // installed: a question left without an answer then changes nothing.
+  // installed: a question left without an answer then changes nothing. The
+  // check of an archive's package waits for its unzip.
   std::vector<Question> questions;
-  for (const auto& item : items) {
+  std::vector<std::string> package_of_item;
+  std::vector<std::size_t> there;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const Item& item = items[i];
     const bool to_unzip = !item.archive.empty() && !unzipped_already(shared, item.archive);
     for (auto& question :
          install_questions(item.package, to_unzip ? item.archive : "", shared.fs_path))
       questions.push_back(std::move(question));
+    package_of_item.push_back(item.package);
+    if (!to_unzip) there.push_back(i);
   }
-  context.ui.ask_before_work(questions);
+  std::vector<CheckedItem> checked(items.size());
+  ask_about_findings(context, package_of_item, there, checked, std::move(questions));
 
   // Archives first, each to its package folder.
   std::vector<std::string> archives;
@@ -221,10 +263,16 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
       items[of_item[k]].unzipped = std::move(outcomes[k]);
   }
 
+  std::vector<std::size_t> unzipped_now;
+  for (const std::size_t i : of_item)
+    if (items[i].unzipped.result == UnzipResult::unzipped) unzipped_now.push_back(i);
+  if (!unzipped_now.empty()) ask_about_findings(context, package_of_item, unzipped_now, checked);
+
   std::vector<std::string> ready;
   std::vector<std::size_t> ready_item;
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (!items[i].archive.empty() && !usable(items[i].unzipped.result)) continue;
+    if (checked[i].answer && *checked[i].answer != Answer::yes) continue;
     ready.push_back(items[i].package);
     ready_item.push_back(i);
   }
@@ -242,7 +290,8 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
 
   int status = 0;
   QJsonArray json;
-  for (const auto& item : items) {
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const Item& item = items[i];
     const std::string name = last_path_part(item.package, 0);
     const auto& installed = item.installed.result;
     const std::string result = installed ? result_name(*installed) : "not installed";
@@ -250,6 +299,14 @@ int install_command(Context& context, const std::vector<std::string>& arguments)
                       {"name", qt_text(name)},
                       {"result", qt_text(result)},
                       {"messages", qt_texts(item.installed.said)}};
+    if (checked[i].report) entry["check"] = report_json(*checked[i].report);
+    if (checked[i].answer) {
+      const bool agreed = *checked[i].answer == Answer::yes;
+      entry["check_answer"] = agreed ? "yes" : "no";
+      if (!agreed)
+        tell_failure(context, item.package, "not installed",
+                     {"the airplane check's findings were not agreed to"});
+    }
     if (!item.archive.empty()) {
       const auto& unzipped = item.unzipped.result;
       entry["archive"] = qt_text(item.archive);

@@ -25,19 +25,17 @@ class WaitCursor {
   Ui& ui_;
 };
 
-// The airplane check's count goes where it hides no other text: the status
-// line when the click left it empty, else the entry's tooltip.
+// The airplane check's count goes beside the status line, whose text it
+// never hides, and into the entry's tooltip.
 void tell_check_findings(const Shared& shared, Ui& ui, const std::string& package) {
   const std::size_t found = check_package_folder(package, shared.fs_path).findings.size();
-  int entry = -1;
-  for (int i = 0; i < ui.list_count() && entry < 0; ++i)
-    if (ui.list_item_path(i) == package) entry = i;
-  std::string text = found == 0 ? std::string() : problems_found_text(found);
-  if (const auto status = ui.status_text(); found > 0 && status && status->empty()) {
-    ui.status(text);
-    text.clear();
-  }
-  if (entry >= 0) ui.set_list_item_tooltip(entry, text);
+  const std::string text = found == 0 ? std::string() : problems_found_text(found);
+  ui.set_check_notice(text, package);
+  for (int i = 0; i < ui.list_count(); ++i)
+    if (ui.list_item_path(i) == package) {
+      ui.set_list_item_tooltip(i, text);
+      break;
+    }
 }
 
 }  // namespace
@@ -65,6 +63,8 @@ void LsFilelistView_utilClick(Shared& shared, Ui& ui) {
 
   ui.set_enabled(Control::SpeedButton5,
                  !parent && !drive && zip && same_path(directory, shared.download_path));
+  // The count of the entry clicked before goes; a package's own follows.
+  ui.set_check_notice({}, {});
 
   if (!parent && !drive && folder) {
     // A package of thousands of files takes a while to measure.

@@ -2,9 +2,12 @@
 
 #include <cstddef>
 
+#include "base/path_helpers.h"
+#include "check/airplane_check.h"
 #include "install/install_command.h"
 #include "packages/entry_names.h"
 #include "packages/unzip.h"
+#include "platform/files.h"
 
 namespace wingstow {
 
@@ -37,7 +40,22 @@ void SpeedButton7Click(Shared& shared, Ui& ui, ZipMaster& zip) {
                "Install to fs is only possible from the unzip path directory", Buttons::ok);
     return;
   }
-  const ListSelection selected = highlighted_entries(ui);
+  const ListSelection highlighted = highlighted_entries(ui);
+  // A package whose airplanes the check finds fault with goes in only when
+  // the user agrees; one kept back stays highlighted.
+  ListSelection selected;
+  for (std::size_t i = 0; i < highlighted.paths.size(); ++i) {
+    const std::string& path = highlighted.paths[i];
+    if (platform::folder_exists(path) && !is_parent_entry(path))
+      if (const auto question = check_before_install(path, shared.fs_path).question)
+        if (ui.ask(*question) != Answer::yes) continue;
+    selected.items.push_back(highlighted.items[i]);
+    selected.paths.push_back(path);
+  }
+  if (selected.paths.empty() && !highlighted.paths.empty()) {
+    ui.status("Nothing installed");
+    return;
+  }
   int last = -1;  // the last entry the run reached
   install_packages(shared, ui, zip, selected.paths, [&](std::size_t index, InstallResult) {
     last = selected.items[index];

@@ -1,11 +1,13 @@
-// The airplane check in the window: a click on a package tells the count
-// where it hides no other text, "Check" of the file list and "Check
-// airplane" of the catalogue open the findings, copyable as text.
+// The airplane check in the window: a click on a package shows the count
+// beside the status line, a click on the count, "Check" of the file list and
+// "Check airplane" of the catalogue open the findings, copyable as text, and
+// Install to FS asks before installing a package with findings.
 
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -82,15 +84,37 @@ class CheckWindowTest : public QObject {
     const int faulty_entry = entry_index(list, "Faulty");
     const int setup_entry = entry_index(list, "Setup");
     QVERIFY(faulty_entry >= 0 && setup_entry >= 0);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry_point(list, faulty_entry));
-    QCOMPARE(w.StatusBar1->currentMessage(), QString("1 problem(s) found"));
-    QVERIFY(list->topLevelItem(faulty_entry)->toolTip(0).isEmpty());
+    auto* notice = w.findChild<QToolButton*>("CheckNotice");
+    QVERIFY(notice && !notice->isVisible());
+
+    // The count stands beside the status line, whatever the line says, and
+    // in the entry's tooltip.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry_point(list, setup_entry));
     QCOMPARE(w.StatusBar1->currentMessage(),
              QString("This airplane use an executable for the installation !"));
+    QVERIFY(notice->isVisible());
+    QCOMPARE(notice->text(), QString("1 problem(s) found"));
     QCOMPARE(list->topLevelItem(setup_entry)->toolTip(0), QString("Setup\n1 problem(s) found"));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry_point(list, faulty_entry));
+    QVERIFY(w.StatusBar1->currentMessage().isEmpty());
+    QCOMPARE(notice->text(), QString("1 problem(s) found"));
+    QVERIFY(notice->toolTip().startsWith("Faulty: 1 problem(s) found"));
 
-    // "Check" on the entry under the mouse.
+    // A click on it opens the findings: relative to the unzip folder, with
+    // what to do.
+    QTest::mouseClick(notice, Qt::LeftButton);
+    QVERIFY(w.check_window && w.check_window->isVisible());
+    const QString before = w.check_window->text();
+    QVERIFY2(
+        before.contains("Missing folders (1)\n  Faulty/Plane/" + QString::fromStdString(missing)),
+        qPrintable(before));
+    QVERIFY(before.contains("the simulator cannot show this airplane"));
+    QVERIFY(before.contains("looked for: Faulty/Plane/model.F16\n"));
+    w.check_window->findChild<QPushButton*>("CheckCopy")->click();
+    QCOMPARE(QGuiApplication::clipboard()->text(), before);
+    w.check_window->close();
+
+    // "Check" on the entry under the mouse shows the same.
     const QPoint at = entry_point(list, faulty_entry);
     QTest::mouseClick(list->viewport(), Qt::RightButton, {}, at);
     QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
@@ -99,17 +123,29 @@ class CheckWindowTest : public QObject {
     QVERIFY(check && check->isEnabled());
     QCOMPARE(check->text().remove('&'), QString("Check"));
     check->trigger();
-    QVERIFY(w.check_window && w.check_window->isVisible());
-    const QString before = w.check_window->text();
-    QVERIFY2(before.contains(QString::fromStdString(missing)), qPrintable(before));
-    QVERIFY(before.contains(QString::fromStdString(unzip + "Faulty/Plane/model.F16/")));
-    w.check_window->findChild<QPushButton*>("CheckCopy")->click();
-    QCOMPARE(QGuiApplication::clipboard()->text(), before);
+    QCOMPARE(w.check_window->text(), before);
     w.check_window->close();
 
-    // Installed, the same finding from the catalogue, now in the simulator.
+    // Install to FS asks first, naming the finding; No installs nothing.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry_point(list, faulty_entry));
+    recorder.answers = {Answer::no};
+    QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
+    QCOMPARE(recorder.messages.size(), std::size_t(1));
+    QCOMPARE(recorder.messages[0].kind, MessageKind::confirmation);
+    QCOMPARE(recorder.messages[0].buttons, Buttons::yes_no);
+    QCOMPARE(recorder.messages[0].text,
+             "The airplane check found 1 problem(s) in Faulty:\n  Faulty/Plane/" + missing +
+                 "\nInstall it all the same?");
+    QCOMPARE(w.ListBox2->count(), 0);
+    QVERIFY(!QFileInfo::exists(QString::fromStdString(fs + "Aircraft/Faulty")));
+    QCOMPARE(w.StatusBar1->currentMessage(), QString("Nothing installed"));
+
+    // Yes installs it; the catalogue's check finds the same, now in the
+    // simulator.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry_point(list, faulty_entry));
     QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
+    QCOMPARE(recorder.messages.size(), std::size_t(2));
+    QCOMPARE(recorder.messages[1].text, recorder.messages[0].text);
     QCOMPARE(w.ListBox2->count(), 1);
     const QRect row = w.ListBox2->visualItemRect(w.ListBox2->item(0));
     emit w.ListBox2->customContextMenuRequested(row.center());
@@ -121,10 +157,20 @@ class CheckWindowTest : public QObject {
     const QString after = w.check_window->text();
     QVERIFY2(after.startsWith("Airplane check of Faulty\n1 problem(s) found in 1 airplane(s)"),
              qPrintable(after));
-    QVERIFY(after.contains(QString::fromStdString(missing)));
-    QVERIFY(after.contains(QString::fromStdString(fs + "Aircraft/Faulty/model.F16/")));
+    QVERIFY(after.contains("  Aircraft/Faulty/" + QString::fromStdString(missing)));
+    QVERIFY(after.contains("looked for: Aircraft/Faulty/model.F16\n"));
     QCOMPARE(w.StatusBar1->currentMessage(), QString("1 problem(s) found"));
-    QVERIFY(recorder.messages.empty());
+    QCOMPARE(recorder.messages.size(), std::size_t(2));
+
+    // A clean package asks nothing and shows no count.
+    put(unzip + "Clean/Plane/aircraft.cfg", "[fltsim.0]\r\ntitle=Clean\r\n");
+    list->refresh();
+    const int clean_entry = entry_index(list, "Clean");
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry_point(list, clean_entry));
+    QVERIFY(!notice->isVisible());
+    QTest::mouseClick(w.SpeedButton7, Qt::LeftButton);
+    QCOMPARE(recorder.messages.size(), std::size_t(2));
+    QCOMPARE(w.ListBox2->count(), 2);
   }
 
   void escapeClosesIt() {

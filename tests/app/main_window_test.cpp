@@ -358,8 +358,9 @@ class MainWindowTest : public QObject {
     const std::string download = test::folder_with_sep(*dir, "prog/Download_FS2004");
     const std::string unzip = test::folder_with_sep(*dir, "prog/UNZIP_FS2004");
     const std::string name = "Caf\xe9";
-    test::write_zip(download + name + ".zip",
-                    {{"Plane/aircraft.cfg", "[fltsim.0]"}, {"Gauges/cafe.gau", "gauge"}});
+    test::write_zip(
+        download + name + ".zip",
+        {{"Plane/aircraft.cfg", "[fltsim.0]\r\ntitle=Caf\xe9\r\n"}, {"Gauges/cafe.gau", "gauge"}});
     auto w = start();
     auto* list = w->LsFilelistView_util;
     const auto click = [list](const std::string& path) {

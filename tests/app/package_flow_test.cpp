@@ -70,7 +70,7 @@ class PackageFlowTest : public QObject {
     const std::string download = program + "download_fs2004/";
     const QByteArray picture = jpeg_bytes();
     test::write_zip(download + "cessna.v2.zip",
-                    {{"Cessna/aircraft.cfg", "[fltsim.0]\r\n"},
+                    {{"Cessna/aircraft.cfg", "[fltsim.0]\r\ntitle=Cessna\r\n"},
                      {"Cessna/panel/panel.cfg", "[Window]\r\n"},
                      {"Gauges/cessna_panel.gau", "gauge"},
                      {"cessna.jpg", std::string(picture.constData(), size_t(picture.size()))}});

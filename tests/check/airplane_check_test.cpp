@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "check/check_json.h"
+
+#include <QJsonArray>
 #include "commands/package_analysis.h"
 #include "install/install_aircraft.h"
 #include "install/install_command.h"
@@ -28,6 +30,7 @@ namespace {
 
 using test::TempTree;
 using Files = std::map<std::string, std::string>;
+using Strings = std::vector<std::string>;
 
 // Markers among the contents: a folder, an entry taken away, a named pipe,
 // and "-> path" a link to that path of the tree.
@@ -140,7 +143,12 @@ TEST(AirplaneCheck, OneFaultPerAirplane) {
          "[Window Titles]\r\nwindow00=Main\r\n[Window00]\r\ngauge00=Nowhere!a\r\n"
          "gauge01=Cessna!b\r\n[Window01]\r\ngauge00=nowhere!c\r\n"}},
        {{Problem::missing_gauge, "panel.cfg", 4, "gauge \"Nowhere\" is missing (used on 2 lines)",
-         6}}},
+         8}}},
+      {"gauge found as .dll in gauges and in the panel folder",
+       {{panel_cfg, "[Window00]\r\ngauge00=Dll!a\r\ngauge01=Own!b\r\n"},
+        {"FS9/Gauges/dll.DLL", "MZ"},
+        {"FS9/Aircraft/Test/panel/Own.dll", "MZ"}},
+       {}},
       {"letter case never counts",
        {{cfg, removed},
         {"FS9/Aircraft/Test/AIRCRAFT.CFG",
@@ -203,7 +211,7 @@ TEST(AirplaneCheck, OneFaultPerAirplane) {
     for (std::size_t i = 0; i < c.expected.size(); ++i) {
       const Finding& found = report.findings[i];
       const Expected& want = c.expected[i];
-      SCOPED_TRACE(finding_text(found));
+      SCOPED_TRACE(finding_text(report, found));
       EXPECT_EQ(found.problem, want.problem);
       EXPECT_TRUE(found.file.ends_with(want.file));
       EXPECT_EQ(found.line, want.line);
@@ -214,29 +222,89 @@ TEST(AirplaneCheck, OneFaultPerAirplane) {
   }
 }
 
-// The places a missing gauge was looked for, in the simulator's order and
-// spelled as on disk.
-TEST(AirplaneCheck, MissingGaugeNamesWhereTheSimulatorLooks) {
+// Several missing gauges and a .dll: grouped by what is missing, one line
+// each relative to the simulator, what it does and what to do, the places
+// looked in once; a gauge a .dll provides is never reported missing, and
+// one only a .dll in Modules has says so.
+TEST(AirplaneCheck, GroupedReportSaysWhatToDo) {
   TempTree tree;
   make(tree, clean_airplane());
-  make(tree, {{panel_cfg, "[Window00]\r\ngauge00=Nowhere!a\r\n"}});
+  make(tree, {{cfg, with_key("model", "F16")},
+              {panel_cfg,
+               "[Window Titles]\r\nWindow00=Main Panel\r\nWindow01=radio\r\n"
+               "[Window00]\r\ngauge00=Cessna!Airspeed\r\ngauge01=Nowhere!a\r\n"
+               "gauge02=Dllgauge!b\r\ngauge03=Modgauge!c\r\n"
+               "[Window01]\r\ngauge00=BA36!Com\r\ngauge01=ba36!Nav\r\n"
+               "[VCockpit01]\r\ngauge00=Nowhere!a\r\n"},
+              {"FS9/Gauges/Dllgauge.dll", "MZ"},
+              {"FS9/Modules/Modgauge.dll", "MZ"}});
+  const std::string fs = tree.path("FS9/");
   const std::string plane = tree.path("FS9/Aircraft/Test/");
 
-  const CheckReport report = check_airplane(plane, tree.path("FS9/"));
+  const CheckReport report = check_airplane(plane, fs);
 
-  ASSERT_EQ(report.findings.size(), 1u);
-  const std::string gauges = tree.path("FS9/Gauges/");
-  EXPECT_EQ(report.findings[0].looked_in,
-            (std::vector<std::string>{plane + "panel/Nowhere.gau", plane + "panel/Nowhere.cab",
-                                      plane + "panel/Nowhere/", gauges + "Nowhere.gau",
-                                      gauges + "Nowhere.cab", gauges + "Nowhere/"}));
-  EXPECT_EQ(finding_text(report.findings[0]),
-            "panel/panel.cfg, line 2, [Window00]: gauge \"Nowhere\" is missing\n"
-            "    looked for: " +
-                plane + "panel/Nowhere.gau\n                " + plane +
-                "panel/Nowhere.cab\n                " + plane + "panel/Nowhere/\n" +
-                "                " + gauges + "Nowhere.gau\n                " + gauges +
-                "Nowhere.cab\n                " + gauges + "Nowhere/");
+  EXPECT_EQ(report_text(report),
+            "Airplane check of " + plane +
+                "\n"
+                "4 problem(s) found in 1 airplane(s)\n"
+                "Paths below the simulator folder " +
+                fs +
+                " are relative to it\n"
+                "Airplane(s): Aircraft/Test\n"
+                "\n"
+                "Missing gauges (2)\n"
+                "  Aircraft/Test/panel/panel.cfg, line 6, [Window00]: gauge \"Nowhere\" is missing "
+                "(used on 2 lines)\n"
+                "    the panel's Main Panel and the virtual cockpit stay blank: the gauge file "
+                "Nowhere.gau comes with the airplane's full package or its gauge pack; put it in "
+                "Gauges\n"
+                "    looked in: Aircraft/Test/panel, Gauges (as Nowhere.gau, .dll, .cab or a "
+                "folder)\n"
+                "  Aircraft/Test/panel/panel.cfg, line 10, [Window01]: gauge \"BA36\" is missing "
+                "(used on 2 lines)\n"
+                "    the panel's radio stays blank: the gauge file BA36.gau comes with the "
+                "airplane's full package or its gauge pack; put it in Gauges\n"
+                "    looked in: Aircraft/Test/panel, Gauges (as BA36.gau, .dll, .cab or a folder)\n"
+                "\n"
+                "Gauges that only a .dll in Modules provides (1)\n"
+                "  Aircraft/Test/panel/panel.cfg, line 8, [Window00]: gauge \"Modgauge\" is there "
+                "only as Modgauge.dll, which lies in Modules, where the panel does not look for "
+                "gauges\n"
+                "    the panel's Main Panel stays blank: the simulator loads Modgauge.dll as a "
+                "gauge only from the panel folder or Gauges; copy Modgauge.dll from Modules into "
+                "Gauges\n"
+                "    looked in: Aircraft/Test/panel, Gauges (as Modgauge.gau, .dll, .cab or a "
+                "folder)\n"
+                "\n"
+                "Missing folders (1)\n"
+                "  Aircraft/Test/aircraft.cfg, line 4, [fltsim.0]: folder \"model.F16\" "
+                "(model=F16) is missing\n"
+                "    the simulator cannot show this airplane: the model folder comes with the "
+                "airplane's full package; install that, or make model= in aircraft.cfg name a "
+                "folder the airplane has\n"
+                "    looked for: Aircraft/Test/model.F16\n");
+
+  // Whole paths stay in the JSON, beside the relative ones and the groups.
+  const QJsonObject json = report_json(report);
+  const QJsonArray groups = json["groups"].toArray();
+  ASSERT_EQ(groups.size(), 3);
+  EXPECT_EQ(groups[0]["problem"].toString(), "missing_gauge");
+  EXPECT_EQ(groups[1]["problem"].toString(), "gauge_in_modules");
+  const QJsonArray gauges = groups[0]["findings"].toArray();
+  ASSERT_EQ(gauges.size(), 2);
+  const QJsonObject nowhere = json["findings"][gauges[0].toInt()].toObject();
+  EXPECT_EQ(nowhere["relative_file"].toString(), "Aircraft/Test/panel/panel.cfg");
+  EXPECT_EQ(nowhere["relative_places"].toArray(), (QJsonArray{"Aircraft/Test/panel", "Gauges"}));
+  std::vector<std::string> looked_in;
+  for (const auto& path : nowhere["looked_in"].toArray())
+    looked_in.push_back(path.toString().toStdString());
+  const std::string gauges_folder = fs + "Gauges/";
+  EXPECT_EQ(looked_in,
+            (std::vector<std::string>{plane + "panel/Nowhere.gau", plane + "panel/Nowhere.dll",
+                                      plane + "panel/Nowhere.cab", plane + "panel/Nowhere/",
+                                      gauges_folder + "Nowhere.gau", gauges_folder + "Nowhere.dll",
+                                      gauges_folder + "Nowhere.cab", gauges_folder + "Nowhere/"}));
+  EXPECT_EQ(json["text"].toString().toStdString(), report_text(report));
 }
 
 // A package of two airplanes: gauges and an alias target it brings count as
@@ -305,6 +373,100 @@ TEST_F(PackageCheck, BeforeAndAfterInstallTheFindingsAgree) {
   EXPECT_EQ(gone.findings[2].problem, Problem::missing_alias_target);
 
   EXPECT_THROW(check_package("Nothing", fs, unzip), Error);
+}
+
+// A gauge the package brings as .dll: Install puts it into the modules
+// folder, where no panel looks, so the check says so before and after
+// install, and nothing once the .dll is in the gauges folder.
+TEST_F(PackageCheck, AGaugeThePackageBringsAsDllIsToldWhereItGoes) {
+  const std::string pack = "prog/unzip_fs2004/Dll/";
+  make(tree, {{pack + "Plane/aircraft.cfg", "[fltsim.0]\r\ntitle=D\r\npanel=\r\n"},
+              {pack + "Plane/panel/panel.cfg", "[Window00]\r\ngauge00=Radio!Com\r\n"},
+              {pack + "gauges/RADIO.DLL", "MZ"}});
+  const std::string package = unzip + "Dll";
+
+  const CheckReport before = check_package_folder(package, fs);
+
+  ASSERT_EQ(before.findings.size(), 1u) << report_text(before);
+  EXPECT_EQ(before.findings[0].problem, Problem::gauge_in_modules);
+  EXPECT_NE(before.findings[0].missing.find("only as Radio.dll, which Install puts in Modules"),
+            std::string::npos);
+  EXPECT_NE(finding_text(before, before.findings[0])
+                .find("looked in: Dll/Plane/panel, Gauges, Dll (as Radio.gau"),
+            std::string::npos)
+      << finding_text(before, before.findings[0]);
+
+  install_aircraft(shared, ui, state, package);
+  install_modules(shared, ui, state, package);
+  const CheckReport after = check_record(unzip + "Dll.txt", fs);
+  ASSERT_EQ(after.findings.size(), 1u) << report_text(after);
+  EXPECT_EQ(after.findings[0].problem, Problem::gauge_in_modules);
+  EXPECT_NE(after.findings[0].meaning.find("copy Radio.dll from Modules into Gauges"),
+            std::string::npos);
+
+  tree.make_file("FS9/Gauges/radio.dll", "MZ");
+  EXPECT_TRUE(check_record(unzip + "Dll.txt", fs).findings.empty());
+}
+
+// What Install takes as the package's airplanes is what the check looks at:
+// an airplane that completes one of the simulator has what that one has, a
+// folder repainting an airplane elsewhere is none.
+TEST_F(PackageCheck, AirplanesAreCheckedAsInstallTakesThem) {
+  make(tree, {{"FS9/Aircraft/Cub/aircraft.cfg", "[fltsim.0]\r\ntitle=Cub\r\nsim=cub\r\n"},
+              {"FS9/Aircraft/Cub/cub.air", "air"},
+              {"FS9/Aircraft/Cub/model/cub.mdl", "mdl"},
+              {"prog/unzip_fs2004/Cub/Cub/aircraft.cfg",
+               "[fltsim.0]\r\ntitle=Cub\r\nsim=cub\r\nmodel=\r\ntexture=\r\n"
+               "[fltsim.1]\r\ntitle=Cub red\r\nsim=cub\r\nmodel=\r\ntexture=red\r\n"},
+              {"prog/unzip_fs2004/Cub/Cub/texture/t.bmp", "BM"},
+              {"prog/unzip_fs2004/Mixed/Piper/aircraft.cfg", "[fltsim.0]\r\ntitle=Piper\r\n"},
+              {"prog/unzip_fs2004/Mixed/Cub Red/aircraft.cfg",
+               "[fltsim.1]\r\ntitle=Cub red\r\nsim=cub\r\nmodel=\r\ntexture=red\r\n"},
+              {"prog/unzip_fs2004/Mixed/Cub Red/texture.red/t.bmp", "BM"}});
+
+  const CheckReport cub = check_package_folder(unzip + "Cub", fs);
+  ASSERT_EQ(cub.findings.size(), 1u) << report_text(cub);
+  EXPECT_NE(cub.findings[0].missing.find("\"texture.red\""), std::string::npos);
+
+  const CheckReport mixed = check_package_folder(unzip + "Mixed", fs);
+  EXPECT_EQ(mixed.airplanes, Strings{unzip + "Mixed/Piper/"});
+  EXPECT_TRUE(mixed.findings.empty()) << report_text(mixed);
+}
+
+// Install to FS asks about a package with findings, naming the first few;
+// not about a clean one, nor about one Install refuses anyway.
+TEST_F(PackageCheck, TheQuestionBeforeInstallNamesTheFirstFindings) {
+  const std::string five_gauges =
+      "[Window00]\r\ngauge00=G1\r\ngauge01=G2\r\ngauge02=G3\r\ngauge03=G4\r\ngauge04=G5\r\n";
+  const std::string plane = "[fltsim.0]\r\ntitle=T\r\npanel=\r\n";
+  make(tree, {{"prog/unzip_fs2004/Five/P/aircraft.cfg", plane},
+              {"prog/unzip_fs2004/Five/P/panel/panel.cfg", five_gauges},
+              {"prog/unzip_fs2004/Clean/P/aircraft.cfg", "[fltsim.0]\r\ntitle=C\r\n"},
+              {"prog/unzip_fs2004/Setup/P/aircraft.cfg", plane},
+              {"prog/unzip_fs2004/Setup/P/panel/panel.cfg", five_gauges},
+              {"prog/unzip_fs2004/Setup/setup.exe", "MZ"},
+              {"prog/unzip_fs2004/Done/P/aircraft.cfg", plane},
+              {"prog/unzip_fs2004/Done/P/panel/panel.cfg", five_gauges},
+              {"prog/unzip_fs2004/Done.txt", fs + "Aircraft/Done\r\n"}});
+
+  const InstallCheck five = check_before_install(unzip + "Five", fs);
+  ASSERT_TRUE(five.question);
+  EXPECT_EQ(five.question->topic, check_question_topic);
+  EXPECT_EQ(five.question->subject, unzip + "Five");
+  EXPECT_EQ(five.question->buttons, Buttons::yes_no);
+  EXPECT_EQ(five.question->text,
+            "The airplane check found 5 problem(s) in Five:\n"
+            "  Five/P/panel/panel.cfg, line 2, [Window00]: gauge \"G1\" is missing\n"
+            "  Five/P/panel/panel.cfg, line 3, [Window00]: gauge \"G2\" is missing\n"
+            "  Five/P/panel/panel.cfg, line 4, [Window00]: gauge \"G3\" is missing\n"
+            "  ... and 2 more\n"
+            "Install it all the same?");
+  EXPECT_EQ(five.report.findings.size(), 5u);
+  for (const char* quiet : {"Clean", "Setup", "Done"}) {
+    SCOPED_TRACE(quiet);
+    EXPECT_FALSE(check_before_install(unzip + quiet, fs).question);
+  }
+  EXPECT_EQ(check_before_install(unzip + "Done", fs).report.findings.size(), 5u);
 }
 
 // An airplane in an inner archive counts for the check as it counts for the

@@ -76,6 +76,7 @@ class CliTest : public test::SimulatorFixture {
                                            {"gauges/jet.gau", "jet gauge"}});
     test::write_zip(download + "Prop.zip",
                     {{"Prop/aircraft.cfg", "[fltsim.0]\r\ntitle=Prop\r\nsim=prop\r\n"},
+                     {"Prop/prop.air", "air"},
                      {"gauges/shared.gau", "shared"}});
     test::write_zip(download + "Twins.zip",
                     {{"Left/aircraft.cfg", "l"}, {"Right/aircraft.cfg", "r"}});
@@ -328,6 +329,7 @@ TEST_F(CliTest, OwnerVerifyAndCheck) {
   EXPECT_EQ(str(cli({"verify", "prop"}).json["packages"].toArray()[0].toObject()["failure"]),
             sums + ": empty, so nothing could be compared");
 
+  std::filesystem::remove(fs + "aircraft/Prop/prop.air");
   run = cli({"check", "prop", "jet"});
   EXPECT_EQ(run.status, 1);
   const auto checked = run.json["packages"].toArray();
@@ -432,6 +434,64 @@ TEST_F(CliTest, MultiPackageInstallAsksEverythingFirst) {
     EXPECT_TRUE(exists(fs + "aircraft/" + airplane)) << airplane;
   for (const char* package : {"Jet", "Twins", "Prop", "Nested"})
     EXPECT_TRUE(exists(unzip + package + ".txt")) << package;
+}
+
+// A package the check finds fault with: install prints the findings, then
+// asks; without an answer nothing changes, --no keeps it out, --yes puts it
+// in. An archive's package is checked once unzipped.
+TEST_F(CliTest, InstallPrintsTheFindingsAndAsks) {
+  const std::string panel =
+      "[Window Titles]\r\nWindow01=radio\r\n[Window01]\r\ngauge00=BA36!Com\r\n"
+      "gauge01=Own!Nav\r\ngauge02=Lost!x\r\n";
+  const auto broken = [&](const std::string& name) {
+    test::write_zip(download + name + ".zip",
+                    {{"Plane/aircraft.cfg", "[fltsim.0]\r\ntitle=" + name + "\r\npanel=\r\n"},
+                     {"Plane/panel/panel.cfg", panel},
+                     {"Plane/panel/own.dll", "MZ"}});
+  };
+  broken("Broken");
+  broken("Later");
+  ASSERT_EQ(cli({"unzip", "Broken"}).status, 0);
+  const auto before = snapshot(tree.root());
+
+  auto run = cli({"install", "Broken"});
+  EXPECT_EQ(run.status, 3);
+  EXPECT_EQ(snapshot(tree.root()), before);
+  const auto report = run.err.find(
+      "Missing gauges (2)\n"
+      "  Broken/Plane/panel/panel.cfg, line 4, [Window01]: gauge \"BA36\" is missing\n"
+      "    the panel's radio stays blank: the gauge file BA36.gau comes with the airplane's full "
+      "package or its gauge pack; put it in gauges\n");
+  const auto question = run.err.find("no answer to this question (give --yes or --no): " + unzip +
+                                     "Broken: The airplane check found 2 problem(s) in Broken:");
+  EXPECT_NE(report, std::string::npos) << run.err;
+  EXPECT_NE(question, std::string::npos) << run.err;
+  EXPECT_LT(report, question);
+  EXPECT_EQ(run.err.find("Own"), std::string::npos) << run.err;  // own.dll is the gauge
+  EXPECT_EQ(field(run.json["questions"], "subject"), Strings{unzip + "Broken"});
+
+  run = cli({"install", "--no", "Broken"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(snapshot(tree.root()), before);
+  EXPECT_NE(run.err.find("Install it all the same?\n(answered no by --no)"), std::string::npos)
+      << run.err;
+  const auto kept = run.json["packages"].toArray()[0].toObject();
+  EXPECT_EQ(str(kept["result"]), "not installed");
+  EXPECT_EQ(str(kept["check_answer"]), "no");
+
+  run = cli({"install", "--yes", "Broken", "Later.zip"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(field(run.json["packages"], "result"), (Strings{"installed", "installed"}));
+  EXPECT_EQ(field(run.json["packages"], "check_answer"), (Strings{"yes", "yes"}));
+  const auto checked = run.json["packages"].toArray()[1].toObject()["check"].toObject();
+  EXPECT_EQ(checked["problems"].toInt(), 2);
+  EXPECT_EQ(str(checked["groups"].toArray()[0].toObject()["problem"]), "missing_gauge");
+  EXPECT_NE(run.err.find("Airplane check of " + unzip + "Later"), std::string::npos) << run.err;
+  EXPECT_TRUE(exists(fs + "aircraft/Broken/panel/own.dll"));
+  EXPECT_TRUE(exists(fs + "aircraft/Later"));
+  // What it was asked about, the check tells as well once installed.
+  EXPECT_EQ(cli({"check", "Broken"}).json["packages"].toArray()[0].toObject()["problems"].toInt(),
+            2);
 }
 
 TEST_F(CliTest, WritingCommandsAreRefusedWhileTheLockIsHeld) {
@@ -615,7 +675,7 @@ TEST_F(CliTest, LinkedAndUnreadableRecordsBesideGoodOnesCountForNothingAnywhere)
       Strings{});
 
   // The user's gauge no record owns is left out of a new package's record.
-  tree.make_file("prog/unzip_fs2004/Extra/Extra/aircraft.cfg", "[fltsim.0]");
+  tree.make_file("prog/unzip_fs2004/Extra/Extra/aircraft.cfg", "[fltsim.0]\r\ntitle=Extra\r\n");
   tree.make_file("prog/unzip_fs2004/Extra/gauges/lonely.gau", "the package's");
   EXPECT_EQ(cli({"install", "Extra"}).status, 0);
   EXPECT_EQ(record_lines(unzip + "Extra.txt"), Strings{fs + "aircraft/Extra"});
@@ -643,7 +703,7 @@ TEST_F(CliTest, RecordNobodyMayReadIsToldAlikeByEveryCommand) {
   const auto list = cli({"list"}, false);
   EXPECT_EQ(list.status, 1);
   EXPECT_NE(list.err.find(why), std::string::npos) << list.err;
-  tree.make_file("prog/unzip_fs2004/Extra/Extra/aircraft.cfg", "[fltsim.0]");
+  tree.make_file("prog/unzip_fs2004/Extra/Extra/aircraft.cfg", "[fltsim.0]\r\ntitle=Extra\r\n");
   for (const Strings& arguments :
        {Strings{"install", "Extra"}, Strings{"remove", "--yes", "Jet"}}) {
     const auto run = cli(arguments);

@@ -46,9 +46,11 @@ class InstallCommandTest : public InstallFixture {
     };
   }
 
-  // One airplane in a folder of its own inside the package.
-  void airplane(const std::string& package_name, std::string_view cfg = "[fltsim.0]") {
-    add(package_name + "/Plane/aircraft.cfg", cfg);
+  // One airplane in a folder of its own inside the package, titled after
+  // it, so that the airplane check finds nothing to ask about.
+  void airplane(const std::string& package_name, std::string_view cfg = {}) {
+    add(package_name + "/Plane/aircraft.cfg",
+        cfg.empty() ? "[fltsim.0]\r\ntitle=" + package_name + "\r\n" : std::string(cfg));
   }
 
   // The unzip folder in the list with these entries highlighted, as "Multi

@@ -290,6 +290,7 @@ TEST_F(LiveryTest, ASectionTheUserDeletedIsToldByVerifyAndCountsAsRemoved) {
 TEST_F(LiveryTest, ALiveryFolderBesideAnAirplaneIsNoSecondAirplane) {
   add("Mixed/Cub/aircraft.cfg", "[fltsim.0]\r\ntitle=Cub\r\nsim=cub\r\nmodel=\r\n");
   add("Mixed/Cub/model/cub.mdl", "mdl");
+  add("Mixed/Cub/cub.air", "air");
   add("Mixed/Jodel Vert/aircraft.cfg", snippet("1", "Jodel DR-1050 Vert", "vert"));
   add("Mixed/Jodel Vert/texture.vert/t.bmp", "v");
   EXPECT_TRUE(install_questions(unzip + "Mixed", "", fs).empty());
