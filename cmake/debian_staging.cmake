@@ -13,6 +13,17 @@ function(gzip_into from to)
   file(CHMOD ${to} PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 endfunction()
 
+# cpack strips the symbols; the compiler's .comment and .note go as
+# Debian's own strip takes them.
+file(GLOB programs ${root}/bin/*)
+foreach(program IN LISTS programs)
+  execute_process(COMMAND strip --remove-section=.comment --remove-section=.note ${program}
+                  RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "strip ${program} failed")
+  endif()
+endforeach()
+
 file(GLOB manpages ${root}/share/man/man1/*.1)
 if(NOT manpages)
   message(FATAL_ERROR "no manual pages in ${root}/share/man/man1")
