@@ -95,6 +95,7 @@ install_into() {
 # A home's own install.
 home=$work/user
 install_into "$home/.local"
+# shellcheck disable=SC2088 # a label, not a path
 check "~/.local" "$home" "$home/.local" /usr/local/share:/usr/share
 
 # A system-wide install in /usr/local, ahead of /usr/share, on a fresh home.
