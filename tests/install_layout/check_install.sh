@@ -90,7 +90,7 @@ metainfo=$prefix/share/metainfo/$id.metainfo.xml
 if [ -f "$desktop" ]; then
   grep -qx "Exec=wingstow %F" "$desktop" || fail "$desktop: Exec is not 'wingstow %F'"
   grep -qx "Icon=$id" "$desktop" || fail "$desktop: Icon is not $id"
-  for type in application/zip application/x-7z-compressed application/vnd.rar; do
+  for type in application/zip application/x-7z-compressed application/x-rar; do
     grep -q "^MimeType=.*$type;" "$desktop" || fail "$desktop: no $type"
   done
   if command -v desktop-file-validate >/dev/null; then
