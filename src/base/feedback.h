@@ -66,8 +66,9 @@ class Feedback {
 
   // ProgressBar1.
   virtual void set_progress_bar(int maximum, int position) = 0;
-  // The bytes behind the bar's next position, where the work counts them:
-  // a terminal's progress line tells them, the window's bar needs none.
+  // How far long work has come in bytes, where it counts them (unzip, the
+  // install's copies): a terminal's progress line tells them with their
+  // percent; the window's bar and progress window show the same work.
   virtual void progress_bytes(std::uint64_t /*done*/, std::uint64_t /*total*/) {}
 
   // The hourglass over the whole program during long work.

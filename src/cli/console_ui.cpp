@@ -197,8 +197,13 @@ void ConsoleUi::status(std::string_view text) {
 }
 
 void ConsoleUi::set_progress_bar(int maximum, int position) {
-  if (!settings_.progress || settings_.quiet || maximum <= 0) return;
-  const int percent = static_cast<int>(100LL * std::clamp(position, 0, maximum) / maximum);
+  if (maximum <= 0) return;
+  draw_progress(static_cast<int>(100LL * std::clamp(position, 0, maximum) / maximum));
+}
+
+// Drawn again only when the percent changes: a line a second at most.
+void ConsoleUi::draw_progress(int percent) {
+  if (!settings_.progress || settings_.quiet) return;
   if (percent == last_percent_ && line_drawn_) return;
   last_percent_ = percent;
   const int filled = percent * bar_width / 100;
@@ -208,11 +213,15 @@ void ConsoleUi::set_progress_bar(int maximum, int position) {
 }
 
 void ConsoleUi::progress_bytes(std::uint64_t done, std::uint64_t total) {
-  // In MB (10^6 bytes) as plan tells sizes.
+  // In MB (10^6 bytes) as plan tells sizes; in kB where a megabyte would
+  // show nothing.
+  const bool small = total < 1'000'000;
+  const double unit = small ? 1e3 : 1e6;
   char text[64];
-  std::snprintf(text, sizeof text, "%.1f of %.1f MB", static_cast<double>(done) / 1e6,
-                static_cast<double>(total) / 1e6);
+  std::snprintf(text, sizeof text, small ? "%.1f of %.1f kB" : "%.1f of %.1f MB",
+                static_cast<double>(done) / unit, static_cast<double>(total) / unit);
   bytes_ = total > 0 ? text : "";
+  if (total > 0) draw_progress(static_cast<int>(std::min(done, total) * 100 / total));
 }
 
 void ConsoleUi::progress_caption(std::string_view caption) {

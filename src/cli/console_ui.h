@@ -98,6 +98,7 @@ class ConsoleUi : public QuietFeedback {
   // lines: the text is a message of several lines, its line feeds kept.
   void print(std::string_view text, bool lines = true);
   void draw_line(const std::string& text);
+  void draw_progress(int percent);
   void clear_line();
 
   ConsoleSettings settings_;

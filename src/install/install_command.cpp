@@ -251,6 +251,16 @@ void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
           working = true;
         }
         ui.progress_caption("copy into " + tag);
+        // Against the package's size: what it holds beside its airplanes
+        // and side files is not copied, so the count may end short of it.
+        const auto package_bytes =
+            static_cast<std::uint64_t>(std::max<std::int64_t>(folder_size(package, true), 0));
+        std::uint64_t copied_bytes = 0;
+        ui.progress_bytes(0, package_bytes);
+        install.copied.on_copied = [&](std::uint64_t bytes) {
+          copied_bytes += bytes;
+          ui.progress_bytes(copied_bytes, std::max(copied_bytes, package_bytes));
+        };
         ui.pump();
         extract_inner_archives(shared, zip, package);
         std::string stopped;
@@ -260,6 +270,8 @@ void install_packages(Shared& shared, Feedback& ui, ZipMaster& zip,
             step(shared, ui, install, package);
             ui.pump();
           }
+          // All that was to copy is copied: the count ends whole.
+          if (shared.abort_flag == 0) ui.progress_bytes(copied_bytes, copied_bytes);
         } catch (const Error& error) {
           // Told on its own as before, unless copies failed first: then one
           // message tells both.

@@ -14,8 +14,9 @@ bool InstallReport::any_may_pass() const {
 }
 
 void CopiedSums::add(const std::string& target, const platform::CopyResult& copied) {
-  if (copied.status == platform::CopyStatus::copied && copied.sum)
-    by_path_[record_key(target)] = *copied.sum;
+  if (copied.status != platform::CopyStatus::copied || !copied.sum) return;
+  by_path_[record_key(target)] = *copied.sum;
+  if (on_copied) on_copied(copied.sum->size);
 }
 
 std::optional<std::uint32_t> CopiedSums::crc_of(const std::string& path, std::uint64_t size,

@@ -4,6 +4,8 @@
 // other records as read when it began, and, in a dry run, the plan the steps
 // fill instead of writing.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -53,6 +55,9 @@ class CopiedSums {
   std::optional<std::uint32_t> crc_of(const std::string& path, std::uint64_t size,
                                       std::int64_t mtime_sec, std::int64_t mtime_nsec) const;
   std::size_t size() const { return by_path_.size(); }
+  // Called with the size of each file as it is copied: the install's
+  // progress in bytes.
+  std::function<void(std::uint64_t bytes)> on_copied;
 
  private:
   std::unordered_map<std::string, platform::FileSum> by_path_;

@@ -161,6 +161,30 @@ TEST_F(InstallCommandTest, ProgressWindowShownOnceForSeveralPackages) {
   EXPECT_EQ(count("close"), 1);
 }
 
+// The bytes of each package's copies as they are made, against its size:
+// what the terminal's progress line tells.
+TEST_F(InstallCommandTest, CopiesCountTheirBytesAgainstThePackage) {
+  airplane("First");
+  add("First/Plane/model/first.mdl", std::string(3000, 'm'));
+  add("First/Gauges/first.gau", std::string(500, 'g'));
+  add("First/readme.txt", std::string(200, 'r'));  // not copied
+  select({"First"});
+
+  run();
+
+  ASSERT_TRUE(installed("First"));
+  ASSERT_FALSE(ui.bytes_progress.empty());
+  const std::uint64_t cfg = std::string("[fltsim.0]\r\ntitle=First\r\n").size();
+  const std::uint64_t package_size = cfg + 3000 + 500 + 200;
+  EXPECT_EQ(ui.bytes_progress.front(), std::make_pair(std::uint64_t{0}, package_size));
+  // What the readme leaves out is not waited for: the count ends whole.
+  const std::uint64_t copied = cfg + 3000 + 500;
+  EXPECT_EQ(ui.bytes_progress.back(), std::make_pair(copied, copied));
+  ui.bytes_progress.pop_back();
+  EXPECT_EQ(ui.bytes_progress.back(), std::make_pair(copied, package_size));
+  EXPECT_TRUE(std::is_sorted(ui.bytes_progress.begin(), ui.bytes_progress.end()));
+}
+
 TEST_F(InstallCommandTest, PackageRefusedAsInstalledDoesNotStopTheNext) {
   airplane("First");
   add("First/panel/first.gau", "gauge");

@@ -106,6 +106,7 @@ class RecordingUi : public Ui {
   std::map<std::string, std::string> pictures;  // control -> file, "" when cleared
   std::vector<std::string> picture_list;
   std::vector<std::pair<int, int>> progress_bar;  // (maximum, position) as set
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> bytes_progress;  // done, total
   std::vector<bool> wait_cursor;
   void load_picture(Control control, std::string_view path) override {
     pictures[std::string(control_name(control))] = std::string(path);
@@ -116,6 +117,9 @@ class RecordingUi : public Ui {
   void set_picture_list(const std::vector<std::string>& paths) override { picture_list = paths; }
   void set_progress_bar(int maximum, int position) override {
     progress_bar.emplace_back(maximum, position);
+  }
+  void progress_bytes(std::uint64_t done, std::uint64_t total) override {
+    bytes_progress.emplace_back(done, total);
   }
   void set_wait_cursor(bool waiting) override { wait_cursor.push_back(waiting); }
   void set_active_page(Control page) override { pages.emplace_back(control_name(page)); }
