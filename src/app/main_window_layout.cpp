@@ -17,12 +17,11 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QScrollBar>
-#include <QVBoxLayout>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "app/main_window_colours.h"
 #include "widgets/elided_text.h"

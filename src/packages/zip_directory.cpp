@@ -203,13 +203,15 @@ std::optional<Central> next_entry(Stream& stream) {
 }
 
 // Whether the local header at entry.header agrees with the entry the way
-// libzip's consistency check wants, and its data end before end.
-bool local_agrees(int fd, const Central& entry, std::uint64_t end) {
+// libzip's consistency check wants, and its data end before end. scratch
+// is reused from entry to entry.
+bool local_agrees(int fd, const Central& entry, std::uint64_t end,
+                  std::vector<unsigned char>& scratch) {
   const std::size_t name_size = entry.name.size();
   if (entry.header + local_size + name_size + entry.packed > end) return false;
-  std::vector<unsigned char> header(local_size + name_size);
-  if (!read_at(fd, header.data(), header.size(), entry.header)) return false;
-  const unsigned char* p = header.data();
+  scratch.resize(local_size + name_size);
+  if (!read_at(fd, scratch.data(), scratch.size(), entry.header)) return false;
+  const unsigned char* p = scratch.data();
   if (!magic(p, 3, 4)) return false;
   if (get16(p + 4) > entry.needed || get16(p + 8) != entry.method || get16(p + 10) != entry.time ||
       get16(p + 12) != entry.date)
@@ -224,9 +226,10 @@ bool local_agrees(int fd, const Central& entry, std::uint64_t end) {
     return false;
   const std::size_t extra_size = get16(p + 28);
   if (entry.header + local_size + name_size + extra_size + entry.packed > end) return false;
-  std::vector<unsigned char> extra(extra_size);
-  return read_at(fd, extra.data(), extra_size, entry.header + local_size + name_size) &&
-         plain_extra(extra.data(), extra_size);
+  if (extra_size == 0) return true;
+  scratch.resize(extra_size);
+  return read_at(fd, scratch.data(), extra_size, entry.header + local_size + name_size) &&
+         plain_extra(scratch.data(), extra_size);
 }
 
 }  // namespace
@@ -289,11 +292,12 @@ std::optional<ZipDirectory> ZipDirectory::read(int fd, std::uint64_t file_size) 
 
   ZipDirectory directory(fd, offset, size, count);
   Stream stream(fd, offset, size);
+  std::vector<unsigned char> scratch;
   std::vector<std::uint64_t> hashes;
   hashes.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, size / central_size)));
   for (std::uint64_t i = 0; i < count; ++i) {
     const auto entry = next_entry(stream);
-    if (!entry || !entry->plain || !local_agrees(fd, *entry, offset)) return std::nullopt;
+    if (!entry || !entry->plain || !local_agrees(fd, *entry, offset, scratch)) return std::nullopt;
     hashes.push_back(std::hash<std::string_view>{}(entry->name));
     directory.packed_total_ += entry->packed;
     directory.name_bytes_ += entry->name.size();
