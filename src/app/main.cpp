@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
   // Ties the windows to the desktop file, so that a taskbar shows them as
   // the launcher's; and the icon the desktop file names.
   constexpr const char* app_id = "io.github.wingstow.Wingstow";
-  QGuiApplication::setDesktopFileName(app_id);
+  QGuiApplication::setDesktopFileName("wingstow");
   QIcon fallback;
   for (const char* size : {"48x48", "256x256"})
     fallback.addFile(QString(":/icons/%1/%2.png").arg(size, app_id));

@@ -34,7 +34,7 @@ bin/wingstow-cli
 share/bash-completion/completions/wingstow-cli
 share/fish/vendor_completions.d/wingstow-cli.fish
 share/zsh/site-functions/_wingstow-cli
-share/applications/$id.desktop
+share/applications/wingstow.desktop
 share/icons/hicolor/256x256/apps/$id.png
 share/icons/hicolor/48x48/apps/$id.png
 share/icons/hicolor/scalable/apps/$id.svg
@@ -85,7 +85,7 @@ for size in 48 256; do
 done
 
 # The desktop entry and the metadata name what was installed.
-desktop=$prefix/share/applications/$id.desktop
+desktop=$prefix/share/applications/wingstow.desktop
 metainfo=$prefix/share/metainfo/$id.metainfo.xml
 if [ -f "$desktop" ]; then
   grep -qx "Exec=wingstow %F" "$desktop" || fail "$desktop: Exec is not 'wingstow %F'"
@@ -100,8 +100,8 @@ if [ -f "$desktop" ]; then
   fi
 fi
 if [ -f "$metainfo" ]; then
-  grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
-    fail "$metainfo: the launchable is not $id.desktop"
+  grep -q "<launchable type=\"desktop-id\">wingstow.desktop</launchable>" "$metainfo" ||
+    fail "$metainfo: the launchable is not wingstow.desktop"
   grep -q "<release version=\"$version\"" "$metainfo" ||
     fail "$metainfo: no release entry for version $version"
   if command -v appstreamcli >/dev/null; then
