@@ -125,8 +125,9 @@ int unzip_command(Context& context, const std::vector<std::string>& arguments) {
   return status;
 }
 
-// install --dry-run: each package's plan, as plan tells it; an archive not
-// unzipped yet has none, since unzipping it would change something.
+// install --dry-run: each package's plan, as plan tells it, and what the
+// airplane check would ask about before installing it; an archive not
+// unzipped yet has neither, since unzipping it would change something.
 int install_plans(Context& context, const std::vector<std::pair<std::string, std::string>>& items) {
   int status = 0;
   QJsonArray json;
@@ -148,6 +149,12 @@ int install_plans(Context& context, const std::vector<std::pair<std::string, std
     QJsonObject planned;
     add_plan(planned, plan);
     entry["plan"] = planned;
+    const InstallCheck check = check_before_install(package, context.shared.fs_path);
+    entry["check"] = report_json(check.report);
+    if (check.question) {
+      context.out_lines(report_text(check.report));
+      context.out_lines("install would ask: " + about(*check.question));
+    }
     json.append(entry);
     if (plan.refused || !plan.refusals.empty() || !plan.failures.empty() ||
         plan.bytes_needed > plan.bytes_free)
@@ -585,16 +592,7 @@ int check_command(Context& context, const std::vector<std::string>& arguments) {
     const CheckReport report = check_package(package, context.shared.fs_path,
                                              context.shared.unzip_path, context.records());
     json.append(report_json(report));
-    std::string text = report_text(report);
-    while (!text.empty() && text.back() == '\n') text.pop_back();
-    // Line by line: the report's own line breaks stay, every other control
-    // byte is escaped.
-    for (std::size_t start = 0;;) {
-      const std::size_t end = text.find('\n', start);
-      context.out(std::string_view(text).substr(start, end - start));
-      if (end == std::string::npos) break;
-      start = end + 1;
-    }
+    context.out_lines(report_text(report));
     if (!report.findings.empty()) status = 1;
   }
   context.json["packages"] = json;
@@ -760,6 +758,18 @@ void Context::out(std::string_view line) const {
   const std::string text = platform::escape_controls(line);
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fputc('\n', stdout);
+}
+
+void Context::out_lines(std::string_view text) const {
+  while (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  // Line by line: the text's own line breaks stay, every other control byte
+  // is escaped.
+  for (std::size_t start = 0;;) {
+    const std::size_t end = text.find('\n', start);
+    out(text.substr(start, end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
 }
 
 void Context::progress_out(std::string_view line) const {

@@ -56,6 +56,7 @@ class Context {
   // A line of the command's result on standard output; nothing with --json,
   // which tells it in the document instead.
   void out(std::string_view line) const;
+  void out_lines(std::string_view text) const;  // out() for each of its lines
   // The same, but left out with --quiet: the per-item lines of a writing
   // command.
   void progress_out(std::string_view line) const;

@@ -454,7 +454,20 @@ TEST_F(CliTest, InstallPrintsTheFindingsAndAsks) {
   ASSERT_EQ(cli({"unzip", "Broken"}).status, 0);
   const auto before = snapshot(tree.root());
 
-  auto run = cli({"install", "Broken"});
+  // A dry run tells the findings and the question it would ask, and asks nothing.
+  auto run = cli({"install", "Broken", "--dry-run"}, false);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(snapshot(tree.root()), before);
+  EXPECT_NE(run.out.find("Missing gauges (2)\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("install would ask: " + unzip +
+                         "Broken: The airplane check found 2 problem(s) in Broken:"),
+            std::string::npos)
+      << run.out;
+  run = cli({"install", "Broken", "--dry-run"});
+  EXPECT_EQ(run.json["packages"].toArray()[0].toObject()["check"].toObject()["problems"].toInt(),
+            2);
+
+  run = cli({"install", "Broken"});
   EXPECT_EQ(run.status, 3);
   EXPECT_EQ(snapshot(tree.root()), before);
   const auto report = run.err.find(
