@@ -31,8 +31,22 @@ void check_package_into(const PackageContent& content, const std::string& fs_pat
     report.notes.push_back("The airplane in " + archive +
                            " is not checked: Install extracts that archive first. Check it once "
                            "installed, from the catalogue.");
-  if (content.airplanes.empty() && content.inner_archives_with_airplanes.empty())
-    report.notes.push_back("No aircraft.cfg found: there is no airplane to check.");
+  if (!content.airplanes.empty() || !content.inner_archives_with_airplanes.empty()) return;
+  // Repaints lack the model, panel and sound by design: the airplane they
+  // go into has them.
+  if (const auto liveries = package_liveries(content.folder)) {
+    const auto count = std::to_string(liveries->liveries.size());
+    const std::string mark = livery_mark(fs_path, *liveries);
+    report.notes.push_back(
+        base_candidates(fs_path, *liveries).empty()
+            ? "Liveries only (" + count + ", " + mark +
+                  "): Install needs the airplane they repaint in the simulator first."
+            : "Liveries only (" + count + ", " + mark +
+                  "): they use the model, panel and sound of the airplane they go into; check "
+                  "that airplane once they are in.");
+    return;
+  }
+  report.notes.push_back("No aircraft.cfg found: there is no airplane to check.");
 }
 
 bool lies_in(const std::string& folder, const std::string& parent) {

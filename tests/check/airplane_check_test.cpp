@@ -516,5 +516,40 @@ TEST_F(PackageCheck, InnerArchivesCountAlikeForTheCheckTheMarksAndInstall) {
     EXPECT_EQ(install_questions(beside).size(), c.airplane ? 1u : 0u);
   }
 }
+// A package of liveries has no model, panel or sound of its own: the check
+// counts nothing against it and says where they go, in each of its forms.
+TEST_F(PackageCheck, LiveriesAreToldAsSuchNotCountedAsFaults) {
+  const std::string cub = "[fltsim.0]\r\ntitle=Cub\r\nsim=cub\r\nmodel=\r\ntexture=\r\n";
+  const auto livery = [](const std::string& title, const std::string& sim,
+                         const std::string& texture) {
+    return "[fltsim.1]\r\ntitle=" + title + "\r\nsim=" + sim + "\r\nmodel=\r\ntexture=" +
+           texture + "\r\npanel=\r\nsound=\r\n";
+  };
+  make(tree, {{"FS9/Aircraft/Cub/aircraft.cfg", cub},
+              {"FS9/Aircraft/Cub/cub.air", "air"},
+              {"FS9/Aircraft/Cub/model/cub.mdl", "mdl"},
+              {"prog/unzip_fs2004/Red/Cub Red/aircraft.cfg", cub + livery("Cub red", "cub", "red")},
+              {"prog/unzip_fs2004/Red/Cub Red/texture.red/t.bmp", "BM"},
+              {"prog/unzip_fs2004/Same/Cub/aircraft.cfg", cub + livery("Cub green", "cub", "g")},
+              {"prog/unzip_fs2004/Same/Cub/texture.g/t.bmp", "BM"},
+              {"prog/unzip_fs2004/Loose/texture.blue/t.bmp", "BM"},
+              {"prog/unzip_fs2004/Loose/readme.txt", livery("Cub blue", "cub", "blue")},
+              {"prog/unzip_fs2004/Yak/Yak Red/aircraft.cfg", livery("Yak red", "yak", "red")},
+              {"prog/unzip_fs2004/Yak/Yak Red/texture.red/t.bmp", "BM"}});
+  for (const auto& [package, note] :
+       std::vector<std::pair<std::string, std::string>>{
+           {"Red", "Liveries only (1, livery for Cub): they use the model, panel and sound"},
+           {"Same", "Liveries only (1, livery for Cub): "},
+           {"Loose", "Liveries only (1, livery for Cub): "},
+           {"Yak", "Liveries only (1, livery for yak (not installed)): Install needs the "
+                   "airplane they repaint in the simulator first."}}) {
+    SCOPED_TRACE(package);
+    const InstallCheck check = check_before_install(unzip + package, fs);
+    EXPECT_TRUE(check.report.findings.empty()) << report_text(check.report);
+    EXPECT_FALSE(check.question);
+    ASSERT_EQ(check.report.notes.size(), 1u);
+    EXPECT_EQ(check.report.notes[0].rfind(note, 0), 0u) << check.report.notes[0];
+  }
+}
 }  // namespace
 }  // namespace wingstow
