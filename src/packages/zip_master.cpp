@@ -1,25 +1,16 @@
 #include "packages/zip_master.h"
 
-#include <sched.h>
-
-#include <thread>
-
 #include <zip.h>
 
 #include <charconv>
+
+#include "platform/environment.h"
 
 namespace wingstow {
 
 ZipMaster::ZipMaster(Feedback& ui) : ui_(ui) {}
 
-unsigned ZipMaster::default_workers() {
-  cpu_set_t allowed;
-  CPU_ZERO(&allowed);
-  const int cores = ::sched_getaffinity(0, sizeof allowed, &allowed) == 0
-                        ? CPU_COUNT(&allowed)
-                        : static_cast<int>(std::thread::hardware_concurrency());
-  return cores >= 2 ? 2u : 1u;
-}
+unsigned ZipMaster::default_workers() { return platform::usable_cores() >= 2 ? 2u : 1u; }
 
 int ZipMaster::parse_version(std::string_view text) {
   int parts[3] = {0, 0, 0};

@@ -5,7 +5,10 @@
 #include <vector>
 
 #include <pwd.h>
+#include <sched.h>
 #include <unistd.h>
+
+#include <thread>
 
 #include "platform/files.h"
 
@@ -14,6 +17,15 @@ namespace wingstow::platform {
 std::string environment_variable(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";
+}
+
+unsigned usable_cores() {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  const int cores = ::sched_getaffinity(0, sizeof allowed, &allowed) == 0
+                        ? CPU_COUNT(&allowed)
+                        : static_cast<int>(std::thread::hardware_concurrency());
+  return cores > 1 ? static_cast<unsigned>(cores) : 1u;
 }
 
 std::string home_folder() {

@@ -16,6 +16,10 @@ std::string environment_variable(const char* name);
 // database's entry when $HOME is unset or empty; empty when neither is known.
 std::string home_folder();
 
+// How many processors this process may run on (its CPU affinity); at
+// least 1.
+unsigned usable_cores();
+
 // The path with every link, "." and ".." followed, letter case exact, no
 // trailing separator; empty when a part is missing or cannot be searched.
 std::string real_path(std::string_view path);

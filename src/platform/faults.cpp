@@ -36,6 +36,8 @@ void clear_faults() {
   any_armed = false;
 }
 
+bool faults_armed() { return any_armed.load(std::memory_order_relaxed); }
+
 bool fault_due(FaultPoint point) {
   if (!any_armed.load(std::memory_order_relaxed)) return false;
   const std::lock_guard lock(armed_mutex);

@@ -22,6 +22,10 @@ void clear_faults();
 // True, with errno set, when this call of point must fail.
 bool fault_due(FaultPoint point);
 
+// Whether a fault is armed: work that would spread over threads stays on
+// one, so that the nth call is the nth of the run.
+bool faults_armed();
+
 // Clears every armed fault when it goes out of scope.
 struct FaultScope {
   FaultScope() = default;

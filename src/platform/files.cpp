@@ -446,14 +446,28 @@ CopyResult FileCopier::copy(std::string_view source, Folder& to, std::string_vie
   return copy_open(RegularFile(from), to, target_name);
 }
 
+CopyResult FileCopier::copy_unlisted(const Folder& from, std::string_view name, int to_fd,
+                                     std::string_view target_name) {
+  if (to_fd < 0) return copy_failure(EBADF);
+  if (target_name.empty()) return copy_failure(EISDIR);
+  if (!from.is_open()) return copy_failure(from.error());
+  return copy_to(RegularFile(from, name), to_fd, target_name);
+}
+
 CopyResult FileCopier::copy_open(const RegularFile& source, Folder& to,
                                  std::string_view target_name) {
+  CopyResult result = copy_to(source, to.fd(), target_name);
+  if (result.status == CopyStatus::copied) to.added(target_name);
+  return result;
+}
+
+CopyResult FileCopier::copy_to(const RegularFile& source, int to_fd, std::string_view target_name) {
   if (!source.is_open()) return copy_failure(source.error());
   const int in = source.fd();
   const struct stat& st = source.status();
 
   const std::string name(target_name);
-  TempFile temp(to.fd(), 0666);
+  TempFile temp(to_fd, 0666);
   if (temp.fd() < 0) return copy_failure(temp.error());
   const int out = temp.fd();
   std::optional<FileSum> sum;
@@ -483,7 +497,6 @@ CopyResult FileCopier::copy_open(const RegularFile& source, Folder& to,
   error = temp.commit(name, false);
   if (error == EEXIST) return target_exists;
   if (error != 0) return copy_failure(error);
-  to.added(name);
   return {CopyStatus::copied, 0, sum};
 }
 

@@ -221,9 +221,15 @@ class FileCopier {
                   std::string_view target_name);
   // The file at the path source into to as target_name.
   CopyResult copy(std::string_view source, Folder& to, std::string_view target_name);
+  // The file name of from into the open folder to_fd as target_name, for a
+  // caller that has looked the name up and tells the folder itself: copies
+  // on several threads into one folder, each with its own copier.
+  CopyResult copy_unlisted(const Folder& from, std::string_view name, int to_fd,
+                           std::string_view target_name);
 
  private:
   CopyResult copy_open(const RegularFile& source, Folder& to, std::string_view target_name);
+  CopyResult copy_to(const RegularFile& source, int to_fd, std::string_view target_name);
   int copy_data(int in, int out, std::uint64_t expected, FileSum* sum);
 
   std::function<void()> between_chunks_;

@@ -522,8 +522,8 @@ TEST_F(PackageCheck, LiveriesAreToldAsSuchNotCountedAsFaults) {
   const std::string cub = "[fltsim.0]\r\ntitle=Cub\r\nsim=cub\r\nmodel=\r\ntexture=\r\n";
   const auto livery = [](const std::string& title, const std::string& sim,
                          const std::string& texture) {
-    return "[fltsim.1]\r\ntitle=" + title + "\r\nsim=" + sim + "\r\nmodel=\r\ntexture=" +
-           texture + "\r\npanel=\r\nsound=\r\n";
+    return "[fltsim.1]\r\ntitle=" + title + "\r\nsim=" + sim + "\r\nmodel=\r\ntexture=" + texture +
+           "\r\npanel=\r\nsound=\r\n";
   };
   make(tree, {{"FS9/Aircraft/Cub/aircraft.cfg", cub},
               {"FS9/Aircraft/Cub/cub.air", "air"},
@@ -536,13 +536,13 @@ TEST_F(PackageCheck, LiveriesAreToldAsSuchNotCountedAsFaults) {
               {"prog/unzip_fs2004/Loose/readme.txt", livery("Cub blue", "cub", "blue")},
               {"prog/unzip_fs2004/Yak/Yak Red/aircraft.cfg", livery("Yak red", "yak", "red")},
               {"prog/unzip_fs2004/Yak/Yak Red/texture.red/t.bmp", "BM"}});
-  for (const auto& [package, note] :
-       std::vector<std::pair<std::string, std::string>>{
+  for (const auto& [package, note] : std::vector<std::pair<std::string, std::string>>{
            {"Red", "Liveries only (1, livery for Cub): they use the model, panel and sound"},
            {"Same", "Liveries only (1, livery for Cub): "},
            {"Loose", "Liveries only (1, livery for Cub): "},
-           {"Yak", "Liveries only (1, livery for yak (not installed)): Install needs the "
-                   "airplane they repaint in the simulator first."}}) {
+           {"Yak",
+            "Liveries only (1, livery for yak (not installed)): Install needs the "
+            "airplane they repaint in the simulator first."}}) {
     SCOPED_TRACE(package);
     const InstallCheck check = check_before_install(unzip + package, fs);
     EXPECT_TRUE(check.report.findings.empty()) << report_text(check.report);

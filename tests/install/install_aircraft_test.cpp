@@ -1,7 +1,9 @@
 #include "install/install_aircraft.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -347,6 +349,47 @@ TEST_F(CopyFolderTreeTest, CompletesWhatIsThereInAnyLetterCase) {
   for (const auto& failure : report.failures) failed.emplace_back(failure.path, failure.error);
   EXPECT_EQ(failed, (std::vector<std::pair<std::string, int>>{{target + "link", ELOOP},
                                                               {target + "Sound", EEXIST}}));
+}
+
+// A folder of many files, which the copy shares between threads where the
+// machine has the cores: every file comes whole, each with the sum of what
+// was written, a name taken in another letter case is taken once, and what
+// was there stays and has no sum.
+TEST_F(CopyFolderTreeTest, ManyFilesComeWholeWithTheirSums) {
+  std::map<std::string, std::string> made;
+  for (int i = 0; i < 60; ++i) {
+    // Empty, small, and over a copy's chunk of a megabyte.
+    const std::size_t size = i % 20 == 0 ? 0 : i % 7 == 0 ? (1u << 20) + 4097u * i : 97u * i;
+    std::string content(size, '\0');
+    for (std::size_t k = 0; k < size; ++k) content[k] = static_cast<char>((k * 31 + i) & 0xff);
+    const std::string name = "texture/t" + std::to_string(i) + ".bmp";
+    tree.make_file("src/" + name, content);
+    made[name] = content;
+  }
+  tree.make_file("src/texture/Twin.bmp", "first");
+  tree.make_file("src/texture/twin.BMP", "second");
+  tree.make_file("src/texture/kept.bmp", "the package's");
+  tree.make_file("dst/texture/kept.bmp", "the user's");
+  InstallReport report;
+  CopiedSums sums;
+
+  copy_folder_tree(source, target, true, {}, &report, &sums);
+
+  EXPECT_TRUE(report.empty());
+  for (const auto& [name, content] : made) {
+    SCOPED_TRACE(name);
+    const std::string path = target + name;
+    ASSERT_EQ(test::read_file(path), content);
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    const auto crc = static_cast<std::uint32_t>(crc32(
+        0L, reinterpret_cast<const Bytef*>(content.data()), static_cast<uInt>(content.size())));
+    EXPECT_EQ(sums.crc_of(path, content.size(), st.st_mtim.tv_sec, st.st_mtim.tv_nsec), crc);
+  }
+  EXPECT_EQ(sums.size(), made.size() + 1);  // and one of the twins
+  const Tree copied = snapshot(target);
+  EXPECT_EQ(copied.count("texture/Twin.bmp") + copied.count("texture/twin.BMP"), 1u);
+  EXPECT_EQ(copied.at("texture/kept.bmp"), "the user's");
 }
 
 TEST_F(CopyFolderTreeTest, WithoutRecursionOnlyTheFilesOfTheFolder) {
