@@ -314,7 +314,7 @@ void Tutil::simulators_found(std::vector<WinePrefix> prefixes, std::vector<Simul
   Form2->LsDirTree1->setExtraDrives(drives);
 }
 
-void Tutil::await_simulators() {
+void Tutil::await_simulator_finds() {
   if (!simulator_scan_.joinable()) return;
   simulator_scan_.join();
   // The result was queued before the thread ended: taken now.
@@ -337,7 +337,6 @@ void Tutil::fs2002xClick() {
   FlatButton1->setText("Fs2002 Path :");
   set_panel_colour(QColor(255, 255, 0));
   for (auto* button : {FlatButton1, FlatButton2, FlatButton3}) button->setColor(button_shadow);
-  await_simulators();
   select_simulator(shared_, *this, "fs2002");
 }
 
@@ -345,14 +344,10 @@ void Tutil::fs2004xClick() {
   FlatButton1->setText("Fs2004 Path :");
   set_panel_colour(QColor(255, 0, 0));
   for (auto* button : {FlatButton1, FlatButton2, FlatButton3}) button->setColor(button_shadow);
-  await_simulators();
   select_simulator(shared_, *this, "fs2004");
 }
 
-void Tutil::SpeedButton4Click() {
-  await_simulators();
-  set_main_fs_path(shared_, *this);
-}
+void Tutil::SpeedButton4Click() { set_main_fs_path(shared_, *this); }
 
 bool Tutil::browse_to(FlatButton* button, const std::string& folder, const char* invalid_message) {
   Edit1->clear();

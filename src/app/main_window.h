@@ -113,6 +113,7 @@ class Tutil : public QWidget, public Ui {
   int catalogue_index() override;
   void set_found_list(const std::vector<std::string>& names) override;
   std::string text_of(Control control) override;
+  void await_simulator_finds() override;
   std::optional<std::string> run_chooser(std::string_view caption,
                                          const std::vector<std::string>& found_roots) override;
   void progress_animation(Animation animation) override;
@@ -184,7 +185,6 @@ class Tutil : public QWidget, public Ui {
   // for them.
   void find_simulators();
   void simulators_found(std::vector<WinePrefix> prefixes, std::vector<SimulatorRoot> roots);
-  void await_simulators();
   void import_pending();
   void keep_on_screen();
   // The controls in a scroll area, the window at its design size where the

@@ -190,6 +190,10 @@ class Window {
   // for this simulator, offered first, the first one already selected.
   virtual std::optional<std::string> run_chooser(std::string_view caption,
                                                  const std::vector<std::string>& found_roots) = 0;
+  // Returns once shared's Wine prefixes and simulator roots are those found
+  // at start: a front end that looks for them in the background waits for
+  // that look here, where they are first needed.
+  virtual void await_simulator_finds() {}
 };
 
 class Ui : public Feedback, public Window {

@@ -124,6 +124,7 @@ void setup_simulator(Shared& shared, Ui& ui, std::string_view tag) {
 
   set_all(ui, locked_while_choosing, false);
   set_all(ui, command_controls, false);
+  ui.await_simulator_finds();
   std::vector<std::string> found;
   for (const SimulatorRoot& root : shared.simulator_roots)
     if (root.tag == tag) found.push_back(root.root);

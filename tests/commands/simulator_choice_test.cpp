@@ -76,9 +76,13 @@ TEST_F(SimulatorTest, FirstPressCreatesWorkingFoldersAndAsksForTheFolder) {
             "No fs2002 folder chosen: press \"Set main FS path\" (the drive button) to choose it");
 }
 
+// The roots come from the look at start, awaited only where the chooser
+// needs them.
 TEST_F(SimulatorTest, ChooserIsOfferedOnlyTheRootsFoundForItsSimulator) {
-  shared.simulator_roots = {
-      {"fs2004", "/p1/FS9/"}, {"fs2002", "/p1/FS2002/"}, {"fs2004", "/p2/Flight Simulator 9/"}};
+  ui.finds_arrive = [&] {
+    shared.simulator_roots = {
+        {"fs2004", "/p1/FS9/"}, {"fs2002", "/p1/FS2002/"}, {"fs2004", "/p2/Flight Simulator 9/"}};
+  };
   select_simulator(shared, ui, "fs2004");  // cancelled: nothing stored
   select_simulator(shared, ui, "fs2002");
   shared.simulator_roots.clear();
@@ -164,6 +168,7 @@ TEST_F(SimulatorTest, SwitchingBetweenReadySimulatorsAsksNothing) {
   select_simulator(shared, ui, "fs2004");
 
   EXPECT_TRUE(ui.chooser_captions.empty());
+  EXPECT_EQ(ui.finds_awaited, 0);  // a start on a stored folder never waits for the look
   EXPECT_EQ(ui.folders_shown.back(), program + "unzip_fs2004/");
   EXPECT_EQ(ui.catalogue_entries, std::vector<std::string>{program + "unzip_fs2004/b.txt"});
   EXPECT_EQ(shared.fs_path, tree.path("B/"));

@@ -148,6 +148,13 @@ class RecordingUi : public Ui {
   }
   std::optional<std::string> run_chooser(std::string_view caption,
                                          const std::vector<std::string>& found_roots) override;
+  // Counts the waits for the look for Wine prefixes; the first one runs
+  // finds_arrive, as the window's look in the background delivers them.
+  int finds_awaited = 0;
+  std::function<void()> finds_arrive;
+  void await_simulator_finds() override {
+    if (finds_awaited++ == 0 && finds_arrive) finds_arrive();
+  }
   void progress_animation(Animation animation) override;
   void progress_start() override { progress.emplace_back("start"); }
   void progress_stop() override { progress.emplace_back("stop"); }
