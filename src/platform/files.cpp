@@ -362,11 +362,20 @@ std::vector<DirEntry> Folder::entries(std::string_view mask, std::uint32_t attri
 }
 
 std::optional<std::string> Folder::find(std::string_view name) {
+  std::optional<struct stat> exact;
+  return find(name, exact);
+}
+
+std::optional<std::string> Folder::find(std::string_view name, std::optional<struct stat>& exact) {
+  exact.reset();
   if (!fd_) return std::nullopt;
   std::string wanted(name);
   if (!created_) {
     struct stat st;
-    if (::fstatat(fd(), wanted.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return wanted;
+    if (::fstatat(fd(), wanted.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      exact = st;
+      return wanted;
+    }
   }
   if (!listed_) {
     read_folder(fd(), [&](std::string_view entry, unsigned char) { added_name(entry); });

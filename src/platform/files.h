@@ -149,6 +149,9 @@ class Folder {
   // missing as written, and a folder this object created is never read:
   // later changes count as far as added() and removed() tell them.
   std::optional<std::string> find(std::string_view name);
+  // The same; when name itself exists, exact receives its lstat() status,
+  // which the one look-up took anyway.
+  std::optional<std::string> find(std::string_view name, std::optional<struct stat>& exact);
   // Tells the folder that name was just made in it, or taken out of it.
   void added(std::string_view name);
   void removed(std::string_view name);

@@ -33,12 +33,14 @@ std::string home_trash() {
 // Creates every missing level of path, private to the user as the trash
 // wants it.
 bool make_path(const std::string& path) {
+  struct stat st;
+  // There already, as it is from the second item on: one look.
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
   for (std::size_t pos = 1; pos <= path.size(); ++pos) {
     if (pos != path.size() && path[pos] != '/') continue;
     const std::string level = path.substr(0, pos);
     if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return false;
   }
-  struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 

@@ -52,13 +52,14 @@ std::optional<LinePaths::Target> LinePaths::removable(std::string_view line) {
     const Parent& parent = parent_of(path.parent_path().string());
     if (!parent.real) return std::nullopt;
     // The name as platform::resolve finds it, in the folder it resolved.
+    std::optional<struct stat> status;
     if (parent.complete)
-      if (auto on_disk = folder(*parent.real).find(name)) name = std::move(*on_disk);
+      if (auto on_disk = folder(*parent.real).find(name, status)) name = std::move(*on_disk);
     // The folder holding the entry is taken where its links lead; the
     // entry itself, when it is a link, goes as a link.
     const fs::path target = fs::path(*parent.real) / name;
     if (!below_install_folder(target)) return std::nullopt;
-    return Target{target.string(), *parent.real, std::move(name)};
+    return Target{target.string(), *parent.real, std::move(name), status};
   } catch (...) {
     return std::nullopt;
   }

@@ -29,6 +29,8 @@ class LinePaths {
     std::string path;    // the entry, its folder's links and "." and ".." resolved
     std::string folder;  // the folder holding it, as path has it
     std::string name;    // its name there, as the disk spells it
+    // Its lstat() status, when finding the name took it.
+    std::optional<struct stat> status;
   };
 
   explicit LinePaths(std::string_view fs_path);

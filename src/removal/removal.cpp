@@ -215,7 +215,9 @@ class RecordRemoval {
       return fail(folder ? folder_failure : file_failure, line);
     }
     struct stat own;
-    if (::lstat(target->path.c_str(), &own) != 0) {
+    if (target->status) {
+      own = *target->status;
+    } else if (::lstat(target->path.c_str(), &own) != 0) {
       // Already gone: an earlier run ended halfway, an install failed before
       // copying it, or the record lists it twice.
       if (errno == ENOENT || errno == ENOTDIR) return;
@@ -531,9 +533,10 @@ bool remove_records(Shared& shared, Feedback& ui, const std::vector<std::string>
       if (done && item.given) done(*item.given, !stayed);
     }
     // The file list is read again once, not after each record: with
-    // thousands of records each reading costs more than a removal.
+    // thousands of records each reading costs more than a removal. The
+    // records the run read stay read.
     if (window) window->list_refresh();
-    refresh_catalogue(shared, ui);
+    refresh_catalogue(shared, ui, run ? &run->owners : nullptr);
     // The end is not told as a success when something stayed.
     std::string end = "End of  delete from " + tag;
     if (!kept.empty()) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -72,9 +73,16 @@ void create_record(const std::string& path) { write_record(path, {}); }
 
 void open_record_for_reading(const std::string& path) { open_for_reading(path); }
 
+namespace {
+std::atomic<std::uint64_t> reads{0};
+}  // namespace
+
+std::uint64_t record_reads() { return reads.load(); }
+
 void read_record_lines(const std::string& path,
                        const std::function<bool(const std::string&)>& visit) {
   const platform::RegularFile file = open_for_reading(path);
+  ++reads;
   std::string line;
   bool more = true;
   bool after_cr = false;
@@ -92,24 +100,31 @@ void read_record_lines(const std::string& path,
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) record_io_error(path, errno);
     if (got == 0) break;
-    for (ssize_t i = 0; more && i < got; ++i) {
+    for (ssize_t i = 0; more && i < got;) {
       const char c = buffer[i];
       if (c == '\n' && after_cr) {
         after_cr = false;
+        ++i;
         continue;
       }
       after_cr = c == '\r';
-      if (c != '\r' && c != '\n') {
-        // A line longer than any path is no record line: it could only grow
-        // without bound.
-        if (line.size() >= max_record_line)
-          throw NotARecord(path + " has a line longer than " + std::to_string(max_record_line) +
-                           " bytes: it is not a record");
-        if (c == '\0') throw NotARecord(path + " holds a NUL byte: it is not a record");
-        line += c;
+      if (c == '\r' || c == '\n') {
+        deliver();
+        ++i;
         continue;
       }
-      deliver();
+      // The rest of the line in this buffer, taken at once.
+      ssize_t end = i;
+      while (end < got && buffer[end] != '\r' && buffer[end] != '\n' && buffer[end] != '\0') ++end;
+      if (end < got && buffer[end] == '\0')
+        throw NotARecord(path + " holds a NUL byte: it is not a record");
+      // A line longer than any path is no record line: it could only grow
+      // without bound.
+      if (line.size() + static_cast<std::size_t>(end - i) > max_record_line)
+        throw NotARecord(path + " has a line longer than " + std::to_string(max_record_line) +
+                         " bytes: it is not a record");
+      line.append(buffer + i, static_cast<std::size_t>(end - i));
+      i = end;
     }
     if (!more) return;
   }

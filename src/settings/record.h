@@ -7,6 +7,7 @@
 // temporary file and a rename, so it is always complete.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -61,6 +62,9 @@ void open_record_for_reading(const std::string& path);
 // NotARecord when its text cannot be a record's.
 void read_record_lines(const std::string& path,
                        const std::function<bool(const std::string&)>& visit);
+
+// For the tests: how many records read_record_lines has opened so far.
+std::uint64_t record_reads();
 
 // All lines of the record.
 std::vector<std::string> record_lines(const std::string& path);

@@ -54,13 +54,25 @@ std::vector<std::string> record_candidates(const std::string& unzip_path) {
   return records;
 }
 
-RecordFolder list_records(const std::string& unzip_path) {
+RecordFolder list_records(const std::string& unzip_path, const RecordIndex* read_already) {
   RecordFolder folder;
+  std::unordered_map<std::string_view, const NotRecord*> known_not;
+  if (read_already)
+    for (const NotRecord& not_record : read_already->not_records())
+      known_not.emplace(not_record.path, &not_record);
   for (auto& [record, link] : text_files(unzip_path, &folder)) {
     // Nothing is read through it: where it leads is no record of this folder.
     if (link) {
       folder.not_records.push_back(
           {record, record + " is a symbolic link, which is not followed: it is not a record"});
+      continue;
+    }
+    if (read_already && read_already->holds(record)) {
+      folder.records.push_back(std::move(record));
+      continue;
+    }
+    if (const auto found = known_not.find(record); found != known_not.end()) {
+      folder.not_records.push_back(*found->second);
       continue;
     }
     try {
@@ -139,6 +151,11 @@ RecordIndex RecordIndex::load(const std::string& unzip_path, const std::string& 
     index.end_record(id);
   }
   return index;
+}
+
+bool RecordIndex::holds(const std::string& record) const {
+  const auto found = ids_.find(record);
+  return found != ids_.end() && present_[found->second];
 }
 
 std::vector<std::string> RecordIndex::owners(std::string_view path) const {

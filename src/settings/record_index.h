@@ -39,9 +39,13 @@ struct RecordFolder {
   // each to its name on disk: from the same listing.
   std::unordered_map<std::string, std::string> folders;
 };
+class RecordIndex;
+
 // A record that cannot be read at all is listed: the commands that read it
-// tell why.
-RecordFolder list_records(const std::string& unzip_path);
+// tell why. read_already: an index of the same folder this command loaded
+// and kept up to date; the files it took as records, or found to be none,
+// are not read again.
+RecordFolder list_records(const std::string& unzip_path, const RecordIndex* read_already = nullptr);
 
 // The one line naming the text files that are no record; empty for none.
 std::string not_records_text(const std::vector<NotRecord>& not_records);
@@ -80,6 +84,8 @@ class RecordIndex {
 
   // Every record's path, in file-name order.
   std::vector<std::string> records() const;
+  // Whether record (a path as load() found it) is one of them.
+  bool holds(const std::string& record) const;
 
   // Ownership through folders. A path belongs to the record whose deepest
   // line covers it: a record listing a file or folder inside another

@@ -20,8 +20,8 @@ std::string size_text(std::int64_t kib) { return std::to_string(kib / 1024) + " 
 
 std::string free_space_text(const Shared& shared) { return size_text(free_space_kb(shared)); }
 
-void refresh_catalogue(Shared& shared, Feedback& ui) {
-  RecordFolder folder = list_records(shared.unzip_path);
+void refresh_catalogue(Shared& shared, Feedback& ui, const RecordIndex* read_already) {
+  RecordFolder folder = list_records(shared.unzip_path, read_already);
   if (Window* window = ui.window()) window->set_catalogue(folder.records);
   // Told once, not at every refresh, until the files change.
   std::string notice = not_records_text(folder.not_records);

@@ -30,10 +30,13 @@ std::string size_text(std::int64_t kib);
 // The text of Edit2: size_text(free_space_kb()).
 std::string free_space_text(const Shared& shared);
 
+class RecordIndex;  // settings/record_index.h
+
 // Rebuilds the catalogue ListBox2, when there is a window, from the records
 // lying in unzip_path; the text files there that are no record are named on
-// the status line once, until they change.
-void refresh_catalogue(Shared& shared, Feedback& ui);
+// the status line once, until they change. read_already: as list_records
+// takes it.
+void refresh_catalogue(Shared& shared, Feedback& ui, const RecordIndex* read_already = nullptr);
 
 // Why the settings file cannot hold a folder it was given, or "" when it
 // was written.

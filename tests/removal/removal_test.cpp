@@ -108,6 +108,31 @@ TEST_F(RemovalTest, TheUnzipFolderIsListedAFixedNumberOfTimesPerRun) {
   EXPECT_TRUE(messages_between_confirmation_and_end().empty());
 }
 
+// The records the run read to know who owns what are not read again to
+// fill the catalogue after it, nor is a text file it found to be no record.
+TEST_F(RemovalTest, EachRecordIsReadOncePerRun) {
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "Plane" + std::to_string(i);
+    tree.make_file("FS9/aircraft/" + name + "/aircraft.cfg", "a");
+    record(name, {fs + "aircraft/" + name});
+  }
+  tree.make_file("prog/unzip_fs2004/notes.txt", std::string("a\0b", 3));
+  catalogue({"Plane3", "Plane7"});
+  const std::uint64_t before = record_reads();
+
+  SpeedButton8Click(shared, ui);
+
+  // Every record and the text file once, the two removed once more for
+  // their lines.
+  EXPECT_EQ(record_reads() - before, 15u);
+  EXPECT_EQ(ui.catalogue_entries.size(), 10u);
+  EXPECT_EQ(std::count(ui.catalogue_entries.begin(), ui.catalogue_entries.end(),
+                       shared.unzip_path + "Plane3.txt"),
+            0);
+  EXPECT_NE(shared.catalogue_notice.find("notes.txt holds a NUL byte"), std::string::npos)
+      << shared.catalogue_notice;
+}
+
 TEST_F(RemovalTest, FailedRecordStillSparesTheFilesItLists) {
   const auto shared_gauge = tree.make_file("FS9/gauges/shared.gau", "s");
   const auto scenery = tree.make_file("FS9/Scenery/alpha.bgl", "b");
