@@ -160,9 +160,8 @@ class TreeCopy {
   }
 
  private:
-  // Paths are the callers' spelling with the source's names appended, as
-  // failures name them.
-  // The folder's files, then its subfolders.
+  // The folder's files, then its subfolders. Paths are the callers'
+  // spelling with the source's names appended, as failures name them.
   void copy(const platform::Folder& from, const std::string& source, platform::Folder& to,
             const std::string& target) {
     std::vector<std::string> files;
@@ -197,8 +196,7 @@ class TreeCopy {
         if (pumps && between_files_) between_files_();
       }
     };
-    if (files.size() >= min_shared_files && platform::usable_cores() > 1 &&
-        !platform::faults_armed()) {
+    if (files.size() >= min_shared_files && shared_cores_ && !platform::faults_armed()) {
       if (!helper_) {
         helper_ = std::make_unique<platform::FileCopier>();
         helper_->keep_sums(sums_ != nullptr);
@@ -253,6 +251,7 @@ class TreeCopy {
   CopiedSums* sums_;
   platform::FileCopier copier_;
   std::unique_ptr<platform::FileCopier> helper_;  // the second thread's, made when first needed
+  const bool shared_cores_ = platform::usable_cores() > 1;  // asked once per tree, not per folder
   // Fewer files than this are not worth a thread.
   static constexpr std::size_t min_shared_files = 4;
 };
