@@ -1,6 +1,7 @@
 #include "platform/atomic_file.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +19,20 @@ namespace {
 constexpr std::string_view temp_prefix = ".wingstow-";
 
 std::atomic<unsigned> temp_serial{0};
+std::atomic<pid_t> own_pid{0};
+
+// This process's id, asked once and again in a forked child: a child's
+// temporaries must carry its own id, or they pass for a living process's
+// and are never cleared once it dies.
+pid_t temp_pid() {
+  static const bool asked = [] {
+    own_pid = ::getpid();
+    ::pthread_atfork(nullptr, nullptr, [] { own_pid = ::getpid(); });
+    return true;
+  }();
+  (void)asked;
+  return own_pid.load(std::memory_order_relaxed);
+}
 
 }  // namespace
 
@@ -63,9 +78,9 @@ int rename_replace(int dir, const char* from, const char* to) {
 bool is_temporary_name(std::string_view name) { return name.starts_with(temp_prefix); }
 
 TempFile::TempFile(int dir, mode_t mode) : dir_(dir) {
-  // Asked once: the serial tells the names of one process apart, and a name
-  // taken all the same (another process, a fork) only moves on to the next.
-  static const pid_t pid = ::getpid();
+  // The serial tells the names of one process apart, and a name taken all
+  // the same (another process) only moves on to the next.
+  const pid_t pid = temp_pid();
   for (int attempt = 0; attempt < 100 && !fd_; ++attempt) {
     name_ = std::string(temp_prefix) + std::to_string(pid) + "-" + std::to_string(temp_serial++) +
             ".tmp";
